@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class FBO;
+class TrackInterpolate;
+
+// The base of every visual element the timeline draws. A production derives one class
+// per kind of effect, registers a prototype of it under its class name and creates named
+// instances from the prototype. The engine calls setup() right after creation, init()
+// once all resources are loaded, and update(), draw() and postDraw() every frame while
+// the timeline says the instance is active (each call for all active instances before
+// the next kind of call).
+class Effect {
+public:
+    Effect() = default;
+    virtual ~Effect();
+
+    Effect(const Effect&) = delete;
+    Effect& operator=(const Effect&) = delete;
+
+    // Every frame, before any active effect is drawn.
+    virtual void update(uint32_t timeMs);
+    // Every frame, in the timeline's priority order; target is the framebuffer of the
+    // current range, null for the screen.
+    virtual void draw(uint32_t timeMs, int32_t deltaMs, FBO* target);
+    // Every frame, after every active effect was drawn.
+    virtual void postDraw(uint32_t timeMs);
+    // Once, after every resource was loaded: look resources up here.
+    virtual void init();
+    // A new effect of the same class with no tracks; called on the prototype.
+    virtual Effect* create();
+    // Once, on a new instance: declare the sync tracks here with addTrack().
+    virtual void setup();
+
+    // Creates a curve named name, stores it into out and appends it to this effect's
+    // tracks. The timeline loader fills its keys.
+    void addTrack(const std::string& name, TrackInterpolate** out);
+    int getTrackCount() const { return static_cast<int>(tracks.size()); }
+    // The index must be below getTrackCount().
+    TrackInterpolate* getTrack(int index) const;
+
+    bool isOnTimeline() const { return onTimeline; }
+    void setOnTimeline(bool on) { onTimeline = on; }
+
+private:
+    // The curves in the order they were added. The effect owns them, so they live as
+    // long as the effect that reads them and are released with it.
+    std::vector<std::unique_ptr<TrackInterpolate>> tracks;
+    bool onTimeline = false;
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+class ResourceFile;
+
+// The resource I/O layer: every loader reads through it, from loose files under
+// resources/ (mode 0) or from the archive "resources.7z" (mode 1). Any other mode
+// makes every loader return nothing.
+class ORVIO {
+public:
+    enum { ModeFiles = 0, ModeArchive = 1 };
+
+    // Stores the mode; in archive mode opens archivePath (its failure shows later, as
+    // each load failing like a missing entry). Clears the verbose trace flag.
+    static void init(int mode, const std::string& archivePath = "resources.7z");
+    // Closes the archive in archive mode.
+    static void release();
+
+    static int getMode();
+    static bool isVerbose();
+    static void setVerbose(bool verbose);
+
+    // A new record that the caller owns, returned whether or not loading worked
+    // (test isLoaded()); nothing for an unknown mode.
+    static ResourceFile* loadTextFile(const std::string& path);
+    static ResourceFile* loadTextFile(const std::string& path, int mode);
+    static ResourceFile* loadFile(const std::string& path);
+    static ResourceFile* loadFile(const std::string& path, int mode);
+
+private:
+    static ResourceFile* load(const std::string& path, int mode);
+};

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Read access to the one resource archive of the process (a 7z file).
+//
+// The archive is read front to back through a single decoder pass: an entry that is
+// asked for ahead of the decoder's position is decoded in turn with every entry before
+// it, and those are kept until they are asked for. Each block of the archive is thus
+// decoded at most once while a production loads every entry once, whatever order it
+// loads them in, for solid and non-solid archives alike. Handing an entry out releases
+// its bytes; an entry asked for a second time is decoded again from a fresh pass.
+class ResourceArchive {
+public:
+    // Counters for measuring how the archive is read.
+    struct Stats {
+        uint64_t archiveBytesRead = 0;  // bytes read from the archive file in all
+        uint64_t bytesDecoded = 0;      // entry bytes produced by the decoder in all
+        int passes = 0;                 // decoder passes started after the first
+        std::vector<int> decodeCount;   // per entry: how often it was decoded
+    };
+
+    // Opens the archive file and reads its entry list; false when the file cannot be
+    // opened for reading or is not a readable archive.
+    static bool open(const char* path);
+    // Index of the first entry whose stored name equals name byte for byte, or -1.
+    // On success the entry's size becomes the current entry size.
+    static int find(const char* name);
+    // Size in bytes of the entry named name, or -1 when there is none.
+    static int entrySize(const char* name);
+    // Copies the current entry size bytes of the entry named name into buffer, which
+    // holds at least entrySize(name) bytes. 0 on success, 1 on failure.
+    static int extract(const char* name, uint8_t* buffer);
+    // Releases the archive; later look-ups fail.
+    static void close();
+
+    static bool isOpen();
+    static const std::string& path();
+    // The entry list, in archive order (directories included).
+    static int entryCount();
+    static const std::string& entryName(int index);
+    static int64_t entrySizeAt(int index);
+    static bool entryIsDirectory(int index);
+    static const Stats& stats();
+};

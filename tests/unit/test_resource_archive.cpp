@@ -1,0 +1,247 @@
+#include "ImageFile.h"
+#include "ORVIO.h"
+#include "ResourceArchive.h"
+#include "ResourceFile.h"
+#include "PngEncode.h"
+#include "TempDir.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+namespace {
+
+// Content of entry i: distinct and compressible, so blocks really get decoded.
+std::string entryContent(int i, size_t size)
+{
+    std::string s;
+    std::mt19937 rng(i);
+    while (s.size() < size)
+        s += "entry " + std::to_string(i) + " word " + std::to_string(rng() % 97) + "\n";
+    s.resize(size);
+    return s;
+}
+
+// Builds dir/out.7z from a resources/ tree with the archiver the packing step uses.
+std::string pack(const TempDir& dir, const std::string& options, int count, size_t size)
+{
+    for (int i = 0; i < count; ++i)
+        dir.write("tree/resources/misc/f" + std::to_string(i) + ".bin", entryContent(i, size));
+    dir.write("tree/resources/graphics/a.png", std::string("not really a png"));
+    std::string archive = dir.path() + "/out.7z";
+    std::string command = "cd '" + dir.path() + "/tree' && 7z a " + options + " '" + archive + "' resources > /dev/null";
+    EXPECT_EQ(runCommand(command), 0) << command;
+    return archive;
+}
+
+std::string extractAll(const std::string& name)
+{
+    ResourceFile file(name);
+    if (!file.readFromArchive())
+        return "<missing>";
+    return file.toString();
+}
+
+} // namespace
+
+TEST(ResourceArchive, LooksUpExactCaseSensitiveNames)
+{
+    TempDir dir;
+    std::string archive = pack(dir, "-ms=off", 3, 100);
+    ASSERT_TRUE(ResourceArchive::open(archive.c_str()));
+    EXPECT_GE(ResourceArchive::find("resources/graphics/a.png"), 0);
+    EXPECT_EQ(ResourceArchive::entrySize("resources/graphics/a.png"), 16);
+    EXPECT_EQ(extractAll("resources/graphics/a.png"), "not really a png");
+    EXPECT_EQ(ResourceArchive::find("resources/graphics/A.png"), -1);
+    EXPECT_EQ(ResourceArchive::find("./resources/graphics/a.png"), -1);
+    EXPECT_EQ(ResourceArchive::entrySize("resources/graphics/A.png"), -1);
+    EXPECT_EQ(extractAll("resources/graphics/A.png"), "<missing>");
+
+    // Directory entries are listed but hold no file.
+    int directory = ResourceArchive::find("resources/graphics");
+    ASSERT_GE(directory, 0);
+    EXPECT_TRUE(ResourceArchive::entryIsDirectory(directory));
+    std::vector<uint8_t> none(1);
+    EXPECT_EQ(ResourceArchive::extract("resources/graphics", none.data()), 1);
+    ResourceArchive::close();
+    EXPECT_EQ(ResourceArchive::find("resources/graphics/a.png"), -1);
+}
+
+TEST(ResourceArchive, EveryEntryDecodedOnceInAnyOrder)
+{
+    for (const char* options : {"-ms=off -mx=9", "-ms=on -mx=9"}) {
+        SCOPED_TRACE(options);
+        TempDir dir;
+        const int count = 24;
+        std::string archive = pack(dir, options, count, 20000);
+        ASSERT_TRUE(ResourceArchive::open(archive.c_str()));
+
+        std::vector<int> order(count);
+        for (int i = 0; i < count; ++i)
+            order[i] = i;
+        std::shuffle(order.begin(), order.end(), std::mt19937(7));
+        for (int i : order) {
+            std::string name = "resources/misc/f" + std::to_string(i) + ".bin";
+            ASSERT_EQ(extractAll(name), entryContent(i, 20000)) << name;
+        }
+        const ResourceArchive::Stats& stats = ResourceArchive::stats();
+        for (int i = 0; i < ResourceArchive::entryCount(); ++i)
+            EXPECT_LE(stats.decodeCount[i], 1) << ResourceArchive::entryName(i);
+        EXPECT_EQ(stats.passes, 0);
+
+        // An entry asked for twice still comes back whole, from a fresh pass.
+        EXPECT_EQ(extractAll("resources/misc/f0.bin"), entryContent(0, 20000));
+        EXPECT_EQ(ResourceArchive::stats().passes, 1);
+        ResourceArchive::close();
+    }
+}
+
+TEST(ResourceArchive, EmptyMissingAndDamagedArchives)
+{
+    TempDir dir;
+    // An archive without entries, written directly.
+    std::string empty = dir.path() + "/empty.7z";
+    struct archive* writer = archive_write_new();
+    archive_write_set_format_7zip(writer);
+    ASSERT_EQ(archive_write_open_filename(writer, empty.c_str()), ARCHIVE_OK);
+    archive_write_close(writer);
+    archive_write_free(writer);
+    ASSERT_TRUE(ResourceArchive::open(empty.c_str()));
+    EXPECT_EQ(ResourceArchive::entryCount(), 0);
+    EXPECT_EQ(ResourceArchive::find("anything"), -1);
+    EXPECT_EQ(ResourceArchive::find(""), -1);
+
+    EXPECT_FALSE(ResourceArchive::open((dir.path() + "/missing.7z").c_str()));
+    EXPECT_EQ(ResourceArchive::find("resources/graphics/a.png"), -1);
+
+    std::string garbage = dir.write("garbage.7z", std::string(4096, 'x'));
+    EXPECT_FALSE(ResourceArchive::open(garbage.c_str()));
+
+    // Cut the archive short or damage bytes inside it: opening or extracting fails,
+    // and what does come back is never longer than the entry.
+    std::string archive = pack(dir, "-ms=off", 4, 5000);
+    std::string bytes = readWholeFile(archive);
+    std::mt19937 rng(3);
+    for (int round = 0; round < 40; ++round) {
+        std::string damaged = bytes;
+        if (round % 2 == 0) {
+            damaged.resize(rng() % bytes.size());
+        } else {
+            for (int k = 0; k < 8; ++k)
+                damaged[rng() % damaged.size()] ^= static_cast<char>(1 + rng() % 255);
+        }
+        std::string path = dir.write("damaged.7z", damaged);
+        if (!ResourceArchive::open(path.c_str()))
+            continue;
+        for (int i = 0; i < 4; ++i) {
+            std::string name = "resources/misc/f" + std::to_string(i) + ".bin";
+            int size = ResourceArchive::entrySize(name.c_str());
+            if (size < 0)
+                continue;
+            std::vector<uint8_t> buffer(static_cast<size_t>(size));
+            ResourceArchive::extract(name.c_str(), buffer.data());
+        }
+        ResourceArchive::close();
+    }
+}
+
+TEST(ORVIO, ArchiveModeReadsEntriesAndAMissingArchiveFailsEachLoad)
+{
+    TempDir dir(true);
+    std::string archive = pack(dir, "-ms=off", 2, 300);
+    ORVIO::init(ORVIO::ModeArchive, archive);
+    ResourceFile* file = ORVIO::loadFile("resources/misc/f1.bin");
+    ASSERT_NE(file, nullptr);
+    EXPECT_TRUE(file->isLoaded());
+    EXPECT_EQ(file->toString(), entryContent(1, 300));
+    delete file;
+    ORVIO::release();
+
+    // Loose files are not consulted in archive mode.
+    dir.write("resources/misc/loose.txt", std::string("x"));
+    ORVIO::init(ORVIO::ModeArchive, dir.path() + "/absent.7z");
+    file = ORVIO::loadTextFile("resources/misc/loose.txt");
+    ASSERT_NE(file, nullptr);
+    EXPECT_FALSE(file->isLoaded());
+    delete file;
+    ORVIO::release();
+    ORVIO::init(ORVIO::ModeFiles);
+}
+
+namespace {
+
+// 2 x 2, top row red, green; bottom row blue, white.
+std::vector<uint8_t> picture() { return {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 255}; }
+
+std::string rgbPng() { return encodePng(2, 2, 3, picture()); }
+std::string rgbaPng() { return encodePng(2, 1, 4, {0x30, 0x20, 0x10, 0x40, 0x70, 0x60, 0x50, 0x80}); }
+
+std::string tga()
+{
+    std::string h(18, '\0');
+    h[2] = 2;
+    h[12] = 2;
+    h[14] = 2;
+    h[16] = 24;
+    return h + std::string(12, '\x7f');
+}
+
+} // namespace
+
+TEST(ImageFile, DecodesToBottomUpRgbAndRgba)
+{
+    TempDir dir;
+    ImageFile image(dir.write("a.png", rgbPng()));
+    ASSERT_TRUE(image.isLoaded());
+    EXPECT_EQ(image.getWidth(), 2);
+    EXPECT_EQ(image.getHeight(), 2);
+    EXPECT_EQ(image.getBytesPerPixel(), 3);
+    const uint8_t* p = image.getPixels();
+    // The first stored row is the picture's bottom row: blue, white.
+    EXPECT_EQ(std::vector<uint8_t>(p, p + 6), (std::vector<uint8_t>{0, 0, 255, 255, 255, 255}));
+    EXPECT_EQ(std::vector<uint8_t>(p + 6, p + 12), (std::vector<uint8_t>{255, 0, 0, 0, 255, 0}));
+
+    std::string png = rgbaPng();
+    ImageFile withAlpha;
+    ASSERT_TRUE(withAlpha.loadFromMemory(reinterpret_cast<const uint8_t*>(png.data()), png.size()));
+    EXPECT_EQ(withAlpha.getBytesPerPixel(), 4);
+    const uint8_t* q = withAlpha.getPixels();
+    EXPECT_EQ(std::vector<uint8_t>(q, q + 8), (std::vector<uint8_t>{0x30, 0x20, 0x10, 0x40, 0x70, 0x60, 0x50, 0x80}));
+}
+
+TEST(ImageFile, BadInputLeavesItUnloaded)
+{
+    TempDir dir;
+    EXPECT_FALSE(ImageFile(dir.path() + "/missing.png").isLoaded());
+    std::string junk(64, '\x07');
+    ImageFile image;
+    EXPECT_FALSE(image.loadFromMemory(reinterpret_cast<const uint8_t*>(junk.data()), junk.size()));
+    // Formats whose decoders do not survive damaged files are refused outright.
+    EXPECT_FALSE(ImageFile(dir.write("a.tga", tga())).isLoaded());
+    EXPECT_EQ(image.getPixels(), nullptr);
+
+    // Damaged images of the accepted formats fail or decode, never crash.
+    std::mt19937 rng(11);
+    for (const std::string& good : {rgbPng(), rgbaPng()}) {
+        for (int round = 0; round < 300; ++round) {
+            std::string bad = good;
+            if (round % 2) {
+                bad.resize(rng() % bad.size());
+            } else {
+                for (int k = 0; k < 3; ++k)
+                    bad[rng() % bad.size()] ^= static_cast<char>(1 + rng() % 255);
+            }
+            ImageFile damaged;
+            if (damaged.loadFromMemory(reinterpret_cast<const uint8_t*>(bad.data()), bad.size())) {
+                EXPECT_EQ(damaged.getPixelByteCount(),
+                          size_t(damaged.getWidth()) * damaged.getHeight() * damaged.getBytesPerPixel());
+            }
+        }
+    }
+
+    image.setName("resources/graphics/none.png");
+    EXPECT_FALSE(image.loadFromArchive());
+}
