@@ -5,6 +5,7 @@
 
 #include <iostream>
 
+Effect::Effect() = default;
 Effect::~Effect() = default;
 
 void Effect::update(uint32_t) {}

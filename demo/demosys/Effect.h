@@ -16,7 +16,7 @@ class TrackInterpolate;
 // the next kind of call).
 class Effect {
 public:
-    Effect() = default;
+    Effect();
     virtual ~Effect();
 
     Effect(const Effect&) = delete;

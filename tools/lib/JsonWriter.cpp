@@ -5,7 +5,7 @@
 
 void JsonWriter::newline()
 {
-    out << '\n' << std::string(hasElement.size() * 2, ' ');
+    out << '\n' << std::string(open.size() * 2, ' ');
 }
 
 void JsonWriter::beforeValue()
@@ -14,27 +14,29 @@ void JsonWriter::beforeValue()
         afterKey = false;
         return;
     }
-    if (!hasElement.empty()) {
-        if (hasElement.back())
-            out << ',';
-        hasElement.back() = true;
-        newline();
+    if (!open.empty()) {
+        Container& c = open.back();
+        if (c.hasElement)
+            out << (c.compact ? ", " : ",");
+        if (!c.compact)
+            newline();
+        c.hasElement = true;
     }
 }
 
-JsonWriter& JsonWriter::beginObject()
+JsonWriter& JsonWriter::beginObject(bool compact)
 {
     beforeValue();
     out << '{';
-    hasElement.push_back(false);
+    open.push_back({false, compact || (!open.empty() && open.back().compact)});
     return *this;
 }
 
 JsonWriter& JsonWriter::close(char bracket)
 {
-    bool any = hasElement.back();
-    hasElement.pop_back();
-    if (any)
+    Container c = open.back();
+    open.pop_back();
+    if (c.hasElement && !c.compact)
         newline();
     out << bracket;
     return *this;
@@ -42,11 +44,11 @@ JsonWriter& JsonWriter::close(char bracket)
 
 JsonWriter& JsonWriter::endObject() { return close('}'); }
 
-JsonWriter& JsonWriter::beginArray()
+JsonWriter& JsonWriter::beginArray(bool compact)
 {
     beforeValue();
     out << '[';
-    hasElement.push_back(false);
+    open.push_back({false, compact || (!open.empty() && open.back().compact)});
     return *this;
 }
 

@@ -8,9 +8,10 @@
 // arrays nest, commas and indentation are placed automatically.
 class JsonWriter {
 public:
-    JsonWriter& beginObject();
+    // A compact object or array is written on one line.
+    JsonWriter& beginObject(bool compact = false);
     JsonWriter& endObject();
-    JsonWriter& beginArray();
+    JsonWriter& beginArray(bool compact = false);
     JsonWriter& endArray();
     // The key of the next value inside an object.
     JsonWriter& key(const std::string& name);
@@ -33,7 +34,10 @@ private:
     void newline();
 
     std::ostringstream out;
-    // One entry per open container: whether it has an element yet.
-    std::vector<bool> hasElement;
+    struct Container {
+        bool hasElement;
+        bool compact;
+    };
+    std::vector<Container> open;
     bool afterKey = false;
 };

@@ -1,0 +1,119 @@
+// demosys-tracks: converts a timeline between its readable text form and the two forms
+// the engine stores, with the engine's own loaders and writers.
+//
+//   demosys-tracks compile SCRIPT DIR [--files]   text -> packed pair (or one file per track)
+//   demosys-tracks decompile DIR [--files] [-o SCRIPT] [--rate N]
+//                                                 stored form -> text (standard output by default)
+#include "TimelineDocument.h"
+#include "TrackManager.h"
+#include "TrackScript.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const usage =
+    "usage: demosys-tracks compile SCRIPT DIR [--files]\n"
+    "       demosys-tracks decompile DIR [--files] [-o SCRIPT] [--rate N]\n"
+    "\n"
+    "compile    reads a sync script and writes its timeline into DIR: index.list and\n"
+    "           track.data (the form the demo loads), or one .track file per track with\n"
+    "           --files; track.properties holds the enabled flags in both cases\n"
+    "decompile  reads the timeline stored in DIR and writes it as a sync script\n";
+
+int fail(const std::string& message)
+{
+    std::cerr << "demosys-tracks: " << message << std::endl;
+    return 1;
+}
+
+// The last line of the engine's check report: the reason it gives.
+std::string lastLine(const std::string& report)
+{
+    std::string r = report.substr(0, report.find_last_not_of('\n') + 1);
+    return r.substr(r.find_last_of('\n') + 1);
+}
+
+int compile(const std::string& scriptPath, const std::string& directory, TimelineDocument::Form form)
+{
+    std::ifstream in(scriptPath, std::ios::binary);
+    if (!in)
+        return fail(scriptPath + ": cannot read");
+    std::stringstream text;
+    text << in.rdbuf();
+    TimelineDocument document;
+    std::string error;
+    if (!TrackScript::parse(text.str(), scriptPath, document, error))
+        return fail(error);
+    std::string report;
+    if (!document.validate(report))
+        return fail(scriptPath + ": start and stop keys must alternate (" + lastLine(report) + ")");
+    if (!document.save(directory, form))
+        return fail(document.error());
+    std::cerr << "demosys-tracks: wrote " << document.manager()->getEntryCount() << " effects and "
+              << document.manager()->getTrackFileCount() << " track files to " << directory << std::endl;
+    return 0;
+}
+
+int decompile(const std::string& directory, TimelineDocument::Form form, const std::string& output, int rate)
+{
+    TimelineDocument document;
+    if (!document.load(directory, form))
+        return fail(document.error());
+    document.manager()->setRowsPerSecond(rate);
+    std::string report;
+    if (!document.validate(report))
+        return fail(directory + ": start and stop keys do not alternate (" + lastLine(report) + ")");
+    std::string text = TrackScript::format(document);
+    if (output.empty()) {
+        std::cout << text;
+        return 0;
+    }
+    std::ofstream out(output, std::ios::binary);
+    out << text;
+    out.close();
+    if (!out)
+        return fail(output + ": cannot write");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
+        std::cout << usage;
+        return args.empty() ? 2 : 0;
+    }
+    TimelineDocument::Form form = TimelineDocument::Packed;
+    std::string output;
+    int rate = TrackManager::defaultRowsPerSecond;
+    std::vector<std::string> positional;
+    for (size_t i = 1; i < args.size(); ++i) {
+        if (args[i] == "--files") {
+            form = TimelineDocument::Files;
+        } else if (args[i] == "-o" && i + 1 < args.size()) {
+            output = args[++i];
+        } else if (args[i] == "--rate" && i + 1 < args.size()) {
+            rate = std::atoi(args[++i].c_str());
+            if (rate < 1 || rate > 1000)
+                return fail("--rate takes 1 to 1000 rows per second");
+        } else if (args[i].rfind("-", 0) == 0) {
+            return fail("unknown option '" + args[i] + "'\n" + usage);
+        } else {
+            positional.push_back(args[i]);
+        }
+    }
+    if (args[0] == "compile" && positional.size() == 2)
+        return compile(positional[0], positional[1], form);
+    if (args[0] == "decompile" && positional.size() == 1)
+        return decompile(positional[0], form, output, rate);
+    std::cerr << usage;
+    return 2;
+}

@@ -1,0 +1,407 @@
+#include "TrackScript.h"
+
+#include "StandInEffect.h"
+#include "TimelineDocument.h"
+#include "TrackInterpolate.h"
+#include "TrackManager.h"
+#include "TrackStartStop.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <vector>
+
+namespace {
+
+const char* const interpolationNames[] = {"linear", "ease-out", "ease-in", "hold", "quad"};
+
+// Splits one line into words: blanks separate, "#" starts a comment, double quotes
+// hold a word with blanks (backslash escapes the next character).
+bool splitWords(const std::string& line, std::vector<std::string>& words, std::string& error)
+{
+    size_t i = 0;
+    while (i < line.size()) {
+        char c = line[i];
+        if (c == ' ' || c == '\t' || c == '\r') {
+            ++i;
+        } else if (c == '#') {
+            break;
+        } else if (c == '"') {
+            std::string word;
+            ++i;
+            bool closed = false;
+            while (i < line.size()) {
+                if (line[i] == '\\' && i + 1 < line.size()) {
+                    word += line[i + 1];
+                    i += 2;
+                } else if (line[i] == '"') {
+                    closed = true;
+                    ++i;
+                    break;
+                } else {
+                    word += line[i++];
+                }
+            }
+            if (!closed) {
+                error = "unterminated quoted name";
+                return false;
+            }
+            words.push_back(word);
+        } else {
+            size_t start = i;
+            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '#')
+                ++i;
+            words.push_back(line.substr(start, i - start));
+        }
+    }
+    return true;
+}
+
+std::string quoteIfNeeded(const std::string& word)
+{
+    bool plain = !word.empty();
+    for (char c : word)
+        if (c == ' ' || c == '\t' || c == '#' || c == '"' || c == '\\' || c == '\r' || c == '\n')
+            plain = false;
+    if (plain && word[0] != '@')
+        return word;
+    std::string out = "\"";
+    for (char c : word) {
+        if (c == '"' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out + "\"";
+}
+
+bool parseUnsigned(const std::string& word, uint64_t limit, uint64_t& out)
+{
+    if (word.empty() || word.size() > 20)
+        return false;
+    uint64_t value = 0;
+    for (char c : word) {
+        if (c < '0' || c > '9')
+            return false;
+        value = value * 10 + static_cast<uint64_t>(c - '0');
+        if (value > limit)
+            return false;
+    }
+    out = value;
+    return true;
+}
+
+bool parseInt32(const std::string& word, int32_t& out)
+{
+    bool negative = !word.empty() && word[0] == '-';
+    uint64_t magnitude;
+    if (!parseUnsigned(negative ? word.substr(1) : word, negative ? 2147483648ull : 2147483647ull, magnitude))
+        return false;
+    out = static_cast<int32_t>(negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude));
+    return true;
+}
+
+// "@MM:SS.mmm" (minutes optional) as milliseconds.
+bool parseTime(const std::string& word, uint64_t& ms)
+{
+    std::string t = word.substr(1);
+    uint64_t minutes = 0, seconds = 0, millis = 0;
+    size_t colon = t.find(':');
+    if (colon != std::string::npos) {
+        if (!parseUnsigned(t.substr(0, colon), 100000, minutes))
+            return false;
+        t = t.substr(colon + 1);
+    }
+    size_t dot = t.find('.');
+    if (!parseUnsigned(t.substr(0, dot), colon == std::string::npos ? 6000000 : 59, seconds))
+        return false;
+    if (dot != std::string::npos) {
+        std::string fraction = t.substr(dot + 1);
+        if (fraction.empty() || fraction.size() > 3 || !parseUnsigned(fraction, 999, millis))
+            return false;
+        for (size_t k = fraction.size(); k < 3; ++k)
+            millis *= 10;
+    }
+    ms = minutes * 60000 + seconds * 1000 + millis;
+    return true;
+}
+
+std::string formatTime(uint64_t ms)
+{
+    char buffer[48];
+    std::snprintf(buffer, sizeof buffer, "%02llu:%02llu.%03llu", static_cast<unsigned long long>(ms / 60000),
+                  static_cast<unsigned long long>(ms / 1000 % 60), static_cast<unsigned long long>(ms % 1000));
+    return buffer;
+}
+
+std::string formatFloat(float f)
+{
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.9g", static_cast<double>(f));
+    return buffer;
+}
+
+// One effect block while it is being read.
+struct Block {
+    std::string name;
+    int32_t priority = 0;
+    bool enabled = true;
+    std::unique_ptr<TrackStartStop> startStop;
+    std::unique_ptr<Effect> effect;
+    TrackInterpolate* curve = nullptr;
+    std::set<std::string> curveNames;
+};
+
+class Parser {
+public:
+    Parser(const std::string& fileName, std::string& error) : fileName(fileName), error(error) {}
+
+    bool run(const std::string& text, TimelineDocument& document)
+    {
+        std::istringstream in(text);
+        std::string line;
+        while (std::getline(in, line)) {
+            ++lineNumber;
+            std::vector<std::string> words;
+            std::string reason;
+            if (!splitWords(line, words, reason))
+                return fail(reason);
+            if (!words.empty() && !statement(words))
+                return false;
+        }
+        if (!finishBlock())
+            return false;
+
+        auto manager = std::make_unique<TrackManager>();
+        manager->setRowsPerSecond(rate);
+        std::vector<std::unique_ptr<Effect>> effects;
+        for (Block& b : blocks) {
+            b.startStop->setPriority(b.priority);
+            b.startStop->setEnabled(b.enabled);
+            b.effect->setOnTimeline(true);
+            manager->addEntry(b.name, b.effect.get(), std::move(b.startStop));
+            effects.push_back(std::move(b.effect));
+        }
+        manager->arrangeDrawOrder();
+        document.adopt(std::move(effects), std::move(manager));
+        return true;
+    }
+
+private:
+    bool fail(const std::string& reason)
+    {
+        error = fileName + ":" + std::to_string(lineNumber) + ": " + reason;
+        return false;
+    }
+
+    bool row(const std::string& word, uint32_t& out)
+    {
+        uint64_t value;
+        if (!word.empty() && word[0] == '@') {
+            uint64_t ms;
+            if (!parseTime(word, ms))
+                return fail("'" + word + "' is not a time (write @MM:SS.mmm)");
+            if (ms * static_cast<uint64_t>(rate) % 1000 != 0)
+                return fail("time " + word + " falls between rows (a row is " + formatFloat(1000.0f / rate) + " ms)");
+            value = ms * static_cast<uint64_t>(rate) / 1000;
+            if (value > 0xFFFFFFFFull)
+                return fail("time " + word + " is beyond the last row");
+        } else if (!parseUnsigned(word, 0xFFFFFFFFull, value)) {
+            return fail("'" + word + "' is not a row (a whole number, or a time @MM:SS.mmm)");
+        }
+        out = static_cast<uint32_t>(value);
+        return true;
+    }
+
+    bool statement(const std::vector<std::string>& w)
+    {
+        const std::string& keyword = w[0];
+        if (keyword == "rate") {
+            if (!blocks.empty() || current)
+                return fail("'rate' must come before the first effect");
+            int32_t r;
+            if (w.size() != 2 || !parseInt32(w[1], r) || r < 1 || r > 1000)
+                return fail("'rate' takes one number of rows per second, 1 to 1000");
+            rate = r;
+            return true;
+        }
+        if (keyword == "effect")
+            return effect(w);
+        if (!current)
+            return fail("'" + keyword + "' outside an effect block (start one with 'effect NAME')");
+        if (keyword == "start" || keyword == "stop")
+            return startStop(w);
+        if (keyword == "curve") {
+            if (w.size() != 2)
+                return fail("'curve' takes one name");
+            if (!current->curveNames.insert(w[1]).second)
+                return fail("curve '" + w[1] + "' appears twice in effect '" + current->name + "'");
+            current->effect->addTrack(w[1], &current->curve);
+            return true;
+        }
+        if (!keyword.empty() && (keyword[0] == '@' || (keyword[0] >= '0' && keyword[0] <= '9')))
+            return curveKey(w);
+        return fail("unknown word '" + keyword + "' (expected effect, start, stop, curve or a curve key)");
+    }
+
+    bool effect(const std::vector<std::string>& w)
+    {
+        if (!finishBlock())
+            return false;
+        if (w.size() < 2)
+            return fail("'effect' needs a name");
+        const std::string& name = w[1];
+        if (name.find('.') != std::string::npos || name.find('/') != std::string::npos)
+            return fail("effect name '" + name + "' may not contain '.' or '/' (they separate track file names)");
+        if (!names.insert(name).second)
+            return fail("effect '" + name + "' appears twice");
+        auto block = std::make_unique<Block>();
+        block->name = name;
+        block->priority = static_cast<int32_t>(blocks.size());
+        block->startStop = std::make_unique<TrackStartStop>(block->priority);
+        block->effect = std::make_unique<StandInEffect>();
+        for (size_t i = 2; i < w.size(); ++i) {
+            if (w[i] == "priority" && i + 1 < w.size()) {
+                if (!parseInt32(w[++i], block->priority))
+                    return fail("priority '" + w[i] + "' is not a whole number");
+            } else if (w[i] == "disabled") {
+                block->enabled = false;
+            } else {
+                return fail("unexpected '" + w[i] + "' after the effect name (expected 'priority N' or 'disabled')");
+            }
+        }
+        current = std::move(block);
+        return true;
+    }
+
+    bool startStop(const std::vector<std::string>& w)
+    {
+        bool start = w[0] == "start";
+        if (w.size() < 2 || w.size() > (start ? 3u : 2u))
+            return fail(start ? "'start' takes a row and an optional target" : "'stop' takes a row");
+        uint32_t r;
+        if (!row(w[1], r))
+            return false;
+        if (current->startStop->hasKey(r))
+            return fail("effect '" + current->name + "' already has a key at row " + std::to_string(r));
+        current->startStop->insertKey(StartStopKey(r, start ? StartStopKey::Start : StartStopKey::Stop,
+                                                   start && w.size() == 3 ? w[2] : "screen"));
+        return true;
+    }
+
+    bool curveKey(const std::vector<std::string>& w)
+    {
+        if (!current->curve)
+            return fail("a curve key before any 'curve NAME' line");
+        if (w.size() < 2 || w.size() > 3)
+            return fail("a curve key is: row value [interpolation]");
+        uint32_t r;
+        if (!row(w[0], r))
+            return false;
+        errno = 0;
+        char* end = nullptr;
+        float value = std::strtof(w[1].c_str(), &end);
+        if (end == w[1].c_str() || *end != '\0' || errno == ERANGE)
+            return fail("'" + w[1] + "' is not a number");
+        uint32_t type = InterpolateKey::Linear;
+        if (w.size() == 3 && !TrackScript::parseInterpolation(w[2], type))
+            return fail("unknown interpolation '" + w[2] + "' (linear, ease-out, ease-in, hold, quad or a number)");
+        if (current->curve->hasKey(r))
+            return fail("curve '" + current->curve->getName() + "' already has a key at row " + std::to_string(r));
+        current->curve->insertKey(InterpolateKey(r, value, type));
+        return true;
+    }
+
+    bool finishBlock()
+    {
+        if (current)
+            blocks.push_back(std::move(*current));
+        current.reset();
+        return true;
+    }
+
+    std::string fileName;
+    std::string& error;
+    int lineNumber = 0;
+    int32_t rate = TrackManager::defaultRowsPerSecond;
+    std::vector<Block> blocks;
+    std::unique_ptr<Block> current;
+    std::set<std::string> names;
+};
+
+} // namespace
+
+std::string TrackScript::interpolationName(uint32_t type)
+{
+    return type < 5 ? interpolationNames[type] : std::to_string(type);
+}
+
+bool TrackScript::parseInterpolation(const std::string& word, uint32_t& type)
+{
+    for (uint32_t t = 0; t < 5; ++t) {
+        if (word == interpolationNames[t]) {
+            type = t;
+            return true;
+        }
+    }
+    uint64_t value;
+    if (!parseUnsigned(word, 0xFFFFFFFFull, value))
+        return false;
+    type = static_cast<uint32_t>(value);
+    return true;
+}
+
+bool TrackScript::parse(const std::string& text, const std::string& fileName, TimelineDocument& document,
+                        std::string& error)
+{
+    Parser parser(fileName, error);
+    return parser.run(text, document);
+}
+
+std::string TrackScript::format(const TimelineDocument& document)
+{
+    const TrackManager& m = *document.manager();
+    uint64_t rate = static_cast<uint64_t>(m.getRowsPerSecond());
+    auto timeOf = [rate](uint32_t row) { return formatTime(uint64_t(row) * 1000 / rate); };
+    std::ostringstream out;
+    out << "# Sync timeline: " << m.getEntryCount() << " effects, in drawing order.\n"
+        << "# Keys are on rows; the comments give their times.\n"
+        << "rate " << rate << "\n";
+    for (const EffectTracks* entry : m.getDrawOrder()) {
+        out << "\neffect " << quoteIfNeeded(entry->name) << " priority " << entry->startStop->getPriority();
+        if (!entry->startStop->isEnabled())
+            out << " disabled";
+        out << "\n";
+        std::vector<StartStopKey> keys;
+        entry->startStop->getKeys(keys);
+        for (const StartStopKey& k : keys) {
+            std::string line = "  ";
+            if (k.type == StartStopKey::Start) {
+                line += "start " + std::to_string(k.row);
+                if (k.target != "screen")
+                    line += " " + quoteIfNeeded(k.target);
+            } else {
+                // A key that is neither start nor stop cannot be written; the engine's
+                // check refuses such tracks before they get here.
+                line += "stop " + std::to_string(k.row);
+            }
+            out << line << std::string(line.size() < 28 ? 28 - line.size() : 1, ' ') << "# " << timeOf(k.row) << "\n";
+        }
+        for (const TrackInterpolate* curve : entry->tracks) {
+            out << "  curve " << quoteIfNeeded(curve->getName()) << "\n";
+            std::vector<InterpolateKey> ckeys;
+            curve->getKeys(ckeys);
+            for (const InterpolateKey& k : ckeys) {
+                std::string line = "    " + std::to_string(k.row) + " " + formatFloat(k.value);
+                if (k.type != InterpolateKey::Linear)
+                    line += " " + interpolationName(k.type);
+                out << line << std::string(line.size() < 28 ? 28 - line.size() : 1, ' ') << "# " << timeOf(k.row)
+                    << "\n";
+            }
+        }
+    }
+    return out.str();
+}
