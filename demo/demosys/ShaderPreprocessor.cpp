@@ -1,0 +1,241 @@
+#include "ShaderPreprocessor.h"
+
+#include "ORVDemosys.h"
+#include "ORVIO.h"
+#include "ResourceFile.h"
+#include "ResourceLoader.h"
+
+#include <cstddef>
+#include <iostream>
+#include <memory>
+
+namespace {
+
+constexpr size_t minIncludeLineLength = 10;
+
+bool isWhiteSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f'; }
+
+std::string trim(const std::string& s)
+{
+    size_t begin = 0;
+    size_t end = s.size();
+    while (begin < end && isWhiteSpace(s[begin]))
+        ++begin;
+    while (end > begin && isWhiteSpace(s[end - 1]))
+        --end;
+    return s.substr(begin, end - begin);
+}
+
+// Tokens at blanks; runs of blanks give no empty tokens and tokens made only of other
+// white space (tabs, a stray "\r") are dropped.
+std::vector<std::string> tokenize(const std::string& line)
+{
+    std::vector<std::string> tokens;
+    size_t i = 0;
+    while (i < line.size()) {
+        while (i < line.size() && line[i] == ' ')
+            ++i;
+        size_t start = i;
+        while (i < line.size() && line[i] != ' ')
+            ++i;
+        if (i > start) {
+            std::string token = line.substr(start, i - start);
+            if (!trim(token).empty())
+                tokens.push_back(token);
+        }
+    }
+    return tokens;
+}
+
+// A lexical form of a path under the shader directory, so that "a.glsl", "./a.glsl"
+// and "lib/../a.glsl" are recognised as one file in a cycle check.
+std::string normalizePath(const std::string& path)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t slash = path.find('/', start);
+        if (slash == std::string::npos)
+            slash = path.size();
+        std::string part = path.substr(start, slash - start);
+        if (part == "..") {
+            if (!parts.empty() && parts.back() != "..")
+                parts.pop_back();
+            else
+                parts.push_back(part);
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = slash + 1;
+    }
+    std::string result;
+    for (const std::string& part : parts) {
+        if (!result.empty())
+            result += '/';
+        result += part;
+    }
+    return result;
+}
+
+// The files being expanded, outermost first: display names for the message and
+// normalised names for the comparison.
+struct IncludeChain {
+    std::vector<std::string> names;
+    std::vector<std::string> keys;
+};
+
+std::unique_ptr<ResourceFile> readFile(const std::string& path)
+{
+    return std::unique_ptr<ResourceFile>(ORVIO::loadTextFile(path));
+}
+
+bool expand(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
+            const std::string& directory, const std::string& displayName, int depth, IncludeChain& chain)
+{
+    for (const std::string& line : lines) {
+        if (line.size() < minIncludeLineLength || line[0] != '#') {
+            output += line;
+            output += '\n';
+            continue;
+        }
+        std::vector<std::string> tokens = tokenize(line);
+        if (tokens.size() < 2 || trim(tokens[0]) != "#include") {
+            output += line;
+            output += '\n';
+            continue;
+        }
+        // Taken literally: no quotes or brackets are removed.
+        const std::string fileName = trim(tokens[1]);
+        const std::string key = normalizePath(fileName);
+        const std::string where = "'" + line + "' in " + displayName + " depth " + std::to_string(depth);
+
+        for (size_t i = 0; i < chain.keys.size(); ++i) {
+            if (chain.keys[i] != key)
+                continue;
+            std::string cycle;
+            for (size_t j = i; j < chain.names.size(); ++j)
+                cycle += chain.names[j] + " -> ";
+            errorText = "Include cycle at " + where + " (" + cycle + fileName + ")";
+            return false;
+        }
+        if (depth + 1 > ShaderPreprocessor::maxIncludeDepth) {
+            errorText = "Include depth limit of " + std::to_string(ShaderPreprocessor::maxIncludeDepth) +
+                        " exceeded at " + where;
+            return false;
+        }
+
+        const std::string path = directory + fileName;
+        // Registered before reading: the packing step must list a missing include too.
+        ORVDemosys::registerShaderInclude(path);
+        std::unique_ptr<ResourceFile> file = readFile(path);
+        if (!file || !file->isLoaded()) {
+            errorText = "Failed to include " + where;
+            return false;
+        }
+        chain.names.push_back(fileName);
+        chain.keys.push_back(key);
+        bool ok = expand(errorText, output, ShaderPreprocessor::splitLines(file->toString()), directory, fileName,
+                         depth + 1, chain);
+        chain.names.pop_back();
+        chain.keys.pop_back();
+        if (!ok)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+std::vector<std::string> ShaderPreprocessor::splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::string current;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\n') {
+            lines.push_back(current);
+            current.clear();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            lines.push_back(current);
+            current.clear();
+            ++i;
+        } else {
+            current += c;
+        }
+    }
+    lines.push_back(current);
+    return lines;
+}
+
+void ShaderPreprocessor::injectDefines(std::vector<std::string>& lines, const std::vector<std::string>& defines)
+{
+    // Behind the first line; an empty list has no first line to keep in front. The
+    // position is fixed up front so the order is reversed in both cases.
+    const size_t at = lines.empty() ? 0 : 1;
+    for (const std::string& name : defines)
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), "#define " + name + "\n");
+}
+
+bool ShaderPreprocessor::shaderInclude(std::string& errorText, std::string& output,
+                                       const std::vector<std::string>& lines, const std::string& directory,
+                                       const std::string& displayName, int depth)
+{
+    IncludeChain chain;
+    chain.names.push_back(displayName);
+    chain.keys.push_back(normalizePath(displayName));
+    return expand(errorText, output, lines, directory, displayName, depth, chain);
+}
+
+bool ShaderPreprocessor::preprocessFile(std::string& errorText, std::string& output, bool& found,
+                                        const std::string& directory, const std::string& fileName,
+                                        const std::vector<std::string>& defines)
+{
+    output.clear();
+    std::unique_ptr<ResourceFile> file = readFile(directory + fileName);
+    found = file && file->isLoaded();
+    if (!found)
+        return false;
+    std::vector<std::string> lines = splitLines(file->toString());
+    file.reset();
+    injectDefines(lines, defines);
+    return shaderInclude(errorText, output, lines, directory, fileName, 0);
+}
+
+bool ShaderPreprocessor::prepareStage(ResourceLoader& loader, Stage stage, const std::string& name,
+                                      const std::vector<std::string>& defines, std::string& source)
+{
+    const bool vertex = stage == Stage::Vertex;
+    const std::string fileName = name + (vertex ? ".vert" : ".frag");
+
+    std::string errorText;
+    std::string output;
+    bool found = false;
+    if (preprocessFile(errorText, output, found, ORVDemosys::shaderDirectory, fileName, defines)) {
+        source = output;
+        return true;
+    }
+    if (!found) {
+        if (vertex) {
+            std::cout << "Failed to find vertex shader '" << fileName << "'" << std::endl;
+            loader.setMessage("Vertex shader '" + fileName + "' not found");
+        } else {
+            std::cout << "Failed to find fragment shader '" << fileName << "'" << std::endl;
+            // The message text is fixed as the engine has always reported it.
+            loader.setMessage("Fragement shader '" + fileName + "' not found");
+        }
+    } else {
+        std::cout << "shaderInclude(..) failed " << std::endl;
+        loader.setMessage(errorText);
+    }
+    loader.setOk(false);
+    return false;
+}
+
+bool ShaderPreprocessor::prepareSources(ResourceLoader& loader, const std::string& name,
+                                        const std::vector<std::string>& defines, std::string& vertexSource,
+                                        std::string& fragmentSource)
+{
+    if (!prepareStage(loader, Stage::Vertex, name, defines, vertexSource))
+        return false;
+    return prepareStage(loader, Stage::Fragment, name, defines, fragmentSource);
+}

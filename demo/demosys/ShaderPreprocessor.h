@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+class ResourceLoader;
+
+// The engine's own GLSL source preprocessor: injects a shader declaration's #define
+// lines behind the first (#version) line and replaces #include lines, recursively, by
+// the text of the named file. All files, at any depth, are read through ORVIO from one
+// directory (includes are never resolved relative to the including file).
+//
+// A shader program's preparation reads its two files with prepareStage() (or both with
+// prepareSources()) and then only has to build the GL program.
+class ShaderPreprocessor {
+public:
+    enum class Stage { Vertex, Fragment };
+
+    // Include chains deeper than this fail (the top-level file is depth 0).
+    static constexpr int maxIncludeDepth = 32;
+
+    // One entry per line, terminators dropped: "\r\n" and "\n" end a line; a "\r" not
+    // followed by "\n" stays in the line. Text ending in a line end gives a final empty
+    // line; empty text gives one empty line.
+    static std::vector<std::string> splitLines(const std::string& text);
+
+    // Inserts "#define NAME\n" for each name, in list order, at index 1 (behind the
+    // first line), so the names end up in reverse order. On an empty list they go to
+    // the front, still in reverse order.
+    static void injectDefines(std::vector<std::string>& lines, const std::vector<std::string>& defines);
+
+    // Appends lines to output, each followed by "\n", expanding "#include NAME" lines
+    // (10 characters or more) with directory + NAME. displayName and depth name the
+    // file that holds lines in the error text. On failure returns false with the reason
+    // in errorText; output then holds what was expanded before the failure.
+    static bool shaderInclude(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
+                              const std::string& directory, const std::string& displayName, int depth);
+
+    // Reads directory + fileName, splits it, injects the defines and expands its
+    // includes into output (replaced). found tells a missing file apart from a failed
+    // include; errorText is set only for the latter.
+    static bool preprocessFile(std::string& errorText, std::string& output, bool& found,
+                               const std::string& directory, const std::string& fileName,
+                               const std::vector<std::string>& defines);
+
+    // One file of a shader program: "resources/shaders/" + name + ".vert" or ".frag".
+    // On failure prints the stage's message, writes the reason into the loader, clears
+    // its ok flag and returns false, leaving source unchanged. On success source holds
+    // the preprocessed text.
+    static bool prepareStage(ResourceLoader& loader, Stage stage, const std::string& name,
+                             const std::vector<std::string>& defines, std::string& source);
+
+    // Both files, vertex first. vertexSource is written as soon as the vertex file has
+    // been preprocessed, so a failing fragment file leaves it stored; fragmentSource is
+    // written only on full success.
+    static bool prepareSources(ResourceLoader& loader, const std::string& name,
+                               const std::vector<std::string>& defines, std::string& vertexSource,
+                               std::string& fragmentSource);
+};

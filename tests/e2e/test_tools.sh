@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The inspection and track tools on files made outside the engine: an archive packed
+# by 7z, and track files written by a few lines of Python.
+set -euo pipefail
+BIN=${DEMOSYS_BIN:?}
+HERE=$(cd "$(dirname "$0")" && pwd)
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK"
+
+check() { # check DESCRIPTION PYTHON-EXPRESSION-ON-json FILE
+  python3 - "$3" "$2" "$1" <<'PY'
+import json, sys
+data = json.load(open(sys.argv[1]))
+if not eval(sys.argv[2], {"j": data}):
+    sys.exit("FAILED: %s\n  expression: %s\n  json: %s" % (sys.argv[3], sys.argv[2], json.dumps(data)[:2000]))
+PY
+}
+
+expect_failure() { # expect_failure NAME-IN-MESSAGE COMMAND...
+  local name=$1; shift
+  if "$@" > out.txt 2> err.txt; then echo "FAILED: '$*' succeeded on bad input"; exit 1; fi
+  [ "$(wc -l < err.txt)" -eq 1 ] || { echo "FAILED: '$*' error is not one line:"; cat err.txt; exit 1; }
+  grep -q -- "$name" err.txt || { echo "FAILED: '$*' error does not name $name:"; cat err.txt; exit 1; }
+}
+
+# Archives.
+mkdir -p tree/resources/shaders tree/resources/graphics
+printf 'void main() {}\n' > tree/resources/shaders/a.frag
+head -c 5000 /dev/urandom > tree/resources/graphics/noise.bin
+(cd tree && 7z a -ms=off resources.7z resources > /dev/null)
+"$BIN/demosys-inspect" archive tree/resources.7z > archive.json
+check "archive lists the shader with its size" \
+  '{e["name"]: e["size"] for e in j["entries"]}["resources/shaders/a.frag"] == 15' archive.json
+check "archive lists the binary with its size" \
+  '{e["name"]: e["size"] for e in j["entries"]}["resources/graphics/noise.bin"] == 5000 and j["files"] == 2' archive.json
+expect_failure missing.7z "$BIN/demosys-inspect" archive missing.7z
+head -c 300 tree/resources.7z > cut.7z
+expect_failure cut.7z "$BIN/demosys-inspect" archive cut.7z
+
+# Track files in both stored forms.
+python3 "$HERE/write_tracks.py" tracks
+for form in packed files; do
+  flag=""; [ $form = files ] && flag="--files"
+  "$BIN/demosys-inspect" tracks tracks/$form $flag --at 30 > $form.json
+  check "$form: entries in name order with priorities" \
+    '[(e["name"], e["priority"]) for e in j["entries"]] == [("glow", 1), ("intro", 0)]' $form.json
+  check "$form: start keys keep their targets" \
+    '[k.get("target") for k in j["entries"][0]["keys"]] == ["staging0", None, "fx buffer", None]' $form.json
+  check "$form: an empty target is the screen" 'j["entries"][1]["keys"][0]["target"] == "screen"' $form.json
+  check "$form: curve keys" \
+    '[(k["row"], k["type"], k["value"]) for k in j["entries"][1]["curves"][0]["keys"]] == [(0,0,0.0),(40,1,1.0),(80,3,0.25)]' $form.json
+  check "$form: active at row 30 in drawing order" \
+    '[(a["name"], a["target"]) for a in j["at"]["active"]] == [("intro", "screen"), ("glow", "staging0")]' $form.json
+  check "$form: values at row 30" \
+    '{(v["effect"], v["curve"]): round(v["value"], 5) for v in j["at"]["values"]} == {("intro","fade"): 0.75, ("glow","amount"): 2.5, ("glow","tint"): 0.0}' $form.json
+done
+
+# Text round trips through both stored forms.
+"$BIN/demosys-tracks" decompile tracks/packed -o script.sync
+grep -q '^effect glow priority 1$' script.sync
+grep -q 'start 90 "fx buffer"' script.sync
+"$BIN/demosys-tracks" compile script.sync rebuilt 2> /dev/null
+cmp tracks/packed/track.data rebuilt/track.data
+cmp tracks/packed/index.list rebuilt/index.list
+"$BIN/demosys-tracks" compile script.sync rebuilt-files --files 2> /dev/null
+for f in tracks/files/*.track; do cmp "$f" "rebuilt-files/$(basename "$f")"; done
+"$BIN/demosys-tracks" decompile rebuilt-files --files > again.sync
+# Curve order in the per-file form follows the file names.
+diff <(grep -v '^#' script.sync | sort) <(grep -v '^#' again.sync | sort)
+
+# Bad input: one line naming the file, non-zero status.
+cp -r tracks/packed short
+head -c 30 tracks/packed/track.data > short/track.data
+expect_failure track.data "$BIN/demosys-inspect" tracks short
+expect_failure track.data "$BIN/demosys-tracks" decompile short
+printf '\x05\x00\x00\x00intro.track\x00' > short/index.list
+expect_failure index.list "$BIN/demosys-inspect" tracks short
+expect_failure nowhere "$BIN/demosys-inspect" tracks nowhere --files
+printf 'effect a\n  start 10\n  start 20\n' > bad.sync
+expect_failure bad.sync "$BIN/demosys-tracks" compile bad.sync out
+printf 'effect a\n  start 10\n  curve x\n    5 1 smooth\n' > bad2.sync
+expect_failure 'bad2.sync:4' "$BIN/demosys-tracks" compile bad2.sync out
+echo "tools: all checks passed"
