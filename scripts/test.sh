@@ -30,7 +30,7 @@ cmake --build "$ROOT/build-asan" -j"$JOBS"
 
 if command -v clang++ > /dev/null; then
   echo "== Fuzzers (short runs on their seed corpora) =="
-  CC=clang CXX=clang++ cmake -S "$ROOT" -B "$ROOT/build-fuzz" -DCMAKE_BUILD_TYPE=Debug -DDEMOSYS_FUZZ=ON \
+  CC=clang CXX=clang++ cmake -S "$ROOT" -B "$ROOT/build-fuzz" -DCMAKE_BUILD_TYPE=Debug -DDEMOSYS_FUZZ=ON -DDEMOSYS_TESTS=OFF \
      -DDEMOSYS_BENCH=OFF > /dev/null
   cmake --build "$ROOT/build-fuzz" -j"$JOBS"
   (cd "$ROOT/build-fuzz" && ctest --output-on-failure -L fuzz)
