@@ -1,0 +1,135 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+class Effect;
+class FBO;
+class ResourceFile;
+class TrackInterpolate;
+class TrackStartStop;
+
+// Answers whether name is a render target the effects may draw into; on true it stores
+// the framebuffer (null allowed) into *fbo. The loading stage passes one over the FBO
+// pool; tools that only move track data around pass acceptAllTargets().
+using TargetResolver = std::function<bool(const std::string& name, FBO** fbo)>;
+
+// The timeline's record of one effect instance.
+struct EffectTracks {
+    EffectTracks();
+    ~EffectTracks();
+
+    // When and into which target the effect draws; owned here.
+    std::unique_ptr<TrackStartStop> startStop;
+    // The effect's curves (the effect owns them), by name and in the order it added them.
+    std::map<std::string, TrackInterpolate*> tracksByName;
+    std::vector<TrackInterpolate*> tracks;
+    std::string name;
+    // Not owned; may be null for tools that hold track data without effects.
+    Effect* effect = nullptr;
+};
+
+// The effect timeline: loads and checks the start/stop track and the curves of every
+// effect instance, and every frame calls the active effects in priority order.
+class TrackManager {
+public:
+    static constexpr int32_t defaultRowsPerSecond = 20;
+
+    TrackManager();
+    ~TrackManager();
+
+    TrackManager(const TrackManager&) = delete;
+    TrackManager& operator=(const TrackManager&) = delete;
+
+    // The row rate of the engine's timeline (ORVDemosys::tracks), or the default while
+    // there is none. Curves read their rate here.
+    static int32_t timelineRowsPerSecond();
+    // Accepts every non-empty name, without a framebuffer, so target names survive a
+    // load and save.
+    static TargetResolver acceptAllTargets();
+
+    // Builds the timeline from the packed pair trackDirectory + "index.list" and
+    // trackDirectory + "track.data", read through ORVIO. effectNames[i] names effects[i].
+    // Targets the resolver does not know (all, without a resolver) become the screen.
+    // The result is never null; a corrupt file is reported and fails validate().
+    static std::unique_ptr<TrackManager> load(const std::string& trackDirectory,
+                                              const std::vector<std::string>& effectNames,
+                                              const std::vector<Effect*>& effects,
+                                              const TargetResolver& resolver = TargetResolver());
+    // The same from one file per track: trackDirectory/N.track and trackDirectory/N.T.track.
+    static std::unique_ptr<TrackManager> loadFromFiles(const std::string& trackDirectory,
+                                                       const std::vector<std::string>& effectNames,
+                                                       const std::vector<Effect*>& effects,
+                                                       const TargetResolver& resolver = TargetResolver());
+
+    // Enters an effect with its start/stop track (an empty one of priority -1 when
+    // null) and registers the effect's curves. An existing name is refused. Call
+    // arrangeDrawOrder() once all entries are in.
+    EffectTracks* addEntry(const std::string& name, Effect* effect, std::unique_ptr<TrackStartStop> startStop);
+    // Orders the entries by priority (ties keep the selection sort's order) and
+    // renumbers the priorities 0, 1, 2, ...
+    void arrangeDrawOrder();
+
+    // Reports a load that failed and then the start/stop check of every entry.
+    bool validate() const;
+    bool checkInstances() const { return true; }
+    bool hasLoadError() const { return !loadError.empty(); }
+    // The first corruption found while loading; empty when none.
+    const std::string& getLoadError() const { return loadError; }
+
+    // The rate must lie in 1..1000, the range the timer accepts.
+    void setRowsPerSecond(int32_t n);
+    int32_t getRowsPerSecond() const { return rowsPerSecond; }
+
+    int getEntryCount() const { return static_cast<int>(entriesByName.size()); }
+    // The i-th entry in name order; null when i is out of range.
+    EffectTracks* getEntry(int i) const;
+    EffectTracks* findEntry(const std::string& name) const;
+    // Entries plus all their curves: the number of files the writers produce.
+    int getTrackFileCount() const;
+    const std::vector<EffectTracks*>& getDrawOrder() const { return drawOrder; }
+
+    // Exchanges the entries at draw positions i and j and their priority numbers;
+    // false (and no change) when either is out of range.
+    bool swapPriorities(int i, int j);
+
+    // One frame: update, then draw (into each effect's target), then postDraw for every
+    // effect active at row, each pass in priority order.
+    void drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs);
+    // The effects drawFrame found active, in drawing order.
+    const std::vector<EffectTracks*>& getActiveEntries() const { return active; }
+    // The active effect of that name in the last frame, or null.
+    Effect* findActiveEffect(const std::string& name) const;
+
+    void printPriorities() const;
+
+    // Writers for the editing tools; each returns false (after a line naming the file)
+    // when a file cannot be written.
+    bool saveFiles(const std::string& directory) const;
+    bool savePacked(const std::string& directory) const;
+    // The enabled flags, in "resources/tracks/track.properties" or in directory.
+    bool saveProperties() const;
+    bool saveProperties(const std::string& directory) const;
+    // A missing file changes nothing and is no error; false for a corrupt one.
+    bool loadProperties();
+    bool loadProperties(const std::string& directory);
+
+private:
+    // Where the bodies of one load come from: the packed pair or loose files.
+    struct BodySource;
+
+    static std::unique_ptr<TrackManager> loadFrom(BodySource& source, const std::vector<std::string>& effectNames,
+                                                  const std::vector<Effect*>& effects, const TargetResolver& resolver);
+    void fail(const std::string& message);
+
+    std::map<std::string, std::unique_ptr<EffectTracks>> entriesByName;
+    std::vector<EffectTracks*> drawOrder;
+    std::map<std::string, Effect*> activeByName;
+    std::vector<EffectTracks*> active;
+    int32_t rowsPerSecond = defaultRowsPerSecond;
+    std::string loadError;
+};
