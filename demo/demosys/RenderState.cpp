@@ -1,0 +1,27 @@
+#include "RenderState.h"
+
+unsigned int RenderState::currentProgram = 0;
+uint64_t RenderState::programSwitches = 0;
+unsigned int RenderState::currentFramebuffer = 0;
+unsigned int RenderState::currentVertexArray = 0;
+std::string RenderState::currentVertexArrayKey;
+uint64_t RenderState::vertexArraySwitches = 0;
+uint64_t RenderState::drawCalls = 0;
+
+void RenderState::reset()
+{
+    currentProgram = 0;
+    // A fresh context has framebuffer 0 bound, but its viewport is not the letterbox
+    // one yet: the first bind of the screen must be issued.
+    currentFramebuffer = invalidFramebuffer;
+    currentVertexArray = 0;
+    currentVertexArrayKey.clear();
+    resetCounters();
+}
+
+void RenderState::resetCounters()
+{
+    programSwitches = 0;
+    vertexArraySwitches = 0;
+    drawCalls = 0;
+}
