@@ -32,13 +32,6 @@ int fail(const std::string& message)
     return 1;
 }
 
-// The last line of the engine's check report: the reason it gives.
-std::string lastLine(const std::string& report)
-{
-    std::string r = report.substr(0, report.find_last_not_of('\n') + 1);
-    return r.substr(r.find_last_of('\n') + 1);
-}
-
 int compile(const std::string& scriptPath, const std::string& directory, TimelineDocument::Form form)
 {
     std::ifstream in(scriptPath, std::ios::binary);
@@ -50,9 +43,9 @@ int compile(const std::string& scriptPath, const std::string& directory, Timelin
     std::string error;
     if (!TrackScript::parse(text.str(), scriptPath, document, error))
         return fail(error);
-    std::string report;
-    if (!document.validate(report))
-        return fail(scriptPath + ": start and stop keys must alternate (" + lastLine(report) + ")");
+    std::string reason;
+    if (!document.validate(reason))
+        return fail(scriptPath + ": start and stop keys must alternate (" + reason + ")");
     if (!document.save(directory, form))
         return fail(document.error());
     std::cerr << "demosys-tracks: wrote " << document.manager()->getEntryCount() << " effects and "
@@ -66,9 +59,9 @@ int decompile(const std::string& directory, TimelineDocument::Form form, const s
     if (!document.load(directory, form))
         return fail(document.error());
     document.manager()->setRowsPerSecond(rate);
-    std::string report;
-    if (!document.validate(report))
-        return fail(directory + ": start and stop keys do not alternate (" + lastLine(report) + ")");
+    std::string reason;
+    if (!document.validate(reason))
+        return fail(directory + ": start and stop keys do not alternate (" + reason + ")");
     std::string text = TrackScript::format(document);
     if (output.empty()) {
         std::cout << text;

@@ -192,10 +192,17 @@ bool TimelineDocument::save(const std::string& directory, Form form)
     return ok;
 }
 
-bool TimelineDocument::validate(std::string& messages) const
+bool TimelineDocument::validate(std::string& reason) const
 {
-    CaptureStdout capture(messages);
-    return timeline->validate();
+    std::string report;
+    bool valid;
+    {
+        CaptureStdout capture(report);
+        valid = timeline->validate();
+    }
+    report = report.substr(0, report.find_last_not_of('\n') + 1);
+    reason = valid ? std::string() : report.substr(report.find_last_of('\n') + 1);
+    return valid;
 }
 
 void TimelineDocument::adopt(std::vector<std::unique_ptr<Effect>> effects, std::unique_ptr<TrackManager> manager)

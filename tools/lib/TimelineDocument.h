@@ -28,8 +28,9 @@ public:
     // Writes the timeline in the given form, with its track.properties. False with a
     // reason in error() when a file cannot be written.
     bool save(const std::string& directory, Form form);
-    // Runs the engine's start/stop check; its report goes to messages.
-    bool validate(std::string& messages) const;
+    // Runs the engine's start/stop check; on failure reason holds the last line of its
+    // report (the offending key and why).
+    bool validate(std::string& reason) const;
 
     // Takes over effects (owning the curves) and a timeline built on them.
     void adopt(std::vector<std::unique_ptr<Effect>> effects, std::unique_ptr<TrackManager> manager);
