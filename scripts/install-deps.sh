@@ -11,6 +11,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth libgl1-mesa-dri libglx-mesa0 mesa-utils xdotool
+  libmpg123-dev libsdl1.2-dev libkissfft-dev lame sox libsox-fmt-mp3
+  libassimp-dev vpx-tools libvpx-dev libfltk1.3-dev
   p7zip-full python3
 )
 
