@@ -1,6 +1,12 @@
 #include "Effect.h"
 
 #include "Assert.h"
+#include "DataBinaryPool.h"
+#include "DataEffectPool.h"
+#include "DataFBOPool.h"
+#include "DataShaderPool.h"
+#include "DataTexturePool.h"
+#include "ORVDemosys.h"
 #include "TrackInterpolate.h"
 
 #include <iostream>
@@ -31,4 +37,41 @@ TrackInterpolate* Effect::getTrack(int index) const
 {
     ORV_ASSERT(index >= 0 && index < getTrackCount());
     return tracks[index].get();
+}
+
+Shader* Effect::GetShader(std::string name)
+{
+    Shader* shader = ORVDemosys::shaderPool ? ORVDemosys::shaderPool->get(name) : nullptr;
+    ORV_ASSERT_AT(shader != nullptr, "shader != __null", "demo/demosys/Effect", 54,
+                  "Shader* Effect::GetShader(std::string)");
+    return shader;
+}
+
+Texture* Effect::GetTexture(std::string name)
+{
+    Texture* tex = ORVDemosys::texturePool ? ORVDemosys::texturePool->get(name) : nullptr;
+    ORV_ASSERT_AT(tex != nullptr, "tex!=__null", "demo/demosys/Effect", 61, "Texture* Effect::GetTexture(std::string)");
+    return tex;
+}
+
+FBO* Effect::GetFBO(std::string name)
+{
+    FBO* fbo = ORVDemosys::fboPool ? ORVDemosys::fboPool->get(name) : nullptr;
+    ORV_ASSERT_AT(fbo != nullptr, "fbo != __null", "demo/demosys/Effect", 68, "FBO* Effect::GetFBO(std::string)");
+    return fbo;
+}
+
+Binary* Effect::GetBinary(std::string name)
+{
+    Binary* bin = ORVDemosys::binaryPool ? ORVDemosys::binaryPool->get(name) : nullptr;
+    ORV_ASSERT_AT(bin != nullptr, "bin != __null", "demo/demosys/Effect", 82, "Binary* Effect::GetBinary(std::string)");
+    return bin;
+}
+
+Effect* Effect::GetEffect(std::string name)
+{
+    Effect* effect = ORVDemosys::effectInstancePool ? ORVDemosys::effectInstancePool->get(name) : nullptr;
+    ORV_ASSERT_AT(effect != nullptr, "effect != __null", "demo/demosys/Effect", 96,
+                  "Effect* Effect::GetEffect(std::string)");
+    return effect;
 }

@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+class Binary;
 class FBO;
+class Shader;
+class Texture;
 class TrackInterpolate;
 
 // The base of every visual element the timeline draws. A production derives one class
@@ -35,6 +38,15 @@ public:
     virtual Effect* create();
     // Once, on a new instance: declare the sync tracks here with addTrack().
     virtual void setup();
+
+    // Look-ups of the named resources an effect uses; a missing name stops the program
+    // (a production that names a resource it did not declare cannot run).
+    Shader* GetShader(std::string name);
+    Texture* GetTexture(std::string name);
+    FBO* GetFBO(std::string name);
+    Binary* GetBinary(std::string name);
+    // An effect instance (never a prototype) by instance name.
+    Effect* GetEffect(std::string name);
 
     // Creates a curve named name, stores it into out and appends it to this effect's
     // tracks. The timeline loader fills its keys.

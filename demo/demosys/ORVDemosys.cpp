@@ -18,6 +18,15 @@ TimeCode startTime(0, 0, 0);
 TimeCode endTime(99, 0, 0);
 std::string musicFile;
 
+std::vector<TextureDeclaration> textureDeclarations;
+std::vector<ResourceDeclaration> objectDeclarations;
+std::vector<ResourceDeclaration> binaryDeclarations;
+std::vector<ResourceDeclaration> miscDeclarations;
+std::vector<ResourceDeclaration> videoDeclarations;
+std::vector<ShaderDeclaration> shaderDeclarations;
+ResourceDefinition* resources = nullptr;
+ProgressBar* progressBar = nullptr;
+
 std::vector<std::string> shaderIncludes;
 
 void registerShaderInclude(const std::string& path)
@@ -28,6 +37,15 @@ void registerShaderInclude(const std::string& path)
         shaderIncludes.push_back(path);
 }
 
+ScreenMetrics* screenMetrics = nullptr;
+DataTexturePool* texturePool = nullptr;
+DataEffectPool* effectPool = nullptr;
+DataEffectPool* effectInstancePool = nullptr;
+DataBinaryPool* binaryPool = nullptr;
+DataShaderPool* shaderPool = nullptr;
+DataFBOPool* fboPool = nullptr;
+uint32_t frameCount = 0;
+int32_t loopStartMs = 0;
 TrackManager* tracks = nullptr;
 Timer* timer = nullptr;
 

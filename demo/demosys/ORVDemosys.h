@@ -1,10 +1,21 @@
 #pragma once
 
+#include "ResourceDeclaration.h"
+#include "ShaderDeclaration.h"
 #include "TimeCode.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+class DataBinaryPool;
+class DataEffectPool;
+class DataFBOPool;
+class DataShaderPool;
+class DataTexturePool;
+class ProgressBar;
+class ResourceDefinition;
+class ScreenMetrics;
 class TrackManager;
 class Timer;
 
@@ -27,13 +38,40 @@ extern TimeCode startTime; // 00:00:00
 extern TimeCode endTime;   // 99:00:00
 extern std::string musicFile;
 
+// What the production declared, in declaration order.
+extern std::vector<TextureDeclaration> textureDeclarations;
+extern std::vector<ResourceDeclaration> objectDeclarations;
+extern std::vector<ResourceDeclaration> binaryDeclarations;
+extern std::vector<ResourceDeclaration> miscDeclarations;
+extern std::vector<ResourceDeclaration> videoDeclarations;
+extern std::vector<ShaderDeclaration> shaderDeclarations;
+
+// The production's objects: its resource definition and loading screen.
+extern ResourceDefinition* resources;
+extern ProgressBar* progressBar;
+
 // Every resource path that a shader include read (or tried to read); the resource
 // packing step lists these beside the declared files.
 extern std::vector<std::string> shaderIncludes;
 void registerShaderInclude(const std::string& path);
 
+// The screen settings, once a window has been opened.
+extern ScreenMetrics* screenMetrics;
+
+// The named resource pools, created at the start of loading and deleted at shutdown.
+extern DataTexturePool* texturePool;
+extern DataEffectPool* effectPool;         // prototypes by class name
+extern DataEffectPool* effectInstancePool; // instances by instance name
+extern DataBinaryPool* binaryPool;
+extern DataShaderPool* shaderPool;
+extern DataFBOPool* fboPool;
+
 extern TrackManager* tracks;
 extern Timer* timer;
+
+// Frames swapped since the loop started, and the wall-clock ms at which it started.
+extern uint32_t frameCount;
+extern int32_t loopStartMs;
 
 void setQuitRequested(bool quit);
 bool quitRequested();

@@ -1,9 +1,18 @@
 #include "ORVIO.h"
 
+#include "Binary.h"
 #include "ResourceArchive.h"
 #include "ResourceFile.h"
+#include "ImageFile.h"
+#include "Texture.h"
+#include "Window.h"
+
+#include <GL/glew.h>
+
+#include <filesystem>
 
 #include <iostream>
+#include <memory>
 
 namespace {
 int resourceMode = ORVIO::ModeFiles;
@@ -56,4 +65,91 @@ ResourceFile* ORVIO::loadFile(const std::string& path, int mode)
     if (verbose)
         std::cout << "Loading file : " << path << std::endl;
     return load(path, mode);
+}
+
+Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool mipmapped)
+{
+    return loadTexture(path, target, mipmapped, resourceMode);
+}
+
+Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode)
+{
+    if (verbose)
+        std::cout << "Loading texture : " << path << std::endl;
+    if (mode != ModeFiles && mode != ModeArchive)
+        return nullptr;
+    if (target != GL_TEXTURE_1D && target != GL_TEXTURE_2D && target != GL_TEXTURE_3D) {
+        std::cout << "Unsupported texture target " << target << " for " << path << std::endl;
+        return nullptr;
+    }
+
+    int64_t fileSize = 0;
+    std::unique_ptr<ImageFile> image;
+    if (mode == ModeFiles) {
+        image.reset(new ImageFile(path));
+        std::error_code error;
+        auto bytes = std::filesystem::file_size(path, error);
+        fileSize = error ? 0 : static_cast<int64_t>(bytes);
+    } else {
+        image.reset(new ImageFile());
+        image->setName(path);
+        image->loadFromArchive();
+        fileSize = std::max(ResourceArchive::entrySize(path.c_str()), 0);
+    }
+    if (!image->isLoaded())
+        return nullptr;
+
+    int width = image->getWidth();
+    int height = image->getHeight();
+    int depth = 0;
+    if (target == GL_TEXTURE_1D) {
+        width = std::max(width, height);
+        height = 1;
+    } else if (target == GL_TEXTURE_3D) {
+        depth = height / width;
+        if (depth < 1) {
+            std::cout << "Texture " << path << " is no strip of square slices (" << image->getWidth() << "x"
+                      << image->getHeight() << ")" << std::endl;
+            return nullptr;
+        }
+        height = width;
+    }
+    GLenum format = image->getBytesPerPixel() == 4 ? GL_RGBA : GL_RGB;
+
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    // The texture keeps the GL object's own size, so a later upload() replaces it whole.
+    Texture* texture = new Texture(path, name);
+    texture->setTarget(target);
+    texture->setSize(width, height);
+    texture->setDepth(depth);
+    texture->setBitsPerPixel(image->getBitsPerPixel());
+    texture->setBytesPerPixel(image->getBytesPerPixel());
+    texture->setInternalFormat(static_cast<GLint>(format));
+    texture->setFormat(format);
+    texture->setType(GL_UNSIGNED_BYTE);
+    texture->setFileSize(fileSize);
+    // Wrap modes stay at GL's default; the record says so.
+    texture->recordWrap(GL_REPEAT, GL_REPEAT, GL_REPEAT);
+    if (mipmapped)
+        texture->setFilter(GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
+    else
+        texture->setFilter(GL_LINEAR, GL_LINEAR);
+    texture->upload(image->getPixels());
+    texture->setMipmapped(mipmapped);
+
+    checkGLError("ORVIO::loadTexture " + path);
+    return texture;
+}
+
+Binary* ORVIO::loadBinaryFile(const std::string& path) { return loadBinaryFile(path, resourceMode); }
+
+Binary* ORVIO::loadBinaryFile(const std::string& path, int mode)
+{
+    if (verbose)
+        std::cout << "Loading binary file : " << path << std::endl;
+    std::unique_ptr<ResourceFile> file(load(path, mode));
+    if (!file || !file->isLoaded())
+        return nullptr;
+    return new Binary(file->copyBytes());
 }

@@ -2,7 +2,9 @@
 
 #include <string>
 
+class Binary;
 class ResourceFile;
+class Texture;
 
 // The resource I/O layer: every loader reads through it, from loose files under
 // resources/ (mode 0) or from the archive "resources.7z" (mode 1). Any other mode
@@ -27,6 +29,16 @@ public:
     static ResourceFile* loadTextFile(const std::string& path, int mode);
     static ResourceFile* loadFile(const std::string& path);
     static ResourceFile* loadFile(const std::string& path, int mode);
+
+    // Decodes a PNG or JPEG image into a new texture of target GL_TEXTURE_1D (length
+    // max(width, height)), GL_TEXTURE_2D or GL_TEXTURE_3D (the image is a vertical strip
+    // of square slices: width x width x height / width). Null when the image cannot be
+    // read or decoded, or the target or strip does not fit.
+    // A new Binary holding a copy of the file's bytes; nothing when it cannot be read.
+    static Binary* loadBinaryFile(const std::string& path);
+    static Binary* loadBinaryFile(const std::string& path, int mode);
+    static Texture* loadTexture(const std::string& path, unsigned int target, bool mipmapped);
+    static Texture* loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode);
 
 private:
     static ResourceFile* load(const std::string& path, int mode);

@@ -1,0 +1,41 @@
+#include "DataFBOPool.h"
+
+#include "FBO.h"
+
+DataFBOPool::~DataFBOPool()
+{
+    map.deleteAll();
+    added.clear();
+    addedNames.clear();
+}
+
+FBO* DataFBOPool::get(const std::string& name) const
+{
+    FBO* fbo = map.find(name);
+    if (!fbo && !map.exists(name))
+        std::cout << "FBO::getFBO(" << name << ") cannot find the requested VBO" << std::endl;
+    return fbo;
+}
+
+void DataFBOPool::add(const std::string& name, FBO* fbo)
+{
+    map.put(name, fbo);
+    added.push_back(fbo);
+    addedNames.push_back(name);
+}
+
+void DataFBOPool::clearUsed()
+{
+    for (const auto& entry : map.all())
+        if (entry.second && FBO::isDirty(entry.second))
+            FBO::bindAndClear(entry.second);
+    FBO::bindScreen();
+}
+
+std::string DataFBOPool::toString() const
+{
+    std::string s = "FBOPool {\n";
+    for (const auto& entry : map.all())
+        s += "  " + entry.first + " = " + FBO::describe(entry.second) + "\n";
+    return s + "}\n";
+}

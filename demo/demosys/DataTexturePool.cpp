@@ -1,0 +1,82 @@
+#include "DataTexturePool.h"
+
+#include "Texture.h"
+
+#include <sstream>
+
+DataTexturePool::~DataTexturePool()
+{
+    std::cout << "[Dispose texturePool]" << std::endl;
+    map.deleteAll();
+    fileNames.clear();
+}
+
+void DataTexturePool::add(const std::string& alias, Texture* texture)
+{
+    ++textureCount;
+    map.put(alias, texture);
+    if (texture && !texture->getName().empty())
+        fileNames[texture->getName()] = alias;
+}
+
+void DataTexturePool::add(const std::string& alias, const std::string& fileName, unsigned int glTexture)
+{
+    ++textureCount;
+    map.put(alias, new Texture(fileName, glTexture));
+    fileNames[fileName] = alias;
+}
+
+unsigned int DataTexturePool::getTextureId(const std::string& alias) const
+{
+    Texture* t = map.find(alias);
+    return t ? t->getGlName() : 0;
+}
+
+unsigned int DataTexturePool::getTextureIdByFile(const std::string& fileName) const
+{
+    auto it = fileNames.find(fileName);
+    return it == fileNames.end() ? 0 : getTextureId(it->second);
+}
+
+std::vector<std::string> DataTexturePool::fileNamesInOrder() const
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fileNames)
+        names.push_back(entry.first);
+    return names;
+}
+
+uint64_t DataTexturePool::totalMemorySize() const
+{
+    uint64_t total = 0;
+    for (const auto& entry : map.all())
+        if (entry.second)
+            total += static_cast<uint64_t>(entry.second->memorySize());
+    return total;
+}
+
+uint64_t DataTexturePool::totalFileSize() const
+{
+    uint64_t total = 0;
+    for (const auto& entry : map.all())
+        if (entry.second)
+            total += static_cast<uint64_t>(entry.second->fileSize());
+    return total;
+}
+
+std::string DataTexturePool::toString() const
+{
+    std::ostringstream s;
+    uint64_t memory = totalMemorySize();
+    uint64_t files = totalFileSize();
+    s << "DataTexturePool {\n";
+    s << "    total memory size : " << static_cast<double>(memory) * (1.0 / 1024.0) * (1.0 / 1024.0) << " MB - "
+      << memory << " bytes\n";
+    s << "    total file size : " << static_cast<double>(files) * (1.0 / 1024.0) * (1.0 / 1024.0) << " mb - " << files
+      << " bytes\n";
+    s << "    numTextures = " << textureCount << "\n";
+    for (const auto& entry : map.all())
+        s << "    " << entry.first << " = " << (entry.second ? entry.second->describe() : std::string("\n"));
+    s << "}\n";
+    return s.str();
+}

@@ -1,0 +1,166 @@
+#include "Demo.h"
+
+#include "Assert.h"
+#include "DataFBOPool.h"
+#include "ResourceDefinition.h"
+#include "FBO.h"
+#include "Geometry.h"
+#include "LoadingPipeline.h"
+#include "ORVDemosys.h"
+#include "ORVIO.h"
+#include "QuadRenderer.h"
+#include "ResourceLoader.h"
+#include "TimeCode.h"
+#include "Timer.h"
+#include "TrackManager.h"
+#include "Window.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <iostream>
+
+namespace {
+Demo* currentDemo = nullptr;
+bool glfwStarted = false;
+
+int32_t wallClockMs() { return static_cast<int32_t>(glfwGetTime() * 1000.0); }
+} // namespace
+
+Demo::Demo(int, char**) { currentDemo = this; }
+
+Demo::~Demo()
+{
+    if (currentDemo == this)
+        currentDemo = nullptr;
+}
+
+Demo* Demo::current() { return currentDemo; }
+
+bool Demo::fail(const std::string& text)
+{
+    message = text;
+    failed = true;
+    return false;
+}
+
+bool Demo::load(ScreenMetrics* metrics, int mode)
+{
+    ORV_ASSERT_AT(ORVDemosys::resources != nullptr, "ORVDemosys::resources != __null", "demo/demosys/Demo", 50,
+                  "bool Demo::load(ScreenMetrics*, int)");
+    if (!glfwInit())
+        return fail("Failed to initialize GLFW");
+    glfwStarted = true;
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 2);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    // Core contexts on every platform the demo runs on are forward-compatible.
+    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+
+    ORVIO::init(mode);
+    loader = std::make_unique<ResourceLoader>();
+
+    LoadingPipeline::createDataPools();
+    if (!LoadingPipeline::openScreen(*loader, metrics, title))
+        return fail(loader->getMessage());
+
+    glewExperimental = GL_TRUE;
+    if (glewInit() != GLEW_OK)
+        return fail("Error initializing glew\n");
+    // The extension probing of the loader leaves an error behind in core contexts;
+    // it is not the demo's.
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    std::cout << "OpenGL version : " << glGetString(GL_VERSION) << std::endl;
+    std::cout << "GLSL version : " << glGetString(GL_SHADING_LANGUAGE_VERSION) << std::endl;
+
+    Geometry::build();
+
+    if (!LoadingPipeline::loadResources(*loader))
+        return fail(loader->getMessage());
+    ORVDemosys::resources->createEffectInstances();
+    if (!LoadingPipeline::createTrackData()) {
+        failed = true;
+        return false;
+    }
+    if (!LoadingPipeline::setupSound(*loader))
+        return fail(loader->getMessage());
+    ORVIO::release();
+    return true;
+}
+
+void Demo::setCallbacks()
+{
+    if (failed || !currentWindow())
+        return;
+    glfwSetKeyCallback(currentWindow(), onKey);
+    glfwSetMouseButtonCallback(currentWindow(), onMouseButton);
+}
+
+void Demo::run()
+{
+    if (failed || !loader)
+        return;
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    LoadingPipeline::demoInit(*loader);
+
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    ORVDemosys::loopStartMs = wallClockMs();
+    Timer* timer = ORVDemosys::timer;
+    while (!ORVDemosys::quitRequested()) {
+        FBO::bind(nullptr);
+        timer->update();
+        int t = timer->getTimeMs();
+        uint32_t row = timer->getRow();
+        int dt = timer->getDeltaMs(t);
+        if (t > static_cast<int64_t>(ORVDemosys::endTime.getTotal()))
+            ORVDemosys::setQuitRequested(true);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        if (ORVDemosys::tracks)
+            ORVDemosys::tracks->drawFrame(static_cast<uint32_t>(t), row, dt);
+        ORVDemosys::fboPool->clearUsed();
+        glfwSwapBuffers(currentWindow());
+        // GLFW 3 delivers input when events are polled, no longer inside the swap.
+        glfwPollEvents();
+        if (glfwWindowShouldClose(currentWindow()))
+            ORVDemosys::setQuitRequested(true);
+        ++ORVDemosys::frameCount;
+    }
+
+    int d = timer->getTimeMs();
+    std::cout << "Duration : " << TimeCode(static_cast<uint32_t>(d < 0 ? 0 : d)).format() << std::endl;
+    uint32_t elapsed = static_cast<uint32_t>(wallClockMs() - ORVDemosys::loopStartMs);
+    // Frames over elapsed seconds as a fraction: whole seconds would be wrong by up to
+    // half for short runs and divide by zero under one second.
+    double fps = elapsed == 0 ? 0.0 : ORVDemosys::frameCount / (elapsed / 1000.0);
+    std::cout << "Average FPS = " << fps << std::endl;
+}
+
+bool ORVDemosys::shutdown()
+{
+    std::cout << "[Shutting Down]" << std::endl;
+    Demo* demo = Demo::current();
+    ResourceLoader* loader = demo ? demo->getLoader() : nullptr;
+    bool loadFailed = demo && (demo->hasFailed() || (loader && !loader->isOk()));
+    if (loadFailed) {
+        std::cout << "Message from demosys :" << std::endl
+                  << ORVDemosys::lastError << std::endl
+                  << "Message from resourceloader" << std::endl
+                  << demo->getMessage() << std::endl;
+    }
+    LoadingPipeline::deletePools();
+    // The shared meshes and the quad shader hold GL names of this context.
+    if (currentWindow()) {
+        QuadRenderer::release();
+        Geometry::release();
+    }
+    closeWindow();
+    if (glfwStarted) {
+        glfwTerminate();
+        glfwStarted = false;
+    }
+    std::cout << "ORVDemosys::shutdown()" << std::endl << "[Application End]" << std::endl;
+    return true;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+class ResourceLoader;
+class ScreenMetrics;
+
+// The engine's front object: brings up the window and GL, drives the loading stages,
+// runs the frame loop, and (through ORVDemosys::shutdown) releases everything in order.
+class Demo {
+public:
+    Demo(int argc = 0, char** argv = nullptr);
+    ~Demo();
+    Demo(const Demo&) = delete;
+    Demo& operator=(const Demo&) = delete;
+
+    void setTitle(const std::string& t) { title = t; }
+    const std::string& getTitle() const { return title; }
+    // mode selects where resources come from: 0 loose files, 1 the archive.
+    bool load(ScreenMetrics* metrics, int mode);
+    // Installs the input callback (keys and mouse buttons); nothing after a failed load.
+    void setCallbacks();
+    // The frame loop until Escape or the end position, then the run's statistics.
+    void run();
+
+    bool hasFailed() const { return failed; }
+    const std::string& getMessage() const { return message; }
+    // The load status record; null until load() created it.
+    ResourceLoader* getLoader() const { return loader.get(); }
+
+    // The demo constructed last (null once it is destroyed).
+    static Demo* current();
+
+private:
+    bool fail(const std::string& text);
+
+    std::unique_ptr<ResourceLoader> loader;
+    std::string message;
+    std::string title = "Orvane Demosystem 3.0";
+    bool failed = false;
+};
+
+namespace ORVDemosys {
+// Prints the failure texts of a failed load, frees the engine's objects and closes the
+// window. Always true.
+bool shutdown();
+} // namespace ORVDemosys

@@ -1,0 +1,372 @@
+#include "FBO.h"
+
+#include "ORVDemosys.h"
+#include "RenderState.h"
+#include "ScreenMetrics.h"
+#include "Texture.h"
+
+#include <GLFW/glfw3.h>
+
+#include <iostream>
+
+class FBO::Scope {
+public:
+    explicit Scope(const FBO& fbo)
+    {
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &draw);
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo.glName);
+    }
+    ~Scope()
+    {
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(draw));
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
+    }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+private:
+    GLint draw = 0;
+    GLint read = 0;
+};
+
+FBO::FBO(unsigned int w, unsigned int h) : width(w), height(h)
+{
+    glGenFramebuffers(1, &glName);
+}
+
+FBO::FBO(unsigned int w, unsigned int h, bool withDepth, bool withStencil, GLint colorInternalFormat)
+    : width(w), height(h)
+{
+    glGenFramebuffers(1, &glName);
+    Scope scope(*this);
+    Texture* color = createTexture(colorInternalFormat, GL_RGBA, GL_UNSIGNED_BYTE);
+    colorTextures.push_back(color);
+    drawBuffers.push_back(GL_COLOR_ATTACHMENT0);
+    attach(GL_COLOR_ATTACHMENT0, color);
+    if (withDepth) {
+        depthTexture = createTexture(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT);
+        attach(GL_DEPTH_ATTACHMENT, depthTexture);
+    }
+    hasDepth = withDepth;
+    hasStencil = withStencil;
+    applyDrawBuffers();
+    checkStatus();
+}
+
+FBO::~FBO()
+{
+    if (glName != 0) {
+        // GL falls back to the screen, but not to the screen's viewport.
+        if (RenderState::currentFramebuffer == glName)
+            RenderState::invalidateFramebuffer();
+        glDeleteFramebuffers(1, &glName);
+    }
+    for (Texture* texture : ownedTextures)
+        delete texture;
+}
+
+Texture* FBO::createTexture(GLint internalFormat, GLenum format, GLenum type)
+{
+    Texture* texture = new Texture(static_cast<GLsizei>(width), static_cast<GLsizei>(height), internalFormat, format, type);
+    ownedTextures.push_back(texture);
+    return texture;
+}
+
+void FBO::attach(GLenum attachment, Texture* texture)
+{
+    glFramebufferTexture2D(GL_FRAMEBUFFER, attachment, texture->getTarget(), texture->getGlName(), 0);
+}
+
+void FBO::applyDrawBuffers()
+{
+    // Draw and read buffers are state of the framebuffer object: set them whenever the
+    // colour attachments change. Without colour there is nothing to draw or read.
+    if (drawBuffers.empty()) {
+        glDrawBuffer(GL_NONE);
+        glReadBuffer(GL_NONE);
+    } else if (drawBuffers.size() == 1) {
+        glDrawBuffer(drawBuffers[0]);
+        glReadBuffer(drawBuffers[0]);
+    } else {
+        glDrawBuffers(static_cast<GLsizei>(drawBuffers.size()), drawBuffers.data());
+        glReadBuffer(drawBuffers[0]);
+    }
+}
+
+void FBO::addColorAttachment(GLint internalFormat, GLenum format)
+{
+    Scope scope(*this);
+    Texture* texture = createTexture(internalFormat, format, GL_UNSIGNED_BYTE);
+    GLenum attachment = GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(colorTextures.size());
+    colorTextures.push_back(texture);
+    drawBuffers.push_back(attachment);
+    attach(attachment, texture);
+    applyDrawBuffers();
+    checkStatus();
+}
+
+void FBO::addColorTexture(Texture* texture)
+{
+    if (!texture)
+        return;
+    Scope scope(*this);
+    GLenum attachment = GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(colorTextures.size());
+    colorTextures.push_back(texture);
+    drawBuffers.push_back(attachment);
+    attach(attachment, texture);
+    applyDrawBuffers();
+    checkStatus();
+}
+
+void FBO::addDepthAttachment(GLint internalFormat, GLenum format)
+{
+    Scope scope(*this);
+    // A depth format with a byte type is refused by some core drivers; storage without
+    // data only needs a type that is valid with the format.
+    GLenum type = format == GL_DEPTH_STENCIL ? GL_UNSIGNED_INT_24_8 : GL_UNSIGNED_INT;
+    depthTexture = createTexture(internalFormat, format, type);
+    attach(GL_DEPTH_ATTACHMENT, depthTexture);
+    hasDepth = true;
+    checkStatus();
+}
+
+void FBO::addDepthStencilAttachment()
+{
+    Scope scope(*this);
+    depthTexture = createTexture(GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8);
+    attach(GL_DEPTH_ATTACHMENT, depthTexture);
+    attach(GL_STENCIL_ATTACHMENT, depthTexture);
+    hasDepth = true;
+    hasStencil = true;
+    checkStatus();
+}
+
+void FBO::attachDepthTexture(Texture* texture)
+{
+    if (!texture)
+        return;
+    Scope scope(*this);
+    depthTexture = texture;
+    attach(GL_DEPTH_ATTACHMENT, texture);
+    hasDepth = true;
+    checkStatus();
+}
+
+void FBO::attachDepthStencilTexture(Texture* texture)
+{
+    if (!texture)
+        return;
+    Scope scope(*this);
+    depthTexture = texture;
+    attach(GL_DEPTH_STENCIL_ATTACHMENT, texture);
+    hasDepth = true;
+    hasStencil = true;
+    checkStatus();
+}
+
+std::string FBO::statusTextOf(GLenum status)
+{
+    switch (status) {
+    case GL_FRAMEBUFFER_COMPLETE:
+        return "Framebuffer is complete.";
+    case GL_FRAMEBUFFER_INCOMPLETE_ATTACHMENT:
+        return "Framebuffer incomplete attachment";
+    case GL_FRAMEBUFFER_INCOMPLETE_MISSING_ATTACHMENT:
+        return "Framebuffer missing attachment";
+    case GL_FRAMEBUFFER_INCOMPLETE_DIMENSIONS_EXT:
+        return "Framebuffer unsupported dimension.";
+    case GL_FRAMEBUFFER_INCOMPLETE_FORMATS_EXT:
+        return "Framebuffer incoplete formats.";
+    case GL_FRAMEBUFFER_INCOMPLETE_DRAW_BUFFER:
+        return "Framebuffer incomplete draw buffer.";
+    case GL_FRAMEBUFFER_INCOMPLETE_READ_BUFFER:
+        return "Framebuffer incomplete read buffer";
+    case GL_FRAMEBUFFER_UNSUPPORTED:
+        return "Framebuffer unsupported. Try another format.";
+    default:
+        return "Unknown framebuffer errror.";
+    }
+}
+
+bool FBO::checkStatus()
+{
+    Scope scope(*this);
+    GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    statusText = statusTextOf(status);
+    complete = status == GL_FRAMEBUFFER_COMPLETE;
+    if (!complete)
+        std::cout << "FBO " << statusText << "(" << status << ")" << " = " << "false" << std::endl;
+    return complete;
+}
+
+void FBO::bind(FBO* fbo)
+{
+    if (!fbo) {
+        bindScreen();
+        return;
+    }
+    if (RenderState::currentFramebuffer == fbo->glName)
+        return;
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo->glName);
+    glViewport(0, 0, static_cast<GLsizei>(fbo->width), static_cast<GLsizei>(fbo->height));
+    RenderState::currentFramebuffer = fbo->glName;
+    if (fbo->drawBuffers.size() >= 2)
+        glDrawBuffers(static_cast<GLsizei>(fbo->drawBuffers.size()), fbo->drawBuffers.data());
+}
+
+void FBO::bindScreen()
+{
+    if (RenderState::currentFramebuffer == 0)
+        return;
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    if (const ScreenMetrics* metrics = ORVDemosys::screenMetrics)
+        glViewport(metrics->getViewportX(), metrics->getViewportY(), metrics->getViewportWidth(),
+                   metrics->getViewportHeight());
+    RenderState::currentFramebuffer = 0;
+}
+
+void FBO::bindAndClear(FBO* fbo)
+{
+    if (!fbo)
+        return;
+    bind(fbo);
+    fbo->dirty = false;
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+}
+
+void FBO::markDirty(FBO* fbo)
+{
+    if (fbo)
+        fbo->dirty = true;
+}
+
+bool FBO::isBound() const { return RenderState::currentFramebuffer == glName; }
+
+Texture* FBO::getColorTexture(FBO* fbo, int index)
+{
+    if (!fbo || index < 0 || index >= fbo->getColorTextureCount())
+        return nullptr;
+    return fbo->colorTextures[static_cast<size_t>(index)];
+}
+
+Texture* FBO::getDepthTexture(FBO* fbo) { return fbo ? fbo->depthTexture : nullptr; }
+unsigned int FBO::getWidth(FBO* fbo) { return fbo ? fbo->width : 0; }
+unsigned int FBO::getHeight(FBO* fbo) { return fbo ? fbo->height : 0; }
+GLuint FBO::getGlName(FBO* fbo) { return fbo ? fbo->glName : 0; }
+bool FBO::isDirty(FBO* fbo) { return fbo && fbo->dirty; }
+bool FBO::isComplete(FBO* fbo) { return fbo && fbo->complete; }
+std::string FBO::getStatusText(FBO* fbo) { return fbo ? fbo->statusText : "unknown"; }
+
+void FBO::bindColorTexture()
+{
+    if (complete && !colorTextures.empty())
+        colorTextures[0]->bind();
+}
+
+void FBO::screenSize(int& w, int& h)
+{
+    w = h = 0;
+    if (const ScreenMetrics* metrics = ORVDemosys::screenMetrics) {
+        w = metrics->getWidth();
+        h = metrics->getHeight();
+    } else if (GLFWwindow* window = glfwGetCurrentContext()) {
+        // No demo window (tools, tests): the default framebuffer of the current context.
+        glfwGetFramebufferSize(window, &w, &h);
+    }
+}
+
+bool FBO::selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttachment)
+{
+    bool badSource = src && (srcAttachment < 0 || srcAttachment >= src->getColorTextureCount());
+    bool badTarget = dst && (dstAttachment < 0 || dstAttachment >= dst->getColorTextureCount());
+    if (badSource || badTarget) {
+        std::cout << "FBO blit: no colour attachment " << (badSource ? srcAttachment : dstAttachment) << " in "
+                  << describe(badSource ? src : dst) << std::endl;
+        return false;
+    }
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, getGlName(src));
+    if (src)
+        glReadBuffer(GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(srcAttachment));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, getGlName(dst));
+    if (dst)
+        glDrawBuffer(GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(dstAttachment));
+    return true;
+}
+
+void FBO::finishBlit(FBO* src, FBO* dst)
+{
+    // The blit chose single read and draw buffers on the objects themselves; put back
+    // their full sets, or the next draw into dst would reach one attachment only.
+    if (src && !src->drawBuffers.empty())
+        glReadBuffer(src->drawBuffers[0]);
+    if (dst) {
+        if (dst->drawBuffers.size() == 1)
+            glDrawBuffer(dst->drawBuffers[0]);
+        else if (dst->drawBuffers.size() > 1)
+            glDrawBuffers(static_cast<GLsizei>(dst->drawBuffers.size()), dst->drawBuffers.data());
+    }
+    // Read and draw bindings now differ from what the cache says.
+    RenderState::invalidateFramebuffer();
+}
+
+void FBO::blitColor(FBO* src, int srcAttachment, FBO* dst, int dstAttachment, GLenum filter)
+{
+    int sw = 0, sh = 0, dw = 0, dh = 0;
+    if (src) {
+        sw = static_cast<int>(src->width);
+        sh = static_cast<int>(src->height);
+    } else {
+        screenSize(sw, sh);
+    }
+    if (dst) {
+        dw = static_cast<int>(dst->width);
+        dh = static_cast<int>(dst->height);
+    } else {
+        screenSize(dw, dh);
+    }
+    blitColorRect(src, srcAttachment, 0, 0, sw, sh, dst, dstAttachment, 0, 0, dw, dh, filter);
+}
+
+void FBO::blitColorRect(FBO* src, int srcAttachment, int srcX0, int srcY0, int srcX1, int srcY1, FBO* dst,
+                        int dstAttachment, int dstX0, int dstY0, int dstX1, int dstY1, GLenum filter)
+{
+    if (!selectBlitTargets(src, srcAttachment, dst, dstAttachment))
+        return;
+    glBlitFramebuffer(srcX0, srcY0, srcX1, srcY1, dstX0, dstY0, dstX1, dstY1, GL_COLOR_BUFFER_BIT, filter);
+    finishBlit(src, dst);
+}
+
+void FBO::blitDepth(FBO* src, FBO* dst)
+{
+    int sw = 0, sh = 0, dw = 0, dh = 0;
+    if (src) {
+        sw = static_cast<int>(src->width);
+        sh = static_cast<int>(src->height);
+    } else {
+        screenSize(sw, sh);
+    }
+    if (dst) {
+        dw = static_cast<int>(dst->width);
+        dh = static_cast<int>(dst->height);
+    } else {
+        screenSize(dw, dh);
+    }
+    // Depth has no read or draw buffer to choose (glReadBuffer takes colour buffers only).
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, getGlName(src));
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, getGlName(dst));
+    glBlitFramebuffer(0, 0, sw, sh, 0, 0, dw, dh, GL_DEPTH_BUFFER_BIT, GL_NEAREST);
+    RenderState::invalidateFramebuffer();
+}
+
+std::string FBO::describe(FBO* fbo)
+{
+    if (!fbo)
+        return "** screen or nullpointer**";
+    std::string text = "FBO(" + std::to_string(fbo->width) + "," + std::to_string(fbo->height) + ",COLOR_BUFFER";
+    if (fbo->hasDepth)
+        text += ",DEPTH_BUFFER";
+    if (fbo->hasStencil)
+        text += ",STENCIL_BUFFER";
+    return text + ")";
+}

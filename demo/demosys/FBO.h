@@ -1,0 +1,112 @@
+#pragma once
+
+#include <GL/glew.h>
+
+#include <string>
+#include <vector>
+
+class Texture;
+
+// One GL framebuffer object with its colour textures and an optional depth or
+// depth-stencil texture, all of the FBO's size. A null FBO pointer stands for the
+// screen in every static operation.
+//
+// The FBO deletes the textures it creates itself; textures attached from outside stay
+// with their owners. Binding goes through one process-wide cache (RenderState); every
+// operation that binds behind it (attachment changes, blits) leaves the cache exact or
+// invalid, never wrong.
+class FBO {
+public:
+    // No attachments.
+    FBO(unsigned int width, unsigned int height);
+    // One colour texture (colourInternalFormat, RGBA bytes) and, when withDepth, a 24-bit
+    // depth texture; withStencil only marks the FBO.
+    FBO(unsigned int width, unsigned int height, bool withDepth, bool withStencil, GLint colorInternalFormat);
+    ~FBO();
+
+    FBO(const FBO&) = delete;
+    FBO& operator=(const FBO&) = delete;
+
+    // Each attachment change ends with a status check; the framebuffer bindings are as
+    // they were before the call.
+    void addColorAttachment(GLint internalFormat, GLenum format);
+    void addColorTexture(Texture* texture);
+    void addDepthAttachment(GLint internalFormat, GLenum format);
+    void addDepthStencilAttachment();
+    void attachDepthTexture(Texture* texture);
+    void attachDepthStencilTexture(Texture* texture);
+
+    // Binds for drawing (read too) and sets the viewport to the FBO's size, unless it is
+    // bound already. Null binds the screen.
+    static void bind(FBO* fbo);
+    // Binds the screen with the letterbox viewport, unless it is bound already. Without
+    // screen metrics (no window of the demo's own) the viewport is left alone.
+    static void bindScreen();
+    // Binds and clears colour, depth and stencil; clears the dirty flag. Null: nothing.
+    static void bindAndClear(FBO* fbo);
+    static void markDirty(FBO* fbo);
+    bool isBound() const;
+
+    // Null-safe: 0, null or "unknown" for the screen.
+    static Texture* getColorTexture(FBO* fbo, int index);
+    static Texture* getDepthTexture(FBO* fbo);
+    static unsigned int getWidth(FBO* fbo);
+    static unsigned int getHeight(FBO* fbo);
+    static GLuint getGlName(FBO* fbo);
+    static bool isDirty(FBO* fbo);
+    static bool isComplete(FBO* fbo);
+    static std::string getStatusText(FBO* fbo);
+
+    int getColorTextureCount() const { return static_cast<int>(colorTextures.size()); }
+    const std::vector<GLenum>& getDrawBuffers() const { return drawBuffers; }
+    bool hasDepthBuffer() const { return hasDepth; }
+    bool hasStencilBuffer() const { return hasStencil; }
+
+    // Binds colour texture 0 to its target when the FBO is complete.
+    void bindColorTexture();
+
+    // Copies colour attachment srcAttachment of src over the whole of colour attachment
+    // dstAttachment of dst (null: the screen, attachment ignored). Afterwards the
+    // framebuffer cache is invalid, so the next bind of anything reaches GL.
+    static void blitColor(FBO* src, int srcAttachment, FBO* dst, int dstAttachment, GLenum filter);
+    // Copies the whole depth buffer (nearest).
+    static void blitDepth(FBO* src, FBO* dst);
+    // Copies a rectangle (x0, y0, x1, y1) of colour into a rectangle of dst.
+    static void blitColorRect(FBO* src, int srcAttachment, int srcX0, int srcY0, int srcX1, int srcY1, FBO* dst,
+                              int dstAttachment, int dstX0, int dstY0, int dstX1, int dstY1, GLenum filter);
+
+    // "FBO(W,H,COLOR_BUFFER[,DEPTH_BUFFER][,STENCIL_BUFFER])", or
+    // "** screen or nullpointer**" for null.
+    static std::string describe(FBO* fbo);
+
+    // Checks the framebuffer bound for drawing: sets the status text and the complete
+    // flag, and reports an incomplete one on standard output.
+    bool checkStatus();
+    static std::string statusTextOf(GLenum status);
+
+private:
+    // Binds this FBO as GL_FRAMEBUFFER for an attachment change and afterwards restores
+    // what was bound, so the cache stays true.
+    class Scope;
+
+    void attach(GLenum attachment, Texture* texture);
+    void applyDrawBuffers();
+    Texture* createTexture(GLint internalFormat, GLenum format, GLenum type);
+    static void screenSize(int& width, int& height);
+    static bool selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttachment);
+    static void finishBlit(FBO* src, FBO* dst);
+
+    std::vector<Texture*> colorTextures;
+    std::vector<GLenum> drawBuffers;
+    Texture* depthTexture = nullptr;
+    GLuint glName = 0;
+    bool hasDepth = false;
+    bool hasStencil = false;
+    bool dirty = false;
+    bool complete = false;
+    unsigned int width = 0;
+    unsigned int height = 0;
+    std::string statusText;
+    // The textures this FBO made and deletes.
+    std::vector<Texture*> ownedTextures;
+};

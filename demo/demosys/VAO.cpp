@@ -1,0 +1,305 @@
+#include "VAO.h"
+
+#include "ArrayBuffer.h"
+#include "Assert.h"
+#include "RenderState.h"
+#include "Shader.h"
+#include "VAOCombo.h"
+
+#include <algorithm>
+#include <iostream>
+
+namespace {
+
+const char* const sourceFile = "demo/demosys/VAO";
+
+// Built-in inputs such as gl_VertexID are reported by some drivers with location -1;
+// they are fed by GL, not by a mapped array.
+bool isFedByMesh(const ShaderVariable& attribute)
+{
+    return attribute.location >= 0 && !attribute.name.empty() && attribute.name.compare(0, 3, "gl_") != 0;
+}
+
+} // namespace
+
+VAO::VAO(const std::string& name) : name(name), mappedArrays(new VAOCombo(""))
+{
+}
+
+VAO::~VAO() = default;
+
+ArrayBuffer* VAO::registerArrayBuffer(GLsizei count, GLfloat* data, bool owned)
+{
+    arrayBuffers.emplace_back(new ArrayBuffer(GL_ARRAY_BUFFER, GL_FLOAT, count, data, owned));
+    ArrayBuffer* buffer = arrayBuffers.back().get();
+    bufferMap[data] = buffer;
+    return buffer;
+}
+
+ArrayBuffer* VAO::createArrayBuffer(GLsizei count, GLfloat* data)
+{
+    return registerArrayBuffer(count, data, false);
+}
+
+GLfloat* VAO::allocateArrayBuffer(GLsizei count)
+{
+    count = std::max(count, 0);
+    GLfloat* data = new GLfloat[size_t(count)]();
+    registerArrayBuffer(count, data, true);
+    return data;
+}
+
+ArrayBuffer* VAO::replaceIndices(GLsizei count, GLuint* data, bool owned)
+{
+    if (indexBuffer)
+        indexBuffer->replaceData(count, data, owned);
+    else
+        indexBuffer.reset(new ArrayBuffer(GL_ELEMENT_ARRAY_BUFFER, GL_UNSIGNED_INT, count, data, owned));
+    return indexBuffer.get();
+}
+
+ArrayBuffer* VAO::setIndices(GLsizei count, GLuint* data) { return replaceIndices(count, data, false); }
+
+GLuint* VAO::allocateIndices(GLsizei count)
+{
+    count = std::max(count, 0);
+    GLuint* data = new GLuint[size_t(count)]();
+    replaceIndices(count, data, true);
+    return data;
+}
+
+ArrayBuffer* VAO::getArrayBuffer(const void* data)
+{
+    auto it = bufferMap.find(data);
+    if (it == bufferMap.end()) {
+        std::cout << "Invalid pointer to vertex buffer" << std::endl;
+        ORV_ASSERT_AT(false, "0", sourceFile, __LINE__, "ArrayBuffer* VAO::getArrayBuffer(void*)");
+    }
+    return it->second;
+}
+
+MappedArray* VAO::mapArray(const void* data, const std::string& arrayName, GLint components)
+{
+    ArrayBuffer* buffer = getArrayBuffer(data);
+    mappedStorage.emplace_back(new MappedArray);
+    MappedArray* array = mappedStorage.back().get();
+    array->name = arrayName;
+    array->components = components;
+    array->buffer = buffer;
+    array->offset = buffer->appendArray(components * Shader::typeByteSize(buffer->getDataType()));
+    mappedArrays->addNamed(array);
+    return array;
+}
+
+MappedArray* VAO::getMappedArray(const std::string& arrayName) const { return mappedArrays->find(arrayName); }
+
+bool VAO::hasMappedArray(const std::string& arrayName) const { return getMappedArray(arrayName) != nullptr; }
+
+void VAO::upload()
+{
+    for (auto& buffer : arrayBuffers)
+        buffer->upload();
+    vertexCount = 0;
+    if (!arrayBuffers.empty() && arrayBuffers.front()->getStride() > 0)
+        vertexCount = GLsizei(arrayBuffers.front()->byteSize() / arrayBuffers.front()->getStride());
+    if (indexBuffer)
+        indexBuffer->upload();
+    // GL has its own copy now; the caller's arrays may go.
+    for (auto& buffer : arrayBuffers)
+        buffer->forgetBorrowedData();
+    if (indexBuffer)
+        indexBuffer->forgetBorrowedData();
+}
+
+VAOCombo* VAO::getCombo(const std::string& key) const
+{
+    auto it = combos.find(key);
+    return it == combos.end() ? nullptr : it->second;
+}
+
+void VAO::bind(Shader* shader)
+{
+    ORV_ASSERT_AT(shader != nullptr, "shader != __null", sourceFile, __LINE__, "void VAO::bind(Shader*)");
+    shader->bind();
+    VAOCombo* combo = getCombo(shader->getAttributeKey());
+    if (!combo)
+        combo = generateVAOCombo(shader);
+    else
+        combo->bind();
+    currentCombo = combo;
+}
+
+VAOCombo* VAO::generateVAOCombo(Shader* shader)
+{
+    const std::string key = shader->getAttributeKey();
+    // A second combo for the same layout would only duplicate the first, and callers
+    // that generate on every draw would pile up vertex arrays.
+    if (VAOCombo* existing = getCombo(key)) {
+        existing->bind();
+        currentCombo = existing;
+        return existing;
+    }
+    std::unique_ptr<VAOCombo> combo(new VAOCombo(key));
+    std::cout << "VAO : Generating vao with key '" << key << "'" << std::endl;
+    combo->bind();
+
+    std::vector<ShaderVariable> attributes = shader->getAttributeList();
+    std::vector<GLint> locations;
+    for (const ShaderVariable& attribute : attributes) {
+        if (!isFedByMesh(attribute))
+            continue;
+        MappedArray* array = mappedArrays->find(attribute.name);
+        if (!array) {
+            std::cout << "VAO : '" << name << "'. Cannot find a mapped array named '" << attribute.name
+                      << "' in shader " << shader->getName() << std::endl;
+            ORV_ASSERT_AT(false, "0", sourceFile, __LINE__, "VAOCombo* VAO::generateVAOCombo(Shader*)");
+        }
+        combo->add(array);
+        locations.push_back(attribute.location);
+    }
+
+    const std::vector<MappedArray*>& arrays = combo->getArrays();
+    for (size_t i = 0; i < arrays.size(); ++i) {
+        const MappedArray* array = arrays[i];
+        const ArrayBuffer* buffer = array->buffer;
+        GLuint location = GLuint(locations[i]);
+        std::cout << "-> [" << array->name << "] Attrib " << location << " VBO " << buffer->getGlName()
+                  << " Components " << array->components << " DataType " << buffer->getDataType() << " Stride "
+                  << buffer->getStride() << " Offset " << array->offset << std::endl;
+        glBindBuffer(buffer->getTarget(), buffer->getGlName());
+        glVertexAttribPointer(location, array->components, buffer->getDataType(), GL_FALSE, buffer->getStride(),
+                              reinterpret_cast<const void*>(static_cast<uintptr_t>(array->offset)));
+        glEnableVertexAttribArray(location);
+        glBindBuffer(buffer->getTarget(), 0);
+    }
+
+    // Bound while the vertex array is, so that the vertex array records it.
+    if (indexBuffer)
+        glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer->getGlName());
+
+    VAOCombo* result = combo.get();
+    combos[key] = result;
+    comboList.push_back(std::move(combo));
+    currentCombo = result;
+    return result;
+}
+
+bool VAO::bindCurrentCombo()
+{
+    if (!currentCombo)
+        return false;
+    currentCombo->bind();
+    return true;
+}
+
+void VAO::draw() { draw(GL_TRIANGLES); }
+
+void VAO::draw(GLenum mode)
+{
+    if (!bindCurrentCombo())
+        return;
+    if (indexBuffer)
+        glDrawElements(mode, indexBuffer->getCount(), GL_UNSIGNED_INT, nullptr);
+    else
+        glDrawArrays(mode, 0, vertexCount);
+    ++RenderState::drawCalls;
+}
+
+void VAO::drawArrays(GLenum mode, GLint first, GLsizei count)
+{
+    if (!bindCurrentCombo())
+        return;
+    glDrawArrays(mode, first, count);
+    ++RenderState::drawCalls;
+}
+
+void VAO::drawInstanced(GLsizei instances)
+{
+    if (!bindCurrentCombo())
+        return;
+    // An indexed mesh is its indices, instanced or not.
+    if (indexBuffer)
+        glDrawElementsInstanced(GL_TRIANGLES, indexBuffer->getCount(), GL_UNSIGNED_INT, nullptr, instances);
+    else
+        glDrawArraysInstanced(GL_TRIANGLES, 0, vertexCount, instances);
+    ++RenderState::drawCalls;
+}
+
+bool VAO::createTangents(const std::string& position, const std::string& normal, const std::string& uv,
+                         const std::string& tangent, const std::string& bitangent)
+{
+    const MappedArray* positions = getMappedArray(position);
+    const MappedArray* normals = getMappedArray(normal);
+    const MappedArray* uvs = getMappedArray(uv);
+    if (!positions || !normals || !uvs) {
+        std::cout << "createTangents : " << name << " - missing position, normals or VUs to generate tangents"
+                  << std::endl;
+        ORV_ASSERT_AT(false, "0", sourceFile, __LINE__,
+                      "void VAO::createTangents(std::string, std::string, std::string, std::string, std::string)");
+    }
+    if (indexBuffer) {
+        std::cout << "createTangents : " << name << " - indexed meshes are not supported" << std::endl;
+        return false;
+    }
+    const ArrayBuffer* positionBuffer = positions->buffer;
+    const ArrayBuffer* uvBuffer = uvs->buffer;
+    const GLfloat* positionData = static_cast<const GLfloat*>(positionBuffer->getData());
+    const GLfloat* uvData = static_cast<const GLfloat*>(uvBuffer->getData());
+    if (!positionData || !uvData) {
+        std::cout << "createTangents : " << name << " - the vertex arrays were released by upload" << std::endl;
+        return false;
+    }
+    if (positions->components < 3 || uvs->components < 2) {
+        std::cout << "createTangents : " << name << " - position needs 3 and uv 2 components" << std::endl;
+        return false;
+    }
+
+    // Each array is read in the rows of its own buffer, and only as far as that buffer
+    // holds whole rows.
+    const GLsizei positionRow = positionBuffer->getStride() / 4;
+    const GLsizei uvRow = uvBuffer->getStride() / 4;
+    const GLsizei n = positionBuffer->getCount() / positionRow;
+    const GLsizei uvRows = uvBuffer->getCount() / uvRow;
+    const GLsizei covered = std::min(n, uvRows);
+    const GLsizei positionOffset = positions->offset / 4;
+    const GLsizei uvOffset = uvs->offset / 4;
+
+    GLfloat* frame = allocateArrayBuffer(n * 6);
+    for (GLsizei v = 0; v + 2 < covered; v += 3) {
+        glm::vec3 p[3];
+        glm::vec2 t[3];
+        for (int k = 0; k < 3; ++k) {
+            const GLfloat* pp = positionData + size_t(v + k) * positionRow + positionOffset;
+            const GLfloat* tt = uvData + size_t(v + k) * uvRow + uvOffset;
+            p[k] = glm::vec3(pp[0], pp[1], pp[2]);
+            t[k] = glm::vec2(tt[0], tt[1]);
+        }
+        const glm::vec3 e1 = p[1] - p[0];
+        const glm::vec3 e2 = p[2] - p[0];
+        const glm::vec2 d1 = t[1] - t[0];
+        const glm::vec2 d2 = t[2] - t[0];
+        // A degenerate mapping gives infinities or NaN; they are stored as they come.
+        const float r = 1.0f / (d1.x * d2.y - d1.y * d2.x);
+        glm::vec3 tan = (e1 * d2.y - e2 * d1.y) * r;
+        tan /= glm::length(tan);
+        const glm::vec3 bitan = (e2 * d1.x - e1 * d2.x) * r;
+        for (int k = 0; k < 3; ++k) {
+            GLfloat* out = frame + size_t(v + k) * 6;
+            out[0] = tan.x;
+            out[1] = tan.y;
+            out[2] = tan.z;
+            out[3] = bitan.x;
+            out[4] = bitan.y;
+            out[5] = bitan.z;
+        }
+    }
+    mapArray(frame, tangent, 3);
+    mapArray(frame, bitangent, 3);
+    return true;
+}
+
+void VAO::setBoundingBox(const glm::vec3& minimum, const glm::vec3& maximum)
+{
+    boundingBoxMin = minimum;
+    boundingBoxMax = maximum;
+}

@@ -1,0 +1,82 @@
+#include "Window.h"
+
+#include "ORVDemosys.h"
+#include "RenderState.h"
+#include "ScreenMetrics.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+
+#include <iostream>
+
+namespace {
+
+GLFWwindow* window = nullptr;
+
+bool open(ScreenMetrics* metrics, bool fullscreen, const std::string& title)
+{
+    ORVDemosys::screenMetrics = metrics;
+    glfwWindowHint(GLFW_RED_BITS, 8);
+    glfwWindowHint(GLFW_GREEN_BITS, 8);
+    glfwWindowHint(GLFW_BLUE_BITS, 8);
+    glfwWindowHint(GLFW_ALPHA_BITS, 8);
+    glfwWindowHint(GLFW_DEPTH_BITS, 24);
+    glfwWindowHint(GLFW_STENCIL_BITS, 0);
+    GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
+    window = glfwCreateWindow(metrics->getWidth(), metrics->getHeight(), title.c_str(), monitor, nullptr);
+    if (!window) {
+        ORVDemosys::lastError = "Failed to open window";
+        return false;
+    }
+    glfwMakeContextCurrent(window);
+    glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
+    glfwSwapInterval(1);
+    // A new context: whatever the caches remember belongs to no context now.
+    RenderState::reset();
+    return true;
+}
+
+} // namespace
+
+bool openFullscreen(ScreenMetrics* metrics) { return open(metrics, true, "Demosys"); }
+
+bool openWindow(ScreenMetrics* metrics, const std::string& title) { return open(metrics, false, title); }
+
+void closeWindow()
+{
+    if (window) {
+        glfwDestroyWindow(window);
+        window = nullptr;
+    }
+}
+
+GLFWwindow* currentWindow() { return window; }
+
+void onInput(int keyOrButton, int action)
+{
+    if (action == GLFW_PRESS && keyOrButton == GLFW_KEY_ESCAPE)
+        ORVDemosys::setQuitRequested(true);
+}
+
+void onKey(GLFWwindow*, int key, int, int action, int) { onInput(key, action); }
+
+void onMouseButton(GLFWwindow*, int button, int action, int) { onInput(button, action); }
+
+bool checkGLError(const std::string& location)
+{
+    GLenum code = glGetError();
+    if (code == GL_NO_ERROR)
+        return false;
+    const char* name;
+    switch (code) {
+    case 1280: name = "GL_INVALID_ENUM"; break;
+    case 1281: name = "GL_INVALID_VALUE"; break;
+    case 1282: name = "GL_INVALID_OPERATION"; break;
+    case 1283: name = "GL_STACK_OVERFLOW"; break;
+    case 1284: name = "GL_STACK_UNDERFLOW"; break;
+    case 1285: name = "GL_OUT_OF_MEMORY"; break;
+    default: name = "Unknown Error"; break;
+    }
+    std::cout << "[GL_ERROR [" << name << " (" << code << ")] LOCATION = ['" << location << "']" << std::endl;
+    return true;
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+
+class ScreenMetrics;
+struct GLFWwindow;
+
+// The demo's one window. The GL context hints (3.2 core, forward-compatible) are given
+// before by the demo's start-up; both openers make an 8/8/8/8 colour, 24-bit depth
+// window, show the cursor and set a swap interval of 1. On failure they set
+// ORVDemosys::lastError to "Failed to open window" and return false.
+bool openFullscreen(ScreenMetrics* metrics);
+bool openWindow(ScreenMetrics* metrics, const std::string& title);
+// Destroys the window if one is open.
+void closeWindow();
+GLFWwindow* currentWindow();
+
+// The one input callback, for keys and mouse buttons alike: a press of Escape asks the
+// demo to quit; nothing else reacts.
+void onInput(int keyOrButton, int action);
+// GLFW's key and mouse-button callbacks, which forward to onInput.
+void onKey(GLFWwindow* window, int key, int scancode, int action, int mods);
+void onMouseButton(GLFWwindow* window, int button, int action, int mods);
+
+// Reads one queued GL error; prints "[GL_ERROR [NAME (CODE)] LOCATION = ['location']"
+// and returns true when there was one.
+bool checkGLError(const std::string& location);

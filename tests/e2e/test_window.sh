@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The engine's frame loop in a real window: it starts, draws frames, ends on Escape
+# (sent as a real key press) or at the end position, prints its statistics and shuts
+# down in order with exit status 0.
+set -euo pipefail
+SMOKE=${DEMOSYS_SMOKE:?}
+[ -n "${DISPLAY:-}" ] || { echo "no display: the test command runs this under Xvfb"; exit 1; }
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"; [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null || true' EXIT
+export LIBGL_ALWAYS_SOFTWARE=1
+# The engine's own resource files (the default loading screen) are read from here.
+cd "${DEMOSYS_SOURCE_DIR:?}"
+
+expect_line() { grep -q -- "$1" "$2" || { echo "FAILED: '$1' missing from $2:"; cat "$2"; exit 1; }; }
+
+# 1. Escape ends the loop.
+"$SMOKE" > "$WORK/escape.log" 2>&1 &
+PID=$!
+for _ in $(seq 1 100); do
+  WID=$(xdotool search --name "Demosys smoke test" 2>/dev/null | head -1 || true)
+  [ -n "$WID" ] && break
+  sleep 0.1
+done
+[ -n "$WID" ] || { echo "FAILED: no window appeared"; cat "$WORK/escape.log"; exit 1; }
+sleep 1
+xdotool windowfocus --sync "$WID" 2>/dev/null || true
+xdotool key --clearmodifiers Escape
+for _ in $(seq 1 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.1; done
+if kill -0 "$PID" 2>/dev/null; then echo "FAILED: Escape did not end the loop"; cat "$WORK/escape.log"; exit 1; fi
+wait "$PID"; status=$?; PID=""
+[ "$status" -eq 0 ] || { echo "FAILED: exit status $status"; exit 1; }
+for line in "\[Creating DataPools\]" "OpenGL version : " "GLSL version : " "\[Defining Resources\]" \
+            "\[Define Effects\]" "\[Loading Shaders\]" "\[Loading Textures\]" "\[Create track data\]" \
+            "\[Initializing Effect Instances\]" "Validating StartStop track data." "\[Setting up sound\]" "\[Demo Init\]" \
+            "Duration : (0000000000)-\[00:00:000\]" "Average FPS = " "\[Shutting Down\]" "\[Deleting Pools\]" \
+            "delete ORVDemosys::tracks" "delete ORVDemosys::timer" "Query GL for remaining texture objects (1-250)" \
+            "ORVDemosys::shutdown()" "\[Application End\]"; do
+  expect_line "$line" "$WORK/escape.log"
+done
+frames=$(sed -n 's/^frames = //p' "$WORK/escape.log")
+[ "${frames:-0}" -ge 2 ] || { echo "FAILED: only ${frames:-0} frames before Escape"; exit 1; }
+if grep -q "GL_ERROR\|Message from demosys" "$WORK/escape.log"; then echo "FAILED: errors reported"; cat "$WORK/escape.log"; exit 1; fi
+
+# 2. A clock past the end position draws that one frame, then ends by itself.
+timeout 20 "$SMOKE" --start 231001 --end 231000 > "$WORK/end.log" 2>&1
+expect_line "frames = 1" "$WORK/end.log"
+expect_line "Duration : (0000231001)-\[03:51:001\]" "$WORK/end.log"
+expect_line "Average FPS = " "$WORK/end.log"
+
+# 3. A window that cannot open is reported, and the program still shuts down cleanly.
+timeout 20 "$SMOKE" --size 0x0 > "$WORK/fail.log" 2>&1
+expect_line "Message from demosys :" "$WORK/fail.log"
+expect_line "Failed to open window" "$WORK/fail.log"
+expect_line "Failed to open screen : 0x0Failed to open window" "$WORK/fail.log"
+expect_line "\[Application End\]" "$WORK/fail.log"
+if grep -q "Duration : " "$WORK/fail.log"; then echo "FAILED: a failed load ran the loop"; exit 1; fi
+echo "window: all checks passed"

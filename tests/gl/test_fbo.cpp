@@ -1,0 +1,318 @@
+#include "FBO.h"
+#include "ImageCompare.h"
+#include "ORVDemosys.h"
+#include "RenderState.h"
+#include "ScreenMetrics.h"
+#include "Shader.h"
+#include "Texture.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <array>
+#include <memory>
+
+using testing::internal::CaptureStdout;
+using testing::internal::GetCapturedStdout;
+
+namespace {
+
+GLint integer(GLenum name)
+{
+    GLint value = -1;
+    glGetIntegerv(name, &value);
+    return value;
+}
+
+std::array<GLint, 4> viewport()
+{
+    std::array<GLint, 4> v{};
+    glGetIntegerv(GL_VIEWPORT, v.data());
+    return v;
+}
+
+// The colour of one pixel of a colour attachment of fbo (null: the screen).
+std::array<int, 4> pixel(FBO* fbo, int attachment, int x, int y)
+{
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(fbo));
+    glReadBuffer(fbo ? GL_COLOR_ATTACHMENT0 + attachment : GL_BACK);
+    RgbaImage image = readPixels(x, y, 1, 1);
+    if (fbo)
+        glReadBuffer(GL_COLOR_ATTACHMENT0);
+    // Reads change the read binding behind the cache.
+    RenderState::invalidateFramebuffer();
+    const uint8_t* p = image.at(0, 0);
+    return {p[0], p[1], p[2], p[3]};
+}
+
+void clearTo(float r, float g, float b)
+{
+    glClearColor(r, g, b, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+const std::array<int, 4> red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255};
+
+} // namespace
+
+TEST(FBO, CreationStatusAndDescription)
+{
+    RenderState::invalidateFramebuffer();
+    CaptureStdout();
+    FBO simple(256, 256, false, false, GL_RGBA8);
+    FBO full(64, 32, true, true, GL_RGBA8);
+    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "depth texture storage is valid in a core context";
+    EXPECT_TRUE(FBO::isComplete(&simple));
+    EXPECT_EQ(FBO::getStatusText(&simple), "Framebuffer is complete.");
+    EXPECT_EQ(FBO::describe(&simple), "FBO(256,256,COLOR_BUFFER)");
+    EXPECT_EQ(FBO::describe(&full), "FBO(64,32,COLOR_BUFFER,DEPTH_BUFFER,STENCIL_BUFFER)");
+    Texture* color = FBO::getColorTexture(&full, 0);
+    ASSERT_NE(color, nullptr);
+    EXPECT_EQ(color->getWidth(), 64);
+    ASSERT_NE(FBO::getDepthTexture(&full), nullptr);
+    EXPECT_EQ(FBO::getColorTexture(&full, 1), nullptr);
+
+    FBO bare(16, 16);
+    CaptureStdout();
+    EXPECT_FALSE(bare.checkStatus());
+    EXPECT_EQ(GetCapturedStdout(), "FBO Framebuffer missing attachment(36055) = false\n");
+    EXPECT_EQ(FBO::getStatusText(&bare), "Framebuffer missing attachment");
+    EXPECT_FALSE(FBO::isComplete(&bare));
+
+    // The screen: null everywhere.
+    EXPECT_EQ(FBO::describe(nullptr), "** screen or nullpointer**");
+    EXPECT_EQ(FBO::getStatusText(nullptr), "unknown");
+    EXPECT_EQ(FBO::getWidth(nullptr), 0u);
+    EXPECT_EQ(FBO::getColorTexture(nullptr, 0), nullptr);
+    EXPECT_FALSE(FBO::isDirty(nullptr));
+    FBO::markDirty(nullptr);
+    FBO::bindAndClear(nullptr);
+
+    // Depth-stencil variants, from the FBO and from outside.
+    FBO stencil(32, 32);
+    stencil.addColorAttachment(GL_RGBA8, GL_RGBA);
+    stencil.addDepthStencilAttachment();
+    EXPECT_TRUE(FBO::isComplete(&stencil));
+    EXPECT_TRUE(stencil.hasStencilBuffer());
+    Texture shared(32, 32, GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8);
+    FBO outside(32, 32);
+    outside.addColorAttachment(GL_RGBA8, GL_RGBA);
+    outside.attachDepthStencilTexture(&shared);
+    EXPECT_TRUE(FBO::isComplete(&outside));
+    EXPECT_EQ(FBO::getDepthTexture(&outside), &shared);
+    FBO depth(32, 32);
+    depth.addColorAttachment(GL_RGBA8, GL_RGBA);
+    depth.addDepthAttachment(GL_DEPTH_COMPONENT32F, GL_DEPTH_COMPONENT);
+    EXPECT_TRUE(FBO::isComplete(&depth));
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(FBO, BindCacheAndViewports)
+{
+    FBO a(64, 32, false, false, GL_RGBA8);
+    RenderState::invalidateFramebuffer();
+    FBO::bind(&a);
+    EXPECT_EQ(GLuint(integer(GL_DRAW_FRAMEBUFFER_BINDING)), FBO::getGlName(&a));
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{0, 0, 64, 32}));
+    EXPECT_TRUE(a.isBound());
+    // A second bind is not issued: a viewport changed in between survives it.
+    glViewport(1, 2, 3, 4);
+    FBO::bind(&a);
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{1, 2, 3, 4}));
+
+    // Attachment changes on another FBO leave this one bound.
+    FBO b(64, 32);
+    b.addColorAttachment(GL_RGBA8, GL_RGBA);
+    EXPECT_EQ(GLuint(integer(GL_DRAW_FRAMEBUFFER_BINDING)), FBO::getGlName(&a));
+    glViewport(0, 0, 64, 32);
+    clearTo(0, 1, 0);
+    EXPECT_EQ(pixel(&a, 0, 5, 5), green);
+
+    // The screen gets the letterbox viewport of the screen metrics.
+    ScreenMetrics metrics;
+    metrics.resize(256, 256);
+    ORVDemosys::screenMetrics = &metrics;
+    FBO::bind(nullptr);
+    ORVDemosys::screenMetrics = nullptr;
+    EXPECT_EQ(integer(GL_DRAW_FRAMEBUFFER_BINDING), 0);
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{metrics.getViewportX(), metrics.getViewportY(),
+                                                metrics.getViewportWidth(), metrics.getViewportHeight()}));
+    EXPECT_EQ(RenderState::currentFramebuffer, 0u);
+
+    // Deleting the bound FBO drops GL back to the screen; the next screen bind must be issued.
+    auto doomed = std::make_unique<FBO>(8, 8, false, false, GL_RGBA8);
+    FBO::bind(doomed.get());
+    doomed.reset();
+    EXPECT_EQ(RenderState::currentFramebuffer, RenderState::invalidFramebuffer);
+}
+
+TEST(FBO, DrawBuffersFollowTheColourTextures)
+{
+    FBO one(16, 16, false, false, GL_RGBA8);
+    FBO::bind(&one);
+    EXPECT_EQ(integer(GL_DRAW_BUFFER0), GL_COLOR_ATTACHMENT0);
+    EXPECT_EQ(integer(GL_DRAW_BUFFER1), GL_NONE);
+
+    FBO three(16, 16);
+    for (int i = 0; i < 3; ++i)
+        three.addColorAttachment(GL_RGBA8, GL_RGBA);
+    ASSERT_TRUE(FBO::isComplete(&three));
+    FBO::bind(&three);
+    EXPECT_EQ(integer(GL_DRAW_BUFFER0), GL_COLOR_ATTACHMENT0);
+    EXPECT_EQ(integer(GL_DRAW_BUFFER1), GL_COLOR_ATTACHMENT1);
+    EXPECT_EQ(integer(GL_DRAW_BUFFER2), GL_COLOR_ATTACHMENT2);
+    EXPECT_EQ(three.getDrawBuffers().size(), 3u);
+
+    // A simple FBO with one more attachment draws into both, not into the new one only.
+    FBO extended(16, 16, false, false, GL_RGBA8);
+    extended.addColorAttachment(GL_RGBA8, GL_RGBA);
+    FBO::bind(&extended);
+    EXPECT_EQ(integer(GL_DRAW_BUFFER0), GL_COLOR_ATTACHMENT0);
+    EXPECT_EQ(integer(GL_DRAW_BUFFER1), GL_COLOR_ATTACHMENT1);
+
+    // Each output of a shader lands in its attachment.
+    Shader shader("mrt");
+    shader.setVertexCode("#version 150\nvoid main() {\n"
+                         "  gl_Position = vec4(vec2((gl_VertexID & 1) * 4 - 1, (gl_VertexID & 2) * 2 - 1), 0, 1);\n}\n");
+    shader.setFragmentCode("#version 150\n#extension GL_ARB_explicit_attrib_location : require\n"
+                           "layout(location = 0) out vec4 o0;\nlayout(location = 1) out vec4 o1;\n"
+                           "layout(location = 2) out vec4 o2;\n"
+                           "void main() { o0 = vec4(1, 0, 0, 1); o1 = vec4(0, 1, 0, 1); o2 = vec4(0, 0, 1, 1); }\n");
+    CaptureStdout();
+    ASSERT_TRUE(shader.build()) << shader.getErrorLog();
+    GetCapturedStdout();
+    FBO::bind(&three);
+    shader.bind();
+    GLuint vao = 0;
+    glGenVertexArrays(1, &vao);
+    glBindVertexArray(vao);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    glBindVertexArray(0);
+    glDeleteVertexArrays(1, &vao);
+    EXPECT_EQ(pixel(&three, 0, 8, 8), red);
+    EXPECT_EQ(pixel(&three, 1, 8, 8), green);
+    EXPECT_EQ(pixel(&three, 2, 8, 8), blue);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(FBO, BindAndClearResetsTheDirtyFlag)
+{
+    FBO fbo(16, 16, true, false, GL_RGBA8);
+    FBO::bind(&fbo);
+    clearTo(1, 0, 0);
+    FBO::markDirty(&fbo);
+    EXPECT_TRUE(FBO::isDirty(&fbo));
+    glClearColor(0, 0, 1, 1);
+    FBO::bindScreen();
+    FBO::bindAndClear(&fbo);
+    EXPECT_FALSE(FBO::isDirty(&fbo));
+    EXPECT_TRUE(fbo.isBound());
+    EXPECT_EQ(pixel(&fbo, 0, 3, 3), blue);
+}
+
+TEST(FBO, BlitsCopyPixelsAndLeaveTheCacheInvalid)
+{
+    FBO a(32, 32, false, false, GL_RGBA8);
+    FBO b(32, 32);
+    b.addColorAttachment(GL_RGBA8, GL_RGBA);
+    b.addColorAttachment(GL_RGBA8, GL_RGBA);
+    FBO::bind(&a);
+    clearTo(1, 0, 0);
+    FBO::bind(&b);
+    clearTo(0, 0, 1);
+
+    FBO::bindScreen();
+    FBO::blitColor(&a, 0, &b, 1, GL_NEAREST);
+    EXPECT_EQ(RenderState::currentFramebuffer, RenderState::invalidFramebuffer);
+    EXPECT_EQ(pixel(&b, 1, 20, 20), red);
+    EXPECT_EQ(pixel(&b, 0, 20, 20), blue);
+    // The screen bound after a blit really is the screen, and drawing lands there.
+    FBO::bindScreen();
+    EXPECT_EQ(integer(GL_DRAW_FRAMEBUFFER_BINDING), 0);
+    glViewport(0, 0, 256, 256);
+    clearTo(0, 1, 0);
+    EXPECT_EQ(pixel(nullptr, 0, 100, 100), green);
+    EXPECT_EQ(pixel(&b, 1, 20, 20), red);
+
+    // The blit chose one draw buffer of b; binding b for drawing gets both back.
+    FBO::bind(&b);
+    EXPECT_EQ(integer(GL_DRAW_BUFFER0), GL_COLOR_ATTACHMENT0);
+    EXPECT_EQ(integer(GL_DRAW_BUFFER1), GL_COLOR_ATTACHMENT1);
+
+    // A rectangle into the lower left quarter only.
+    FBO::bind(&a);
+    clearTo(0, 1, 0);
+    FBO::blitColorRect(&a, 0, 0, 0, 32, 32, &b, 0, 0, 0, 16, 16, GL_NEAREST);
+    EXPECT_EQ(pixel(&b, 0, 4, 4), green);
+    EXPECT_EQ(pixel(&b, 0, 24, 24), blue);
+
+    // To the screen, whose size comes from the context when there are no screen metrics.
+    FBO::blitColor(&a, 0, nullptr, 0, GL_NEAREST);
+    EXPECT_EQ(pixel(nullptr, 0, 250, 250), green);
+
+    // A missing attachment is refused, with no GL error.
+    CaptureStdout();
+    FBO::blitColor(&a, 3, &b, 0, GL_NEAREST);
+    EXPECT_NE(GetCapturedStdout().find("no colour attachment 3"), std::string::npos);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(FBO, DepthBlitAndSharedDepthTexture)
+{
+    auto depth = std::make_unique<Texture>(32, 32, GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT);
+    GLuint depthName = depth->getGlName();
+    GLuint ownName = 0;
+    {
+        FBO first(32, 32, false, false, GL_RGBA8);
+        FBO second(32, 32, false, false, GL_RGBA8);
+        first.attachDepthTexture(depth.get());
+        second.attachDepthTexture(depth.get());
+        EXPECT_TRUE(first.hasDepthBuffer());
+        EXPECT_TRUE(second.hasDepthBuffer());
+        EXPECT_EQ(FBO::describe(&second), "FBO(32,32,COLOR_BUFFER,DEPTH_BUFFER)");
+        EXPECT_TRUE(FBO::isComplete(&first));
+        ownName = FBO::getColorTexture(&first, 0)->getGlName();
+
+        FBO target(32, 32, true, false, GL_RGBA8);
+        FBO::bind(&first);
+        glClearDepth(0.25);
+        glClear(GL_DEPTH_BUFFER_BIT);
+        FBO::bind(&target);
+        glClearDepth(1.0);
+        glClear(GL_DEPTH_BUFFER_BIT);
+        FBO::blitDepth(&first, &target);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        EXPECT_EQ(RenderState::currentFramebuffer, RenderState::invalidFramebuffer);
+        float value = 0;
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(&target));
+        glReadPixels(10, 10, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &value);
+        EXPECT_NEAR(value, 0.25f, 1e-4);
+    }
+    // The FBOs delete what they made, and nothing attached from outside.
+    EXPECT_FALSE(glIsTexture(ownName));
+    EXPECT_TRUE(glIsTexture(depthName));
+    depth.reset();
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(FBO, BindColorTextureOnlyWhenComplete)
+{
+    FBO good(8, 8, false, false, GL_RGBA8);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    good.bindColorTexture();
+    EXPECT_EQ(GLuint(integer(GL_TEXTURE_BINDING_2D)), FBO::getColorTexture(&good, 0)->getGlName());
+
+    FBO mismatched(8, 8, false, false, GL_RGBA8);
+    CaptureStdout();
+    // A zero-sized colour texture makes the attachment incomplete.
+    Texture none(0, 0, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE);
+    mismatched.addColorTexture(&none);
+    std::string out = GetCapturedStdout();
+    EXPECT_FALSE(FBO::isComplete(&mismatched));
+    EXPECT_EQ(out, "FBO Framebuffer incomplete attachment(36054) = false\n");
+    glBindTexture(GL_TEXTURE_2D, 0);
+    mismatched.bindColorTexture();
+    EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), 0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}

@@ -1,0 +1,113 @@
+#include "DataFBOPool.h"
+#include "DataShaderPool.h"
+#include "DataTexturePool.h"
+#include "FBO.h"
+#include "ImageCompare.h"
+#include "ORVDemosys.h"
+#include "RenderState.h"
+#include "ScreenMetrics.h"
+#include "Shader.h"
+#include "Texture.h"
+#include "Window.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+TEST(CheckGLError, ReportsOneQueuedErrorPerCall)
+{
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    EXPECT_FALSE(checkGLError("nothing"));
+    // One read per call: (Mesa keeps a single error flag, so each error is raised after
+    // the previous one was read.)
+    testing::internal::CaptureStdout();
+    glEnable(0x1234); // GL_INVALID_ENUM
+    bool first = checkGLError("effect:init()");
+    glUseProgram(0xFFFFFF); // no such program: GL_INVALID_VALUE
+    bool second = checkGLError("effect:init()");
+    bool third = checkGLError("effect:init()");
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(first);
+    EXPECT_TRUE(second);
+    EXPECT_FALSE(third);
+    EXPECT_EQ(out, "[GL_ERROR [GL_INVALID_ENUM (1280)] LOCATION = ['effect:init()']\n"
+                   "[GL_ERROR [GL_INVALID_VALUE (1281)] LOCATION = ['effect:init()']\n");
+}
+
+TEST(DataPoolsGL, TexturePoolCountsAddsAndSumsMemory)
+{
+    testing::internal::CaptureStdout();
+    {
+        DataTexturePool pool;
+        // 512 x 768 RGBA = 1572864 bytes.
+        Texture* big = new Texture(512, 768, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE);
+        big->setName("big.png");
+        Texture* replaced = new Texture(4, 4, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE);
+        pool.add("a", replaced);
+        pool.add("a", big);
+        EXPECT_EQ(pool.size(), 2);
+        EXPECT_TRUE(pool.hasFile("big.png"));
+        EXPECT_EQ(pool.getTextureId("a"), big->getGlName());
+        EXPECT_EQ(pool.getTextureIdByFile("big.png"), big->getGlName());
+        EXPECT_EQ(pool.getTextureId("none"), 0u);
+        EXPECT_EQ(pool.totalMemorySize(), 1572864u);
+        std::string text = pool.toString();
+        EXPECT_EQ(text.rfind("DataTexturePool {\n    total memory size : 1.5 MB - 1572864 bytes\n", 0), 0u) << text;
+        EXPECT_NE(text.find("    numTextures = 2\n    a = Texture {"), std::string::npos) << text;
+        EXPECT_EQ(text.find("    a = Texture", text.find("    a = Texture") + 1), std::string::npos);
+        delete replaced;
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[Dispose texturePool]\n");
+}
+
+TEST(DataPoolsGL, ShaderPoolDescription)
+{
+    DataShaderPool pool;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(pool.toString(), "ShaderPool {\n<Empty>\n}\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Shaders in pool : 0\n");
+}
+
+TEST(DataPoolsGL, FrameResetClearsOnlyUsedFramebuffersAndRebindsTheScreen)
+{
+    ScreenMetrics metrics;
+    metrics.resize(256, 200);
+    ORVDemosys::screenMetrics = &metrics;
+    {
+        DataFBOPool pool;
+        FBO* used = new FBO(16, 16, true, false, GL_RGBA8);
+        FBO* idle = new FBO(16, 16, true, false, GL_RGBA8);
+        pool.add("used", used);
+        pool.add("idle", idle);
+        for (FBO* f : {used, idle}) {
+            FBO::bind(f);
+            glClearColor(0.0f, 1.0f, 0.0f, 1.0f);
+            glClear(GL_COLOR_BUFFER_BIT);
+        }
+        FBO::markDirty(used);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+        pool.clearUsed();
+
+        EXPECT_FALSE(FBO::isDirty(used));
+        GLint drawBinding = -1, viewport[4];
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawBinding);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        EXPECT_EQ(drawBinding, 0);
+        EXPECT_EQ(viewport[1], metrics.getViewportY());
+        EXPECT_EQ(viewport[3], metrics.getViewportHeight());
+
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(used));
+        EXPECT_EQ(readPixels(8, 8, 1, 1).at(0, 0)[1], 0) << "the used framebuffer was not cleared";
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(idle));
+        EXPECT_EQ(readPixels(8, 8, 1, 1).at(0, 0)[1], 255) << "an idle framebuffer was cleared";
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
+
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(pool.get("nope"), nullptr);
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "FBO::getFBO(nope) cannot find the requested VBO\n");
+        EXPECT_EQ(pool.toString(), "FBOPool {\n  idle = FBO(16,16,COLOR_BUFFER,DEPTH_BUFFER)\n"
+                                   "  used = FBO(16,16,COLOR_BUFFER,DEPTH_BUFFER)\n}\n");
+    }
+    ORVDemosys::screenMetrics = nullptr;
+    RenderState::reset();
+}

@@ -1,0 +1,79 @@
+#include "Binary.h"
+#include "DataBinaryPool.h"
+#include "DataEffectPool.h"
+#include "Effect.h"
+#include "ORVDemosys.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+TEST(Binary, BytesAsScaledFloats)
+{
+    Binary b({0, 128, 255, 64});
+    EXPECT_EQ(b.byteCount(), 4u);
+    EXPECT_EQ(b.byteAt(2), 255);
+    EXPECT_EQ(b.byteAt(4), 0);
+    const std::vector<float>& all = b.floats();
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_FLOAT_EQ(all[1], 0.5f);
+    EXPECT_FLOAT_EQ(all[2], 255.0f / 256.0f);
+    EXPECT_EQ(&b.floats(), &all); // made once
+    EXPECT_EQ(b.floats(1, 2), (std::vector<float>{0.5f, 255.0f / 256.0f}));
+    // A range that runs past the end gives nothing rather than bytes from elsewhere.
+    EXPECT_TRUE(b.floats(3, 2).empty());
+    EXPECT_TRUE(b.floats(10, 0).empty());
+    EXPECT_EQ(b.describe(), "Binary { size = 4 }\n");
+}
+
+TEST(DataPools, BinaryPoolCountsEveryAdd)
+{
+    testing::internal::CaptureStdout();
+    {
+        DataBinaryPool pool;
+        Binary* first = new Binary({1});
+        Binary* second = new Binary({1, 2});
+        pool.add("lut", first);
+        pool.add("lut", second);
+        EXPECT_EQ(pool.size(), 2);
+        EXPECT_EQ(pool.get("lut"), second);
+        EXPECT_EQ(pool.get("missing"), nullptr);
+        EXPECT_EQ(pool.toString(), "DataBinaryPool {\n    num3dObjects = 2\n    lut = Binary { size = 2 }\n}\n");
+        delete first; // replaced entries are not the pool's any more
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[Dispose binaryPool]\n");
+}
+
+TEST(DataPools, EffectPoolEntersAbsentNames)
+{
+    testing::internal::CaptureStdout();
+    {
+        DataEffectPool pool;
+        pool.add("GlowEffect", new Effect());
+        EXPECT_EQ(pool.get("glow_effect"), nullptr);
+        EXPECT_EQ(pool.size(), 2);
+        EXPECT_EQ(pool.toString(), "EffectPool {\n    GlowEffect = Effect\n    glow_effect = Effect\n}\n");
+        EXPECT_EQ(pool.nameAt(1), "glow_effect");
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[Dispose effectPool]\n");
+}
+
+TEST(EffectDeathTest, LookupsOfMissingResourcesStop)
+{
+    ORVDemosys::effectInstancePool = new DataEffectPool();
+    ORVDemosys::effectInstancePool->add("GlowEffect", new Effect());
+    Effect effect;
+    // Instances are found by instance name only; a prototype's class name is no instance.
+    EXPECT_DEATH((dup2(2, 1), effect.GetEffect("glow_effect")),
+                 "demo/demosys/Effect:96: Effect\\* Effect::GetEffect\\(std::string\\): Assertion `effect != "
+                 "__null' failed");
+    EXPECT_EQ(effect.GetEffect("GlowEffect"), ORVDemosys::effectInstancePool->get("GlowEffect"));
+    EXPECT_DEATH((dup2(2, 1), effect.GetShader("x")), "demo/demosys/Effect:54: .*Assertion `shader != __null'");
+    EXPECT_DEATH((dup2(2, 1), effect.GetTexture("x")), "demo/demosys/Effect:61: .*Assertion `tex!=__null'");
+    EXPECT_DEATH((dup2(2, 1), effect.GetFBO("x")), "demo/demosys/Effect:68: .*Assertion `fbo != __null'");
+    EXPECT_DEATH((dup2(2, 1), effect.GetBinary("x")), "demo/demosys/Effect:82: .*Assertion `bin != __null'");
+    testing::internal::CaptureStdout();
+    delete ORVDemosys::effectInstancePool;
+    testing::internal::GetCapturedStdout();
+    ORVDemosys::effectInstancePool = nullptr;
+}
