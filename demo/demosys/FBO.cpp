@@ -1,5 +1,6 @@
 #include "FBO.h"
 
+#include "DataTexturePool.h"
 #include "ORVDemosys.h"
 #include "RenderState.h"
 #include "ScreenMetrics.h"
@@ -7,6 +8,7 @@
 
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <iostream>
 
 class FBO::Scope {
@@ -66,6 +68,17 @@ FBO::~FBO()
         delete texture;
 }
 
+void FBO::poolTexture(Texture* texture, const char* kind)
+{
+    // Attachments added after creation are shared resources: effects look them up by
+    // name, and the texture pool then owns them.
+    if (!ORVDemosys::texturePool)
+        return;
+    std::string alias = "FBO_" + std::to_string(glName) + kind + std::to_string(texture->getGlName());
+    ORVDemosys::texturePool->add(alias, texture);
+    ownedTextures.erase(std::remove(ownedTextures.begin(), ownedTextures.end(), texture), ownedTextures.end());
+}
+
 Texture* FBO::createTexture(GLint internalFormat, GLenum format, GLenum type)
 {
     Texture* texture = new Texture(static_cast<GLsizei>(width), static_cast<GLsizei>(height), internalFormat, format, type);
@@ -98,6 +111,7 @@ void FBO::addColorAttachment(GLint internalFormat, GLenum format)
 {
     Scope scope(*this);
     Texture* texture = createTexture(internalFormat, format, GL_UNSIGNED_BYTE);
+    poolTexture(texture, "_color_");
     GLenum attachment = GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(colorTextures.size());
     colorTextures.push_back(texture);
     drawBuffers.push_back(attachment);
@@ -126,6 +140,7 @@ void FBO::addDepthAttachment(GLint internalFormat, GLenum format)
     // data only needs a type that is valid with the format.
     GLenum type = format == GL_DEPTH_STENCIL ? GL_UNSIGNED_INT_24_8 : GL_UNSIGNED_INT;
     depthTexture = createTexture(internalFormat, format, type);
+    poolTexture(depthTexture, "_depth_");
     attach(GL_DEPTH_ATTACHMENT, depthTexture);
     hasDepth = true;
     checkStatus();
@@ -135,6 +150,7 @@ void FBO::addDepthStencilAttachment()
 {
     Scope scope(*this);
     depthTexture = createTexture(GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8);
+    poolTexture(depthTexture, "_depthstencil_");
     attach(GL_DEPTH_ATTACHMENT, depthTexture);
     attach(GL_STENCIL_ATTACHMENT, depthTexture);
     hasDepth = true;

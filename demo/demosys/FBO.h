@@ -92,6 +92,7 @@ private:
     void attach(GLenum attachment, Texture* texture);
     void applyDrawBuffers();
     Texture* createTexture(GLint internalFormat, GLenum format, GLenum type);
+    void poolTexture(Texture* texture, const char* kind);
     static void screenSize(int& width, int& height);
     static bool selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttachment);
     static void finishBlit(FBO* src, FBO* dst);

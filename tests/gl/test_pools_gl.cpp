@@ -111,3 +111,29 @@ TEST(DataPoolsGL, FrameResetClearsOnlyUsedFramebuffersAndRebindsTheScreen)
     ORVDemosys::screenMetrics = nullptr;
     RenderState::reset();
 }
+
+TEST(DataPoolsGL, AttachmentsAddedLaterBelongToTheTexturePool)
+{
+    testing::internal::CaptureStdout();
+    ORVDemosys::texturePool = new DataTexturePool();
+    FBO* fbo = new FBO(32, 32);
+    fbo->addColorAttachment(GL_RGBA8, GL_RGBA);
+    fbo->addColorAttachment(GL_RGBA8, GL_RGBA);
+    fbo->addDepthAttachment(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT);
+    EXPECT_TRUE(FBO::isComplete(fbo));
+    std::string prefix = "FBO_" + std::to_string(FBO::getGlName(fbo));
+    Texture* color1 = FBO::getColorTexture(fbo, 1);
+    Texture* depth = FBO::getDepthTexture(fbo);
+    EXPECT_EQ(ORVDemosys::texturePool->get(prefix + "_color_" + std::to_string(color1->getGlName())), color1);
+    EXPECT_EQ(ORVDemosys::texturePool->get(prefix + "_depth_" + std::to_string(depth->getGlName())), depth);
+    // Not files: the packing step must not list them.
+    EXPECT_TRUE(ORVDemosys::texturePool->fileNamesInOrder().empty());
+    GLuint name = color1->getGlName();
+    // The shutdown order: textures first, then the framebuffers; nothing is freed twice.
+    delete ORVDemosys::texturePool;
+    ORVDemosys::texturePool = nullptr;
+    EXPECT_FALSE(glIsTexture(name));
+    delete fbo;
+    testing::internal::GetCapturedStdout();
+    RenderState::reset();
+}
