@@ -54,4 +54,9 @@ expect_line "Failed to open window" "$WORK/fail.log"
 expect_line "Failed to open screen : 0x0Failed to open window" "$WORK/fail.log"
 expect_line "\[Application End\]" "$WORK/fail.log"
 if grep -q "Duration : " "$WORK/fail.log"; then echo "FAILED: a failed load ran the loop"; exit 1; fi
+# 4. Without a display GLFW cannot start: the texts are printed without a loader record.
+env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$SMOKE" > "$WORK/noglfw.log" 2>&1
+grep -A3 "Message from demosys :" "$WORK/noglfw.log" | tail -1 | grep -qx "Failed to initialize GLFW" ||
+  { echo "FAILED: GLFW failure text missing"; cat "$WORK/noglfw.log"; exit 1; }
+expect_line "\[Application End\]" "$WORK/noglfw.log"
 echo "window: all checks passed"
