@@ -3,7 +3,15 @@
 //   demosys-inspect archive FILE                  every entry of a resource archive with its size
 //   demosys-inspect tracks DIR [--files] [--at ROW] [--rate N]
 //                                                 the whole timeline of a track directory as JSON
+//   demosys-inspect scene FILE                    the scene an object file (.vbo) becomes, as JSON
 #include "JsonWriter.h"
+#include "ORVCamera.h"
+#include "ORVLight.h"
+#include "ORVMaterial.h"
+#include "ORVObject.h"
+#include "ORVScene.h"
+#include "ObjectReader.h"
+#include "ResourceFile.h"
 #include "ResourceArchive.h"
 #include "TimelineDocument.h"
 #include "TrackInterpolate.h"
@@ -11,9 +19,14 @@
 #include "TrackScript.h"
 #include "TrackStartStop.h"
 
+#include <glm/glm.hpp>
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <map>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,12 +35,16 @@ namespace {
 const char* const usage =
     "usage: demosys-inspect archive FILE\n"
     "       demosys-inspect tracks DIR [--files] [--at ROW] [--rate N]\n"
+    "       demosys-inspect scene FILE\n"
     "\n"
     "archive  lists every entry of a 7z resource archive with its size in bytes\n"
     "tracks   prints the timeline stored in DIR as JSON: packed form (index.list and\n"
     "         track.data) by default, one file per track with --files; --at ROW adds\n"
     "         the effects active at that row in drawing order and each curve's value at\n"
-    "         the start of the row; --rate sets the rows per second (default 20)\n";
+    "         the start of the row; --rate sets the rows per second (default 20)\n"
+    "scene    prints the scene an object file (.vbo) becomes as JSON: objects with\n"
+    "         parent, mesh, vertex count, attributes, material and world position;\n"
+    "         materials, lights, cameras, textures and the bounding box\n";
 
 int fail(const std::string& message)
 {
@@ -203,6 +220,150 @@ int inspectTracks(const std::vector<std::string>& args)
     return 0;
 }
 
+JsonWriter& vec3(JsonWriter& json, const glm::vec3& v)
+{
+    return json.beginArray(true).value(v.x).value(v.y).value(v.z).endArray();
+}
+
+const char* lightKindName(int kind)
+{
+    switch (kind) {
+    case ORVLight::Spot:
+        return "spot";
+    case ORVLight::Directional:
+        return "directional";
+    case ORVLight::Point:
+        return "point";
+    default:
+        return "other";
+    }
+}
+
+int inspectScene(const std::string& path)
+{
+    ResourceFile resource(path, ResourceFile::Read);
+    if (!resource.isLoaded())
+        return fail(path + ": cannot read the file");
+    // The trace and the warnings would mix with the JSON; the warnings go into it.
+    std::ostringstream log;
+    ObjectReader reader(path);
+    reader.setTrace(false);
+    reader.setLog(log);
+    reader.setCreateMeshes(false);
+    std::unique_ptr<ORVScene> scene(reader.read(resource));
+    if (!scene)
+        return fail(reader.getError());
+    scene->update(0);
+    const ObjectFile& file = reader.getFile();
+
+    std::map<int, const ObjectFile::Node*> nodeById;
+    for (const ObjectFile::Node* node : file.objectNodes())
+        nodeById[node->id] = node;
+    auto meshOf = [&](const ORVObject* obj) -> const ObjectFile::Mesh* {
+        auto node = nodeById.find(obj->getId());
+        if (node == nodeById.end() || node->second->type != ObjectFile::MeshNode)
+            return nullptr;
+        return file.findMesh(static_cast<uint32_t>(node->second->ref));
+    };
+
+    JsonWriter json;
+    json.beginObject().key("file").value(path).key("objects").beginArray();
+    // The scene's own box, taken over the objects' mesh boxes as the engine does.
+    glm::vec3 low(0.0f), high(0.0f);
+    bool first = true;
+    for (const ORVObject* obj : scene->getObjectList()) {
+        const ObjectFile::Mesh* mesh = meshOf(obj);
+        json.beginObject().key("name").value(obj->getName()).key("id").value(obj->getId()).key("parent");
+        if (obj->getParent())
+            json.value(obj->getParent()->getName());
+        else
+            json.null();
+        json.key("mesh");
+        if (mesh) {
+            json.value(mesh->name).key("vertexCount").value(mesh->vertexCount).key("attributes").beginArray(true);
+            for (const std::string& name : mesh->attributeNames())
+                json.value(name);
+            json.endArray();
+        } else {
+            json.null();
+        }
+        json.key("material");
+        if (obj->getMaterial())
+            json.value(obj->getMaterial()->getName());
+        else
+            json.null();
+        json.key("position");
+        vec3(json, obj->getWorldPosition()).endObject();
+        const glm::vec3 objLow = mesh ? mesh->boxMin : glm::vec3(0.0f);
+        const glm::vec3 objHigh = mesh ? mesh->boxMax : glm::vec3(0.0f);
+        low = first ? objLow : glm::min(low, objLow);
+        high = first ? objHigh : glm::max(high, objHigh);
+        first = false;
+    }
+    json.endArray().key("materials").beginArray();
+    for (const auto& entry : scene->getMaterials()) {
+        const ORVMaterial* m = entry.second;
+        json.beginObject().key("name").value(m->getName()).key("index").value(m->getIndex()).key("diffuseColor");
+        vec3(json, m->getDiffuseColor()).key("secondColor");
+        vec3(json, m->getSecondColor()).key("exponent").value(m->getExponent()).key("texture");
+        if (m->getTextureName().empty())
+            json.null();
+        else
+            json.value(m->getTextureName());
+        json.endObject();
+    }
+    json.endArray().key("lights").beginArray();
+    for (const auto& entry : scene->getLights()) {
+        const ORVLight* l = entry.second;
+        // The way the light shines in the world: down its cone (local -Z) for a spot
+        // light, down its local -Y for a directional one.
+        glm::vec3 direction(0.0f);
+        if (l->getKind() == ORVLight::Spot)
+            direction = glm::vec3(ORVLight::rotation(l->getAngles()) * glm::vec4(0, 0, -1, 0));
+        else if (l->getKind() == ORVLight::Directional)
+            direction = glm::vec3(l->getTransform() * glm::vec4(0, -1, 0, 0));
+        json.beginObject()
+            .key("name")
+            .value(l->getName())
+            .key("kind")
+            .value(lightKindName(l->getKind()))
+            .key("kindNumber")
+            .value(l->getKind())
+            .key("radius")
+            .value(l->getRadius())
+            .key("coneAngle")
+            .value(l->getConeAngle())
+            .key("placement");
+        vec3(json, l->getPlacement()).key("direction");
+        vec3(json, direction).endObject();
+    }
+    json.endArray().key("cameras").beginArray();
+    for (const auto& entry : scene->getCameras()) {
+        const glm::mat4 placement = glm::inverse(entry.second->getViewMatrix());
+        json.beginObject().key("name").value(entry.second->getName()).key("position");
+        vec3(json, glm::vec3(placement[3])).key("forward");
+        vec3(json, -glm::vec3(placement[2])).endObject();
+    }
+    json.endArray().key("textures").beginArray();
+    for (const ObjectFile::TextureRef& t : file.getTextures())
+        json.beginObject(true)
+            .key("id")
+            .value(t.id)
+            .key("name")
+            .value(t.name)
+            .key("file")
+            .value(t.fileName)
+            .endObject();
+    json.endArray().key("boundingBox").beginObject(true).key("min");
+    vec3(json, low).key("max");
+    vec3(json, high).endObject().key("warnings").beginArray();
+    for (const std::string& warning : file.getWarnings())
+        json.value(warning);
+    json.endArray().endObject();
+    std::cout << json.str();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -214,6 +375,8 @@ int main(int argc, char** argv)
     }
     if (args[0] == "archive" && args.size() == 2)
         return inspectArchive(args[1]);
+    if (args[0] == "scene" && args.size() == 2)
+        return inspectScene(args[1]);
     if (args[0] == "tracks")
         return inspectTracks(std::vector<std::string>(args.begin() + 1, args.end()));
     std::cerr << usage;

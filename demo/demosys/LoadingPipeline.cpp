@@ -4,9 +4,14 @@
 #include "DataBinaryPool.h"
 #include "DataEffectPool.h"
 #include "DataFBOPool.h"
+#include "DataObjectPool.h"
+#include "ORVMaterial.h"
+#include "ORVScene.h"
+#include "ObjectReader.h"
 #include "DataShaderPool.h"
 #include "DataTexturePool.h"
 #include "Effect.h"
+#include "FMODTimer.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "ProgressBar.h"
@@ -30,6 +35,7 @@
 bool LoadingPipeline::createDataPools()
 {
     std::cout << "[Creating DataPools]" << std::endl;
+    ORVDemosys::sceneDataPool = new DataObjectPool();
     ORVDemosys::texturePool = new DataTexturePool();
     ORVDemosys::effectPool = new DataEffectPool();
     ORVDemosys::effectInstancePool = new DataEffectPool();
@@ -78,6 +84,56 @@ bool loadShaders(ResourceLoader& loader)
         shader->bind();
     }
     return true;
+}
+
+// The alias a scene's texture reference uses: the first declaration of that file, or
+// a declaration made for it so it loads with the others.
+std::string textureAlias(const std::string& fileName)
+{
+    for (TextureDeclaration& d : ORVDemosys::textureDeclarations) {
+        if (d.fileName == fileName) {
+            d.used = true;
+            return d.alias;
+        }
+    }
+    TextureDeclaration added(fileName, fileName, GL_TEXTURE_2D, false);
+    added.used = true;
+    ORVDemosys::textureDeclarations.push_back(added);
+    return fileName;
+}
+
+bool loadObjects(ResourceLoader& loader)
+{
+    std::cout << "[Loading 3D Objects]" << std::endl;
+    for (const ResourceDeclaration& d : ORVDemosys::objectDeclarations) {
+        const std::string path = ORVDemosys::objectDirectory + d.fileName;
+        std::cout << "Loading : '" << path << std::endl;
+        ObjectReader reader(path);
+        reader.setTextureResolver(textureAlias);
+        ORVScene* scene = reader.read();
+        if (!scene) {
+            loader.fail(reader.getError());
+            return false;
+        }
+        ORVDemosys::sceneDataPool->add(d.alias, scene);
+        advanceLoadingScreen();
+    }
+    return true;
+}
+
+// Every material keeps the loaded texture its texture name refers to.
+void resolveSceneTextures()
+{
+    for (int i = 0; i < ORVDemosys::sceneDataPool->entryCount(); ++i) {
+        ORVScene* scene = ORVDemosys::sceneDataPool->at(i);
+        if (!scene)
+            continue;
+        for (const auto& entry : scene->getMaterials()) {
+            ORVMaterial* material = entry.second;
+            if (material && !material->getTextureName().empty())
+                material->setTexture(ORVDemosys::texturePool->get(material->getTextureName()));
+        }
+    }
 }
 
 bool loadTextures(ResourceLoader& loader)
@@ -145,13 +201,11 @@ bool LoadingPipeline::loadResources(ResourceLoader& loader)
 
     if (!loadShaders(loader))
         return false;
-    std::cout << "[Loading 3D Objects]" << std::endl;
-    if (!ORVDemosys::objectDeclarations.empty()) {
-        loader.fail("3D objects cannot be loaded yet: '" + ORVDemosys::objectDeclarations.front().fileName + "'");
+    if (!loadObjects(loader))
         return false;
-    }
     if (!loadTextures(loader))
         return false;
+    resolveSceneTextures();
     if (!loadBinaries(loader))
         return false;
     std::cout << "[Loading Animation Data]" << std::endl;
@@ -261,14 +315,16 @@ bool LoadingPipeline::setupSound(ResourceLoader& loader)
     std::cout << "[Setting up sound]" << std::endl;
     int rate = ORVDemosys::tracks ? ORVDemosys::tracks->getRowsPerSecond() : TrackManager::defaultRowsPerSecond;
     if (!ORVDemosys::musicFile.empty()) {
-        // Music playback comes with the sound layer; until then a production that names
-        // music cannot be played in sync, and says so.
         std::cout << "Play : " << ORVDemosys::musicFile << std::endl;
-        loader.fail("Failed to load sound!\nFile : '" + ORVDemosys::musicFile + "'");
-        return false;
+        ORVDemosys::timer = new FMODTimer(ORVDemosys::soundDirectory + ORVDemosys::musicFile, static_cast<uint32_t>(rate));
+        if (!ORVDemosys::timer->init()) {
+            loader.fail("Failed to load sound!\nFile : '" + ORVDemosys::musicFile + "'");
+            return false;
+        }
+    } else {
+        ORVDemosys::timer = new Timer(static_cast<uint32_t>(rate));
+        ORVDemosys::timer->init();
     }
-    ORVDemosys::timer = new Timer(static_cast<uint32_t>(rate));
-    ORVDemosys::timer->init();
     advanceLoadingScreen();
     return true;
 }
@@ -293,6 +349,8 @@ void LoadingPipeline::deletePools()
     delete ORVDemosys::progressBar;
     ORVDemosys::progressBar = nullptr;
     std::cout << "[Deleting Pools]" << std::endl;
+    delete ORVDemosys::sceneDataPool;
+    ORVDemosys::sceneDataPool = nullptr;
     delete ORVDemosys::texturePool;
     ORVDemosys::texturePool = nullptr;
     delete ORVDemosys::effectPool;

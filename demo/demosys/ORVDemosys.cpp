@@ -1,5 +1,7 @@
 #include "ORVDemosys.h"
 
+#include "ORVCamera.h"
+
 #include <algorithm>
 
 namespace ORVDemosys {
@@ -38,7 +40,10 @@ void registerShaderInclude(const std::string& path)
 }
 
 ScreenMetrics* screenMetrics = nullptr;
+DataObjectPool* sceneDataPool = nullptr;
 DataTexturePool* texturePool = nullptr;
+// Made at start-up and never freed: effects hold it until the process ends.
+ORVCamera* syscam = new ORVCamera("syscam");
 DataEffectPool* effectPool = nullptr;
 DataEffectPool* effectInstancePool = nullptr;
 DataBinaryPool* binaryPool = nullptr;

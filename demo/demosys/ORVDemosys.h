@@ -9,6 +9,8 @@
 #include <vector>
 
 class DataBinaryPool;
+class DataObjectPool;
+class ORVCamera;
 class DataEffectPool;
 class DataFBOPool;
 class DataShaderPool;
@@ -55,10 +57,14 @@ extern ProgressBar* progressBar;
 extern std::vector<std::string> shaderIncludes;
 void registerShaderInclude(const std::string& path);
 
+// The camera that the production's camera effect places, "syscam".
+extern ORVCamera* syscam;
+
 // The screen settings, once a window has been opened.
 extern ScreenMetrics* screenMetrics;
 
 // The named resource pools, created at the start of loading and deleted at shutdown.
+extern DataObjectPool* sceneDataPool;
 extern DataTexturePool* texturePool;
 extern DataEffectPool* effectPool;         // prototypes by class name
 extern DataEffectPool* effectInstancePool; // instances by instance name

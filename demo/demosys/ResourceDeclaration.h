@@ -21,4 +21,6 @@ struct TextureDeclaration {
     std::string fileName;
     int target;
     bool mipmapped;
+    // Set when a scene refers to this texture (or declared it for itself).
+    bool used = false;
 };

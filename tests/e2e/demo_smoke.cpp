@@ -1,7 +1,7 @@
 // A minimal program on the engine: opens a window, runs the frame loop on the base
 // clock until Escape (or the end position) and shuts down in order.
 //
-//   demo_smoke [--fullscreen] [--size WxH] [--start MS] [--end MS]
+//   demo_smoke [--fullscreen] [--size WxH] [--start MS] [--end MS] [--music FILE]
 #include "Demo.h"
 #include "ORVDemosys.h"
 #include "ResourceDefinition.h"
@@ -37,6 +37,8 @@ int main(int argc, char** argv)
                 metrics.setSize(w, h);
         } else if (!std::strcmp(argv[i], "--start") && i + 1 < argc) {
             ORVDemosys::startTime = TimeCode(static_cast<uint32_t>(std::atoi(argv[++i])));
+        } else if (!std::strcmp(argv[i], "--music") && i + 1 < argc) {
+            ORVDemosys::musicFile = argv[++i];
         } else if (!std::strcmp(argv[i], "--end") && i + 1 < argc) {
             ORVDemosys::endTime = TimeCode(static_cast<uint32_t>(std::atoi(argv[++i])));
         }

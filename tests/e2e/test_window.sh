@@ -54,7 +54,16 @@ expect_line "Failed to open window" "$WORK/fail.log"
 expect_line "Failed to open screen : 0x0Failed to open window" "$WORK/fail.log"
 expect_line "\[Application End\]" "$WORK/fail.log"
 if grep -q "Duration : " "$WORK/fail.log"; then echo "FAILED: a failed load ran the loop"; exit 1; fi
-# 4. Without a display GLFW cannot start: the texts are printed without a loader record.
+# 4. Music that cannot be opened stops the load with the sound stage's texts.
+timeout 20 "$SMOKE" --music missing.mp3 > "$WORK/nomusic.log" 2>&1
+expect_line "Play : missing.mp3" "$WORK/nomusic.log"
+expect_line "Failed to create sound sysmte sound! Error code: " "$WORK/nomusic.log"
+grep -A2 "Message from resourceloader" "$WORK/nomusic.log" | grep -q "Failed to load sound!" ||
+  { echo "FAILED: sound failure text missing"; cat "$WORK/nomusic.log"; exit 1; }
+expect_line "File : 'missing.mp3'" "$WORK/nomusic.log"
+expect_line "\[Application End\]" "$WORK/nomusic.log"
+
+# 5. Without a display GLFW cannot start: the texts are printed without a loader record.
 env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$SMOKE" > "$WORK/noglfw.log" 2>&1
 grep -A3 "Message from demosys :" "$WORK/noglfw.log" | tail -1 | grep -qx "Failed to initialize GLFW" ||
   { echo "FAILED: GLFW failure text missing"; cat "$WORK/noglfw.log"; exit 1; }

@@ -1,0 +1,207 @@
+#include "FMODTimer.h"
+
+#include "HostClock.h"
+#include "ORVIO.h"
+#include "ResourceFile.h"
+#include "SoundSystem.h"
+
+#include <algorithm>
+#include <iostream>
+#include <memory>
+
+FMODTimer::FMODTimer(const std::string& path, uint32_t rate)
+    : Timer(rate), leftSpectrum(spectrumBufferSize), rightSpectrum(spectrumBufferSize), path(path)
+{
+    paused = true;
+}
+
+FMODTimer::~FMODTimer()
+{
+    // A channel that will not stop still must not keep the output open after us.
+    if (!shutdown())
+        releaseAll();
+}
+
+bool FMODTimer::init()
+{
+    if (system)
+        releaseAll(); // a second init starts from scratch
+
+    int result = SoundSystem::create(&system);
+    if (result != SoundOk || !system) {
+        std::cout << "Failed to create the FMOD System object! Error code: " << result << std::endl;
+        system = nullptr;
+        message = "Failed to initialize FMOD!";
+        return false;
+    }
+
+    unsigned version = 0;
+    result = system->getVersion(&version);
+    if (result == SoundOk)
+        std::cout << "Fmod Version = " << version << std::endl;
+    else
+        std::cout << "Failed to read the sound system's version! Error code: " << result << std::endl;
+
+    result = system->init(channelCount, initFlags, nullptr);
+    if (result != SoundOk) {
+        std::cout << "Failed to initialize FMOD! Error code: " << result << std::endl;
+        message = "Failed to initialize FMOD!";
+        return false;
+    }
+
+    sound = nullptr;
+    if (ORVIO::getMode() == ORVIO::ModeFiles) {
+        result = system->createSound(path.c_str(), SoundSystem::ModeSoftware, nullptr, &sound);
+    } else {
+        std::unique_ptr<ResourceFile> file(ORVIO::loadFile(path));
+        if (!file || !file->isLoaded()) {
+            std::cout << "Error code: " << 0 << std::endl;
+            message = "FMOD Init : Failed to load soundfile from archive!";
+            return false;
+        }
+        SoundCreateInfo info;
+        info.size = static_cast<int>(sizeof(SoundCreateInfo));
+        info.length = static_cast<unsigned>(file->byteSize());
+        // The layer decodes the whole block now, so the file can go right after.
+        result = system->createSound(reinterpret_cast<const char*>(file->bytes().data()),
+                                     SoundSystem::ModeMemory | SoundSystem::ModeSoftware, &info, &sound);
+    }
+    if (result != SoundOk || !sound) {
+        std::cout << "Failed to create sound sysmte sound! Error code: " << result << std::endl;
+        sound = nullptr;
+        message = "FMOD Init : Failed to load soundfile!";
+        return false;
+    }
+
+    unsigned length = 0;
+    result = sound->getLength(&length, SoundSystem::UnitMs);
+    if (result != SoundOk) {
+        std::cout << "Failed to read the sound's length! Error code: " << result << std::endl;
+        message = "FMOD Init : Failed to load soundfile!";
+        return false;
+    }
+    lengthMs = length;
+    lengthRows = rowsForLength(lengthMs);
+
+    result = system->playSound(SoundSystem::ChannelReuse, sound, true, &channel);
+    if (result != SoundOk || !channel) {
+        std::cout << "Failed to play sound! Error code: " << result << std::endl;
+        channel = nullptr;
+        message = "Failed to play sound!";
+        return false;
+    }
+
+    paused = true;
+    base = pauseTime = lastTime = HostClock::milliseconds();
+    return true;
+}
+
+void FMODTimer::releaseAll()
+{
+    if (sound)
+        sound->release();
+    if (system)
+        system->release();
+    sound = nullptr;
+    system = nullptr;
+    channel = nullptr;
+}
+
+bool FMODTimer::shutdown()
+{
+    if (channel) {
+        bool playing = false;
+        int asked = channel->isPlaying(&playing);
+        int stopped = channel->stop();
+        if (asked != SoundOk || stopped != SoundOk) {
+            message = "Failed to shut down FMOD!";
+            return false;
+        }
+    }
+    releaseAll();
+    return true;
+}
+
+void FMODTimer::pause()
+{
+    paused = true;
+    if (channel) {
+        int result = channel->setPaused(true);
+        if (result != SoundOk)
+            message = "Failed to pause the music! Error code: " + std::to_string(result);
+    }
+    pauseTime = HostClock::milliseconds();
+}
+
+void FMODTimer::play()
+{
+    if (!channel) {
+        Timer::play(); // no music: the clock resumes on its own
+        return;
+    }
+    int resumeAt = getTimeMs();
+    paused = false;
+    int result = channel->setPaused(false);
+    unsigned position = 0;
+    if (result == SoundOk)
+        result = channel->getPosition(&position, SoundSystem::UnitMs);
+    if (result != SoundOk) {
+        message = "Failed to resume the music! Error code: " + std::to_string(result);
+        position = static_cast<unsigned>(std::max(resumeAt, 0));
+    }
+    lastTime = static_cast<int32_t>(position);
+    base = HostClock::milliseconds() - lastTime;
+}
+
+void FMODTimer::setTimeMs(int ms)
+{
+    if (channel) {
+        int result = channel->setPosition(static_cast<unsigned>(std::max(ms, 0)), SoundSystem::UnitMs);
+        if (result != SoundOk)
+            message = "Failed to set the music position! Error code: " + std::to_string(result);
+    }
+    Timer::setTimeMs(ms);
+}
+
+void FMODTimer::update()
+{
+    if (system)
+        system->update();
+}
+
+void FMODTimer::getSpectrum(int mode, int count, float* out)
+{
+    if (!channel || !out || count <= 0 || count > spectrumBufferSize)
+        return;
+    const int window = SoundSystem::WindowHamming;
+    switch (mode) {
+    case 0:
+        channel->getSpectrum(out, count, 0, window);
+        break;
+    case 1:
+        channel->getSpectrum(out, count, 1, window);
+        break;
+    case 2:
+    case 3: {
+        if (channel->getSpectrum(leftSpectrum.data(), count, 0, window) != SoundOk ||
+            channel->getSpectrum(rightSpectrum.data(), count, 1, window) != SoundOk)
+            return;
+        float scale = mode == 3 ? 0.5f : 1.0f;
+        for (int i = 0; i < count; ++i)
+            out[i] = (leftSpectrum[static_cast<size_t>(i)] + rightSpectrum[static_cast<size_t>(i)]) * scale;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+int FMODTimer::getMusicPositionMs()
+{
+    unsigned position = 0;
+    if (!channel || channel->getPosition(&position, SoundSystem::UnitMs) != SoundOk)
+        return -1;
+    return static_cast<int>(position);
+}
+
+std::string FMODTimer::getOutputName() const { return system ? system->getOutputName() : ""; }

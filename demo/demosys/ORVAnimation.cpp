@@ -1,0 +1,3 @@
+#include "ORVAnimation.h"
+
+ORVAnimation::ORVAnimation(const std::string& name) : name(name) {}

@@ -1,0 +1,3 @@
+#include "ORVMaterial.h"
+
+ORVMaterial::ORVMaterial() = default;

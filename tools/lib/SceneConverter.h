@@ -1,0 +1,46 @@
+#pragma once
+
+#include "VboWriter.h"
+
+#include <string>
+#include <vector>
+
+struct aiNode;
+struct aiScene;
+
+// Turns a scene exported from a modelling tool (glTF 2.0, .gltf with embedded or
+// external buffers or .glb, or Wavefront OBJ with its MTL; read through assimp) into
+// the records of an object file: meshes as triangle lists with normals and uvs,
+// materials with their texture file names, the node tree, cameras and point, spot and
+// directional lights.
+//
+// The engine places every object by its own matrix (a child is not placed relative to
+// its parent), so each node is written with its complete world placement. Names are
+// made unique per kind, as the engine requires, by appending "_2", "_3", ...
+class SceneConverter {
+public:
+    bool convert(const std::string& input, VboWriter& out);
+    const std::string& getError() const { return error; }
+    // Things of the input that the object file cannot carry (one line each).
+    const std::vector<std::string>& getWarnings() const { return warnings; }
+
+    int getMeshCount() const { return meshCount; }
+    int getMaterialCount() const { return materialCount; }
+    int getTextureCount() const { return textureCount; }
+    int getObjectCount() const { return objectCount; }
+    int getLightCount() const { return lightCount; }
+    int getCameraCount() const { return cameraCount; }
+
+private:
+    struct Context;
+    void writeNode(Context& c, const aiNode* node, const glm::mat4& parentWorld, int32_t parentId, bool isRoot);
+
+    std::string error;
+    std::vector<std::string> warnings;
+    int meshCount = 0;
+    int materialCount = 0;
+    int textureCount = 0;
+    int objectCount = 0;
+    int lightCount = 0;
+    int cameraCount = 0;
+};

@@ -1,0 +1,415 @@
+#include "Score.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <set>
+#include <sstream>
+
+namespace {
+
+const char* const voiceNames[Score::VoiceCount] = {"kick", "snare", "clap", "hat", "cymbal", "bass",
+                                                   "pad",  "lead",  "pluck", "keys", "noise"};
+
+struct ParamRange {
+    const char* name;
+    double low, high;
+};
+const ParamRange paramRanges[] = {
+    {"gain", -60, 12},     {"pan", -1, 1},      {"attack", 0, 10},    {"decay", 0.001, 10},
+    {"sustain", 0, 1},     {"release", 0.001, 10}, {"cutoff", 20, 20000}, {"resonance", 0, 1},
+    {"envmod", -8, 8},     {"detune", 0, 100},  {"unison", 1, 9},     {"width", 0, 1},
+    {"octave", -4, 4},     {"tone", 0.25, 4},   {"vibrato", 0, 100},  {"reverb", 0, 1},
+    {"delay", 0, 1},       {"duck", 0, 1},      {"humanize", 0, 1},
+};
+const std::set<std::string> sweepable = {"cutoff", "level", "resonance", "reverb"};
+
+bool parseNumber(const std::string& word, double& value)
+{
+    if (word.empty())
+        return false;
+    char* end = nullptr;
+    value = std::strtod(word.c_str(), &end);
+    return end && *end == '\0' && std::isfinite(value);
+}
+
+bool parseInt(const std::string& word, int& value)
+{
+    double d;
+    if (!parseNumber(word, d) || d != std::floor(d) || std::fabs(d) > 1e9)
+        return false;
+    value = static_cast<int>(d);
+    return true;
+}
+
+// Words of a line up to a comment: a "#" that begins a word ("C#5" is a note).
+std::vector<std::string> wordsOf(const std::string& line)
+{
+    std::vector<std::string> words;
+    std::istringstream in(line);
+    std::string w;
+    while (in >> w) {
+        if (w[0] == '#')
+            break;
+        words.push_back(w);
+    }
+    return words;
+}
+
+// "A-B" or "A" in bars of a section.
+bool parseBarRange(const std::string& word, int& from, int& to)
+{
+    size_t dash = word.find('-');
+    if (dash == std::string::npos)
+        return parseInt(word, from) && (to = from, true);
+    return parseInt(word.substr(0, dash), from) && parseInt(word.substr(dash + 1), to);
+}
+
+} // namespace
+
+double Score::Instrument::param(const std::string& key, double fallback) const
+{
+    auto it = params.find(key);
+    return it == params.end() ? fallback : it->second;
+}
+
+const char* Score::voiceName(VoiceKind kind) { return kind < VoiceCount ? voiceNames[kind] : "?"; }
+
+int Score::rowsPerBeat() const { return static_cast<int>(std::lround(rows * beatSeconds())); }
+
+bool Score::parseNote(const std::string& word, int& note)
+{
+    static const int pitch[7] = {9, 11, 0, 2, 4, 5, 7}; // A B C D E F G
+    if (word.size() < 2 || word[0] < 'A' || word[0] > 'G')
+        return false;
+    int pc = pitch[word[0] - 'A'];
+    size_t at = 1;
+    if (word[at] == '#') {
+        ++pc;
+        ++at;
+    } else if (word[at] == 'b') {
+        --pc;
+        ++at;
+    }
+    int octave;
+    if (at >= word.size() || !parseInt(word.substr(at), octave) || octave < -1 || octave > 9)
+        return false;
+    note = 12 * (octave + 1) + pc;
+    return note >= 0 && note <= 127;
+}
+
+bool Score::parse(const std::string& text, const std::string& fileName, std::string& error)
+{
+    *this = Score();
+    std::istringstream in(text);
+    std::string raw;
+    int lineNo = 0;
+    std::string problem;
+    auto fail = [&](const std::string& why) {
+        error = fileName + ":" + std::to_string(lineNo) + ": " + why;
+        return false;
+    };
+    auto findIn = [](const auto& list, const std::string& name) {
+        for (size_t i = 0; i < list.size(); ++i)
+            if (list[i].name == name)
+                return static_cast<int>(i);
+        return -1;
+    };
+
+    enum Block { None, InMelody, InSection } block = None;
+    bool haveBars = false;
+    while (std::getline(in, raw)) {
+        ++lineNo;
+        std::vector<std::string> w = wordsOf(raw);
+        if (w.empty())
+            continue;
+        const std::string& key = w[0];
+
+        if (block == InMelody) {
+            Pattern& m = patterns.back();
+            if (key == "end" && w.size() == 1) {
+                if (m.notes.empty())
+                    return fail("melody '" + m.name + "' has no notes");
+                block = None;
+                continue;
+            }
+            for (const std::string& word : w) {
+                if (word == "|") {
+                    double bars4 = m.beats / 4.0;
+                    if (std::fabs(bars4 - std::round(bars4)) > 1e-9)
+                        return fail("bar line after " + std::to_string(m.beats) + " beats, not on a bar");
+                    continue;
+                }
+                size_t colon = word.find(':');
+                MelodyNote note;
+                if (colon == std::string::npos || !parseNumber(word.substr(colon + 1), note.beats) ||
+                    note.beats <= 0 || note.beats > 64)
+                    return fail("'" + word + "' is not NOTE:BEATS");
+                std::string name = word.substr(0, colon);
+                if (name != "-" && !parseNote(name, note.note))
+                    return fail("'" + name + "' is not a note name");
+                m.notes.push_back(note);
+                m.beats += note.beats;
+            }
+            continue;
+        }
+
+        if (block == InSection) {
+            Section& s = sections.back();
+            auto barsOf = [&](size_t at, int& from, int& to) {
+                from = 1;
+                to = s.bars;
+                if (at >= w.size())
+                    return true;
+                if (w.size() != at + 2 || w[at] != "bars" || !parseBarRange(w[at + 1], from, to))
+                    return false;
+                return from >= 1 && to >= from && to <= s.bars;
+            };
+            if (key == "end" && w.size() == 1) {
+                block = None;
+            } else if (key == "chords" && w.size() == 2) {
+                s.progression = findIn(progressions, w[1]);
+                if (s.progression < 0)
+                    return fail("no progression '" + w[1] + "'");
+            } else if (key == "play" && w.size() >= 2) {
+                Play p;
+                p.line = lineNo;
+                p.instrument = findIn(instruments, w[1]);
+                if (p.instrument < 0)
+                    return fail("no instrument '" + w[1] + "'");
+                const Instrument& inst = instruments[static_cast<size_t>(p.instrument)];
+                size_t at = 2;
+                if (at < w.size() && w[at] != "bars") {
+                    if (w[at] == "chords") {
+                        p.what = Play::Chords;
+                    } else if (w[at] == "hold") {
+                        p.what = Play::Hold;
+                    } else {
+                        p.what = Play::UsePattern;
+                        p.pattern = findIn(patterns, w[at]);
+                        if (p.pattern < 0)
+                            return fail("no pattern, line or melody '" + w[at] + "'");
+                    }
+                    ++at;
+                } else if (isDrum(inst.voice)) {
+                    return fail("drum instrument '" + inst.name + "' needs a pattern");
+                }
+                if (!barsOf(at, p.fromBar, p.toBar))
+                    return fail("expected 'bars A-B' within the section's " + std::to_string(s.bars) + " bars");
+                bool drumPattern = p.what == Play::UsePattern && patterns[static_cast<size_t>(p.pattern)].kind == Pattern::Drum;
+                if (isDrum(inst.voice) && !drumPattern)
+                    return fail("drum instrument '" + inst.name + "' plays drum patterns only");
+                if (!isDrum(inst.voice) && drumPattern && inst.voice != Noise)
+                    return fail("'" + inst.name + "' is a " + voiceName(inst.voice) + "; drum patterns are for drums");
+                bool unpitched = inst.voice == Noise || inst.voice == Cymbal;
+                bool needsChords = p.what == Play::Chords || (p.what == Play::Hold && !unpitched) ||
+                                   (p.what == Play::UsePattern && patterns[static_cast<size_t>(p.pattern)].kind == Pattern::Line);
+                if (needsChords && s.progression < 0)
+                    return fail("'play " + inst.name + "' needs the section's chords first");
+                s.plays.push_back(p);
+            } else if (key == "sweep" && w.size() >= 5) {
+                Sweep sw;
+                sw.instrument = findIn(instruments, w[1]);
+                if (sw.instrument < 0)
+                    return fail("no instrument '" + w[1] + "'");
+                sw.param = w[2];
+                if (!sweepable.count(sw.param))
+                    return fail("cannot sweep '" + sw.param + "' (cutoff, level, resonance, reverb)");
+                if (!parseNumber(w[3], sw.from) || !parseNumber(w[4], sw.to))
+                    return fail("sweep needs two numbers");
+                bool positive = sw.param == "cutoff";
+                double low = positive ? 20 : 0, high = positive ? 20000 : sw.param == "level" ? 4 : 1;
+                if (sw.from < low || sw.from > high || sw.to < low || sw.to > high)
+                    return fail("sweep of " + sw.param + " out of range");
+                if (!barsOf(5, sw.fromBar, sw.toBar))
+                    return fail("expected 'bars A-B' within the section's " + std::to_string(s.bars) + " bars");
+                s.sweeps.push_back(sw);
+            } else {
+                return fail("unknown line in section '" + s.name + "': " + key);
+            }
+            continue;
+        }
+
+        if (key == "tempo" && w.size() == 2) {
+            if (!parseNumber(w[1], tempo) || tempo < 20 || tempo > 300)
+                return fail("tempo must be 20..300");
+        } else if (key == "rows" && w.size() == 2) {
+            if (!parseInt(w[1], rows) || rows < 1 || rows > 1000)
+                return fail("rows must be 1..1000");
+        } else if (key == "bars" && w.size() == 2) {
+            if (!parseInt(w[1], bars) || bars < 1 || bars > 2000)
+                return fail("bars must be 1..2000");
+            haveBars = true;
+        } else if (key == "tail" && w.size() == 2) {
+            if (!parseNumber(w[1], tail) || tail < 0 || tail > 60)
+                return fail("tail must be 0..60 s");
+        } else if (key == "normalize" && w.size() == 2) {
+            if (!parseNumber(w[1], normalizeDb) || normalizeDb < -40 || normalizeDb > 0)
+                return fail("normalize must be -40..0 dBFS");
+        } else if (key == "seed" && w.size() == 2) {
+            int s;
+            if (!parseInt(w[1], s) || s < 0)
+                return fail("seed must be a whole number");
+            seed = static_cast<uint32_t>(s);
+        } else if (key == "instrument" && w.size() >= 3) {
+            if (findIn(instruments, w[1]) >= 0)
+                return fail("instrument '" + w[1] + "' is defined twice");
+            Instrument inst;
+            inst.name = w[1];
+            inst.line = lineNo;
+            int kind = 0;
+            while (kind < VoiceCount && w[2] != voiceNames[kind])
+                ++kind;
+            if (kind == VoiceCount)
+                return fail("unknown voice '" + w[2] + "'");
+            inst.voice = static_cast<VoiceKind>(kind);
+            if ((w.size() - 3) % 2)
+                return fail("instrument parameters come in NAME VALUE pairs");
+            for (size_t i = 3; i < w.size(); i += 2) {
+                const ParamRange* range = nullptr;
+                for (const ParamRange& r : paramRanges)
+                    if (w[i] == r.name)
+                        range = &r;
+                double v;
+                if (!range)
+                    return fail("unknown parameter '" + w[i] + "'");
+                if (!parseNumber(w[i + 1], v) || v < range->low || v > range->high)
+                    return fail("parameter " + w[i] + " must be a number in " + std::to_string(range->low) + ".." +
+                                std::to_string(range->high));
+                inst.params[w[i]] = v;
+            }
+            instruments.push_back(inst);
+        } else if (key == "chord" && w.size() >= 4) {
+            if (findIn(chords, w[1]) >= 0)
+                return fail("chord '" + w[1] + "' is defined twice");
+            Chord c;
+            c.name = w[1];
+            if (!parseNote(w[2], c.bass) || w[3] != ":" || w.size() < 5)
+                return fail("expected 'chord NAME BASS : NOTE...'");
+            for (size_t i = 4; i < w.size(); ++i) {
+                int n;
+                if (!parseNote(w[i], n))
+                    return fail("'" + w[i] + "' is not a note name");
+                c.notes.push_back(n);
+            }
+            chords.push_back(c);
+        } else if (key == "progression" && w.size() >= 3) {
+            if (findIn(progressions, w[1]) >= 0)
+                return fail("progression '" + w[1] + "' is defined twice");
+            Progression p;
+            p.name = w[1];
+            for (size_t i = 2; i < w.size(); ++i) {
+                ChordStep step;
+                std::string name = w[i];
+                size_t colon = name.find(':');
+                if (colon != std::string::npos) {
+                    if (!parseNumber(name.substr(colon + 1), step.beats) || step.beats <= 0 || step.beats > 64)
+                        return fail("'" + w[i] + "' is not CHORD:BEATS");
+                    name = name.substr(0, colon);
+                }
+                step.chord = findIn(chords, name);
+                if (step.chord < 0)
+                    return fail("no chord '" + name + "'");
+                p.steps.push_back(step);
+                p.beats += step.beats;
+            }
+            progressions.push_back(p);
+        } else if ((key == "pattern" || key == "line") && w.size() >= 3) {
+            if (findIn(patterns, w[1]) >= 0)
+                return fail("pattern '" + w[1] + "' is defined twice");
+            Pattern p;
+            p.name = w[1];
+            p.kind = key == "pattern" ? Pattern::Drum : Pattern::Line;
+            if (p.kind == Pattern::Drum) {
+                for (size_t i = 2; i < w.size(); ++i)
+                    for (char ch : w[i]) {
+                        Step s;
+                        if (ch == '|')
+                            continue;
+                        if (ch == 'X')
+                            s.kind = Step::Hit, s.velocity = 1.0;
+                        else if (ch == 'x')
+                            s.kind = Step::Hit, s.velocity = 0.75;
+                        else if (ch == 'o')
+                            s.kind = Step::Hit, s.velocity = 0.45;
+                        else if (ch != '.')
+                            return fail(std::string("drum step '") + ch + "' is not X, x, o or .");
+                        p.steps.push_back(s);
+                    }
+            } else {
+                for (size_t i = 2; i < w.size(); ++i) {
+                    const std::string& t = w[i];
+                    Step s;
+                    size_t at = 1;
+                    if (t == ".")
+                        s.kind = Step::Rest;
+                    else if (t == "-")
+                        s.kind = Step::Hold;
+                    else if (t[0] == 'r')
+                        s.kind = Step::Root;
+                    else if (t[0] == 'f')
+                        s.kind = Step::Fifth;
+                    else if (t[0] >= '1' && t[0] <= '9')
+                        s.kind = Step::Tone, s.tone = t[0] - '1';
+                    else
+                        return fail("line step '" + t + "' is not r, f, 1..9, - or .");
+                    for (; at < t.size(); ++at) {
+                        if (t[at] == '\'')
+                            ++s.octave;
+                        else if (t[at] == ',')
+                            --s.octave;
+                        else
+                            return fail("line step '" + t + "': only ' and , may follow");
+                    }
+                    if ((s.kind == Step::Rest || s.kind == Step::Hold) && t.size() > 1)
+                        return fail("line step '" + t + "' is not r, f, 1..9, - or .");
+                    p.steps.push_back(s);
+                }
+            }
+            if (p.steps.empty() || p.steps.size() % 4)
+                return fail("'" + p.name + "' has " + std::to_string(p.steps.size()) +
+                            " steps; a whole number of beats (4 steps each) is needed");
+            p.beats = p.steps.size() / 4.0;
+            patterns.push_back(p);
+        } else if (key == "melody" && w.size() == 2) {
+            if (findIn(patterns, w[1]) >= 0)
+                return fail("pattern '" + w[1] + "' is defined twice");
+            Pattern p;
+            p.name = w[1];
+            p.kind = Pattern::Melody;
+            patterns.push_back(p);
+            block = InMelody;
+        } else if (key == "section" && w.size() == 4) {
+            if (!haveBars)
+                return fail("'bars' must come before the sections");
+            Section s;
+            s.name = w[1];
+            s.line = lineNo;
+            if (!parseInt(w[2], s.firstBar) || !parseInt(w[3], s.bars) || s.firstBar < 1 || s.bars < 1 ||
+                s.firstBar + s.bars - 1 > bars)
+                return fail("section '" + s.name + "' must lie within bars 1.." + std::to_string(bars));
+            if (!sections.empty()) {
+                const Section& prev = sections.back();
+                if (s.firstBar < prev.firstBar + prev.bars)
+                    return fail("section '" + s.name + "' starts before '" + prev.name + "' ends (bar " +
+                                std::to_string(prev.firstBar + prev.bars) + ")");
+            }
+            sections.push_back(s);
+            block = InSection;
+        } else {
+            return fail("unknown or incomplete line: " + key);
+        }
+    }
+    if (block == InMelody)
+        return fail("melody '" + patterns.back().name + "' has no 'end'");
+    if (block == InSection)
+        return fail("section '" + sections.back().name + "' has no 'end'");
+    if (!haveBars)
+        return fail("no 'bars' line");
+    double rowsBeat = rows * beatSeconds();
+    if (std::fabs(rowsBeat - std::round(rowsBeat)) > 1e-9) {
+        lineNo = 0;
+        return fail("a beat at tempo " + std::to_string(tempo) + " is " + std::to_string(rowsBeat) +
+                    " rows; choose a tempo that puts beats on whole rows");
+    }
+    return true;
+}
