@@ -4,6 +4,7 @@
 //   demosys-inspect tracks DIR [--files] [--at ROW] [--rate N]
 //                                                 the whole timeline of a track directory as JSON
 //   demosys-inspect scene FILE                    the scene an object file (.vbo) becomes, as JSON
+//   demosys-inspect video FILE                    an IVF video's header and frames, each one decoded
 #include "JsonWriter.h"
 #include "ORVCamera.h"
 #include "ORVLight.h"
@@ -18,6 +19,7 @@
 #include "TrackManager.h"
 #include "TrackScript.h"
 #include "TrackStartStop.h"
+#include "VideoStream.h"
 
 #include <glm/glm.hpp>
 
@@ -36,6 +38,7 @@ const char* const usage =
     "usage: demosys-inspect archive FILE\n"
     "       demosys-inspect tracks DIR [--files] [--at ROW] [--rate N]\n"
     "       demosys-inspect scene FILE\n"
+    "       demosys-inspect video FILE\n"
     "\n"
     "archive  lists every entry of a 7z resource archive with its size in bytes\n"
     "tracks   prints the timeline stored in DIR as JSON: packed form (index.list and\n"
@@ -44,7 +47,9 @@ const char* const usage =
     "         the start of the row; --rate sets the rows per second (default 20)\n"
     "scene    prints the scene an object file (.vbo) becomes as JSON: objects with\n"
     "         parent, mesh, vertex count, attributes, material and world position;\n"
-    "         materials, lights, cameras, textures and the bounding box\n";
+    "         materials, lights, cameras, textures and the bounding box\n"
+    "video    prints an IVF video's header fields, frame and key frame counts and\n"
+    "         whether every frame decodes, as JSON; a damaged file also fails\n";
 
 int fail(const std::string& message)
 {
@@ -364,6 +369,78 @@ int inspectScene(const std::string& path)
     return 0;
 }
 
+// Decodes every frame in order; the file is sound when its index reaches the end and
+// every frame decodes.
+int inspectVideo(const std::string& path)
+{
+    ResourceFile bytes(path, ResourceFile::Read);
+    if (!bytes.isLoaded())
+        return fail(path + ": cannot read the file");
+    IvfFile ivf(bytes.copyBytes());
+    if (!ivf.parse(path))
+        return fail(ivf.getError());
+    VideoStream stream(std::move(ivf));
+    if (!stream.init())
+        return fail(path + ": " + stream.getError().substr(0, stream.getError().find('\n')));
+    const IvfFile& file = stream.file();
+
+    std::vector<int> failed;
+    std::vector<std::string> errors;
+    for (int i = 0; i < stream.getFrameCount(); ++i) {
+        if (stream.seek(i) != VideoStream::Seek::Failed)
+            continue;
+        failed.push_back(i);
+        // The decoder's texts on one line; frames that need a failed one say nothing more.
+        std::string error = stream.getError();
+        for (char& c : error)
+            if (c == '\n')
+                c = ' ';
+        if (!error.empty())
+            errors.push_back(error);
+    }
+
+    JsonWriter json;
+    json.beginObject()
+        .key("file").value(path)
+        .key("version").value(file.getVersion())
+        .key("headerSize").value(file.getHeaderSize())
+        .key("fourcc").value(file.getFourcc())
+        .key("width").value(file.getWidth())
+        .key("height").value(file.getHeight())
+        .key("rate").value(file.getRate())
+        .key("scale").value(file.getScale())
+        .key("headerFrameCount").value(file.getHeaderFrameCount())
+        .key("timestampMode").value(stream.isTimestampMode())
+        .key("frameCount").value(file.frameCount())
+        .key("keyFrameCount").value(file.keyFrameCount())
+        .key("keyFrames").beginArray(true);
+    for (int i = 0; i < file.frameCount(); ++i)
+        if (file.frames()[i].key)
+            json.value(i);
+    json.endArray()
+        .key("lastTimestamp").value(static_cast<long long>(file.frameCount() ? file.frames().back().timestamp : 0))
+        .key("complete").value(file.isComplete())
+        .key("allFramesDecode").value(failed.empty())
+        .key("failedFrames").beginArray(true);
+    for (int i : failed)
+        json.value(i);
+    json.endArray().key("warnings").beginArray();
+    for (const std::string& warning : file.getWarnings())
+        json.value(warning);
+    json.endArray().key("errors").beginArray();
+    for (const std::string& error : errors)
+        json.value(error);
+    json.endArray().endObject();
+    std::cout << json.str();
+
+    if (!file.getWarnings().empty())
+        return fail(file.getWarnings().front());
+    if (!failed.empty())
+        return fail(path + ": " + std::to_string(failed.size()) + " of " + std::to_string(file.frameCount()) +
+                    " frames do not decode, the first is frame " + std::to_string(failed.front()));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -377,6 +454,8 @@ int main(int argc, char** argv)
         return inspectArchive(args[1]);
     if (args[0] == "scene" && args.size() == 2)
         return inspectScene(args[1]);
+    if (args[0] == "video" && args.size() == 2)
+        return inspectVideo(args[1]);
     if (args[0] == "tracks")
         return inspectTracks(std::vector<std::string>(args.begin() + 1, args.end()));
     std::cerr << usage;

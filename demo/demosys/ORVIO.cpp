@@ -5,6 +5,7 @@
 #include "ResourceFile.h"
 #include "ImageFile.h"
 #include "Texture.h"
+#include "Video.h"
 #include "Window.h"
 
 #include <GL/glew.h>
@@ -152,4 +153,26 @@ Binary* ORVIO::loadBinaryFile(const std::string& path, int mode)
     if (!file || !file->isLoaded())
         return nullptr;
     return new Binary(file->copyBytes());
+}
+
+Video* ORVIO::loadVideoFile(const std::string& path) { return loadVideoFile(path, resourceMode); }
+
+Video* ORVIO::loadVideoFile(const std::string& path, int mode)
+{
+    if (verbose)
+        std::cout << "Loading video file : " << path << std::endl;
+    std::unique_ptr<Video> video;
+    if (mode == ModeFiles) {
+        video.reset(new Video(path));
+    } else if (mode == ModeArchive) {
+        std::unique_ptr<ResourceFile> file(load(path, mode));
+        if (!file->isLoaded())
+            return nullptr;
+        std::vector<uint8_t> bytes = file->copyBytes();
+        // An empty entry is a bad movie, not a missing pointer.
+        bytes.reserve(1);
+        video.reset(new Video(bytes.data(), bytes.size()));
+    }
+    // Only a video that can be played is handed out, in either mode.
+    return video && video->isOpen() ? video.release() : nullptr;
 }

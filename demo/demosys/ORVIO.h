@@ -5,6 +5,7 @@
 class Binary;
 class ResourceFile;
 class Texture;
+class Video;
 
 // The resource I/O layer: every loader reads through it, from loose files under
 // resources/ (mode 0) or from the archive "resources.7z" (mode 1). Any other mode
@@ -37,6 +38,10 @@ public:
     // A new Binary holding a copy of the file's bytes; nothing when it cannot be read.
     static Binary* loadBinaryFile(const std::string& path);
     static Binary* loadBinaryFile(const std::string& path, int mode);
+    // A new open Video from the file (mode 0) or the archive entry (mode 1); nothing when
+    // it cannot be read or played (the video says why).
+    static Video* loadVideoFile(const std::string& path);
+    static Video* loadVideoFile(const std::string& path, int mode);
     static Texture* loadTexture(const std::string& path, unsigned int target, bool mipmapped);
     static Texture* loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode);
 

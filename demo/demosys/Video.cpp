@@ -1,0 +1,111 @@
+#include "Video.h"
+
+#include "Texture.h"
+
+#include <GL/glew.h>
+
+#include <cstdio>
+#include <iostream>
+
+Video::Video(const std::string& path)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) {
+        std::cout << "Video: failed to open '" << path << "'" << std::endl;
+        return;
+    }
+    // Read to the end rather than trusting a seek: a directory or a pipe has no size.
+    std::vector<uint8_t> bytes;
+    uint8_t chunk[65536];
+    size_t got = 0;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.insert(bytes.end(), chunk, chunk + got);
+    bool readError = std::ferror(file) != 0;
+    std::fclose(file);
+    if (bytes.empty() || readError) {
+        std::cout << "Video: failed to read '" << path << "'" << std::endl;
+        return;
+    }
+    initialise(std::move(bytes), "'" + path + "'");
+}
+
+Video::Video(const unsigned char* bytes, size_t size)
+{
+    if (!bytes) {
+        std::cout << "Video: pointer to movie is NULL" << std::endl;
+        return;
+    }
+    initialise(std::vector<uint8_t>(bytes, bytes + size), "movie");
+}
+
+Video::~Video()
+{
+    if (stream && !stream->close())
+        std::cout << "Video: " << stream->getError() << std::endl;
+}
+
+void Video::initialise(std::vector<uint8_t> bytes, const std::string& label)
+{
+    IvfFile ivf(std::move(bytes));
+    bool parsed = ivf.parse(label);
+    if (!parsed) {
+        std::cout << "Video: " << ivf.getError() << std::endl;
+        return;
+    }
+    stream.reset(new VideoStream(std::move(ivf)));
+    if (!stream->init()) {
+        std::cout << "Video: " << stream->getError() << std::endl;
+        stream.reset();
+        return;
+    }
+    texture.reset(new Texture(getWidth(), getHeight(), GL_RGB, GL_RGB, GL_UNSIGNED_BYTE));
+
+    // The header, byte by byte. Bytes that are no printable character show as '.', so
+    // a newline or an escape in a field cannot break the log.
+    const std::vector<uint8_t>& data = stream->file().bytes();
+    for (int i = 0; i < IvfFile::HeaderSize; ++i) {
+        uint8_t b = data[i];
+        char shown = (b >= 0x20 && b < 0x7f) ? static_cast<char>(b) : '.';
+        std::cout << i << " : " << static_cast<int>(b) << " " << shown << "\n";
+    }
+    for (const std::string& warning : stream->file().getWarnings())
+        std::cout << "Video: " << warning << "\n";
+    std::cout.flush();
+    open = true;
+}
+
+int Video::getWidth() const { return stream ? stream->getWidth() : 0; }
+int Video::getHeight() const { return stream ? stream->getHeight() : 0; }
+int Video::getFrameCount() const { return stream ? stream->getFrameCount() : 0; }
+int Video::getCurrentFrame() const { return stream ? stream->getCurrentFrame() : -1; }
+bool Video::isTimestampMode() const { return stream && stream->isTimestampMode(); }
+uint32_t Video::getRate() const { return stream ? stream->file().getRate() : 0; }
+uint32_t Video::getScale() const { return stream ? stream->file().getScale() : 0; }
+int Video::getDecodeCount() const { return stream ? stream->getDecodeCount() : 0; }
+
+Texture* Video::showFrame(int n)
+{
+    if (!open)
+        return texture.get();
+    switch (stream->seek(n)) {
+    case VideoStream::Seek::Changed:
+        texture->upload(stream->pixels().data());
+        ++uploads;
+        break;
+    case VideoStream::Seek::Failed:
+        if (!stream->getError().empty())
+            std::cout << "Video: " << stream->getError() << std::endl;
+        break;
+    case VideoStream::Seek::Unchanged:
+        break;
+    }
+    return texture.get();
+}
+
+Texture* Video::showTime(float seconds)
+{
+    if (!open)
+        return texture.get();
+    int frame = stream->frameAtTime(seconds);
+    return frame < 0 ? texture.get() : showFrame(frame);
+}
