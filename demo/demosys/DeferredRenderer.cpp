@@ -1,0 +1,249 @@
+#include "DeferredRenderer.h"
+
+#include "DataTexturePool.h"
+#include "FBO.h"
+#include "Geometry.h"
+#include "ORVCamera.h"
+#include "ORVDemosys.h"
+#include "ORVLight.h"
+#include "ORVMaterial.h"
+#include "ORVScene.h"
+#include "Shader.h"
+#include "Texture.h"
+#include "VAO.h"
+
+#include <GL/glew.h>
+#include <glm/gtc/type_ptr.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+namespace {
+
+const float pi = 3.14159265358979f;
+
+uint8_t unitByte(float v)
+{
+    // int(255 v), kept inside a byte for values outside 0..1.
+    return uint8_t(std::min(255, std::max(0, int(255.0f * v))));
+}
+
+} // namespace
+
+DeferredRenderer::DeferredRenderer(FBO* gbuffer, FBO* gbuffer2, FBO* lightBuffer, FBO* lightBuffer2, Shader* shader)
+    : viewMatrices(2, glm::mat4(1.0f)), materialTable(size_t(materialRows) * texelsPerRow * 4, 0), shader(shader)
+{
+    geometryBuffers.push_back(gbuffer);
+    if (gbuffer2)
+        geometryBuffers.push_back(gbuffer2);
+    lightBuffers.push_back(lightBuffer);
+    if (lightBuffer2)
+        lightBuffers.push_back(lightBuffer2);
+
+    materialTexture = new Texture(texelsPerRow, materialRows, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE, materialTable.data());
+    materialTexture->setFilter(GL_NEAREST);
+    materialTexture->setName("GeometryMaterials");
+    if (ORVDemosys::texturePool)
+        ORVDemosys::texturePool->add("GeometryMaterials", materialTexture);
+    else
+        ownsMaterialTexture = true;
+
+    if (Texture* light = FBO::getColorTexture(lightBuffer, 0))
+        light->setFilter(GL_NEAREST);
+}
+
+DeferredRenderer::~DeferredRenderer()
+{
+    if (ownsMaterialTexture)
+        delete materialTexture;
+}
+
+void DeferredRenderer::materialRow(const ORVMaterial& material, uint8_t* row)
+{
+    row[0] = unitByte(material.getParameterA());
+    row[1] = unitByte(material.getParameterB());
+    row[2] = 255;
+    row[3] = 255;
+    const glm::vec3& second = material.getSecondColor();
+    row[4] = unitByte(second.r);
+    row[5] = unitByte(second.g);
+    row[6] = unitByte(second.b);
+    row[7] = 255;
+    // Truncated, then clamped; a NaN exponent becomes 1.
+    const float e = material.getExponent();
+    const int exponent = e >= 255.0f ? 255 : (e >= 1.0f ? int(e) : 1);
+    std::fill(row + 8, row + 12, uint8_t(exponent));
+    // Texel 3 is not part of the row's contents.
+}
+
+void DeferredRenderer::uploadMaterials(ORVScene* scene)
+{
+    if (scene) {
+        for (const auto& entry : scene->getMaterials()) {
+            const ORVMaterial* material = entry.second;
+            if (!material)
+                continue;
+            const int index = material->getIndex();
+            if (index < 0 || index >= materialRows) {
+                std::cout << "DeferredRenderer: material '" << entry.first << "' has index " << index
+                          << ", outside the material table (0.." << materialRows - 1 << ")" << std::endl;
+                continue;
+            }
+            materialRow(*material, materialTable.data() + size_t(index) * texelsPerRow * 4);
+        }
+    }
+    materialTexture->setFilter(GL_NEAREST);
+    materialTexture->upload(materialTable.data());
+}
+
+void DeferredRenderer::drawGeometry(ORVCamera* camera, ORVScene* scene, bool toCurrentTarget)
+{
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    if (!scene)
+        return;
+    if (toCurrentTarget) {
+        scene->draw(camera, nullptr);
+        return;
+    }
+    FBO* gbuffer = getGeometryBuffer();
+    FBO::bind(gbuffer);
+    FBO::markDirty(gbuffer);
+    scene->draw(camera, nullptr);
+    FBO::bind(nullptr);
+}
+
+void DeferredRenderer::bindBuffers(Shader* lightShader)
+{
+    FBO* gbuffer = getGeometryBuffer();
+    lightShader->setTexture("diffuseBuffer", 0, FBO::getColorTexture(gbuffer, 0));
+    lightShader->setTexture("depthBuffer", 1, FBO::getDepthTexture(gbuffer));
+    lightShader->setTexture("normalBuffer", 2, FBO::getColorTexture(gbuffer, 1));
+    lightShader->setTexture("materialBuffer", 3, materialTexture);
+}
+
+void DeferredRenderer::setProjection(Shader* lightShader, ORVCamera* camera)
+{
+    FBO* lightBuffer = getLightBuffer();
+    lightShader->setVec2("screensize", float(FBO::getWidth(lightBuffer)), float(FBO::getHeight(lightBuffer)));
+    const Projection& projection = camera->getProjection();
+    const float zNear = projection.getZNear();
+    const float zFar = projection.getZFar();
+    lightShader->setVec2("ProjConst", zFar / (zFar - zNear), zFar * zNear / (zNear - zFar));
+}
+
+void DeferredRenderer::drawDirectional(ORVLight* light, ORVCamera* camera, const glm::mat4& view)
+{
+    Shader* lightShader = light->getShader();
+    if (!lightShader)
+        return;
+    lightShader->bind();
+    bindBuffers(lightShader);
+    setProjection(lightShader, camera);
+    const glm::vec3 direction = glm::mat3(view) * glm::mat3(light->getTransform()) * glm::vec3(0.0f, -1.0f, 0.0f);
+    lightShader->setVec3("lightDirection", direction);
+    lightShader->setVec4("color", light->getColor());
+    // The shared centred quad is already in clip coordinates: -1..1 with uv 0..1.
+    Geometry::build();
+    Geometry::quad->generateVAOCombo(lightShader);
+    Geometry::quad->draw();
+}
+
+void DeferredRenderer::drawPoint(ORVLight* light, ORVCamera* camera, const glm::mat4& view)
+{
+    Shader* lightShader = light->getShader();
+    if (!lightShader)
+        return;
+    Geometry::buildLightVolumes();
+    lightShader->bind();
+    Geometry::lightCube->generateVAOCombo(lightShader);
+    lightShader->setMatrix4("projM", glm::value_ptr(camera->getProjectionMatrix()));
+    lightShader->setMatrix4("lightM", glm::value_ptr(light->getLightMatrix()));
+    bindBuffers(lightShader);
+    if (Texture* cubeMap = light->getCubeMap()) {
+        lightShader->setCubeMap("cubeMap", 4, cubeMap->getGlName());
+        lightShader->setMatrix4("objectMatrix", glm::value_ptr(light->getObjectMatrix()));
+    }
+    setProjection(lightShader, camera);
+    lightShader->setFloat("lightRadius", light->getRadius());
+    const glm::vec3 position(view * glm::vec4(light->getPlacement(), 1.0f));
+    lightShader->setVec3("lightPos", position);
+    lightShader->setVec4("color", light->getColor());
+    Geometry::lightCube->draw();
+}
+
+void DeferredRenderer::drawSpot(ORVLight* light, ORVCamera* camera, const glm::mat4& view)
+{
+    Shader* lightShader = light->getShader();
+    if (!lightShader)
+        return;
+    const glm::vec3 direction = glm::normalize(-glm::vec3(light->getLightMatrix()[2]));
+    Geometry::buildLightVolumes();
+    lightShader->bind();
+    Geometry::lightCone->generateVAOCombo(lightShader);
+    lightShader->setMatrix4("projM", glm::value_ptr(camera->getProjectionMatrix()));
+    lightShader->setMatrix4("lightM", glm::value_ptr(light->getLightMatrix()));
+    bindBuffers(lightShader);
+    if (light->getSpotTexture())
+        lightShader->setTexture("spotTexture", 4, light->getSpotTexture());
+    else
+        lightShader->setFloat("LinearAttenuation", light->getLinearAttenuation());
+    setProjection(lightShader, camera);
+    const glm::vec3 position(view * glm::vec4(light->getPlacement(), 1.0f));
+    lightShader->setVec3("lightPos", position);
+    lightShader->setVec3("lightDirection", direction);
+    lightShader->setVec4("color", light->getColor());
+    lightShader->setFloat("lightRadius", light->getRadius());
+    lightShader->setFloat("FallOff", std::cos(0.5f * light->getConeAngle() * pi / 180.0f));
+    Geometry::lightCone->draw();
+}
+
+void DeferredRenderer::drawLights(ORVCamera* camera, ORVScene* scene, bool toCurrentTarget)
+{
+    if (!scene || !camera)
+        return;
+    FBO* lightBuffer = getLightBuffer();
+    if (!toCurrentTarget) {
+        FBO::bind(lightBuffer);
+        FBO::markDirty(lightBuffer);
+    }
+    scene->updateLights(camera);
+    viewMatrices[size_t(currentView)] = camera->getViewMatrix();
+    const glm::mat4 view = camera->getViewMatrix();
+
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glCullFace(GL_BACK);
+    glDisable(GL_STENCIL_TEST);
+    // The volumes are drawn by one side only, whatever ran before this pass.
+    glEnable(GL_CULL_FACE);
+
+    const auto& lights = scene->getLights();
+    for (const auto& entry : lights) {
+        ORVLight* light = entry.second;
+        if (light && light->isEnabled() && light->getKind() == ORVLight::Directional)
+            drawDirectional(light, camera, view);
+    }
+
+    glCullFace(GL_FRONT);
+    for (const auto& entry : lights) {
+        ORVLight* light = entry.second;
+        if (light && light->isEnabled() && light->getKind() == ORVLight::Point && light->getRadius() != 0.0f)
+            drawPoint(light, camera, view);
+    }
+    for (const auto& entry : lights) {
+        ORVLight* light = entry.second;
+        if (light && light->isEnabled() && light->getKind() == ORVLight::Spot && light->getRadius() != 0.0f)
+            drawSpot(light, camera, view);
+    }
+
+    glCullFace(GL_BACK);
+    glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LEQUAL);
+    glDisable(GL_BLEND);
+    if (!toCurrentTarget)
+        FBO::bind(nullptr);
+    glEnable(GL_DEPTH_TEST);
+}

@@ -1,0 +1,37 @@
+#include "ShaderGeoColor.h"
+
+#include "ORVCamera.h"
+#include "ORVMaterial.h"
+#include "Shader.h"
+
+#include <glm/gtc/type_ptr.hpp>
+
+ShaderGeoColor::ShaderGeoColor(Shader* shader) : ShaderInstance(shader) {}
+
+glm::mat3 ShaderGeoColor::normalMatrix(const glm::mat4& view, const glm::mat4& model)
+{
+    return glm::transpose(glm::inverse(glm::mat3(view * model)));
+}
+
+void ShaderGeoColor::setGeometryUniforms(ORVCamera* camera, const glm::mat4& model, ORVMaterial* material)
+{
+    const glm::mat4 view = camera ? camera->getViewMatrix() : glm::mat4(1.0f);
+    const glm::mat4 projection = camera ? camera->getProjectionMatrix() : glm::mat4(1.0f);
+    const glm::mat3 normal = normalMatrix(view, model);
+    if (!shader)
+        return;
+    shader->bind();
+    shader->setMatrix4("projM", glm::value_ptr(projection));
+    shader->setMatrix4("cameraM", glm::value_ptr(view));
+    shader->setMatrix4("modelM", glm::value_ptr(model));
+    shader->setMatrix3("normalM", glm::value_ptr(normal));
+    // An object without a material draws as material 0 in white.
+    const glm::vec3 white(1.0f);
+    shader->setFloat("MaterialIndex", material ? float(material->getIndex()) : 0.0f);
+    shader->setVec3("color", glm::value_ptr(material ? material->getColor() : white));
+}
+
+void ShaderGeoColor::bind(ORVCamera* camera, const glm::mat4& model, VAO*, ORVMaterial* material)
+{
+    setGeometryUniforms(camera, model, material);
+}
