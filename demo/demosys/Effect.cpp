@@ -4,9 +4,11 @@
 #include "DataBinaryPool.h"
 #include "DataEffectPool.h"
 #include "DataFBOPool.h"
+#include "DataObjectPool.h"
 #include "DataShaderPool.h"
 #include "DataTexturePool.h"
 #include "ORVDemosys.h"
+#include "ShaderCache.h"
 #include "TrackInterpolate.h"
 
 #include <iostream>
@@ -59,6 +61,19 @@ FBO* Effect::GetFBO(std::string name)
     FBO* fbo = ORVDemosys::fboPool ? ORVDemosys::fboPool->get(name) : nullptr;
     ORV_ASSERT_AT(fbo != nullptr, "fbo != __null", "demo/demosys/Effect", 68, "FBO* Effect::GetFBO(std::string)");
     return fbo;
+}
+
+ORVScene* Effect::GetScene(std::string name)
+{
+    ORVScene* scene = ORVDemosys::sceneDataPool ? ORVDemosys::sceneDataPool->get(name) : nullptr;
+    ORV_ASSERT_AT(scene != nullptr, "scene != __null", "demo/demosys/Effect", 75,
+                  "ORVScene* Effect::GetScene(std::string)");
+    return scene;
+}
+
+ShaderInstance* Effect::GetShaderInstance(std::string name)
+{
+    return ORVDemosys::shaderCache ? ORVDemosys::shaderCache->getShaderInstance(std::move(name)) : nullptr;
 }
 
 Binary* Effect::GetBinary(std::string name)

@@ -7,7 +7,9 @@
 
 class Binary;
 class FBO;
+class ORVScene;
 class Shader;
+class ShaderInstance;
 class Texture;
 class TrackInterpolate;
 
@@ -44,7 +46,11 @@ public:
     Shader* GetShader(std::string name);
     Texture* GetTexture(std::string name);
     FBO* GetFBO(std::string name);
+    ORVScene* GetScene(std::string name);
     Binary* GetBinary(std::string name);
+    // The production's shader cache's instance of that name; the cache itself stops the
+    // program on a missing name. Null only when no cache exists.
+    ShaderInstance* GetShaderInstance(std::string name);
     // An effect instance (never a prototype) by instance name.
     Effect* GetEffect(std::string name);
 

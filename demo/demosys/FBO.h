@@ -42,6 +42,11 @@ public:
     // Binds the screen with the letterbox viewport, unless it is bound already. Without
     // screen metrics (no window of the demo's own) the viewport is left alone.
     static void bindScreen();
+    // Sends everything drawn to "the screen" into another framebuffer (0: the window
+    // again). Offline rendering points it at its own target, so effects draw a frame
+    // exactly as they would on the window.
+    static void redirectScreen(GLuint framebuffer);
+    static GLuint getScreenFramebuffer();
     // Binds and clears colour, depth and stencil; clears the dirty flag. Null: nothing.
     static void bindAndClear(FBO* fbo);
     static void markDirty(FBO* fbo);

@@ -42,3 +42,5 @@ void HostClock::setSource(Source source)
 }
 
 void HostClock::resetSource() { currentSource() = glfwSeconds; }
+
+HostClock::Source HostClock::getSource() { return currentSource(); }

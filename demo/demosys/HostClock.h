@@ -18,6 +18,8 @@ public:
 
     // Installs a source of seconds; an empty function restores the default.
     static void setSource(Source source);
+    // The source now installed, so that a caller that installs its own can put it back.
+    static Source getSource();
     // Back to GLFW's timer.
     static void resetSource();
 };

@@ -10,6 +10,9 @@
 #include "ObjectReader.h"
 #include "DataShaderPool.h"
 #include "DataTexturePool.h"
+#include "DataVideoPool.h"
+#include "ShaderCache.h"
+#include "Video.h"
 #include "Effect.h"
 #include "FMODTimer.h"
 #include "ORVDemosys.h"
@@ -42,6 +45,7 @@ bool LoadingPipeline::createDataPools()
     ORVDemosys::binaryPool = new DataBinaryPool();
     ORVDemosys::shaderPool = new DataShaderPool();
     ORVDemosys::fboPool = new DataFBOPool();
+    ORVDemosys::videoPool = new DataVideoPool();
     return true;
 }
 
@@ -176,6 +180,26 @@ bool loadBinaries(ResourceLoader& loader)
     return true;
 }
 
+bool loadVideos(ResourceLoader& loader)
+{
+    std::cout << "[Loading Video Data]" << std::endl;
+    for (const ResourceDeclaration& d : ORVDemosys::videoDeclarations) {
+        const std::string path = ORVDemosys::videoDirectory + d.fileName;
+        std::cout << "Loading video: " << path << std::endl;
+        Video* video = ORVIO::loadVideoFile(path);
+        // The stream's own form of the address: a missing video prints 0.
+        std::cout << "Video object " << static_cast<const void*>(video) << std::endl;
+        if (!video) {
+            loader.fail("Failed to load video!\nFile : '" + path + "'");
+            return false;
+        }
+        ORVDemosys::videoPool->add(d.alias, video);
+        std::cout << "Loaded '" << path << "' using alias " << d.alias << std::endl;
+        advanceLoadingScreen();
+    }
+    return true;
+}
+
 } // namespace
 
 int LoadingPipeline::progressTotal()
@@ -206,16 +230,14 @@ bool LoadingPipeline::loadResources(ResourceLoader& loader)
     if (!loadTextures(loader))
         return false;
     resolveSceneTextures();
+    // The shader instances bind to the scenes, which now have their textures.
+    if (!ORVDemosys::shaderCache)
+        ORVDemosys::shaderCache = new ShaderCache();
+    ORVDemosys::shaderCache->createInstances();
     if (!loadBinaries(loader))
         return false;
     std::cout << "[Loading Animation Data]" << std::endl;
-    std::cout << "[Loading Video Data]" << std::endl;
-    if (!ORVDemosys::videoDeclarations.empty()) {
-        loader.fail("Failed to load video!\nFile : '" + ORVDemosys::videoDirectory +
-                    ORVDemosys::videoDeclarations.front().fileName + "'");
-        return false;
-    }
-    return true;
+    return loadVideos(loader);
 }
 
 bool LoadingPipeline::createTrackData()
@@ -292,6 +314,9 @@ void LoadingPipeline::writePackScript(const std::string& command, const std::str
         script += head + ORVDemosys::miscDirectory + d.fileName + tail;
     for (const ResourceDeclaration& d : ORVDemosys::binaryDeclarations)
         script += head + ORVDemosys::miscDirectory + d.fileName + tail;
+    // The videos too: without them a packed production with a video cannot load.
+    for (const ResourceDeclaration& d : ORVDemosys::videoDeclarations)
+        script += head + ORVDemosys::videoDirectory + d.fileName + tail;
     for (const ShaderDeclaration& d : ORVDemosys::shaderDeclarations) {
         script += head + ORVDemosys::shaderDirectory + d.fileName + ".vert" + tail;
         script += head + ORVDemosys::shaderDirectory + d.fileName + ".frag" + tail;
@@ -363,6 +388,8 @@ void LoadingPipeline::deletePools()
     ORVDemosys::shaderPool = nullptr;
     delete ORVDemosys::fboPool;
     ORVDemosys::fboPool = nullptr;
+    delete ORVDemosys::videoPool;
+    ORVDemosys::videoPool = nullptr;
 
     std::cout << "delete ORVDemosys::tracks" << std::endl;
     delete ORVDemosys::tracks;

@@ -15,9 +15,11 @@ class DataEffectPool;
 class DataFBOPool;
 class DataShaderPool;
 class DataTexturePool;
+class DataVideoPool;
 class ProgressBar;
 class ResourceDefinition;
 class ScreenMetrics;
+class ShaderCache;
 class TrackManager;
 class Timer;
 
@@ -71,6 +73,12 @@ extern DataEffectPool* effectInstancePool; // instances by instance name
 extern DataBinaryPool* binaryPool;
 extern DataShaderPool* shaderPool;
 extern DataFBOPool* fboPool;
+extern DataVideoPool* videoPool;
+
+// The production's shader instances. A production installs its own cache before loading;
+// otherwise the loading stages make an empty one. Never freed: scenes keep pointers to
+// its instances until the process ends.
+extern ShaderCache* shaderCache;
 
 extern TrackManager* tracks;
 extern Timer* timer;

@@ -10,6 +10,7 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
+#include <algorithm>
 #include <iostream>
 
 ProgressBar::ProgressBar() = default;
@@ -25,6 +26,11 @@ bool ProgressBar::setup()
 {
     const std::string vertexPath = ORVDemosys::shaderDirectory + "default_Progress.vert";
     const std::string fragmentPath = ORVDemosys::shaderDirectory + "default_Progress.frag";
+    // Listed for the packing script, or a production packed into the archive would
+    // start without its loading screen.
+    for (const std::string& path : {vertexPath, fragmentPath})
+        if (std::find(files.begin(), files.end(), path) == files.end())
+            files.push_back(path);
     std::unique_ptr<ResourceFile> vertex(ORVIO::loadTextFile(vertexPath));
     std::unique_ptr<ResourceFile> fragment(ORVIO::loadTextFile(fragmentPath));
     shader = std::make_unique<Shader>("Progress");

@@ -4,8 +4,10 @@
 #include "DataBinaryPool.h"
 #include "DataEffectPool.h"
 #include "DataFBOPool.h"
+#include "DataObjectPool.h"
 #include "DataShaderPool.h"
 #include "DataTexturePool.h"
+#include "DataVideoPool.h"
 #include "Effect.h"
 #include "FBO.h"
 #include "ORVDemosys.h"
@@ -85,10 +87,26 @@ FBO* ResourceDefinition::GetFBO(std::string name)
     return fbo;
 }
 
+ORVScene* ResourceDefinition::GetScene(std::string name)
+{
+    ORVScene* scene = ORVDemosys::sceneDataPool ? ORVDemosys::sceneDataPool->get(name) : nullptr;
+    ORV_ASSERT_AT(scene != nullptr, "scene != __null", "demo/demosys/ResourceDefinition", 131,
+                  "ORVScene* ResourceDefinition::GetScene(std::string)");
+    return scene;
+}
+
 Binary* ResourceDefinition::GetBinary(std::string name)
 {
     Binary* bin = ORVDemosys::binaryPool ? ORVDemosys::binaryPool->get(name) : nullptr;
     ORV_ASSERT_AT(bin != nullptr, "bin != __null", "demo/demosys/ResourceDefinition", 138,
                   "Binary* ResourceDefinition::GetBinary(std::string)");
     return bin;
+}
+
+Video* ResourceDefinition::GetVideo(std::string name)
+{
+    Video* video = ORVDemosys::videoPool ? ORVDemosys::videoPool->get(name) : nullptr;
+    ORV_ASSERT_AT(video != nullptr, "video != __null", "demo/demosys/ResourceDefinition", 152,
+                  "Video* ResourceDefinition::GetVideo(std::string)");
+    return video;
 }

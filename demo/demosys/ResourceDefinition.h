@@ -8,9 +8,11 @@
 class Binary;
 class Effect;
 class FBO;
+class ORVScene;
 class ScreenMetrics;
 class Shader;
 class Texture;
+class Video;
 
 // The contract between the engine and a production. A production derives one class,
 // stores an instance in ORVDemosys::resources, and the engine calls it at fixed points of
@@ -51,5 +53,7 @@ public:
     static Shader* GetShader(std::string name);
     static Texture* GetTexture(std::string name);
     static FBO* GetFBO(std::string name);
+    static ORVScene* GetScene(std::string name);
     static Binary* GetBinary(std::string name);
+    static Video* GetVideo(std::string name);
 };

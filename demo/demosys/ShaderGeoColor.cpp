@@ -13,7 +13,8 @@ glm::mat3 ShaderGeoColor::normalMatrix(const glm::mat4& view, const glm::mat4& m
     return glm::transpose(glm::inverse(glm::mat3(view * model)));
 }
 
-void ShaderGeoColor::setGeometryUniforms(ORVCamera* camera, const glm::mat4& model, ORVMaterial* material)
+void ShaderGeoColor::setGeometryUniforms(ORVCamera* camera, const glm::mat4& model, ORVMaterial* material,
+                                         bool textured)
 {
     const glm::mat4 view = camera ? camera->getViewMatrix() : glm::mat4(1.0f);
     const glm::mat4 projection = camera ? camera->getProjectionMatrix() : glm::mat4(1.0f);
@@ -25,13 +26,18 @@ void ShaderGeoColor::setGeometryUniforms(ORVCamera* camera, const glm::mat4& mod
     shader->setMatrix4("cameraM", glm::value_ptr(view));
     shader->setMatrix4("modelM", glm::value_ptr(model));
     shader->setMatrix3("normalM", glm::value_ptr(normal));
-    // An object without a material draws as material 0 in white.
+    // An object without a material draws as material 0 in white. Untextured drawing
+    // takes the diffuse colour (the one object files and effects set); textured drawing
+    // the colour that tints the texture.
     const glm::vec3 white(1.0f);
     shader->setFloat("MaterialIndex", material ? float(material->getIndex()) : 0.0f);
-    shader->setVec3("color", glm::value_ptr(material ? material->getColor() : white));
+    const glm::vec3* colour = &white;
+    if (material)
+        colour = textured ? &material->getColor() : &material->getDiffuseColor();
+    shader->setVec3("color", glm::value_ptr(*colour));
 }
 
 void ShaderGeoColor::bind(ORVCamera* camera, const glm::mat4& model, VAO*, ORVMaterial* material)
 {
-    setGeometryUniforms(camera, model, material);
+    setGeometryUniforms(camera, model, material, false);
 }

@@ -16,5 +16,5 @@ public:
 
 protected:
     // The six matrix and material uniforms shared by the engine's geometry instances.
-    void setGeometryUniforms(ORVCamera* camera, const glm::mat4& model, ORVMaterial* material);
+    void setGeometryUniforms(ORVCamera* camera, const glm::mat4& model, ORVMaterial* material, bool textured);
 };

@@ -7,7 +7,7 @@ ShaderGeoTexture::ShaderGeoTexture(Shader* shader) : ShaderGeoColor(shader) {}
 
 void ShaderGeoTexture::bind(ORVCamera* camera, const glm::mat4& model, VAO*, ORVMaterial* material)
 {
-    setGeometryUniforms(camera, model, material);
+    setGeometryUniforms(camera, model, material, true);
     if (!shader)
         return;
     shader->setTexture("texture0", 0, material ? material->getTexture() : nullptr);

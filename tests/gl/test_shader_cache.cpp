@@ -140,7 +140,9 @@ TEST(ShaderGeoColor, SetsTheMatricesNormalMatrixIndexAndColour)
                                        glm::vec3(2.0f, 0.5f, 1.0f));
     ORVMaterial material;
     material.setIndex(7);
-    material.setColor(0.25f, 0.5f, 0.75f);
+    // Untextured drawing takes the diffuse colour; the other colour is the textured one.
+    material.setDiffuseColor(0.25f, 0.5f, 0.75f);
+    material.setColor(0.9f, 0.9f, 0.9f);
 
     ShaderGeoColor instance(shader.get());
     instance.bind(&camera, model, nullptr, &material);
@@ -184,6 +186,8 @@ TEST(ShaderGeoTexture, BindsTheNormalMapOnlyWhenTheMaterialHasOne)
     ORVCamera camera("cam");
     ORVMaterial material;
     material.setTexture(&colourTexture);
+    material.setColor(0.5f, 0.25f, 1.0f);
+    material.setDiffuseColor(0.1f, 0.1f, 0.1f);
 
     // Something else on unit 1 beforehand: without a normal map it stays there.
     glActiveTexture(GL_TEXTURE1);
@@ -191,6 +195,11 @@ TEST(ShaderGeoTexture, BindsTheNormalMapOnlyWhenTheMaterialHasOne)
     glActiveTexture(GL_TEXTURE0);
     ShaderGeoTexture instance(shader.get());
     instance.bind(&camera, glm::mat4(1.0f), nullptr, &material);
+    // Textured drawing is tinted by the material's colour, not its diffuse colour.
+    GLfloat colour[3] = {0, 0, 0};
+    glGetUniformfv(shader->getProgram(), glGetUniformLocation(shader->getProgram(), "color"), colour);
+    EXPECT_EQ(colour[0], 0.5f);
+    EXPECT_EQ(colour[2], 1.0f);
     EXPECT_EQ(boundTexture(0), colourTexture.getGlName());
     EXPECT_EQ(boundTexture(1), other.getGlName());
     EXPECT_EQ(shader->getTextureSlot(0), &colourTexture);
@@ -215,7 +224,7 @@ TEST(ShaderGeoColor, AShaderWithoutMaterialIndexStillBindsAndReportsIt)
         "#version 150\nuniform vec3 color;\nout vec4 o;\nvoid main() { o = vec4(color, 1.0); }\n");
     ORVCamera camera("cam");
     ORVMaterial material;
-    material.setColor(1.0f, 0.0f, 0.0f);
+    material.setDiffuseColor(1.0f, 0.0f, 0.0f);
     ShaderGeoColor instance(shader.get());
     testing::internal::CaptureStdout();
     instance.bind(&camera, glm::mat4(1.0f), nullptr, &material);

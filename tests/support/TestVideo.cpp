@@ -60,6 +60,7 @@ bool encodeTestVideo(const TestVideoOptions& o, const std::string& path, std::st
         error = "vpxenc failed (" + std::to_string(status) + "): " + readWholeFile(path + ".log");
         return false;
     }
+    std::remove((path + ".log").c_str());
     return true;
 }
 

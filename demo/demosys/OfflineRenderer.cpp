@@ -1,0 +1,144 @@
+#include "OfflineRenderer.h"
+
+#include "DataFBOPool.h"
+#include "FBO.h"
+#include "HostClock.h"
+#include "ORVDemosys.h"
+#include "RenderState.h"
+#include "ScreenMetrics.h"
+#include "Timer.h"
+#include "TrackManager.h"
+
+OfflineRenderer::OfflineRenderer(int w, int h) : width(w), height(h) {}
+
+OfflineRenderer::~OfflineRenderer()
+{
+    if (framebuffer)
+        glDeleteFramebuffers(1, &framebuffer);
+    if (colorBuffer)
+        glDeleteRenderbuffers(1, &colorBuffer);
+    if (depthBuffer)
+        glDeleteRenderbuffers(1, &depthBuffer);
+}
+
+bool OfflineRenderer::makeTarget()
+{
+    if (framebuffer)
+        return true;
+    GLint maxSize = 0;
+    glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
+    if (width < 1 || height < 1 || width > maxSize || height > maxSize) {
+        error = "Offline render size " + std::to_string(width) + "x" + std::to_string(height) +
+                " is outside 1.." + std::to_string(maxSize);
+        return false;
+    }
+    glGenRenderbuffers(1, &colorBuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
+    // Effects clear stencil with everything else, so the target has one.
+    glGenRenderbuffers(1, &depthBuffer);
+    glBindRenderbuffer(GL_RENDERBUFFER, depthBuffer);
+    glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
+    glBindRenderbuffer(GL_RENDERBUFFER, 0);
+
+    glGenFramebuffers(1, &framebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, colorBuffer);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
+    GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    RenderState::invalidateFramebuffer();
+    if (status != GL_FRAMEBUFFER_COMPLETE) {
+        error = "Offline render target is incomplete: " + FBO::statusTextOf(status);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// Puts the engine's timer, screen settings, clock and screen framebuffer back however
+// the render ends.
+class EngineSwap {
+public:
+    EngineSwap(Timer* timer, ScreenMetrics* metrics, GLuint target)
+        : savedTimer(ORVDemosys::timer), savedMetrics(ORVDemosys::screenMetrics), savedSource(HostClock::getSource())
+    {
+        ORVDemosys::timer = timer;
+        ORVDemosys::screenMetrics = metrics;
+        FBO::redirectScreen(target);
+    }
+    ~EngineSwap()
+    {
+        FBO::redirectScreen(0);
+        ORVDemosys::timer = savedTimer;
+        ORVDemosys::screenMetrics = savedMetrics;
+        HostClock::setSource(savedSource);
+    }
+    EngineSwap(const EngineSwap&) = delete;
+    EngineSwap& operator=(const EngineSwap&) = delete;
+
+private:
+    Timer* savedTimer;
+    ScreenMetrics* savedMetrics;
+    HostClock::Source savedSource;
+};
+
+} // namespace
+
+bool OfflineRenderer::render(int startMs, int framesPerSecond, int frameCount, const Sink& sink)
+{
+    error.clear();
+    if (!ORVDemosys::tracks || !ORVDemosys::fboPool) {
+        error = "Offline render needs a loaded production";
+        return false;
+    }
+    if (framesPerSecond < 1 || framesPerSecond > 1000 || frameCount < 0 || startMs < 0) {
+        error = "Offline render needs 1..1000 frames per second, a frame count of 0 or more and a start at or "
+                "after 0 ms";
+        return false;
+    }
+    if (!makeTarget())
+        return false;
+
+    // The screen settings of a window of this size: same projection, own letterbox.
+    ScreenMetrics metrics = ORVDemosys::screenMetrics ? *ORVDemosys::screenMetrics : ScreenMetrics();
+    metrics.resize(width, height);
+
+    // Host time in ms since the render began; each frame sets it exactly (the half ms
+    // keeps the conversion to whole ms from rounding down).
+    int64_t hostMs = 0;
+    HostClock::Source drivenSource = [&hostMs]() { return (static_cast<double>(hostMs) + 0.5) / 1000.0; };
+    Timer timer(static_cast<uint32_t>(ORVDemosys::tracks->getRowsPerSecond()));
+    EngineSwap swap(&timer, &metrics, framebuffer);
+    HostClock::setSource(drivenSource);
+    timer.init();
+    timer.setTimeMs(startMs);
+    timer.play();
+
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+
+    std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+    for (int k = 0; k < frameCount; ++k) {
+        hostMs = static_cast<int64_t>(k) * 1000 / framesPerSecond;
+        FBO::bind(nullptr);
+        timer.update();
+        int t = timer.getTimeMs();
+        uint32_t row = timer.getRow();
+        int dt = timer.getDeltaMs(t);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        ORVDemosys::tracks->drawFrame(static_cast<uint32_t>(t), row, dt);
+        ORVDemosys::fboPool->clearUsed();
+
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, framebuffer);
+        glReadBuffer(GL_COLOR_ATTACHMENT0);
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        RenderState::invalidateFramebuffer();
+        if (!sink(Frame{k, t, width, height, pixels}))
+            break;
+    }
+    return true;
+}

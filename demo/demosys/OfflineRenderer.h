@@ -1,0 +1,56 @@
+#pragma once
+
+#include <GL/glew.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// Renders a loaded production frame by frame into an image of its own size instead of
+// the window. The timeline runs on a plain timer whose clock the renderer moves by a
+// fixed frame interval, so frame k is drawn at start + k * 1000 / fps ms (whole ms) and
+// every effect sees the times and deltas of a real run at exactly that frame rate: two
+// renders of the same range give the same pixels. Nothing is played, and the end
+// position does not stop the render.
+//
+// Everything the effects draw to the screen goes to the renderer's framebuffer, with the
+// letterbox viewport a window of that size would have.
+class OfflineRenderer {
+public:
+    struct Frame {
+        int index;
+        int timeMs;
+        int width;
+        int height;
+        // RGBA bytes, bottom row first.
+        const std::vector<uint8_t>& pixels;
+    };
+    // Returns false to stop the render after this frame.
+    using Sink = std::function<bool(const Frame&)>;
+
+    // Needs a current GL context.
+    OfflineRenderer(int width, int height);
+    ~OfflineRenderer();
+    OfflineRenderer(const OfflineRenderer&) = delete;
+    OfflineRenderer& operator=(const OfflineRenderer&) = delete;
+
+    // False with the reason in getError() when nothing is loaded, the arguments are out
+    // of range or the framebuffer cannot be made; the engine's timer, screen settings
+    // and clock are as before afterwards.
+    bool render(int startMs, int framesPerSecond, int frameCount, const Sink& sink);
+    const std::string& getError() const { return error; }
+
+    int getWidth() const { return width; }
+    int getHeight() const { return height; }
+
+private:
+    bool makeTarget();
+
+    int width;
+    int height;
+    GLuint framebuffer = 0;
+    GLuint colorBuffer = 0;
+    GLuint depthBuffer = 0;
+    std::string error;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "Effect.h"
+
+class Shader;
+class Video;
+
+// Two panels on the screen: the video at the demo time on the left, the scene
+// framebuffer on the right. It can also end the run after a number of frames, so a
+// production without music (whose clock never moves) still finishes on its own.
+class PanelEffect : public Effect {
+public:
+    Effect* create() override { return new PanelEffect(); }
+    void init() override;
+    void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
+
+    // 0 (the default) never ends the run.
+    static void quitAfterFrames(int frames);
+
+private:
+    Shader* shader = nullptr;
+    Video* video = nullptr;
+    FBO* scene = nullptr;
+    int frames = 0;
+};

@@ -1,0 +1,49 @@
+#include "TestProductionDefinition.h"
+
+#include "BackdropEffect.h"
+#include "FBO.h"
+#include "ORVDemosys.h"
+#include "PanelEffect.h"
+#include "ScreenMetrics.h"
+#include "TimeCode.h"
+#include "SpinEffect.h"
+
+#include <GL/glew.h>
+
+void TestProductionDefinition::configure(ScreenMetrics* metrics)
+{
+    metrics->getProjection().setClipPlanes(1.0f, 200.0f);
+    ORVDemosys::startTime = TimeCode(0, 0, 0);
+    ORVDemosys::endTime = TimeCode(0, 10, 0);
+}
+
+void TestProductionDefinition::declareResources()
+{
+    AddShader(ShaderDeclaration("backdrop", "backdrop", {"USE_TINT"}));
+    AddShader(ShaderDeclaration("panel", "panel"));
+    AddShader(ShaderDeclaration("geo", "geo"));
+    AddObject(ResourceDeclaration("hall", "hall.vbo"));
+    AddTexture(TextureDeclaration("backdrop", "backdrop.png", GL_TEXTURE_2D, true));
+    // The same file again: loaded once, and this alias is never registered.
+    AddTexture(TextureDeclaration("backdrop_again", "backdrop.png", GL_TEXTURE_2D, false));
+    AddBinary(ResourceDeclaration("palette", "palette.bin"));
+    AddMiscFile(ResourceDeclaration("notes", "notes.txt"));
+    AddVideo(ResourceDeclaration("clip", "clip.ivf"));
+    AddFBO("scene_fbo", new FBO(128, 128, true, false, GL_RGBA8));
+}
+
+void TestProductionDefinition::declareEffects()
+{
+    AddEffect("BackdropEffect", new BackdropEffect());
+    AddEffect("SpinEffect", new SpinEffect());
+    AddEffect("PanelEffect", new PanelEffect());
+}
+
+void TestProductionDefinition::createEffectInstances()
+{
+    CreateEffectInstance("BackdropEffect", "backdrop", true);
+    CreateEffectInstance("SpinEffect", "spin", true);
+    CreateEffectInstance("PanelEffect", "panel", true);
+    // Initialised with the others, but never on the timeline.
+    CreateEffectInstance("SpinEffect", "spin_idle", false);
+}

@@ -1,0 +1,11 @@
+#version 150
+in vec3 in_Position;
+in vec2 in_UV0;
+uniform vec2 pos;
+uniform vec2 scale;
+out vec2 uv;
+void main()
+{
+    uv = in_UV0;
+    gl_Position = vec4(pos + in_Position.xy * scale, 0.0, 1.0);
+}
