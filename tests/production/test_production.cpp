@@ -19,6 +19,7 @@
 #include "PanelEffect.h"
 #include "PngEncode.h"
 #include "ScreenMetrics.h"
+#include "TestLoadingScreen.h"
 #include "TestProductionDefinition.h"
 #include "TestShaderCache.h"
 #include "TestVideo.h"
@@ -164,6 +165,7 @@ int main(int argc, char** argv)
     Demo demo(argc, argv);
     ORVDemosys::resources = new TestProductionDefinition();
     ORVDemosys::shaderCache = new TestShaderCache();
+    ORVDemosys::progressBar = new TestLoadingScreen();
     demo.setTitle("Demosys test production");
     if (demo.load(&metrics, mode)) {
         if (!packScript.empty()) {
