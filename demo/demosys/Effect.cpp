@@ -1,6 +1,7 @@
 #include "Effect.h"
 
 #include "Assert.h"
+#include "PoolLookup.h"
 #include "DataBinaryPool.h"
 #include "DataEffectPool.h"
 #include "DataFBOPool.h"
@@ -43,32 +44,26 @@ TrackInterpolate* Effect::getTrack(int index) const
 
 Shader* Effect::GetShader(std::string name)
 {
-    Shader* shader = ORVDemosys::shaderPool ? ORVDemosys::shaderPool->get(name) : nullptr;
-    ORV_ASSERT_AT(shader != nullptr, "shader != __null", "demo/demosys/Effect", 54,
-                  "Shader* Effect::GetShader(std::string)");
-    return shader;
+    return ORVDemosys::lookupOrStop(ORVDemosys::shaderPool, name, "shader != __null", "demo/demosys/Effect", 54,
+                                    "Shader* Effect::GetShader(std::string)");
 }
 
 Texture* Effect::GetTexture(std::string name)
 {
-    Texture* tex = ORVDemosys::texturePool ? ORVDemosys::texturePool->get(name) : nullptr;
-    ORV_ASSERT_AT(tex != nullptr, "tex!=__null", "demo/demosys/Effect", 61, "Texture* Effect::GetTexture(std::string)");
-    return tex;
+    return ORVDemosys::lookupOrStop(ORVDemosys::texturePool, name, "tex!=__null", "demo/demosys/Effect", 61,
+                                    "Texture* Effect::GetTexture(std::string)");
 }
 
 FBO* Effect::GetFBO(std::string name)
 {
-    FBO* fbo = ORVDemosys::fboPool ? ORVDemosys::fboPool->get(name) : nullptr;
-    ORV_ASSERT_AT(fbo != nullptr, "fbo != __null", "demo/demosys/Effect", 68, "FBO* Effect::GetFBO(std::string)");
-    return fbo;
+    return ORVDemosys::lookupOrStop(ORVDemosys::fboPool, name, "fbo != __null", "demo/demosys/Effect", 68,
+                                    "FBO* Effect::GetFBO(std::string)");
 }
 
 ORVScene* Effect::GetScene(std::string name)
 {
-    ORVScene* scene = ORVDemosys::sceneDataPool ? ORVDemosys::sceneDataPool->get(name) : nullptr;
-    ORV_ASSERT_AT(scene != nullptr, "scene != __null", "demo/demosys/Effect", 75,
-                  "ORVScene* Effect::GetScene(std::string)");
-    return scene;
+    return ORVDemosys::lookupOrStop(ORVDemosys::sceneDataPool, name, "scene != __null", "demo/demosys/Effect", 75,
+                                    "ORVScene* Effect::GetScene(std::string)");
 }
 
 ShaderInstance* Effect::GetShaderInstance(std::string name)
@@ -78,15 +73,12 @@ ShaderInstance* Effect::GetShaderInstance(std::string name)
 
 Binary* Effect::GetBinary(std::string name)
 {
-    Binary* bin = ORVDemosys::binaryPool ? ORVDemosys::binaryPool->get(name) : nullptr;
-    ORV_ASSERT_AT(bin != nullptr, "bin != __null", "demo/demosys/Effect", 82, "Binary* Effect::GetBinary(std::string)");
-    return bin;
+    return ORVDemosys::lookupOrStop(ORVDemosys::binaryPool, name, "bin != __null", "demo/demosys/Effect", 82,
+                                    "Binary* Effect::GetBinary(std::string)");
 }
 
 Effect* Effect::GetEffect(std::string name)
 {
-    Effect* effect = ORVDemosys::effectInstancePool ? ORVDemosys::effectInstancePool->get(name) : nullptr;
-    ORV_ASSERT_AT(effect != nullptr, "effect != __null", "demo/demosys/Effect", 96,
-                  "Effect* Effect::GetEffect(std::string)");
-    return effect;
+    return ORVDemosys::lookupOrStop(ORVDemosys::effectInstancePool, name, "effect != __null", "demo/demosys/Effect", 96,
+                                    "Effect* Effect::GetEffect(std::string)");
 }

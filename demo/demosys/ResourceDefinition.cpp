@@ -1,6 +1,7 @@
 #include "ResourceDefinition.h"
 
 #include "Assert.h"
+#include "PoolLookup.h"
 #include "DataBinaryPool.h"
 #include "DataEffectPool.h"
 #include "DataFBOPool.h"
@@ -65,48 +66,41 @@ Effect* ResourceDefinition::CreateEffectInstance(std::string className, std::str
 
 Shader* ResourceDefinition::GetShader(std::string name)
 {
-    Shader* shader = ORVDemosys::shaderPool ? ORVDemosys::shaderPool->get(name) : nullptr;
-    ORV_ASSERT_AT(shader != nullptr, "shader != __null", "demo/demosys/ResourceDefinition", 110,
-                  "Shader* ResourceDefinition::GetShader(std::string)");
-    return shader;
+    return ORVDemosys::lookupOrStop(ORVDemosys::shaderPool, name,
+                                    "shader != __null", "demo/demosys/ResourceDefinition", 110,
+                                    "Shader* ResourceDefinition::GetShader(std::string)");
 }
 
 Texture* ResourceDefinition::GetTexture(std::string name)
 {
-    Texture* tex = ORVDemosys::texturePool ? ORVDemosys::texturePool->get(name) : nullptr;
-    ORV_ASSERT_AT(tex != nullptr, "tex!=__null", "demo/demosys/ResourceDefinition", 117,
-                  "Texture* ResourceDefinition::GetTexture(std::string)");
-    return tex;
+    return ORVDemosys::lookupOrStop(ORVDemosys::texturePool, name,
+                                    "tex!=__null", "demo/demosys/ResourceDefinition", 117,
+                                    "Texture* ResourceDefinition::GetTexture(std::string)");
 }
 
 FBO* ResourceDefinition::GetFBO(std::string name)
 {
-    FBO* fbo = ORVDemosys::fboPool ? ORVDemosys::fboPool->get(name) : nullptr;
-    ORV_ASSERT_AT(fbo != nullptr, "fbo != __null", "demo/demosys/ResourceDefinition", 124,
-                  "FBO* ResourceDefinition::GetFBO(std::string)");
-    return fbo;
+    return ORVDemosys::lookupOrStop(ORVDemosys::fboPool, name, "fbo != __null", "demo/demosys/ResourceDefinition", 124,
+                                    "FBO* ResourceDefinition::GetFBO(std::string)");
 }
 
 ORVScene* ResourceDefinition::GetScene(std::string name)
 {
-    ORVScene* scene = ORVDemosys::sceneDataPool ? ORVDemosys::sceneDataPool->get(name) : nullptr;
-    ORV_ASSERT_AT(scene != nullptr, "scene != __null", "demo/demosys/ResourceDefinition", 131,
-                  "ORVScene* ResourceDefinition::GetScene(std::string)");
-    return scene;
+    return ORVDemosys::lookupOrStop(ORVDemosys::sceneDataPool, name,
+                                    "scene != __null", "demo/demosys/ResourceDefinition", 131,
+                                    "ORVScene* ResourceDefinition::GetScene(std::string)");
 }
 
 Binary* ResourceDefinition::GetBinary(std::string name)
 {
-    Binary* bin = ORVDemosys::binaryPool ? ORVDemosys::binaryPool->get(name) : nullptr;
-    ORV_ASSERT_AT(bin != nullptr, "bin != __null", "demo/demosys/ResourceDefinition", 138,
-                  "Binary* ResourceDefinition::GetBinary(std::string)");
-    return bin;
+    return ORVDemosys::lookupOrStop(ORVDemosys::binaryPool, name,
+                                    "bin != __null", "demo/demosys/ResourceDefinition", 138,
+                                    "Binary* ResourceDefinition::GetBinary(std::string)");
 }
 
 Video* ResourceDefinition::GetVideo(std::string name)
 {
-    Video* video = ORVDemosys::videoPool ? ORVDemosys::videoPool->get(name) : nullptr;
-    ORV_ASSERT_AT(video != nullptr, "video != __null", "demo/demosys/ResourceDefinition", 152,
-                  "Video* ResourceDefinition::GetVideo(std::string)");
-    return video;
+    return ORVDemosys::lookupOrStop(ORVDemosys::videoPool, name,
+                                    "video != __null", "demo/demosys/ResourceDefinition", 152,
+                                    "Video* ResourceDefinition::GetVideo(std::string)");
 }

@@ -1,6 +1,7 @@
 #include "ShaderCache.h"
 
 #include "Assert.h"
+#include "PoolLookup.h"
 #include "DataFBOPool.h"
 #include "DataObjectPool.h"
 #include "DataShaderPool.h"
@@ -42,33 +43,26 @@ ShaderInstance* ShaderCache::getShaderInstance(std::string name)
 
 Shader* ShaderCache::GetShader(std::string name)
 {
-    Shader* shader = ORVDemosys::shaderPool ? ORVDemosys::shaderPool->get(name) : nullptr;
-    ORV_ASSERT_AT(shader != nullptr, "shader != __null", sourceFile, __LINE__,
-                  "Shader* ShaderCache::GetShader(std::string)");
-    return shader;
+    return ORVDemosys::lookupOrStop(ORVDemosys::shaderPool, name, "shader != __null", sourceFile, __LINE__,
+                                    "Shader* ShaderCache::GetShader(std::string)");
 }
 
 Texture* ShaderCache::GetTexture(std::string name)
 {
-    Texture* tex = ORVDemosys::texturePool ? ORVDemosys::texturePool->get(name) : nullptr;
-    ORV_ASSERT_AT(tex != nullptr, "tex!=__null", sourceFile, __LINE__,
-                  "Texture* ShaderCache::GetTexture(std::string)");
-    return tex;
+    return ORVDemosys::lookupOrStop(ORVDemosys::texturePool, name, "tex!=__null", sourceFile, __LINE__,
+                                    "Texture* ShaderCache::GetTexture(std::string)");
 }
 
 ORVScene* ShaderCache::GetScene(std::string name)
 {
-    ORVScene* scene = ORVDemosys::sceneDataPool ? ORVDemosys::sceneDataPool->get(name) : nullptr;
-    ORV_ASSERT_AT(scene != nullptr, "scene != __null", sourceFile, __LINE__,
-                  "ORVScene* ShaderCache::GetScene(std::string)");
-    return scene;
+    return ORVDemosys::lookupOrStop(ORVDemosys::sceneDataPool, name, "scene != __null", sourceFile, __LINE__,
+                                    "ORVScene* ShaderCache::GetScene(std::string)");
 }
 
 FBO* ShaderCache::GetFBO(std::string name)
 {
-    FBO* fbo = ORVDemosys::fboPool ? ORVDemosys::fboPool->get(name) : nullptr;
-    ORV_ASSERT_AT(fbo != nullptr, "fbo != __null", sourceFile, __LINE__, "FBO* ShaderCache::GetFBO(std::string)");
-    return fbo;
+    return ORVDemosys::lookupOrStop(ORVDemosys::fboPool, name, "fbo != __null", sourceFile, __LINE__,
+                                    "FBO* ShaderCache::GetFBO(std::string)");
 }
 
 ORVScene* ShaderCache::GetScene(int i)
