@@ -1,3 +1,4 @@
+#include "DeathTest.h"
 #include "FBO.h"
 #include "Geometry.h"
 #include "ImageCompare.h"
@@ -10,16 +11,8 @@
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <memory>
 #include <vector>
-
-#define STDOUT_TO_STDERR(statement) \
-    do {                            \
-        dup2(2, 1);                 \
-        statement;                  \
-    } while (0)
 
 namespace {
 

@@ -4,6 +4,7 @@
 #include "DataObjectPool.h"
 #include "DataShaderPool.h"
 #include "DataTexturePool.h"
+#include "DeathTest.h"
 #include "FBO.h"
 #include "ORVCamera.h"
 #include "ORVDemosys.h"
@@ -20,15 +21,7 @@
 #include <glm/gtc/type_ptr.hpp>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <memory>
-
-#define STDOUT_TO_STDERR(statement) \
-    do {                            \
-        dup2(2, 1);                 \
-        statement;                  \
-    } while (0)
 
 namespace {
 

@@ -1,4 +1,5 @@
 #include "ArrayBuffer.h"
+#include "DeathTest.h"
 #include "ImageCompare.h"
 #include "RenderState.h"
 #include "Shader.h"
@@ -8,18 +9,10 @@
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <memory>
 #include <sstream>
 
 // Assertion lines go to standard output; death tests read standard error.
-#define STDOUT_TO_STDERR(statement) \
-    do {                            \
-        dup2(2, 1);                 \
-        statement;                  \
-    } while (0)
-
 namespace {
 
 std::unique_ptr<Shader> makeShader(const char* name, const char* inputs, const char* colour)

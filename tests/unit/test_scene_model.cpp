@@ -1,6 +1,7 @@
 // The scene model without GL: the tree and its preconditions, world matrices, cloning,
 // light matrices, cameras and the scene pool.
 #include "DataObjectPool.h"
+#include "DeathTest.h"
 #include "ORVAnimation.h"
 #include "ORVCamera.h"
 #include "ORVLight.h"
@@ -10,15 +11,6 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
-
-#include <unistd.h>
-
-// Assertion lines go to standard output; death tests read standard error.
-#define STDOUT_TO_STDERR(statement)                                                                                    \
-    do {                                                                                                               \
-        dup2(2, 1);                                                                                                    \
-        statement;                                                                                                     \
-    } while (0)
 
 namespace {
 
