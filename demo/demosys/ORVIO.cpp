@@ -23,8 +23,10 @@ bool verbose = false;
 void ORVIO::init(int mode, const std::string& archivePath)
 {
     resourceMode = mode;
-    if (mode == ModeArchive)
-        ResourceArchive::open(archivePath.c_str());
+    // Loading goes on either way (every file will then be missing), but the reason is
+    // said once here rather than left to the first file that cannot be found.
+    if (mode == ModeArchive && !ResourceArchive::open(archivePath.c_str()))
+        std::cout << "Cannot open the resource archive '" << archivePath << "'" << std::endl;
     verbose = false;
 }
 

@@ -48,6 +48,13 @@ cp "$WORK/mode0/resources.7z" "$WORK/mode1/"
 run "$WORK/mode1" run.log --mode 1 --frames 3
 compare_log "$WORK/mode1/run.log" "$SRC/expected_run.log"
 
+# Without the archive: said once, then the first file fails as usual.
+mkdir "$WORK/no_archive"
+run "$WORK/no_archive" run.log --mode 1 --frames 3
+grep -qx "Cannot open the resource archive 'resources.7z'" "$WORK/no_archive/run.log" || fail "no line for a missing archive"
+grep -A1 -x "Message from resourceloader" "$WORK/no_archive/run.log" | grep -qx "Vertex shader 'backdrop.vert' not found" ||
+  fail "missing archive: $(sed -n '/Shutting Down/,$p' "$WORK/no_archive/run.log")"
+
 # 4. Offline rendering: the same range twice gives the same pixels, from either source,
 #    and the last frame is the expected image.
 run "$WORK/mode0" render1.log --render 1000 30 3 "$WORK/render1" --render-size 160x90 --reference "$SRC/expected_frame.png"
