@@ -1,0 +1,102 @@
+// The offline renderer on an empty timeline: the frame times it drives, the pixels it
+// hands over, and the engine state it puts back.
+#include "DataFBOPool.h"
+#include "FBO.h"
+#include "HostClock.h"
+#include "ORVDemosys.h"
+#include "OfflineRenderer.h"
+#include "Timer.h"
+#include "TrackManager.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+class OfflineRendererTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        tracks = std::make_unique<TrackManager>();
+        fbos = std::make_unique<DataFBOPool>();
+    }
+    void TearDown() override
+    {
+        ORVDemosys::tracks = nullptr;
+        ORVDemosys::fboPool = nullptr;
+        HostClock::resetSource();
+    }
+    void install()
+    {
+        ORVDemosys::tracks = tracks.get();
+        ORVDemosys::fboPool = fbos.get();
+    }
+
+    std::unique_ptr<TrackManager> tracks;
+    std::unique_ptr<DataFBOPool> fbos;
+};
+
+} // namespace
+
+TEST_F(OfflineRendererTest, RefusesWithoutAProductionOrWithBadArguments)
+{
+    OfflineRenderer renderer(32, 16);
+    auto never = [](const OfflineRenderer::Frame&) {
+        ADD_FAILURE() << "no frame may be drawn";
+        return true;
+    };
+    EXPECT_FALSE(renderer.render(0, 30, 2, never));
+    EXPECT_EQ(renderer.getError(), "Offline render needs a loaded production");
+
+    install();
+    EXPECT_FALSE(renderer.render(0, 0, 2, never));
+    EXPECT_FALSE(renderer.render(-5, 30, 2, never));
+    EXPECT_FALSE(OfflineRenderer(0, 16).render(0, 30, 2, never));
+    EXPECT_FALSE(OfflineRenderer(1 << 20, 16).render(0, 30, 2, never));
+}
+
+TEST_F(OfflineRendererTest, DrivesFixedFrameTimesAndPutsTheEngineBack)
+{
+    install();
+    // A source of its own and a timer of the engine's that the render must not touch.
+    HostClock::setSource([] { return 42.0; });
+    Timer engineTimer(20);
+    ORVDemosys::timer = &engineTimer;
+
+    glClearColor(0.2f, 0.4f, 0.6f, 1.0f); // the render clears to black, as the demo does
+    OfflineRenderer renderer(40, 30);
+    std::vector<int> times;
+    std::vector<uint8_t> first;
+    ASSERT_TRUE(renderer.render(1000, 60, 5, [&](const OfflineRenderer::Frame& frame) {
+        EXPECT_EQ(frame.index, static_cast<int>(times.size()));
+        EXPECT_EQ(frame.width, 40);
+        EXPECT_EQ(frame.height, 30);
+        EXPECT_EQ(frame.pixels.size(), 40u * 30u * 4u);
+        // The timeline's timer while rendering is the renderer's, not the engine's.
+        EXPECT_NE(ORVDemosys::timer, &engineTimer);
+        EXPECT_EQ(ORVDemosys::timer->getTimeMs(), frame.timeMs);
+        times.push_back(frame.timeMs);
+        if (first.empty())
+            first = frame.pixels;
+        return true;
+    })) << renderer.getError();
+    // Frame k at 1000 + k * 1000 / 60 ms, in whole ms.
+    EXPECT_EQ(times, (std::vector<int>{1000, 1016, 1033, 1050, 1066}));
+    ASSERT_FALSE(first.empty());
+    for (size_t i = 0; i < first.size(); ++i)
+        ASSERT_EQ(first[i], 0) << "byte " << i;
+
+    EXPECT_EQ(ORVDemosys::timer, &engineTimer);
+    EXPECT_EQ(FBO::getScreenFramebuffer(), 0u);
+    EXPECT_EQ(HostClock::seconds(), 42.0);
+    ORVDemosys::timer = nullptr;
+
+    // A sink that says stop ends the render after that frame.
+    int calls = 0;
+    EXPECT_TRUE(renderer.render(0, 30, 10, [&](const OfflineRenderer::Frame&) { return ++calls < 3; }));
+    EXPECT_EQ(calls, 3);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
