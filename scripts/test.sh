@@ -27,6 +27,11 @@ cmake -S "$ROOT" -B "$ROOT/build-asan" -DCMAKE_BUILD_TYPE=Debug -DDEMOSYS_SANITI
 cmake --build "$ROOT/build-asan" -j"$JOBS"
 (cd "$ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure -j"$JOBS" -L 'unit|gl')
+# The test production goes through every loading stage, the frame loop and offline
+# rendering: run it under the sanitizers too (without leak checks, which the GL driver
+# fails at context teardown).
+(cd "$ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
+   ctest --output-on-failure -R '^e2e_test_production$')
 
 if command -v clang++ > /dev/null; then
   echo "== Fuzzers (short runs on their seed corpora) =="
