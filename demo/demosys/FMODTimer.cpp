@@ -9,8 +9,8 @@
 #include <iostream>
 #include <memory>
 
-FMODTimer::FMODTimer(const std::string& path, uint32_t rate)
-    : Timer(rate), leftSpectrum(spectrumBufferSize), rightSpectrum(spectrumBufferSize), path(path)
+FMODTimer::FMODTimer(const std::string& path, uint32_t rate, Output output)
+    : Timer(rate), leftSpectrum(spectrumBufferSize), rightSpectrum(spectrumBufferSize), path(path), output(output)
 {
     paused = true;
 }
@@ -42,7 +42,7 @@ bool FMODTimer::init()
     else
         std::cout << "Failed to read the sound system's version! Error code: " << result << std::endl;
 
-    result = system->init(channelCount, initFlags, nullptr);
+    result = system->init(channelCount, output == Output::Offline ? SoundSystem::InitOffline : initFlags, nullptr);
     if (result != SoundOk) {
         std::cout << "Failed to initialize FMOD! Error code: " << result << std::endl;
         message = "Failed to initialize FMOD!";
@@ -167,6 +167,11 @@ void FMODTimer::update()
 {
     if (system)
         system->update();
+    if (output == Output::Offline && channel) {
+        int result = channel->setPosition(static_cast<unsigned>(std::max(getTimeMs(), 0)), SoundSystem::UnitMs);
+        if (result != SoundOk)
+            message = "Failed to set the music position! Error code: " + std::to_string(result);
+    }
 }
 
 void FMODTimer::getSpectrum(int mode, int count, float* out)

@@ -22,7 +22,13 @@ public:
     static constexpr int channelCount = 32;
     static constexpr unsigned initFlags = 0x4000;
 
-    FMODTimer(const std::string& path, uint32_t rate);
+    // Live plays on the audio device (or silently in real time without one). Offline
+    // plays nothing: the music stands where the clock says, set at every update(), so
+    // a frame drawn at time t reads the spectrum of the music at t whatever the speed
+    // of drawing (offline rendering drives the clock).
+    enum class Output { Live, Offline };
+
+    FMODTimer(const std::string& path, uint32_t rate, Output output = Output::Live);
     // Shuts the music down if that has not happened yet.
     ~FMODTimer() override;
 
@@ -33,6 +39,7 @@ public:
     void pause() override;
     void play() override;
     void setTimeMs(int ms) override;
+    // Sound system housekeeping; offline, also moves the music to the clock's time.
     void update() override;
     // mode 0: left, 1: right, 2: left + right, 3: their mean; count values, 1..8192,
     // from 0 Hz to half the sample rate. Other modes and counts write nothing.
@@ -52,4 +59,5 @@ private:
     std::vector<float> leftSpectrum;
     std::vector<float> rightSpectrum;
     std::string path;
+    Output output;
 };

@@ -2,12 +2,16 @@
 
 #include "DataFBOPool.h"
 #include "FBO.h"
+#include "FMODTimer.h"
 #include "HostClock.h"
 #include "ORVDemosys.h"
+#include "ORVIO.h"
 #include "RenderState.h"
 #include "ScreenMetrics.h"
 #include "Timer.h"
 #include "TrackManager.h"
+
+#include <memory>
 
 OfflineRenderer::OfflineRenderer(int w, int h) : width(w), height(h) {}
 
@@ -108,12 +112,29 @@ bool OfflineRenderer::render(int startMs, int framesPerSecond, int frameCount, c
     // keeps the conversion to whole ms from rounding down).
     int64_t hostMs = 0;
     HostClock::Source drivenSource = [&hostMs]() { return (static_cast<double>(hostMs) + 0.5) / 1000.0; };
-    Timer timer(static_cast<uint32_t>(ORVDemosys::tracks->getRowsPerSecond()));
-    EngineSwap swap(&timer, &metrics, framebuffer);
+    // With music, a music timer that plays nothing and stands where the clock says, so
+    // effects read the spectrum at each frame's time; otherwise the plain timer.
+    const uint32_t rate = static_cast<uint32_t>(ORVDemosys::tracks->getRowsPerSecond());
+    std::unique_ptr<Timer> timer;
+    if (ORVDemosys::musicFile.empty())
+        timer = std::make_unique<Timer>(rate);
+    else
+        timer = std::make_unique<FMODTimer>(ORVDemosys::soundDirectory + ORVDemosys::musicFile, rate,
+                                            FMODTimer::Output::Offline);
+    EngineSwap swap(timer.get(), &metrics, framebuffer);
     HostClock::setSource(drivenSource);
-    timer.init();
-    timer.setTimeMs(startMs);
-    timer.play();
+    // The load has closed the archive; the music is read from it again.
+    if (ORVIO::getMode() == ORVIO::ModeArchive)
+        ORVIO::init(ORVIO::ModeArchive);
+    const bool ready = timer->init();
+    if (ORVIO::getMode() == ORVIO::ModeArchive)
+        ORVIO::release();
+    if (!ready) {
+        error = "Offline render cannot load the music '" + ORVDemosys::musicFile + "': " + timer->getMessage();
+        return false;
+    }
+    timer->setTimeMs(startMs);
+    timer->play();
 
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
@@ -124,10 +145,10 @@ bool OfflineRenderer::render(int startMs, int framesPerSecond, int frameCount, c
     for (int k = 0; k < frameCount; ++k) {
         hostMs = static_cast<int64_t>(k) * 1000 / framesPerSecond;
         FBO::bind(nullptr);
-        timer.update();
-        int t = timer.getTimeMs();
-        uint32_t row = timer.getRow();
-        int dt = timer.getDeltaMs(t);
+        timer->update();
+        int t = timer->getTimeMs();
+        uint32_t row = timer->getRow();
+        int dt = timer->getDeltaMs(t);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         ORVDemosys::tracks->drawFrame(static_cast<uint32_t>(t), row, dt);
         ORVDemosys::fboPool->clearUsed();

@@ -11,8 +11,9 @@
 // the window. The timeline runs on a plain timer whose clock the renderer moves by a
 // fixed frame interval, so frame k is drawn at start + k * 1000 / fps ms (whole ms) and
 // every effect sees the times and deltas of a real run at exactly that frame rate: two
-// renders of the same range give the same pixels. Nothing is played, and the end
-// position does not stop the render.
+// renders of the same range give the same pixels. A production with music renders on a
+// music timer that plays nothing but stands at each frame's time, so the spectrum the
+// effects read is the music's at that time. The end position does not stop the render.
 //
 // Everything the effects draw to the screen goes to the renderer's framebuffer, with the
 // letterbox viewport a window of that size would have.

@@ -1,16 +1,23 @@
 // The offline renderer on an empty timeline: the frame times it drives, the pixels it
-// hands over, and the engine state it puts back.
+// hands over, the music it stands at each frame's time, and the engine state it puts
+// back.
 #include "DataFBOPool.h"
 #include "FBO.h"
+#include "FMODTimer.h"
 #include "HostClock.h"
 #include "ORVDemosys.h"
 #include "OfflineRenderer.h"
+#include "SoundTestFiles.h"
+#include "TempDir.h"
 #include "Timer.h"
 #include "TrackManager.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -27,6 +34,7 @@ protected:
     {
         ORVDemosys::tracks = nullptr;
         ORVDemosys::fboPool = nullptr;
+        ORVDemosys::musicFile.clear();
         HostClock::resetSource();
     }
     void install()
@@ -99,4 +107,55 @@ TEST_F(OfflineRendererTest, DrivesFixedFrameTimesAndPutsTheEngineBack)
     EXPECT_TRUE(renderer.render(0, 30, 10, [&](const OfflineRenderer::Frame&) { return ++calls < 3; }));
     EXPECT_EQ(calls, 3);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(OfflineRendererTest, WithMusicEachFrameReadsTheSpectrumAtItsTime)
+{
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    TempDir dir(true);
+    // A 2 s tone that moves from bin 10 to bin 40 of a 128-value spectrum at 1 s.
+    const int rate = 44100;
+    const double bin = rate / 256.0;
+    dir.write("resources/sound/tone.wav", soundtest::makeWav(rate, 2, rate * 2, [&](size_t frame, int) {
+                  const double hz = (frame >= size_t(rate) ? 40 : 10) * bin;
+                  return std::sin(2.0 * 3.14159265358979 * hz * double(frame) / rate);
+              }));
+    install();
+    OfflineRenderer renderer(8, 8);
+
+    ORVDemosys::musicFile = "missing.wav";
+    testing::internal::CaptureStdout();
+    EXPECT_FALSE(renderer.render(0, 4, 4, [](const OfflineRenderer::Frame&) { return true; }));
+    testing::internal::GetCapturedStdout();
+    EXPECT_EQ(renderer.getError().rfind("Offline render cannot load the music 'missing.wav': ", 0), 0u)
+        << renderer.getError();
+
+    ORVDemosys::musicFile = "tone.wav";
+    auto render = [&]() {
+        std::vector<std::vector<float>> spectra;
+        testing::internal::CaptureStdout();
+        bool ok = renderer.render(500, 4, 4, [&](const OfflineRenderer::Frame& frame) {
+            FMODTimer* music = dynamic_cast<FMODTimer*>(ORVDemosys::timer);
+            EXPECT_NE(music, nullptr);
+            if (music) {
+                EXPECT_EQ(music->getMusicPositionMs(), frame.timeMs);
+            }
+            std::vector<float> spectrum(128);
+            ORVDemosys::timer->getSpectrum(0, 128, spectrum.data());
+            spectra.push_back(spectrum);
+            return true;
+        });
+        testing::internal::GetCapturedStdout();
+        EXPECT_TRUE(ok) << renderer.getError();
+        return spectra;
+    };
+    const std::vector<std::vector<float>> first = render();
+    ASSERT_EQ(first.size(), 4u);
+    auto peak = [](const std::vector<float>& v) { return std::max_element(v.begin(), v.end()) - v.begin(); };
+    // Frames at 500, 750, 1000 and 1250 ms.
+    EXPECT_EQ(peak(first[0]), 10);
+    EXPECT_EQ(peak(first[1]), 10);
+    EXPECT_EQ(peak(first[3]), 40);
+    EXPECT_EQ(render(), first);
+    EXPECT_EQ(ORVDemosys::timer, nullptr);
 }

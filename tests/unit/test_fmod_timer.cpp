@@ -234,3 +234,36 @@ TEST_F(FMODTimerTest, SpectrumModesReadLeftRightSumAndMean)
     timer.getSpectrum(0, 0, untouched.data());
     EXPECT_TRUE(std::all_of(untouched.begin(), untouched.end(), [](float v) { return v == -3.0f; }));
 }
+
+TEST_F(FMODTimerTest, OfflineMusicStandsWhereTheClockSays)
+{
+    // The left tone moves from bin 10 to bin 40 at 5 s.
+    dir.write("resources/sound/change.wav", makeWav(rate, 2, rate * 10, [](size_t frame, int side) {
+                  const double hz = (side == 0 && frame >= size_t(rate) * 5 ? 40 : 10) * bin128;
+                  return std::sin(2.0 * 3.14159265358979 * hz * double(frame) / rate);
+              }));
+    FMODTimer timer("resources/sound/change.wav", 20, FMODTimer::Output::Offline);
+    std::string said;
+    ASSERT_TRUE(initQuietly(timer, &said));
+    EXPECT_NE(said.find("Fmod Version"), std::string::npos) << said;
+    EXPECT_EQ(timer.getOutputName(), "offline");
+    timer.setTimeMs(4000);
+    timer.play();
+
+    auto peakAt = [&](int expectedMs) {
+        timer.update();
+        EXPECT_EQ(timer.getTimeMs(), expectedMs);
+        EXPECT_EQ(timer.getMusicPositionMs(), expectedMs);
+        std::vector<float> out(128);
+        timer.getSpectrum(0, 128, out.data());
+        return std::max_element(out.begin(), out.end()) - out.begin();
+    };
+    EXPECT_EQ(peakAt(4000), 10);
+    // Real time passing moves nothing; only the clock does.
+    sleepMs(60);
+    EXPECT_EQ(peakAt(4000), 10);
+    clock.advanceMs(2000);
+    EXPECT_EQ(peakAt(6000), 40);
+    clock.advanceMs(-1500);
+    EXPECT_EQ(peakAt(4500), 10);
+}
