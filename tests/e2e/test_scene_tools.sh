@@ -8,6 +8,7 @@ BIN=${DEMOSYS_BIN:?}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK"
+. "${DEMOSYS_SOURCE_DIR:?}/tests/e2e/tool_checks.sh"
 
 check() { # check DESCRIPTION PYTHON-EXPRESSION-ON-j FILE
   python3 - "$3" "$2" "$1" <<'PY'
@@ -22,13 +23,6 @@ cam = {c["name"]: c for c in data["cameras"]}
 if not eval(sys.argv[2], {"j": data, "near": near, "obj": obj, "mat": mat, "light": light, "cam": cam}):
     sys.exit("FAILED: %s\n  expression: %s\n  json: %s" % (sys.argv[3], sys.argv[2], json.dumps(data)[:3000]))
 PY
-}
-
-expect_failure() { # expect_failure NAME-IN-MESSAGE COMMAND...
-  local name=$1; shift
-  if "$@" > out.txt 2> err.txt; then echo "FAILED: '$*' succeeded on bad input"; exit 1; fi
-  [ "$(wc -l < err.txt)" -eq 1 ] || { echo "FAILED: '$*' error is not one line:"; cat err.txt; exit 1; }
-  grep -q -- "$name" err.txt || { echo "FAILED: '$*' error does not name $name:"; cat err.txt; exit 1; }
 }
 
 # A 2 x 2 x 2 box: 24 corners (position, normal, uv) and 36 indices, 840 bytes.

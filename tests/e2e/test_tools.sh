@@ -7,22 +7,7 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK"
-
-check() { # check DESCRIPTION PYTHON-EXPRESSION-ON-json FILE
-  python3 - "$3" "$2" "$1" <<'PY'
-import json, sys
-data = json.load(open(sys.argv[1]))
-if not eval(sys.argv[2], {"j": data}):
-    sys.exit("FAILED: %s\n  expression: %s\n  json: %s" % (sys.argv[3], sys.argv[2], json.dumps(data)[:2000]))
-PY
-}
-
-expect_failure() { # expect_failure NAME-IN-MESSAGE COMMAND...
-  local name=$1; shift
-  if "$@" > out.txt 2> err.txt; then echo "FAILED: '$*' succeeded on bad input"; exit 1; fi
-  [ "$(wc -l < err.txt)" -eq 1 ] || { echo "FAILED: '$*' error is not one line:"; cat err.txt; exit 1; }
-  grep -q -- "$name" err.txt || { echo "FAILED: '$*' error does not name $name:"; cat err.txt; exit 1; }
-}
+. "${DEMOSYS_SOURCE_DIR:?}/tests/e2e/tool_checks.sh"
 
 # Archives.
 mkdir -p tree/resources/shaders tree/resources/graphics

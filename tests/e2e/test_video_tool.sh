@@ -7,22 +7,7 @@ command -v vpxenc > /dev/null || { echo "FAILED: vpxenc is not installed (packag
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 cd "$WORK"
-
-check() { # check DESCRIPTION PYTHON-EXPRESSION-ON-json FILE
-  python3 - "$3" "$2" "$1" <<'PY'
-import json, sys
-data = json.load(open(sys.argv[1]))
-if not eval(sys.argv[2], {"j": data}):
-    sys.exit("FAILED: %s\n  expression: %s\n  json: %s" % (sys.argv[3], sys.argv[2], json.dumps(data)[:2000]))
-PY
-}
-
-expect_failure() { # expect_failure NAME-IN-MESSAGE COMMAND...
-  local name=$1; shift
-  if "$@" > out.json 2> err.txt; then echo "FAILED: '$*' succeeded on bad input"; exit 1; fi
-  [ "$(wc -l < err.txt)" -eq 1 ] || { echo "FAILED: '$*' error is not one line:"; cat err.txt; exit 1; }
-  grep -q -- "$name" err.txt || { echo "FAILED: '$*' error does not name $name:"; cat err.txt; exit 1; }
-}
+. "${DEMOSYS_SOURCE_DIR:?}/tests/e2e/tool_checks.sh"
 
 # 20 frames of 32x32 noise-free gradient, a key frame every 6.
 python3 - <<'PY'
@@ -51,7 +36,7 @@ head -c $((size - 7)) clip.ivf > cut.ivf
 expect_failure cut.ivf "$BIN/demosys-inspect" video cut.ivf
 grep -q "is cut short: frame 19" err.txt || { echo "FAILED: cut file message:"; cat err.txt; exit 1; }
 check "cut file keeps the whole frames" \
-  'j["frameCount"] == 19 and not j["complete"] and j["allFramesDecode"] and len(j["warnings"]) == 1' out.json
+  'j["frameCount"] == 19 and not j["complete"] and j["allFramesDecode"] and len(j["warnings"]) == 1' out.txt
 
 # Frame 8's data overwritten: 8 fails, and so do 9 to 11 that build on it, not 12.
 python3 - <<'PY'
@@ -65,7 +50,7 @@ d[pos + 12:pos + 12 + size] = b"\xff" * size
 open("damaged.ivf", "wb").write(d)
 PY
 expect_failure damaged.ivf "$BIN/demosys-inspect" video damaged.ivf
-check "damaged frames" 'j["failedFrames"] == [8, 9, 10, 11] and len(j["errors"]) == 1 and not j["allFramesDecode"]' out.json
+check "damaged frames" 'j["failedFrames"] == [8, 9, 10, 11] and len(j["errors"]) == 1 and not j["allFramesDecode"]' out.txt
 
 # No video at all.
 expect_failure missing.ivf "$BIN/demosys-inspect" video missing.ivf

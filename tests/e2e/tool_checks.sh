@@ -1,0 +1,20 @@
+# Shared by the tool tests (sourced, not run): checks of a tool's JSON output and of
+# its one-line errors. Both work in the current directory.
+
+check() { # check DESCRIPTION PYTHON-EXPRESSION-ON-json FILE
+  python3 - "$3" "$2" "$1" <<'PY'
+import json, sys
+data = json.load(open(sys.argv[1]))
+if not eval(sys.argv[2], {"j": data}):
+    sys.exit("FAILED: %s\n  expression: %s\n  json: %s" % (sys.argv[3], sys.argv[2], json.dumps(data)[:2000]))
+PY
+}
+
+# The command must fail with exactly one line on standard error naming NAME; its
+# standard output is left in out.txt, its error in err.txt.
+expect_failure() { # expect_failure NAME-IN-MESSAGE COMMAND...
+  local name=$1; shift
+  if "$@" > out.txt 2> err.txt; then echo "FAILED: '$*' succeeded on bad input"; exit 1; fi
+  [ "$(wc -l < err.txt)" -eq 1 ] || { echo "FAILED: '$*' error is not one line:"; cat err.txt; exit 1; }
+  grep -q -- "$name" err.txt || { echo "FAILED: '$*' error does not name $name:"; cat err.txt; exit 1; }
+}
