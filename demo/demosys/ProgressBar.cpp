@@ -28,9 +28,8 @@ bool ProgressBar::setup()
     const std::string fragmentPath = ORVDemosys::shaderDirectory + "default_Progress.frag";
     // Listed for the packing script, or a production packed into the archive would
     // start without its loading screen.
-    for (const std::string& path : {vertexPath, fragmentPath})
-        if (std::find(files.begin(), files.end(), path) == files.end())
-            files.push_back(path);
+    addFile(vertexPath);
+    addFile(fragmentPath);
     std::unique_ptr<ResourceFile> vertex(ORVIO::loadTextFile(vertexPath));
     std::unique_ptr<ResourceFile> fragment(ORVIO::loadTextFile(fragmentPath));
     shader = std::make_unique<Shader>("Progress");
@@ -84,4 +83,11 @@ void ProgressBar::advance()
     progress = total > 0 ? static_cast<float>(count) / static_cast<float>(total) : 0.0f;
     ++count;
     draw();
+}
+
+void ProgressBar::addFile(const std::string& path)
+{
+    // Once each, however often setup runs.
+    if (std::find(files.begin(), files.end(), path) == files.end())
+        files.push_back(path);
 }

@@ -35,7 +35,8 @@ public:
     const std::string& getFile(int index) const { return files.at(static_cast<size_t>(index)); }
 
 protected:
-    void addFile(const std::string& path) { files.push_back(path); }
+    // Lists a file the loading screen reads, once.
+    void addFile(const std::string& path);
 
     std::unique_ptr<VAO> bar;
     std::unique_ptr<Shader> shader;
