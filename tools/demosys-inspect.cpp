@@ -44,7 +44,8 @@ const char* const usage =
     "tracks   prints the timeline stored in DIR as JSON: packed form (index.list and\n"
     "         track.data) by default, one file per track with --files; --at ROW adds\n"
     "         the effects active at that row in drawing order and each curve's value at\n"
-    "         the start of the row; --rate sets the rows per second (default 20)\n"
+    "         the start of the row; --rate sets the rows per second (default: the rate\n"
+    "         stored in track.properties, else 20)\n"
     "scene    prints the scene an object file (.vbo) becomes as JSON: objects with\n"
     "         parent, mesh, vertex count, attributes, material and world position;\n"
     "         materials, lights, cameras, textures and the bounding box\n"
@@ -177,7 +178,7 @@ int inspectTracks(const std::vector<std::string>& args)
     std::string directory;
     TimelineDocument::Form form = TimelineDocument::Packed;
     bool haveRow = false;
-    long long row = 0, rate = TrackManager::defaultRowsPerSecond;
+    long long row = 0, rate = 0;
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "--files") {
             form = TimelineDocument::Files;
@@ -201,7 +202,8 @@ int inspectTracks(const std::vector<std::string>& args)
     if (!document.load(directory, form))
         return fail(document.error());
     TrackManager& m = *document.manager();
-    m.setRowsPerSecond(static_cast<int32_t>(rate));
+    if (rate > 0)
+        m.setRowsPerSecond(static_cast<int32_t>(rate));
     std::string reason;
     bool valid = document.validate(reason);
 
@@ -212,7 +214,7 @@ int inspectTracks(const std::vector<std::string>& args)
         .key("form")
         .value(form == TimelineDocument::Packed ? "packed" : "files")
         .key("rowsPerSecond")
-        .value(static_cast<long long>(rate))
+        .value(static_cast<long long>(m.getRowsPerSecond()))
         .key("valid")
         .value(valid);
     writeTimeline(json, m);

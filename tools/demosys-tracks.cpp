@@ -23,8 +23,21 @@ const char* const usage =
     "\n"
     "compile    reads a sync script and writes its timeline into DIR: index.list and\n"
     "           track.data (the form the demo loads), or one .track file per track with\n"
-    "           --files; track.properties holds the enabled flags in both cases\n"
-    "decompile  reads the timeline stored in DIR and writes it as a sync script\n";
+    "           --files; track.properties holds the enabled flags, the rows per second\n"
+    "           and the beat grid in both cases. Track files (N.track, N.T.track) of an\n"
+    "           earlier timeline in DIR that this one does not write are removed.\n"
+    "decompile  reads the timeline stored in DIR and writes it as a sync script, keys on\n"
+    "           rows; --rate overrides the rows per second stored with it (default 20)\n"
+    "\n"
+    "Positions in a script (start, stop and curve keys) are written as\n"
+    "  640            a row (rate 20: 20 rows a second)\n"
+    "  @00:32.000     a time, @MM:SS.mmm\n"
+    "  b65  b65.5     a beat, counted from 1 as a musician counts: b1 is the start\n"
+    "  bar 17.1       bar 17, beat 1 (4 beats a bar, both counted from 1: bar 1.1 is the\n"
+    "  bar 17.3+0.5   start); +F adds part of a beat. bar 17 is bar 17.1\n"
+    "Beats need 'bpm N' before the first effect; 'rows-per-beat N' sets the grid where\n"
+    "it is not rate x 60 / bpm (bpm 120 at rate 20: 10 rows a beat, 40 a bar, so\n"
+    "b65 = bar 17.1 = row 640 = @00:32.000).\n";
 
 int fail(const std::string& message)
 {
@@ -49,7 +62,15 @@ int compile(const std::string& scriptPath, const std::string& directory, Timelin
     if (!document.save(directory, form))
         return fail(document.error());
     std::cerr << "demosys-tracks: wrote " << document.manager()->getEntryCount() << " effects and "
-              << document.manager()->getTrackFileCount() << " track files to " << directory << std::endl;
+              << document.manager()->getTrackFileCount() << " track files at "
+              << document.manager()->getRowsPerSecond() << " rows per second to " << directory << std::endl;
+    if (!document.removedFiles().empty()) {
+        std::cerr << "demosys-tracks: removed " << document.removedFiles().size()
+                  << " track files the timeline no longer has:";
+        for (const std::string& name : document.removedFiles())
+            std::cerr << " " << name;
+        std::cerr << std::endl;
+    }
     return 0;
 }
 
@@ -58,7 +79,9 @@ int decompile(const std::string& directory, TimelineDocument::Form form, const s
     TimelineDocument document;
     if (!document.load(directory, form))
         return fail(document.error());
-    document.manager()->setRowsPerSecond(rate);
+    // Without --rate the stored rate stands (20 where none is stored).
+    if (rate > 0)
+        document.manager()->setRowsPerSecond(rate);
     std::string reason;
     if (!document.validate(reason))
         return fail(directory + ": start and stop keys do not alternate (" + reason + ")");
@@ -86,7 +109,7 @@ int main(int argc, char** argv)
     }
     TimelineDocument::Form form = TimelineDocument::Packed;
     std::string output;
-    int rate = TrackManager::defaultRowsPerSecond;
+    int rate = 0;
     std::vector<std::string> positional;
     for (size_t i = 1; i < args.size(); ++i) {
         if (args[i] == "--files") {

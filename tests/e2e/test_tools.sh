@@ -54,6 +54,26 @@ for f in tracks/files/*.track; do cmp "$f" "rebuilt-files/$(basename "$f")"; don
 # Curve order in the per-file form follows the file names.
 diff <(grep -v '^#' script.sync | sort) <(grep -v '^#' again.sync | sort)
 
+# The rate survives a round trip; compile says it.
+printf 'rate 25\neffect a\n  start @00:01.000\n  stop 50\n' > rate.sync
+"$BIN/demosys-tracks" compile rate.sync rated 2> compile.txt
+grep -q 'at 25 rows per second' compile.txt || { echo "FAILED: compile does not say the rate"; cat compile.txt; exit 1; }
+"$BIN/demosys-tracks" decompile rated > rated.sync
+grep -q '^rate 25$' rated.sync && grep -q 'start 25 .*# 00:01.000' rated.sync \
+  || { echo "FAILED: the rate is lost on a round trip"; cat rated.sync; exit 1; }
+"$BIN/demosys-inspect" tracks rated > rated.json
+check "inspect reads the stored rate" 'j["rowsPerSecond"] == 25' rated.json
+
+# A compile replaces an earlier timeline's track files and leaves everything else alone.
+printf 'effect a\n  start 0\n  curve x\n  curve y\neffect b\n  start 0\n' > old.sync
+printf 'effect a\n  start 0\n  curve x\n' > new.sync
+"$BIN/demosys-tracks" compile old.sync stale --files 2> /dev/null
+echo notes > stale/notes.txt; echo keep > stale/.track
+"$BIN/demosys-tracks" compile new.sync stale --files 2> /dev/null
+[ "$(cd stale && ls -A | sort | tr '\n' ' ')" = ".track a.track a.x.track notes.txt track.properties " ] \
+  || { echo "FAILED: stale track files"; ls -A stale; exit 1; }
+"$BIN/demosys-tracks" decompile stale --files | grep -q '^effect b' && { echo "FAILED: effect b is back"; exit 1; }
+
 # Bad input: one line naming the file, non-zero status.
 cp -r tracks/packed short
 head -c 30 tracks/packed/track.data > short/track.data
@@ -66,4 +86,6 @@ printf 'effect a\n  start 10\n  start 20\n' > bad.sync
 expect_failure bad.sync "$BIN/demosys-tracks" compile bad.sync out
 printf 'effect a\n  start 10\n  curve x\n    5 1 smooth\n' > bad2.sync
 expect_failure 'bad2.sync:4' "$BIN/demosys-tracks" compile bad2.sync out
+printf 'effect a\n  curve "cam/x"\n' > bad3.sync
+expect_failure "bad3.sync:2: curve name 'cam/x'" "$BIN/demosys-tracks" compile bad3.sync out
 echo "tools: all checks passed"

@@ -110,6 +110,19 @@ TEST(TrackScript, ErrorsNameTheLine)
         {"effect a\nrate 30\n", "test.sync:2: 'rate' must come before the first effect"},
         {"rate 0\n", "test.sync:1: 'rate' takes one number"},
         {"effect a priority x\n", "test.sync:1: priority 'x' is not a whole number"},
+        // Names that cannot make up a track file name.
+        {"effect \"\"\n", "test.sync:1: an effect name may not be empty"},
+        {"effect a\n  curve \"\"\n", "test.sync:2: a curve name may not be empty"},
+        {"effect a\n  curve cam/x\n", "test.sync:2: curve name 'cam/x' may not contain '/'"},
+        // Beats.
+        {"effect a\n  start b3\n", "test.sync:2: 'b3' needs a beat grid"},
+        {"bpm 120\neffect a\n  start b0\n", "test.sync:3: 'b0' is not a beat"},
+        {"bpm 120\neffect a\n  stop bar 2.5\n", "test.sync:3: 'bar 2.5' is not a bar and beat"},
+        {"bpm 120\neffect a\n  curve c\n    bar\n", "test.sync:4: 'bar' takes a bar and beat"},
+        {"bpm 128\neffect a\n  start b2\n", "test.sync:3: b2 falls between rows (a beat is 9.375 rows)"},
+        {"bpm 120\neffect a\n  start b1.05\n", "test.sync:3: b1.05 falls between rows"},
+        {"effect a\nbpm 120\n", "test.sync:2: 'bpm' must come before the first effect"},
+        {"bpm 0\n", "test.sync:1: 'bpm' takes one number"},
     };
     for (const Case& c : cases) {
         auto p = parse(c.text);
@@ -126,4 +139,47 @@ TEST(TrackScript, TimesFollowTheRate)
     EXPECT_TRUE(t.isStartKey(1));
     EXPECT_TRUE(t.hasKey(1500));
     EXPECT_EQ(p->document.manager()->getRowsPerSecond(), 25);
+}
+
+TEST(TrackScript, BeatsAndBarsCountFromOne)
+{
+    // 120 BPM at 20 rows a second: 10 rows a beat, 40 a bar; bar 1.1 and b1 are row 0.
+    const char* text = "bpm 120\n"
+                       "effect a\n"
+                       "  start b65 fbo\n"
+                       "  stop bar 17.3+0.5\n"
+                       "  curve c\n"
+                       "    bar 1.1 0\n"
+                       "    b1.5 1 hold\n"
+                       "    bar 2 0.5\n"
+                       "    @00:32.000 1\n";
+    auto p = parse(text);
+    ASSERT_TRUE(p->ok) << p->error;
+    const EffectTracks* a = p->document.manager()->findEntry("a");
+    EXPECT_TRUE(a->startStop->isStartKey(640));
+    EXPECT_EQ(a->startStop->getKey(640)->target, "fbo");
+    EXPECT_TRUE(a->startStop->hasKey(665));
+    std::vector<InterpolateKey> keys;
+    a->tracks[0]->getKeys(keys);
+    ASSERT_EQ(keys.size(), 4u);
+    EXPECT_EQ(keys[0].row, 0u);
+    EXPECT_EQ(keys[1].row, 5u);
+    EXPECT_EQ(keys[2].row, 40u);
+    EXPECT_EQ(keys[3].row, 640u);
+
+    // The written form keeps rows, names the grid and gives bars in the comments.
+    std::string written = TrackScript::format(p->document);
+    EXPECT_NE(written.find("\nbpm 120\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("start 640 fbo"), std::string::npos) << written;
+    EXPECT_NE(written.find("# 00:32.000  bar 17.1\n"), std::string::npos) << written;
+    EXPECT_NE(written.find("# 00:33.250  bar 17.3+0.5\n"), std::string::npos) << written;
+    auto again = parse(written);
+    ASSERT_TRUE(again->ok) << again->error;
+    EXPECT_EQ(TrackScript::format(again->document), written);
+
+    // A grid of its own: 8 rows a beat whatever the tempo says.
+    auto own = parse("rate 25\nbpm 90.5\nrows-per-beat 8\neffect a\n  start bar 2.2\n");
+    ASSERT_TRUE(own->ok) << own->error;
+    EXPECT_TRUE(own->document.manager()->findEntry("a")->startStop->isStartKey(40));
+    EXPECT_NE(TrackScript::format(own->document).find("bpm 90.5\nrows-per-beat 8\n"), std::string::npos);
 }

@@ -2,12 +2,15 @@
 
 #include "StandInEffect.h"
 #include "ResourceFile.h"
+#include "TrackInterpolate.h"
 #include "TrackManager.h"
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -32,6 +35,11 @@ private:
 };
 
 const std::string trackSuffix = ".track";
+
+// Names of the settings entries in track.properties.
+const std::string rateKey = "timeline.rate";
+const std::string bpmKey = "timeline.millibpm";
+const std::string rowsPerBeatKey = "timeline.rows-per-beat";
 
 bool endsWith(const std::string& s, const std::string& tail)
 {
@@ -173,6 +181,99 @@ bool TimelineDocument::load(const std::string& directory, Form form)
         message = joinPath(directory, "track.properties") + ": corrupt properties file";
         return false;
     }
+    return readSettings(directory);
+}
+
+bool TimelineDocument::readSettings(const std::string& directory)
+{
+    rateStored = false;
+    beatGrid = BeatGrid();
+    // The engine's reader has checked the file's layout already; a missing file holds
+    // no settings.
+    ResourceFile file(joinPath(directory, "track.properties"), ResourceFile::Read);
+    if (!file.isLoaded())
+        return true;
+    const int32_t count = file.readInt();
+    for (int32_t i = 0; i < count && !file.readFailed(); ++i) {
+        const std::string name = file.readString();
+        const int32_t value = file.readInt();
+        if (file.readFailed())
+            break;
+        if (name == rateKey && value >= 1 && value <= 1000) {
+            timeline->setRowsPerSecond(value);
+            rateStored = true;
+        } else if (name == bpmKey && value > 0) {
+            beatGrid.milliBpm = value;
+        } else if (name == rowsPerBeatKey && value > 0) {
+            beatGrid.rowsPerBeat = value;
+        }
+    }
+    return true;
+}
+
+bool TimelineDocument::writeSettings(const std::string& directory)
+{
+    const std::string path = joinPath(directory, "track.properties");
+    std::ifstream in(path, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    if (bytes.size() < 4)
+        return false;
+    std::vector<std::pair<std::string, int32_t>> settings = {{rateKey, timeline->getRowsPerSecond()}};
+    if (beatGrid.milliBpm > 0)
+        settings.emplace_back(bpmKey, beatGrid.milliBpm);
+    if (beatGrid.rowsPerBeat > 0)
+        settings.emplace_back(rowsPerBeatKey, beatGrid.rowsPerBeat);
+    auto putInt = [](std::string& out, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            out += static_cast<char>((v >> (8 * k)) & 0xFF);
+    };
+    uint32_t count = 0;
+    for (int k = 0; k < 4; ++k)
+        count |= uint32_t(static_cast<unsigned char>(bytes[k])) << (8 * k);
+    std::string patched;
+    putInt(patched, count + static_cast<uint32_t>(settings.size()));
+    patched += bytes.substr(4);
+    for (const auto& setting : settings) {
+        patched += setting.first;
+        patched += '\0';
+        putInt(patched, static_cast<uint32_t>(setting.second));
+    }
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << patched;
+    out.close();
+    return static_cast<bool>(out);
+}
+
+bool TimelineDocument::removeStale(const std::string& directory, Form form)
+{
+    removed.clear();
+    std::set<std::string> written;
+    if (form == Files) {
+        for (int i = 0; i < timeline->getEntryCount(); ++i) {
+            const EffectTracks* entry = timeline->getEntry(i);
+            written.insert(entry->name + trackSuffix);
+            for (const TrackInterpolate* curve : entry->tracks)
+                written.insert(entry->name + "." + curve->getName() + trackSuffix);
+        }
+    }
+    std::vector<std::string> present;
+    if (!listFiles(directory, present))
+        return false;
+    for (const std::string& name : present) {
+        Names names;
+        std::string reason;
+        // Only names of the track naming scheme go; nothing else in the folder is touched.
+        if (written.count(name) || !namesFromFiles({name}, names, reason))
+            continue;
+        std::error_code ec;
+        if (!fs::remove(fs::path(directory) / name, ec) || ec) {
+            message = joinPath(directory, name) + ": cannot remove a track file of the earlier timeline (" +
+                      (ec ? ec.message() : std::string("gone")) + ")";
+            return false;
+        }
+        removed.push_back(name);
+    }
     return true;
 }
 
@@ -187,9 +288,11 @@ bool TimelineDocument::save(const std::string& directory, Form form)
         ok = (form == Packed ? timeline->savePacked(directory) : timeline->saveFiles(directory)) &&
              timeline->saveProperties(dir);
     }
-    if (!ok)
+    if (!ok || !writeSettings(directory)) {
         message = directory + ": cannot write the track files";
-    return ok;
+        return false;
+    }
+    return removeStale(directory, form);
 }
 
 bool TimelineDocument::validate(std::string& reason) const

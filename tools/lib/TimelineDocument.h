@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,15 +26,31 @@ public:
     // The engine's loader log is kept in loaderLog(), not printed.
     bool load(const std::string& directory, Form form);
 
-    // Writes the timeline in the given form, with its track.properties. False with a
-    // reason in error() when a file cannot be written.
+    // Writes the timeline in the given form, with its track.properties, and removes the
+    // track files (N.track, N.T.track) of an earlier timeline that this one does not
+    // write, so the one-file form never picks up effects or curves that are gone. False
+    // with a reason in error() when a file cannot be written or removed.
     bool save(const std::string& directory, Form form);
+    // The stale track files the last save removed.
+    const std::vector<std::string>& removedFiles() const { return removed; }
     // Runs the engine's start/stop check; on failure reason holds the last line of its
     // report (the offending key and why).
     bool validate(std::string& reason) const;
 
     // Takes over effects (owning the curves) and a timeline built on them.
     void adopt(std::vector<std::unique_ptr<Effect>> effects, std::unique_ptr<TrackManager> manager);
+
+    // Settings of the text form that the engine keeps no field for: track.properties
+    // holds them as entries named "timeline.KEY" (no effect name holds a "."), which the
+    // engine's reader passes over. The rows per second is always written from the
+    // timeline and read back into it; the beat grid is kept when the script gave one.
+    struct BeatGrid {
+        int32_t milliBpm = 0;    // beats per minute x 1000; 0: no grid
+        int32_t rowsPerBeat = 0; // 0: rows per second x 60 / bpm
+    };
+    BeatGrid beatGrid;
+    // Whether the loaded track.properties named the rows per second.
+    bool storedRate() const { return rateStored; }
 
     TrackManager* manager() const { return timeline.get(); }
     const std::string& error() const { return message; }
@@ -54,10 +71,16 @@ private:
     bool listPacked(const std::string& directory, std::vector<std::string>& fileNames);
     bool listFiles(const std::string& directory, std::vector<std::string>& fileNames);
 
+    bool readSettings(const std::string& directory);
+    bool writeSettings(const std::string& directory);
+    bool removeStale(const std::string& directory, Form form);
+
     std::vector<std::unique_ptr<Effect>> effectObjects;
     std::unique_ptr<TrackManager> timeline;
     std::string message;
     std::string log;
+    std::vector<std::string> removed;
+    bool rateStored = false;
 };
 
 // Joins a directory and a file name with exactly one "/" between them.

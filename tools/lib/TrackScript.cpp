@@ -129,6 +129,78 @@ bool parseTime(const std::string& word, uint64_t& ms)
     return true;
 }
 
+// A whole number with up to three decimals ("64", "64.5", "0.25") as num / den, den a
+// power of ten.
+bool parseDecimal(const std::string& word, uint64_t wholeLimit, uint64_t& num, uint64_t& den)
+{
+    const size_t dot = word.find('.');
+    uint64_t whole, fraction = 0;
+    if (!parseUnsigned(word.substr(0, dot), wholeLimit, whole))
+        return false;
+    den = 1;
+    if (dot != std::string::npos) {
+        const std::string digits = word.substr(dot + 1);
+        if (digits.empty() || digits.size() > 3 || !parseUnsigned(digits, 999, fraction))
+            return false;
+        for (size_t k = 0; k < digits.size(); ++k)
+            den *= 10;
+    }
+    num = whole * den + fraction;
+    return true;
+}
+
+std::string formatMilli(int64_t milli)
+{
+    std::string text = std::to_string(milli / 1000);
+    if (milli % 1000) {
+        char digits[8];
+        std::snprintf(digits, sizeof digits, ".%03d", static_cast<int>(milli % 1000));
+        std::string fraction = digits;
+        text += fraction.substr(0, fraction.find_last_not_of('0') + 1);
+    }
+    return text;
+}
+
+const uint64_t beatsPerBar = 4;
+
+// The beat grid on the rows: rows per beat as the fraction num / den (rows per second
+// x 60 / bpm, or a whole number the script gives).
+struct Grid {
+    uint64_t num = 0, den = 1;
+    bool defined() const { return num != 0; }
+};
+
+Grid gridOf(int32_t rate, int32_t milliBpm, int32_t rowsPerBeat)
+{
+    Grid g;
+    if (rowsPerBeat > 0) {
+        g.num = static_cast<uint64_t>(rowsPerBeat);
+    } else if (milliBpm > 0) {
+        g.num = static_cast<uint64_t>(rate) * 60 * 1000;
+        g.den = static_cast<uint64_t>(milliBpm);
+    }
+    return g;
+}
+
+// A row as "bar B.b" (and "+F" for the part of a beat), bars and beats counted from 1.
+std::string formatBar(uint32_t row, const Grid& g)
+{
+    // beats from the start = row / rows per beat = row * den / num
+    const uint64_t scaled = uint64_t(row) * g.den;
+    const uint64_t beats = scaled / g.num;
+    std::string text = "bar " + std::to_string(beats / beatsPerBar + 1) + "." + std::to_string(beats % beatsPerBar + 1);
+    const uint64_t rest = scaled % g.num;
+    if (rest) {
+        // Thousandths of a beat, cut rather than rounded so that they stay below one beat.
+        char digits[8];
+        std::snprintf(digits, sizeof digits, "%03d", static_cast<int>(rest * 1000 / g.num));
+        std::string fraction = digits;
+        fraction = fraction.substr(0, fraction.find_last_not_of('0') + 1);
+        text += fraction.empty() ? "+0.001" : "+0." + fraction;
+    }
+    return text;
+}
+
 std::string formatTime(uint64_t ms)
 {
     char buffer[48];
@@ -187,6 +259,8 @@ public:
         }
         manager->arrangeDrawOrder();
         document.adopt(std::move(effects), std::move(manager));
+        document.beatGrid.milliBpm = milliBpm;
+        document.beatGrid.rowsPerBeat = rowsPerBeat;
         return true;
     }
 
@@ -195,6 +269,60 @@ private:
     {
         error = fileName + ":" + std::to_string(lineNumber) + ": " + reason;
         return false;
+    }
+
+    // A position on the timeline from w[i] on: a row, @MM:SS.mmm, bN (beat N) or bar B.b
+    // (the latter two words). i moves past what was read.
+    bool position(const std::vector<std::string>& w, size_t& i, uint32_t& out)
+    {
+        if (i >= w.size())
+            return fail("a row is missing");
+        const std::string& word = w[i++];
+        if (word == "bar") {
+            if (i >= w.size())
+                return fail("'bar' takes a bar and beat, such as bar 17.3 or bar 17.3+0.5");
+            return barPosition(w[i++], out);
+        }
+        if (word.size() > 1 && word[0] == 'b' && word[1] >= '0' && word[1] <= '9') {
+            uint64_t num, den;
+            if (!parseDecimal(word.substr(1), 100000000, num, den) || num < den)
+                return fail("'" + word + "' is not a beat (beats count from 1: b1 is the start, b2.5 half a beat after beat 2)");
+            return beatRow(word, num - den, den, out);
+        }
+        return row(word, out);
+    }
+
+    bool barPosition(const std::string& word, uint32_t& out)
+    {
+        const std::string text = "bar " + word;
+        const size_t plus = word.find('+');
+        const std::string barBeat = word.substr(0, plus);
+        const size_t dot = barBeat.find('.');
+        uint64_t bar, beat = 1, num = 0, den = 1;
+        if (!parseUnsigned(barBeat.substr(0, dot), 25000000, bar) || bar < 1 ||
+            (dot != std::string::npos && !parseUnsigned(barBeat.substr(dot + 1), beatsPerBar, beat)) || beat < 1 ||
+            (plus != std::string::npos && !parseDecimal(word.substr(plus + 1), 999, num, den)))
+            return fail("'" + text + "' is not a bar and beat (bar 17.3: bar 17, beat 3 of 4, both counted from 1; " +
+                        "bar 17.3+0.5 half a beat later)");
+        return beatRow(text, ((bar - 1) * beatsPerBar + beat - 1) * den + num, den, out);
+    }
+
+    // The row of a position beatsNum / beatsDen beats after the start.
+    bool beatRow(const std::string& text, uint64_t beatsNum, uint64_t beatsDen, uint32_t& out)
+    {
+        const Grid g = gridOf(rate, milliBpm, rowsPerBeat);
+        if (!g.defined())
+            return fail("'" + text + "' needs a beat grid: write 'bpm N' before the first effect");
+        // row = beats x rows per beat; the factors are limited so that this fits 64 bits.
+        const uint64_t num = beatsNum * g.num, den = beatsDen * g.den;
+        if (num % den != 0) {
+            return fail(text + " falls between rows (a beat is " + formatFloat(float(double(g.num) / double(g.den))) +
+                        " rows)");
+        }
+        if (num / den > 0xFFFFFFFFull)
+            return fail(text + " is beyond the last row");
+        out = static_cast<uint32_t>(num / den);
+        return true;
     }
 
     bool row(const std::string& word, uint32_t& out)
@@ -210,7 +338,7 @@ private:
             if (value > 0xFFFFFFFFull)
                 return fail("time " + word + " is beyond the last row");
         } else if (!parseUnsigned(word, 0xFFFFFFFFull, value)) {
-            return fail("'" + word + "' is not a row (a whole number, or a time @MM:SS.mmm)");
+            return fail("'" + word + "' is not a row (a whole number, a time @MM:SS.mmm, a beat bN or bar B.b)");
         }
         out = static_cast<uint32_t>(value);
         return true;
@@ -228,6 +356,22 @@ private:
             rate = r;
             return true;
         }
+        if (keyword == "bpm" || keyword == "rows-per-beat") {
+            if (!blocks.empty() || current)
+                return fail("'" + keyword + "' must come before the first effect");
+            uint64_t num, den;
+            if (keyword == "bpm") {
+                if (w.size() != 2 || !parseDecimal(w[1], 1000, num, den) || num * (1000 / den) < 1000 ||
+                    num * (1000 / den) > 1000000)
+                    return fail("'bpm' takes one number of beats per minute, 1 to 1000 (up to three decimals)");
+                milliBpm = static_cast<int32_t>(num * (1000 / den));
+            } else {
+                if (w.size() != 2 || !parseUnsigned(w[1], 100000, num) || num < 1)
+                    return fail("'rows-per-beat' takes one whole number of rows, 1 to 100000");
+                rowsPerBeat = static_cast<int32_t>(num);
+            }
+            return true;
+        }
         if (keyword == "effect")
             return effect(w);
         if (!current)
@@ -237,12 +381,18 @@ private:
         if (keyword == "curve") {
             if (w.size() != 2)
                 return fail("'curve' takes one name");
+            if (w[1].empty())
+                return fail("a curve name may not be empty");
+            if (w[1].find('/') != std::string::npos)
+                return fail("curve name '" + w[1] + "' may not contain '/' (it is part of a track file name)");
             if (!current->curveNames.insert(w[1]).second)
                 return fail("curve '" + w[1] + "' appears twice in effect '" + current->name + "'");
             current->effect->addTrack(w[1], &current->curve);
             return true;
         }
-        if (!keyword.empty() && (keyword[0] == '@' || (keyword[0] >= '0' && keyword[0] <= '9')))
+        const bool beat = keyword.size() > 1 && keyword[0] == 'b' && keyword[1] >= '0' && keyword[1] <= '9';
+        if (!keyword.empty() && (keyword[0] == '@' || (keyword[0] >= '0' && keyword[0] <= '9') || beat ||
+                                 keyword == "bar"))
             return curveKey(w);
         return fail("unknown word '" + keyword + "' (expected effect, start, stop, curve or a curve key)");
     }
@@ -254,6 +404,8 @@ private:
         if (w.size() < 2)
             return fail("'effect' needs a name");
         const std::string& name = w[1];
+        if (name.empty())
+            return fail("an effect name may not be empty");
         if (name.find('.') != std::string::npos || name.find('/') != std::string::npos)
             return fail("effect name '" + name + "' may not contain '.' or '/' (they separate track file names)");
         if (!names.insert(name).second)
@@ -280,15 +432,18 @@ private:
     bool startStop(const std::vector<std::string>& w)
     {
         bool start = w[0] == "start";
-        if (w.size() < 2 || w.size() > (start ? 3u : 2u))
-            return fail(start ? "'start' takes a row and an optional target" : "'stop' takes a row");
+        size_t i = 1;
         uint32_t r;
-        if (!row(w[1], r))
+        if (w.size() < 2)
+            return fail(start ? "'start' takes a row and an optional target" : "'stop' takes a row");
+        if (!position(w, i, r))
             return false;
+        if (w.size() > i + (start ? 1u : 0u))
+            return fail(start ? "'start' takes a row and an optional target" : "'stop' takes a row");
         if (current->startStop->hasKey(r))
             return fail("effect '" + current->name + "' already has a key at row " + std::to_string(r));
         current->startStop->insertKey(StartStopKey(r, start ? StartStopKey::Start : StartStopKey::Stop,
-                                                   start && w.size() == 3 ? w[2] : "screen"));
+                                                   start && i < w.size() ? w[i] : "screen"));
         return true;
     }
 
@@ -296,19 +451,21 @@ private:
     {
         if (!current->curve)
             return fail("a curve key before any 'curve NAME' line");
-        if (w.size() < 2 || w.size() > 3)
-            return fail("a curve key is: row value [interpolation]");
+        size_t i = 0;
         uint32_t r;
-        if (!row(w[0], r))
+        if (!position(w, i, r))
             return false;
+        if (w.size() < i + 1 || w.size() > i + 2)
+            return fail("a curve key is: row value [interpolation]");
+        const std::string& number = w[i];
         errno = 0;
         char* end = nullptr;
-        float value = std::strtof(w[1].c_str(), &end);
-        if (end == w[1].c_str() || *end != '\0' || errno == ERANGE)
-            return fail("'" + w[1] + "' is not a number");
+        float value = std::strtof(number.c_str(), &end);
+        if (end == number.c_str() || *end != '\0' || errno == ERANGE)
+            return fail("'" + number + "' is not a number");
         uint32_t type = InterpolateKey::Linear;
-        if (w.size() == 3 && !TrackScript::parseInterpolation(w[2], type))
-            return fail("unknown interpolation '" + w[2] + "' (linear, ease-out, ease-in, hold, quad or a number)");
+        if (w.size() == i + 2 && !TrackScript::parseInterpolation(w[i + 1], type))
+            return fail("unknown interpolation '" + w[i + 1] + "' (linear, ease-out, ease-in, hold, quad or a number)");
         if (current->curve->hasKey(r))
             return fail("curve '" + current->curve->getName() + "' already has a key at row " + std::to_string(r));
         current->curve->insertKey(InterpolateKey(r, value, type));
@@ -327,6 +484,8 @@ private:
     std::string& error;
     int lineNumber = 0;
     int32_t rate = TrackManager::defaultRowsPerSecond;
+    int32_t milliBpm = 0;
+    int32_t rowsPerBeat = 0;
     std::vector<Block> blocks;
     std::unique_ptr<Block> current;
     std::set<std::string> names;
@@ -365,11 +524,19 @@ std::string TrackScript::format(const TimelineDocument& document)
 {
     const TrackManager& m = *document.manager();
     uint64_t rate = static_cast<uint64_t>(m.getRowsPerSecond());
-    auto timeOf = [rate](uint32_t row) { return formatTime(uint64_t(row) * 1000 / rate); };
+    const TimelineDocument::BeatGrid& beats = document.beatGrid;
+    const Grid grid = gridOf(m.getRowsPerSecond(), beats.milliBpm, beats.rowsPerBeat);
+    auto timeOf = [rate, &grid](uint32_t row) {
+        return formatTime(uint64_t(row) * 1000 / rate) + (grid.defined() ? "  " + formatBar(row, grid) : "");
+    };
     std::ostringstream out;
     out << "# Sync timeline: " << m.getEntryCount() << " effects, in drawing order.\n"
-        << "# Keys are on rows; the comments give their times.\n"
+        << "# Keys are on rows; the comments give their times" << (grid.defined() ? " and bars" : "") << ".\n"
         << "rate " << rate << "\n";
+    if (beats.milliBpm > 0)
+        out << "bpm " << formatMilli(beats.milliBpm) << "\n";
+    if (beats.rowsPerBeat > 0)
+        out << "rows-per-beat " << beats.rowsPerBeat << "\n";
     for (const EffectTracks* entry : m.getDrawOrder()) {
         out << "\neffect " << quoteIfNeeded(entry->name) << " priority " << entry->startStop->getPriority();
         if (!entry->startStop->isEnabled())
