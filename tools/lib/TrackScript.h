@@ -9,6 +9,9 @@ class TimelineDocument;
 //   # a comment runs to the end of the line
 //   rate 20                          rows per second (default 20)
 //
+//   bpm 120                          optional beat grid: 10 rows a beat at rate 20
+//   rows-per-beat 10                 optional; rate x 60 / bpm by default
+//
 //   effect scene_1_effect priority 2 # one block per effect; "disabled" may follow
 //     start 100 staging0             # a range starts: row and the framebuffer to draw
 //     stop 400                       # into (none: the screen); the range ends
@@ -18,6 +21,8 @@ class TimelineDocument;
 //       0 0.0                        # row, value and interpolation to the next key:
 //       40 1.0 ease-out              # linear (default), ease-out, ease-in, hold, quad
 //       100 0.5 hold                 # or the type number
+//       b65 1                        # beat 65 (counted from 1: b1 is row 0)
+//       bar 17.3+0.5 0               # bar 17, beat 3, and half a beat (4 beats a bar)
 //
 // Names and targets that hold blanks, "#" or quotes are written in double quotes with
 // backslash escapes. The writer emits this form with the keys' times as comments;
