@@ -1,6 +1,8 @@
 #include "SceneConverter.h"
 
+#include <assimp/DefaultIOSystem.h>
 #include <assimp/Importer.hpp>
+#include <assimp/MemoryIOWrapper.h>
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
@@ -9,6 +11,10 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <map>
 #include <set>
 
@@ -95,6 +101,134 @@ std::string stem(const std::string& path)
 
 const float pi = 3.14159265358979f;
 
+// glTF asks for unit quaternions, but hand-written files and some exporters carry
+// others, and the importer builds a node's matrix from the quaternion as it stands,
+// which shears and scales the node. Every "rotation": [x, y, z, w] of the JSON is made
+// unit length before the importer reads it (a zero one becomes no rotation). Other
+// "rotation" keys of glTF (texture transforms) hold a single number and stay.
+std::string normaliseRotations(const std::string& json)
+{
+    static const char key[] = "\"rotation\"";
+    std::string out;
+    size_t done = 0;
+    for (size_t at = json.find(key); at != std::string::npos; at = json.find(key, at + 1)) {
+        size_t i = at + sizeof key - 1;
+        auto skipBlanks = [&json, &i] {
+            while (i < json.size() && json[i] != '\0' && std::strchr(" \t\r\n", json[i]))
+                ++i;
+        };
+        skipBlanks();
+        if (i >= json.size() || json[i] != ':')
+            continue;
+        ++i;
+        skipBlanks();
+        if (i >= json.size() || json[i] != '[')
+            continue;
+        const size_t open = i++;
+        double q[4];
+        bool ok = true;
+        for (int k = 0; k < 4 && ok; ++k) {
+            skipBlanks();
+            const char* begin = json.c_str() + i;
+            char* end = nullptr;
+            q[k] = std::strtod(begin, &end);
+            ok = end != begin;
+            i += static_cast<size_t>(end - begin);
+            skipBlanks();
+            ok = ok && i < json.size() && json[i] == (k == 3 ? ']' : ',');
+            ++i;
+        }
+        if (!ok)
+            continue;
+        const double length = std::sqrt(q[0] * q[0] + q[1] * q[1] + q[2] * q[2] + q[3] * q[3]);
+        if (std::fabs(length - 1.0) < 1e-6)
+            continue;
+        char text[160];
+        if (length > 0.0)
+            std::snprintf(text, sizeof text, "[%.9g, %.9g, %.9g, %.9g]", q[0] / length, q[1] / length,
+                          q[2] / length, q[3] / length);
+        else
+            std::snprintf(text, sizeof text, "[0, 0, 0, 1]");
+        out += json.substr(done, open - done) + text;
+        done = i;
+    }
+    return done == 0 ? json : out + json.substr(done);
+}
+
+uint32_t readLE32(const std::string& bytes, size_t at)
+{
+    uint32_t v = 0;
+    for (int k = 0; k < 4; ++k)
+        v |= uint32_t(static_cast<unsigned char>(bytes[at + k])) << (8 * k);
+    return v;
+}
+
+void putLE32(std::string& bytes, size_t at, uint32_t v)
+{
+    for (int k = 0; k < 4; ++k)
+        bytes[at + k] = static_cast<char>((v >> (8 * k)) & 0xFF);
+}
+
+// The file with its node rotations normalised: a .gltf is JSON throughout; a .glb
+// holds the JSON as its first chunk (12-byte header, then length, type and data, the
+// data padded with blanks to four bytes).
+std::string normaliseGltf(const std::string& bytes)
+{
+    if (bytes.size() < 20 || bytes.compare(0, 4, "glTF") != 0)
+        return normaliseRotations(bytes);
+    const uint32_t jsonLength = readLE32(bytes, 12);
+    if (bytes.compare(16, 4, "JSON") != 0 || jsonLength > bytes.size() - 20)
+        return bytes; // damaged: the importer reports it
+    std::string json = normaliseRotations(bytes.substr(20, jsonLength));
+    json.append((4 - json.size() % 4) % 4, ' ');
+    std::string out = bytes.substr(0, 20) + json + bytes.substr(20 + jsonLength);
+    putLE32(out, 8, static_cast<uint32_t>(out.size()));
+    putLE32(out, 12, static_cast<uint32_t>(json.size()));
+    return out;
+}
+
+// The importer stops with a crash on a skin without inverse bind matrices (which glTF
+// allows: they default to identity). A skin names its "joints"; so does nothing else
+// in glTF (vertex attributes are "JOINTS_0").
+bool skinWithoutBindMatrices(const std::string& json)
+{
+    auto count = [&json](const char* key) {
+        size_t n = 0;
+        for (size_t at = json.find(key); at != std::string::npos; at = json.find(key, at + 1))
+            ++n;
+        return n;
+    };
+    return count("\"joints\"") > count("\"inverseBindMatrices\"");
+}
+
+// Files as they are on disk, except the scene file itself, which the importer gets as
+// prepared here (node rotations normalised).
+class GltfFileSystem : public Assimp::DefaultIOSystem {
+public:
+    GltfFileSystem(const std::string& sceneFile, const std::string& prepared) : sceneFile(sceneFile), prepared(prepared)
+    {
+    }
+
+    Assimp::IOStream* Open(const char* file, const char* mode) override
+    {
+        if (sceneFile != file || (mode && std::strchr(mode, 'w')))
+            return DefaultIOSystem::Open(file, mode);
+        uint8_t* buffer = new uint8_t[prepared.size() ? prepared.size() : 1];
+        std::memcpy(buffer, prepared.data(), prepared.size());
+        return new Assimp::MemoryIOStream(buffer, prepared.size(), true);
+    }
+
+private:
+    std::string sceneFile;
+    std::string prepared;
+};
+
+// "1 camera", "2 cameras".
+std::string countOf(unsigned count, const std::string& one, const std::string& many)
+{
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
 } // namespace
 
 struct SceneConverter::Context {
@@ -116,6 +250,19 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
     error.clear();
     warnings.clear();
     Assimp::Importer importer;
+    const std::string ext = lowerExtension(input);
+    const bool gltf = ext == "gltf" || ext == "glb";
+    std::ifstream file(input, std::ios::binary);
+    if (gltf && file) {
+        const std::string prepared =
+            normaliseGltf(std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()));
+        if (skinWithoutBindMatrices(prepared)) {
+            error = input + ": cannot read the scene (a skin without inverseBindMatrices; give it identity matrices)";
+            return false;
+        }
+        importer.SetIOHandler(new GltfFileSystem(input, prepared)); // the importer owns it
+    }
+    file.close();
     // Points and lines have no place in a triangle-list mesh.
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     const aiScene* scene = importer.ReadFile(input, aiProcess_Triangulate | aiProcess_GenSmoothNormals |
@@ -132,8 +279,8 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
     Context c;
     c.scene = scene;
     c.out = &out;
-    const std::string ext = lowerExtension(input);
-    c.gltf = ext == "gltf" || ext == "glb";
+    c.gltf = gltf;
+    warnLeftOut(scene);
 
     // Textures and materials. A material that no mesh uses is kept when it has a name
     // of its own: a production may look it up.
@@ -231,6 +378,33 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
     return true;
 }
 
+void SceneConverter::warnLeftOut(const aiScene* scene)
+{
+    unsigned skinned = 0, coloured = 0, orthographic = 0;
+    for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
+        skinned += scene->mMeshes[i]->HasBones() ? 1 : 0;
+        coloured += scene->mMeshes[i]->HasVertexColors(0) ? 1 : 0;
+    }
+    for (unsigned i = 0; i < scene->mNumCameras; ++i)
+        orthographic += scene->mCameras[i]->mOrthographicWidth > 0.0f ? 1 : 0;
+    if (scene->mNumAnimations)
+        warnings.push_back(countOf(scene->mNumAnimations, "animation", "animations") +
+                           " left out: the model arrives in its rest pose");
+    if (skinned)
+        warnings.push_back(countOf(skinned, "skinned mesh", "skinned meshes") +
+                           ": skins are left out and the model arrives in its rest pose");
+    if (coloured)
+        warnings.push_back(countOf(coloured, "mesh", "meshes") +
+                           " with vertex colours (COLOR_0): the object file cannot carry them; left out");
+    if (scene->mNumCameras)
+        warnings.push_back(
+            countOf(scene->mNumCameras, "camera", "cameras") +
+            ": the object file keeps a camera's view, not its lens (field of view, clipping planes)" +
+            (orthographic ? "; " + countOf(orthographic, "orthographic camera gets", "orthographic cameras get") +
+                                " the production's perspective projection"
+                          : std::string()));
+}
+
 void SceneConverter::writeNode(Context& c, const aiNode* node, const glm::mat4& parentWorld, int32_t parentId,
                                bool isRoot)
 {
@@ -289,8 +463,11 @@ void SceneConverter::writeNode(Context& c, const aiNode* node, const glm::mat4& 
         ++cameraCount;
     }
 
-    // A node that only carries a light or camera needs no object; an unplaced root
-    // without meshes only groups the file's top nodes.
+    // A node that only carries a light or camera needs no object, and the root that the
+    // importer adds itself (for an OBJ file, which has no tree, and for a glTF scene of
+    // several top nodes or none, where it is called "ROOT") is no node of the file.
+    // A root the file names itself (exporters wrap whole scenes in one) stays: an
+    // effect may look it up.
     std::vector<unsigned> meshes;
     for (unsigned i = 0; i < node->mNumMeshes; ++i)
         if (node->mMeshes[i] < c.meshWritten.size() && c.meshWritten[node->mMeshes[i]])
@@ -298,7 +475,9 @@ void SceneConverter::writeNode(Context& c, const aiNode* node, const glm::mat4& 
     bool asObject = true;
     if ((carriesLight || carriesCamera) && meshes.empty() && node->mNumChildren == 0)
         asObject = false;
-    if (isRoot && meshes.empty() && isIdentity(node->mTransformation) && !carriesLight && !carriesCamera)
+    const bool placeholder = c.gltf ? nodeName == "ROOT" && node->mNumChildren != 1 : true;
+    if (isRoot && placeholder && meshes.empty() && isIdentity(node->mTransformation) && !carriesLight &&
+        !carriesCamera)
         asObject = false;
 
     auto materialOf = [&c](const aiMesh* mesh) {

@@ -33,6 +33,7 @@ public:
 
 private:
     struct Context;
+    void warnLeftOut(const aiScene* scene);
     void writeNode(Context& c, const aiNode* node, const glm::mat4& parentWorld, int32_t parentId, bool isRoot);
 
     std::string error;
