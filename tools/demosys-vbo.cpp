@@ -16,7 +16,9 @@ const char* const usage = "usage: demosys-vbo INPUT OUTPUT.vbo\n"
                           "Wavefront OBJ file (with its MTL) into an object file: meshes with normals and\n"
                           "texture coordinates, materials with their texture file names, the node tree with\n"
                           "each node's world placement, cameras, and point, spot and directional lights\n"
-                          "(KHR_lights_punctual). Names are made unique per kind by appending _2, _3, ...\n";
+                          "(KHR_lights_punctual). Names are made unique per kind by appending _2, _3, ...\n"
+                          "What the object file cannot carry (animations, skins, vertex colours, camera\n"
+                          "lenses) is named on standard error, once per kind with a count.\n";
 
 } // namespace
 
