@@ -252,8 +252,8 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
     Assimp::Importer importer;
     const std::string ext = lowerExtension(input);
     const bool gltf = ext == "gltf" || ext == "glb";
-    std::ifstream file(input, std::ios::binary);
-    if (gltf && file) {
+    std::ifstream file(gltf ? input : std::string(), std::ios::binary);
+    if (file) {
         const std::string prepared =
             normaliseGltf(std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()));
         if (skinWithoutBindMatrices(prepared)) {
@@ -262,7 +262,6 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
         }
         importer.SetIOHandler(new GltfFileSystem(input, prepared)); // the importer owns it
     }
-    file.close();
     // Points and lines have no place in a triangle-list mesh.
     importer.SetPropertyInteger(AI_CONFIG_PP_SBP_REMOVE, aiPrimitiveType_POINT | aiPrimitiveType_LINE);
     const aiScene* scene = importer.ReadFile(input, aiProcess_Triangulate | aiProcess_GenSmoothNormals |

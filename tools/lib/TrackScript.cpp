@@ -286,7 +286,8 @@ private:
         if (word.size() > 1 && word[0] == 'b' && word[1] >= '0' && word[1] <= '9') {
             uint64_t num, den;
             if (!parseDecimal(word.substr(1), 100000000, num, den) || num < den)
-                return fail("'" + word + "' is not a beat (beats count from 1: b1 is the start, b2.5 half a beat after beat 2)");
+                return fail("'" + word +
+                            "' is not a beat (beats count from 1: b1 is the start, b2.5 half a beat after beat 2)");
             return beatRow(word, num - den, den, out);
         }
         return row(word, out);
