@@ -73,6 +73,10 @@ echo notes > stale/notes.txt; echo keep > stale/.track
 [ "$(cd stale && ls -A | sort | tr '\n' ' ')" = ".track a.track a.x.track notes.txt track.properties " ] \
   || { echo "FAILED: stale track files"; ls -A stale; exit 1; }
 "$BIN/demosys-tracks" decompile stale --files | grep -q '^effect b' && { echo "FAILED: effect b is back"; exit 1; }
+# The packed form writes no track files: those of the per-file form go.
+"$BIN/demosys-tracks" compile new.sync stale 2> /dev/null
+[ "$(cd stale && ls -A | sort | tr '\n' ' ')" = ".track index.list notes.txt track.data track.properties " ] \
+  || { echo "FAILED: per-file tracks left beside the packed form"; ls -A stale; exit 1; }
 
 # Bad input: one line naming the file, non-zero status.
 cp -r tracks/packed short
