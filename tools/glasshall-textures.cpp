@@ -993,22 +993,29 @@ Image loader(Fonts& fonts, bool lit)
 
 // ---------------------------------------------------------------- the dialog's logo
 
+// The window behind the logo is this colour (ORVGui uses the same), so the picture's
+// edges vanish into it.
+const float GuiBackground[3] = {16 / 255.0f, 20 / 255.0f, 28 / 255.0f};
+
 Image guiLogo(Fonts& fonts)
 {
     const int W = 390, H = 95;
     Image img(W, H, 3);
-    for (int y = 0; y < H; ++y)
-        for (int x = 0; x < W; ++x) {
-            float t = y / float(H - 1);
-            img.at(x, y, 0) = mix(0.07f, 0.02f, t);
-            img.at(x, y, 1) = mix(0.09f, 0.025f, t);
-            img.at(x, y, 2) = mix(0.13f, 0.04f, t);
-        }
-    Image word = maskOf(W, H), caption = maskOf(W, H), rule = maskOf(W, H);
+    Image word = maskOf(W, H), caption = maskOf(W, H), rule = maskOf(W, H), halo = maskOf(W, H);
     stampCentred(word, fonts.line("DejaVuSans-Bold.ttf", 44, "ORVANE", 8), W / 2.0f, 38);
     stampCentred(caption, fonts.line("DejaVuSans.ttf", 12, "DEMOSYS  v.2.0   -   GLASS HALL", 3), W / 2.0f, 78);
     for (int x = 0; x < W; ++x)
         rule.at(x, 64) = std::exp(-std::pow((x - W / 2.0f) / 90.0f, 2.0f));
+    // a faint blue light behind the lettering that is gone well before the edges
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            float dx = (x - W / 2.0f) / 170.0f, dy = (y - 40.0f) / 40.0f;
+            halo.at(x, y) = std::max(0.0f, 1 - std::sqrt(dx * dx + dy * dy));
+            halo.at(x, y) *= halo.at(x, y);
+            for (int ch = 0; ch < 3; ++ch)
+                img.at(x, y, ch) = GuiBackground[ch];
+        }
+    addColour(img, halo, 0.02f, 0.05f, 0.10f);
     glowText(img, word, 0.92f, 0.95f, 1.0f, 5, 0.5f);
     glowText(img, rule, 1.0f, 0.55f, 0.25f, 2, 0.8f);
     addColour(img, caption, 0.55f, 0.6f, 0.68f);
@@ -1016,8 +1023,9 @@ Image guiLogo(Fonts& fonts)
     return img;
 }
 
-// XPM data as a C array with two characters per pixel; colours are reduced to
-// 4 bits per channel first, which keeps the table in the low hundreds.
+// XPM data as a C array with two characters per pixel; channels are rounded to
+// multiples of 4 first (the background colour is one), which keeps the table to a few
+// hundred colours.
 bool writeXpm(const std::string& path, const Image& img, const char* name)
 {
     static const char chars[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789.#";
@@ -1028,7 +1036,7 @@ bool writeXpm(const std::string& path, const Image& img, const char* name)
         for (int x = 0; x < img.w; ++x) {
             uint32_t key = 0;
             for (int ch = 0; ch < 3; ++ch)
-                key = key << 8 | uint32_t(std::lround(clamp01(img.at(x, y, ch)) * 15.0f) * 17);
+                key = key << 8 | uint32_t(std::min(252L, std::lround(clamp01(img.at(x, y, ch)) * 63.75f) * 4));
             keys[size_t(y) * img.w + x] = key;
             palette.emplace(key, 0);
         }
