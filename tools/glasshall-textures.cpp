@@ -549,7 +549,7 @@ Image overlayTall()
 {
     Image img(OverlayW, OverlayH, 4);
     Image bars = maskOf(OverlayW, OverlayH), lines = maskOf(OverlayW, OverlayH);
-    float bar = (OverlayW - OverlayH * 0.75f) / 2; // a 3:4 portrait window
+    float bar = (OverlayW - OverlayH) / 2.0f; // a square window between pillars
     fillRect(bars, 0, 0, bar, OverlayH);
     fillRect(bars, OverlayW - bar, 0, OverlayW, OverlayH);
     fillRect(lines, bar + 6, 16, bar + 7.5f, OverlayH - 16);
