@@ -622,15 +622,16 @@ Image overlayWhiteBottomBorder(Fonts& fonts)
 // light streak across.
 Image titleFrame(Fonts& fonts, int frame)
 {
-    const int W = 1024, H = 256;
+    // 2:1 like the other pictures the title quad shows, so a 16:9 screen barely squeezes it
+    const int W = 1024, H = 512;
     const std::string title = "GLASS HALL";
     const int letters = 9; // spaces do not count
     int shown = (letters * frame + 4) / 5; // 2, 4, 6, 8, 9
     Image img(W, H, 3);
 
     // Lay the letters out once for the whole title so every frame puts them in the same place.
-    const int px = 120;
-    const float tracking = 18;
+    const int px = 100;
+    const float tracking = 14;
     Image full = fonts.line("DejaVuSans-Bold.ttf", px, title, tracking);
     float left = (W - full.w) / 2.0f, top = (H - full.h) / 2.0f;
     // Each letter's slice of the full line, from the advance of the prefix.
@@ -928,13 +929,18 @@ Image asphaltNormals()
     for (int y = 0; y < S; ++y)
         for (int x = 0; x < S; ++x) {
             float u = x / float(S), v = y / float(S);
-            // aggregate stones: rounded tops that fall off towards the cell borders
-            Cell c = cellular(u, v, 40, 600u);
-            float stone = std::sqrt(clamp01((c.f2 - c.f1) * 2.2f)) * (0.6f + 0.8f * hashUnit(c.id, 1, 610u));
-            Cell fine = cellular(u, v, 120, 620u);
-            float gravel = std::sqrt(clamp01((fine.f2 - fine.f1) * 2.0f)) * 0.5f;
-            float grain = fbm(u, v, 96, 2, 0.5f, 630u) * 0.6f;
-            h.at(x, y) = stone * 2.4f + gravel + grain;
+            // aggregate: round stones of different sizes and heights sunk in a rough
+            // binder, smaller gravel filling the gaps
+            auto pebbles = [&](int cells, uint32_t seed) {
+                Cell c = cellular(u, v, cells, seed);
+                float radius = 0.3f + 0.25f * hashUnit(c.id, 1, seed + 10);
+                float d = c.f1 / radius;
+                return d < 1 ? std::sqrt(1 - d * d) * (0.6f + 0.6f * hashUnit(c.id, 2, seed + 11)) : 0.0f;
+            };
+            float stone = pebbles(28, 600u);
+            float gravel = pebbles(90, 620u) * 0.45f;
+            float grain = fbm(u, v, 128, 2, 0.5f, 630u) * 0.35f;
+            h.at(x, y) = std::max(stone * 3.0f, gravel * 2.0f) + grain;
         }
     return normalMap(h, 1.2f);
 }
@@ -966,7 +972,7 @@ Image loader(Fonts& fonts, bool lit)
     Image img(W, H, 3);
     Image title = maskOf(W, H), caption = maskOf(W, H), frame = maskOf(W, H), segments = maskOf(W, H);
     stampCentred(title, fonts.line("DejaVuSans-Bold.ttf", 64, "GLASS HALL", 12), W / 2.0f, H * 0.42f);
-    stampCentred(caption, fonts.line("DejaVuSans.ttf", 18, "loading", 8), W / 2.0f, H * 0.76f);
+    stampCentred(caption, fonts.line("DejaVuSans.ttf", 22, "loading", 8), W / 2.0f, H * 0.76f);
     const float barTop = H * 0.6f, barBottom = barTop + 22;
     const float x0 = W * 0.045f, step = W * 0.09f;
     // the frame around the whole bar
