@@ -638,19 +638,17 @@ Image titleFrame(Fonts& fonts, int frame)
     std::vector<float> cut;
     {
         std::string prefix;
-        int counted = 0;
         for (size_t i = 0; i < title.size(); ++i) {
             prefix += title[i];
             if (title[i] == ' ')
                 continue;
-            ++counted;
             Image partial = fonts.line("DejaVuSans-Bold.ttf", px, prefix, tracking);
             cut.push_back(partial.w + tracking * 0.5f);
         }
     }
     float edge = cut[size_t(shown - 1)];
     float newestStart = shown >= 2 ? cut[size_t(std::max(0, shown - 3))] : 0;
-    Image letters1 = maskOf(W, H), hot = maskOf(W, H);
+    Image lit = maskOf(W, H), hot = maskOf(W, H);
     for (int y = 0; y < full.h; ++y)
         for (int x = 0; x < full.w; ++x) {
             if (x > edge)
@@ -659,12 +657,12 @@ Image titleFrame(Fonts& fonts, int frame)
             int tx = int(left) + x, ty = int(top) + y;
             if (tx < 0 || ty < 0 || tx >= W || ty >= H)
                 continue;
-            letters1.at(tx, ty) = v;
+            lit.at(tx, ty) = v;
             if (frame < 5 && x >= newestStart)
                 hot.at(tx, ty) = v;
         }
-    Image glow = blurred(letters1, 6), wide = blurred(letters1, 18), hotGlow = blurred(hot, 10);
-    addColour(img, letters1, 0.80f, 0.90f, 1.00f);
+    Image glow = blurred(lit, 6), wide = blurred(lit, 18), hotGlow = blurred(hot, 10);
+    addColour(img, lit, 0.80f, 0.90f, 1.00f);
     addColour(img, glow, 0.25f, 0.45f, 0.80f);
     addColour(img, wide, 0.10f, 0.20f, 0.45f);
     addColour(img, hotGlow, 0.9f, 0.7f, 0.5f);
