@@ -34,6 +34,7 @@ public:
 
     bool ok() const { return !file.readFailed(); }
     uint64_t remaining() const { return file.remaining(); }
+    bool fits(uint64_t count, uint64_t recordBytes) const { return file.fits(count, recordBytes); }
     int32_t i32() { return file.readInt(); }
     uint32_t u32() { return static_cast<uint32_t>(file.readInt()); }
     float f32() { return file.readFloat(); }
@@ -108,6 +109,10 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
     nodes.clear();
     Cursor in(file);
     std::ostream& out = *log;
+    auto tooMany = [&](const char* noun, uint64_t count) {
+        return fail(std::string("the ") + noun + " count " + std::to_string(count) + " is more than the " +
+                    std::to_string(in.remaining()) + " bytes left can hold");
+    };
 
     version = in.i32();
     if (!in.ok())
@@ -125,9 +130,8 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
         return fail("the file ends inside the mesh count");
     if (trace)
         out << "Number of meshes : " << meshCount << std::endl;
-    if (meshCount > in.remaining() / minMeshBytes)
-        return fail("the mesh count " + std::to_string(meshCount) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
+    if (!in.fits(meshCount, minMeshBytes))
+        return tooMany("mesh", meshCount);
     meshes.reserve(meshCount);
     for (uint32_t i = 0; i < meshCount; ++i)
         if (!readMesh(in, i, meshCount))
@@ -138,9 +142,8 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
         return fail("the file ends inside the texture count");
     if (trace)
         out << "Number of textures " << textureCount << std::endl;
-    if (textureCount > in.remaining() / minTextureBytes)
-        return fail("the texture count " + std::to_string(textureCount) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
+    if (!in.fits(textureCount, minTextureBytes))
+        return tooMany("texture", textureCount);
     for (uint32_t i = 0; i < textureCount; ++i) {
         TextureRef t;
         t.id = in.u32();
@@ -158,9 +161,8 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
         return fail("the file ends inside the material count");
     if (trace)
         out << "Number of materials " << materialCount << std::endl;
-    if (materialCount > in.remaining() / minMaterialBytes)
-        return fail("the material count " + std::to_string(materialCount) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
+    if (!in.fits(materialCount, minMaterialBytes))
+        return tooMany("material", materialCount);
     for (uint32_t i = 0; i < materialCount; ++i) {
         Material m;
         m.id = in.u32();
@@ -181,9 +183,8 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
         return fail("the file ends inside the light count");
     if (trace)
         out << "Number of lights " << lightCount << std::endl;
-    if (lightCount > in.remaining() / minLightBytes)
-        return fail("the light count " + std::to_string(lightCount) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
+    if (!in.fits(lightCount, minLightBytes))
+        return tooMany("light", lightCount);
     for (uint32_t i = 0; i < lightCount; ++i) {
         Light l;
         l.id = in.i32();
@@ -204,9 +205,8 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
         return fail("the file ends inside the node count");
     if (trace)
         out << "Number of nodes " << nodeCount << std::endl;
-    if (nodeCount > 0 && uint64_t(nodeCount) > in.remaining() / minNodeBytes)
-        return fail("the node count " + std::to_string(nodeCount) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
+    if (nodeCount > 0 && !in.fits(uint64_t(nodeCount), minNodeBytes))
+        return tooMany("node", uint64_t(nodeCount));
     for (int32_t i = 0; i < nodeCount; ++i)
         if (!readNode(in, i, nodeCount))
             return false;
@@ -249,7 +249,7 @@ bool ObjectFile::readMesh(Cursor& in, uint32_t index, uint32_t total)
 
     const uint64_t arrayBytes = uint64_t(m.positionCount) * 12 + uint64_t(m.normalCount) * 12 +
                                 uint64_t(m.texcoordCount) * 8 + uint64_t(m.indexCount) * 4;
-    if (arrayBytes > in.remaining())
+    if (!in.fits(arrayBytes, 1))
         return fail(named + " needs " + std::to_string(arrayBytes) + " bytes for its arrays but only " +
                     std::to_string(in.remaining()) + " are left");
     if (m.positionCount == 0 && (m.normalCount != 0 || m.texcoordCount != 0))
