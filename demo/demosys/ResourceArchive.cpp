@@ -229,7 +229,9 @@ bool nextHeader(ArchiveState& s, Pass& pass, std::string& why)
         return false;
     }
     Entry& e = s.entries[pass.next];
-    if (!e.name.empty() && headerName(header) != e.name) {
+    // A name the library could not convert comes back empty; the place still matches.
+    const std::string stored = headerName(header);
+    if (!e.name.empty() && !stored.empty() && stored != e.name) {
         why = "the archive's headers do not match its entry list";
         return false;
     }

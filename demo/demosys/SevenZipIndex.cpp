@@ -92,7 +92,7 @@ public:
     std::vector<bool> bits(uint64_t n)
     {
         std::vector<bool> v;
-        if (!holds(n, 0) || !holds((n + 7) / 8, 1))
+        if (!holds(n / 8 + (n % 8 != 0 ? 1 : 0), 1))
             return v;
         v.resize(static_cast<size_t>(n));
         uint8_t b = 0, mask = 0;
@@ -113,7 +113,12 @@ public:
     }
     void digests(uint64_t n)
     {
-        for (bool defined : definedBits(n))
+        if (byte() != 0) {
+            if (holds(n, 4))
+                skip(4 * n);
+            return;
+        }
+        for (bool defined : bits(n))
             if (defined)
                 skip(4);
     }
@@ -212,13 +217,13 @@ bool readFolder(Bytes& b, FolderInfo& f)
     }
     if (!b.ok || f.totalOut == 0 || totalIn + 1 < f.totalOut)
         return false;
-    for (uint64_t i = 0; i + 1 < f.totalOut; ++i) {
+    for (uint64_t i = 0; i + 1 < f.totalOut && b.ok; ++i) {
         b.number(); // the input it feeds
         f.boundOutputs.push_back(b.number());
     }
     const uint64_t packed = totalIn - (f.totalOut - 1);
     if (packed > 1)
-        for (uint64_t i = 0; i < packed; ++i)
+        for (uint64_t i = 0; i < packed && b.ok; ++i)
             b.number();
     return b.ok;
 }
@@ -237,7 +242,7 @@ bool readUnpackInfo(Bytes& b, Streams& s)
     if (b.number() != CodersUnpackSize)
         return false;
     for (FolderInfo& f : s.folders)
-        for (uint64_t i = 0; i < f.totalOut; ++i)
+        for (uint64_t i = 0; i < f.totalOut && b.ok; ++i)
             f.unpackSizes.push_back(b.number());
     for (uint64_t id = b.number(); b.ok && id != End; id = b.number()) {
         if (id != Crc)
@@ -259,7 +264,7 @@ bool readSubStreams(Bytes& b, Streams& s)
     if (id == NumUnpackStream) {
         for (FolderInfo& f : s.folders) {
             f.unpackStreams = b.number();
-            if (!b.holds(f.unpackStreams, 0) || f.unpackStreams > (1u << 24))
+            if (!b.ok || f.unpackStreams > (1u << 24))
                 return false;
         }
         id = b.number();
@@ -271,12 +276,12 @@ bool readSubStreams(Bytes& b, Streams& s)
         uint64_t sum = 0;
         for (uint64_t i = 0; sized && i + 1 < f.unpackStreams && b.ok; ++i) {
             const uint64_t n = b.number();
+            if (n > f.unpackSize() - sum)
+                return false;
             sum += n;
             s.fileSizes.push_back(n);
         }
         if (!sized && f.unpackStreams > 1)
-            return false;
-        if (sum > f.unpackSize())
             return false;
         s.fileSizes.push_back(f.unpackSize() - sum);
     }
