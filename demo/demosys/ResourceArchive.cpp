@@ -551,13 +551,4 @@ const std::string& ResourceArchive::entryName(int index) { return state().entrie
 int64_t ResourceArchive::entrySizeAt(int index) { return state().entries.at(index).size; }
 bool ResourceArchive::entryIsDirectory(int index) { return state().entries.at(index).directory; }
 bool ResourceArchive::entryIsLink(int index) { return state().entries.at(index).link; }
-int ResourceArchive::entryLinkTarget(int index)
-{
-    ArchiveState& s = state();
-    if (!s.entries.at(index).link)
-        return -1;
-    Utf8Names names;
-    std::string why;
-    return finalTarget(s, index, why);
-}
 const ResourceArchive::Stats& ResourceArchive::stats() { return state().stats; }

@@ -54,8 +54,7 @@ public:
     static const std::string& entryName(int index);
     static int64_t entrySizeAt(int index);
     static bool entryIsDirectory(int index);
-    // For a stored symbolic link: the entry it stands for, or -1 when it is refused.
+    // A stored symbolic link; find() and extract() give the entry it names.
     static bool entryIsLink(int index);
-    static int entryLinkTarget(int index);
     static const Stats& stats();
 };
