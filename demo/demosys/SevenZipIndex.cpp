@@ -4,6 +4,7 @@
 
 #include <lzma.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -381,6 +382,11 @@ bool decodeBlock(const Coder& coder, const std::vector<uint8_t>& in, std::vector
     filters[1].id = LZMA_VLI_UNKNOWN;
     if (lzma_properties_decode(&filters[0], nullptr, coder.props.data(), coder.props.size()) != LZMA_OK)
         return false;
+    // The decoder allocates the whole dictionary up front; a damaged header may ask for
+    // gigabytes. No match reaches further back than the output is long.
+    lzma_options_lzma* options = static_cast<lzma_options_lzma*>(filters[0].options);
+    options->dict_size = std::max<uint32_t>(LZMA_DICT_SIZE_MIN,
+                                            static_cast<uint32_t>(std::min<uint64_t>(options->dict_size, out.size())));
     lzma_stream stream = LZMA_STREAM_INIT;
     bool ok = lzma_raw_decoder(&stream, filters) == LZMA_OK;
     if (ok) {
