@@ -1,6 +1,7 @@
 // demosys-inspect: shows what the engine reads from a production's files.
 //
-//   demosys-inspect archive FILE                  every entry of a resource archive with its size
+//   demosys-inspect archive FILE [--verify]       every entry of a resource archive with its size
+//                                                 (and with --verify, whether it decodes)
 //   demosys-inspect tracks DIR [--files] [--at ROW] [--rate N]
 //                                                 the whole timeline of a track directory as JSON
 //   demosys-inspect scene FILE                    the scene an object file (.vbo) becomes, as JSON
@@ -23,6 +24,7 @@
 
 #include <glm/glm.hpp>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -35,12 +37,14 @@
 namespace {
 
 const char* const usage =
-    "usage: demosys-inspect archive FILE\n"
+    "usage: demosys-inspect archive FILE [--verify]\n"
     "       demosys-inspect tracks DIR [--files] [--at ROW] [--rate N]\n"
     "       demosys-inspect scene FILE\n"
     "       demosys-inspect video FILE\n"
     "\n"
-    "archive  lists every entry of a 7z resource archive with its size in bytes\n"
+    "archive  lists every entry of a 7z resource archive with its size in bytes; with\n"
+    "         --verify decodes every entry and adds its result (\"ok\" or the error);\n"
+    "         an entry that fails also fails the command\n"
     "tracks   prints the timeline stored in DIR as JSON: packed form (index.list and\n"
     "         track.data) by default, one file per track with --files; --at ROW adds\n"
     "         the effects active at that row in drawing order and each curve's value at\n"
@@ -58,16 +62,30 @@ int fail(const std::string& message)
     return 1;
 }
 
-int inspectArchive(const std::string& path)
+int inspectArchive(const std::string& path, bool verify)
 {
     if (!ResourceArchive::open(path.c_str()))
-        return fail(path + ": cannot open as a 7z archive");
+        return fail(path + ": cannot open as a 7z archive" +
+                    (ResourceArchive::lastError().empty() ? "" : " (" + ResourceArchive::lastError() + ")"));
     JsonWriter json;
     json.beginObject().key("archive").value(path).key("entries").beginArray();
     long long total = 0;
     int files = 0;
+    std::vector<std::string> failed;
     for (int i = 0; i < ResourceArchive::entryCount(); ++i) {
         bool directory = ResourceArchive::entryIsDirectory(i);
+        std::string result = "ok";
+        if (verify && !directory) {
+            // Entries come in archive order, so one decoder pass checks them all.
+            const std::string& name = ResourceArchive::entryName(i);
+            int size = ResourceArchive::entrySize(name.c_str());
+            std::vector<uint8_t> bytes(static_cast<size_t>(std::max(size, 0)));
+            if (size < 0 || ResourceArchive::extract(name.c_str(), bytes.data()) != 0) {
+                result = ResourceArchive::lastError().empty() ? "cannot be found by its name"
+                                                              : ResourceArchive::lastError();
+                failed.push_back(name);
+            }
+        }
         json.beginObject(true)
             .key("name")
             .value(ResourceArchive::entryName(i))
@@ -75,7 +93,11 @@ int inspectArchive(const std::string& path)
             .value(static_cast<long long>(ResourceArchive::entrySizeAt(i)))
             .key("directory")
             .value(directory)
-            .endObject();
+            .key("link")
+            .value(ResourceArchive::entryIsLink(i));
+        if (verify && !directory)
+            json.key("result").value(result);
+        json.endObject();
         if (!directory) {
             total += ResourceArchive::entrySizeAt(i);
             ++files;
@@ -84,6 +106,9 @@ int inspectArchive(const std::string& path)
     json.endArray().key("files").value(files).key("totalSize").value(total).endObject();
     ResourceArchive::close();
     std::cout << json.str();
+    if (!failed.empty())
+        return fail(path + ": " + std::to_string(failed.size()) + " of " + std::to_string(files) +
+                    " entries do not decode, the first is '" + failed.front() + "'");
     return 0;
 }
 
@@ -452,8 +477,8 @@ int main(int argc, char** argv)
         std::cout << usage;
         return args.empty() ? 2 : 0;
     }
-    if (args[0] == "archive" && args.size() == 2)
-        return inspectArchive(args[1]);
+    if (args[0] == "archive" && (args.size() == 2 || (args.size() == 3 && args[2] == "--verify")))
+        return inspectArchive(args[1], args.size() == 3);
     if (args[0] == "scene" && args.size() == 2)
         return inspectScene(args[1]);
     if (args[0] == "video" && args.size() == 2)

@@ -1,5 +1,7 @@
 #include "IvfFile.h"
 
+#include "ResourceFile.h"
+
 #include <algorithm>
 
 namespace {
@@ -104,7 +106,7 @@ void IvfFile::buildIndex(const std::string& label)
         std::string frameNumber = std::to_string(frameList.size());
         std::string cut = label + " is cut short: frame " + frameNumber;
         std::string kept = "; using " + frameNumber + " frames";
-        if (end - pos < static_cast<uint64_t>(FrameHeaderSize)) {
+        if (!ResourceFile::fits(1, FrameHeaderSize, end - pos)) {
             warnings.push_back(cut + " has an incomplete header at offset " + std::to_string(pos) + " (" +
                                std::to_string(end - pos) + " of 12 bytes)" + kept);
             return;
@@ -114,7 +116,7 @@ void IvfFile::buildIndex(const std::string& label)
         frame.size = read32(data.data() + pos);
         frame.timestamp = read64(data.data() + pos + 4);
         uint64_t left = end - pos - FrameHeaderSize;
-        if (frame.size > left) {
+        if (!ResourceFile::fits(frame.size, 1, left)) {
             warnings.push_back(cut + " needs " + std::to_string(frame.size) + " bytes at offset " +
                                std::to_string(pos + FrameHeaderSize) + ", only " + std::to_string(left) +
                                " are left" + kept);

@@ -34,6 +34,7 @@ public:
 
     bool ok() const { return !file.readFailed(); }
     uint64_t remaining() const { return file.remaining(); }
+    bool fits(uint64_t count, uint64_t recordBytes) const { return file.fits(count, recordBytes); }
     int32_t i32() { return file.readInt(); }
     uint32_t u32() { return static_cast<uint32_t>(file.readInt()); }
     float f32() { return file.readFloat(); }
@@ -108,6 +109,10 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
     nodes.clear();
     Cursor in(file);
     std::ostream& out = *log;
+    auto tooMany = [&](const char* noun, uint64_t count) {
+        return fail(std::string("the ") + noun + " count " + std::to_string(count) + " is more than the " +
+                    std::to_string(in.remaining()) + " bytes left can hold");
+    };
 
     version = in.i32();
     if (!in.ok())
@@ -125,9 +130,8 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
         return fail("the file ends inside the mesh count");
     if (trace)
         out << "Number of meshes : " << meshCount << std::endl;
-    if (meshCount > in.remaining() / minMeshBytes)
-        return fail("the mesh count " + std::to_string(meshCount) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
+    if (!in.fits(meshCount, minMeshBytes))
+        return tooMany("mesh", meshCount);
     meshes.reserve(meshCount);
     for (uint32_t i = 0; i < meshCount; ++i)
         if (!readMesh(in, i, meshCount))
@@ -138,9 +142,8 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
         return fail("the file ends inside the texture count");
     if (trace)
         out << "Number of textures " << textureCount << std::endl;
-    if (textureCount > in.remaining() / minTextureBytes)
-        return fail("the texture count " + std::to_string(textureCount) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
+    if (!in.fits(textureCount, minTextureBytes))
+        return tooMany("texture", textureCount);
     for (uint32_t i = 0; i < textureCount; ++i) {
         TextureRef t;
         t.id = in.u32();
@@ -158,9 +161,8 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
         return fail("the file ends inside the material count");
     if (trace)
         out << "Number of materials " << materialCount << std::endl;
-    if (materialCount > in.remaining() / minMaterialBytes)
-        return fail("the material count " + std::to_string(materialCount) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
+    if (!in.fits(materialCount, minMaterialBytes))
+        return tooMany("material", materialCount);
     for (uint32_t i = 0; i < materialCount; ++i) {
         Material m;
         m.id = in.u32();
@@ -181,9 +183,8 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
         return fail("the file ends inside the light count");
     if (trace)
         out << "Number of lights " << lightCount << std::endl;
-    if (lightCount > in.remaining() / minLightBytes)
-        return fail("the light count " + std::to_string(lightCount) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
+    if (!in.fits(lightCount, minLightBytes))
+        return tooMany("light", lightCount);
     for (uint32_t i = 0; i < lightCount; ++i) {
         Light l;
         l.id = in.i32();
@@ -204,9 +205,8 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
         return fail("the file ends inside the node count");
     if (trace)
         out << "Number of nodes " << nodeCount << std::endl;
-    if (nodeCount > 0 && uint64_t(nodeCount) > in.remaining() / minNodeBytes)
-        return fail("the node count " + std::to_string(nodeCount) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
+    if (nodeCount > 0 && !in.fits(uint64_t(nodeCount), minNodeBytes))
+        return tooMany("node", uint64_t(nodeCount));
     for (int32_t i = 0; i < nodeCount; ++i)
         if (!readNode(in, i, nodeCount))
             return false;
@@ -249,23 +249,34 @@ bool ObjectFile::readMesh(Cursor& in, uint32_t index, uint32_t total)
 
     const uint64_t arrayBytes = uint64_t(m.positionCount) * 12 + uint64_t(m.normalCount) * 12 +
                                 uint64_t(m.texcoordCount) * 8 + uint64_t(m.indexCount) * 4;
-    if (arrayBytes > in.remaining())
+    if (!in.fits(arrayBytes, 1))
         return fail(named + " needs " + std::to_string(arrayBytes) + " bytes for its arrays but only " +
                     std::to_string(in.remaining()) + " are left");
     if (m.positionCount == 0 && (m.normalCount != 0 || m.texcoordCount != 0))
         return fail(named + " has normals or texture coordinates but no positions");
-    // Each present array needs a slot of its own inside the tuple; anything else would
-    // interleave the arrays differently from the attributes declared over them.
-    std::set<uint32_t> slots;
-    const uint32_t used[3] = {m.positionCount ? m.positionSlot : stride, m.normalCount ? m.normalSlot : stride,
-                              m.texcoordCount ? m.texcoordSlot : stride};
-    for (int k = 0; k < 3; ++k)
-        if (used[k] < stride)
-            slots.insert(used[k]);
-    if (slots.size() != stride)
+    // An index tuple walks the slots 0, 1 and 2 and takes one index for each slot that a
+    // present array names; a slot that names no present array is skipped, so a file may
+    // leave a gap (positions in 0, texture coordinates in 2). Two arrays in one slot, or
+    // a slot the walk never reaches, would lose an array: those files are refused.
+    const bool present[3] = {m.positionCount != 0, m.normalCount != 0, m.texcoordCount != 0};
+    const uint32_t slot[3] = {m.positionSlot, m.normalSlot, m.texcoordSlot};
+    uint32_t place[3] = {0, 0, 0}; // where each array's index sits in the tuple
+    bool layoutOk = true;
+    for (int k = 0; k < 3; ++k) {
+        if (!present[k])
+            continue;
+        layoutOk = layoutOk && slot[k] <= 2;
+        for (int j = 0; j < 3; ++j) {
+            if (j == k || !present[j])
+                continue;
+            layoutOk = layoutOk && slot[j] != slot[k];
+            place[k] += slot[j] < slot[k] ? 1 : 0;
+        }
+    }
+    if (!layoutOk)
         return fail(named + " gives its arrays the index slots " + std::to_string(m.positionSlot) + ", " +
                     std::to_string(m.normalSlot) + ", " + std::to_string(m.texcoordSlot) +
-                    "; each present array needs its own slot below " + std::to_string(stride));
+                    "; each present array needs a slot of its own, from 0 to 2");
     const uint64_t outputFloats = uint64_t(polygonIndices) * uint64_t(m.floatsPerVertex());
     if (outputFloats > uint64_t(std::numeric_limits<int32_t>::max()))
         return fail(named + " has more vertices than one vertex buffer can hold");
@@ -300,20 +311,20 @@ bool ObjectFile::readMesh(Cursor& in, uint32_t index, uint32_t total)
     for (uint32_t v = 0; v < polygonIndices; ++v) {
         const uint32_t* tuple = indices.data() + size_t(v) * stride;
         const struct {
-            uint32_t count, slot;
+            uint32_t count, place;
             const std::vector<float>* data;
             int width;
             const char* what;
-        } arrays[3] = {{m.positionCount, m.positionSlot, &positions, 3, "positions"},
-                       {m.normalCount, m.normalSlot, &normals, 3, "normals"},
-                       {m.texcoordCount, m.texcoordSlot, &uvs, 2, "texture coordinates"}};
+        } arrays[3] = {{m.positionCount, place[0], &positions, 3, "positions"},
+                       {m.normalCount, place[1], &normals, 3, "normals"},
+                       {m.texcoordCount, place[2], &uvs, 2, "texture coordinates"}};
         for (const auto& a : arrays) {
             if (a.count == 0)
                 continue;
-            const uint32_t i = tuple[a.slot];
+            const uint32_t i = tuple[a.place];
             if (i >= a.count)
                 return fail(named + " has index " + std::to_string(i) + " at place " +
-                            std::to_string(size_t(v) * stride + a.slot) + " of its index list, beyond its " +
+                            std::to_string(size_t(v) * stride + a.place) + " of its index list, beyond its " +
                             std::to_string(a.count) + " " + a.what);
             const float* src = a.data->data() + size_t(i) * a.width;
             m.vertices.insert(m.vertices.end(), src, src + a.width);

@@ -12,6 +12,13 @@
 // decoded at most once while a production loads every entry once, whatever order it
 // loads them in, for solid and non-solid archives alike. Handing an entry out releases
 // its bytes; an entry asked for a second time is decoded again from a fresh pass.
+//
+// Entry names are the stored names in UTF-8, whatever the process locale. An entry the
+// library cannot decode (encrypted, or a method it lacks) fails alone: it is remembered
+// and passed over, and the entries after it still load. A symbolic link stored in the
+// archive stands for the entry it names inside the archive; a link that names nothing
+// there (or leaves the archive) is refused. Every refusal and failure leaves its reason,
+// the archive library's own message where it has one, in lastError().
 class ResourceArchive {
 public:
     // Counters for measuring how the archive is read.
@@ -28,13 +35,17 @@ public:
     // Index of the first entry whose stored name equals name byte for byte, or -1.
     // On success the entry's size becomes the current entry size.
     static int find(const char* name);
-    // Size in bytes of the entry named name, or -1 when there is none.
+    // Size in bytes of the entry named name (of the entry a link names), or -1 when
+    // there is none or it cannot be handed out.
     static int entrySize(const char* name);
     // Copies the current entry size bytes of the entry named name into buffer, which
     // holds at least entrySize(name) bytes. 0 on success, 1 on failure.
     static int extract(const char* name, uint8_t* buffer);
     // Releases the archive; later look-ups fail.
     static void close();
+    // Why the last open, look-up or extraction failed, naming the archive or entry;
+    // empty after a success and when a look-up failed only because no entry has the name.
+    static const std::string& lastError();
 
     static bool isOpen();
     static const std::string& path();
@@ -43,5 +54,7 @@ public:
     static const std::string& entryName(int index);
     static int64_t entrySizeAt(int index);
     static bool entryIsDirectory(int index);
+    // A stored symbolic link; find() and extract() give the entry it names.
+    static bool entryIsLink(int index);
     static const Stats& stats();
 };

@@ -2,7 +2,9 @@
 
 #include "ResourceArchive.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iostream>
 #include <filesystem>
 
 namespace {
@@ -70,13 +72,14 @@ ResourceFile::~ResourceFile()
 
 bool ResourceFile::readFromArchive()
 {
+    // A missing entry is reported by the loader that wanted it; anything else (a refused
+    // link, an entry the archive library cannot decode) is said here, with the library's
+    // reason, since no loader can tell it.
     int entrySize = ResourceArchive::entrySize(name.c_str());
-    if (entrySize < 0) {
-        loaded = false;
-        return false;
-    }
-    std::vector<uint8_t> buffer(static_cast<size_t>(entrySize));
-    if (ResourceArchive::extract(name.c_str(), buffer.data()) != 0) {
+    std::vector<uint8_t> buffer(static_cast<size_t>(std::max(entrySize, 0)));
+    if (entrySize < 0 || ResourceArchive::extract(name.c_str(), buffer.data()) != 0) {
+        if (!ResourceArchive::lastError().empty())
+            std::cout << ResourceArchive::lastError() << std::endl;
         loaded = false;
         return false;
     }

@@ -12,7 +12,7 @@
 //
 // Every read is bounds-checked. A read that would pass the end of the data reads nothing,
 // leaves the cursor where it was, returns a zero value and sets the sticky overrun flag;
-// format readers test readFailed() (or remaining() before trusting a count) and report
+// format readers test readFailed() (or fits() before trusting a count) and report
 // the file as corrupt. No byte outside the buffer is ever returned.
 class ResourceFile {
 public:
@@ -48,6 +48,14 @@ public:
     void setPosition(uint64_t n) { position = n; }
     // Bytes between the cursor and the end (0 when the cursor is past the end).
     uint64_t remaining() const { return position < data.size() ? data.size() - position : 0; }
+    // True when count records of at least recordBytes bytes each fit in the bytes after
+    // the cursor (in available bytes). Format readers ask before trusting a count read
+    // from a file, so a damaged count is refused before anything is allocated for it.
+    bool fits(uint64_t count, uint64_t recordBytes) const { return fits(count, recordBytes, remaining()); }
+    static bool fits(uint64_t count, uint64_t recordBytes, uint64_t available)
+    {
+        return recordBytes == 0 || count <= available / recordBytes;
+    }
     // True once any read ran past the end of the data.
     bool readFailed() const { return overrun; }
     void clearReadFailed() { overrun = false; }

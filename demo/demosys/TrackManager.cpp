@@ -58,7 +58,7 @@ bool checkCount(ResourceFile& file, int32_t count, uint64_t minBytesEach, const 
         what = std::string(noun) + " count " + std::to_string(count) + " is negative";
         return false;
     }
-    if (static_cast<uint64_t>(count) > file.remaining() / minBytesEach) {
+    if (!file.fits(static_cast<uint64_t>(count), minBytesEach)) {
         what = std::string(noun) + " count " + std::to_string(count) + " needs more than the " +
                std::to_string(file.remaining()) + " bytes left";
         return false;

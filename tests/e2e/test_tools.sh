@@ -22,6 +22,13 @@ check "archive lists the binary with its size" \
 expect_failure missing.7z "$BIN/demosys-inspect" archive missing.7z
 head -c 300 tree/resources.7z > cut.7z
 expect_failure cut.7z "$BIN/demosys-inspect" archive cut.7z
+# --verify decodes every entry: one the library cannot decode fails the command.
+"$BIN/demosys-inspect" archive tree/resources.7z --verify > verify.json
+check "verify: every entry decodes" '[e.get("result") for e in j["entries"] if not e["directory"]] == ["ok", "ok"]' verify.json
+printf 'deflate64' > tree/resources/d64.bin && (cd tree && 7z a -m0=Deflate64 resources.7z resources/d64.bin > /dev/null)
+expect_failure d64.bin "$BIN/demosys-inspect" archive tree/resources.7z --verify
+check "verify: the failing entry says why" \
+  '[e["name"] for e in j["entries"] if e.get("result", "ok") != "ok"] == ["resources/d64.bin"]' out.txt
 
 # Track files in both stored forms.
 python3 "$HERE/write_tracks.py" tracks

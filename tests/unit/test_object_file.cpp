@@ -169,6 +169,12 @@ TEST(ObjectFileLayout, StrideAndSlotsFollowThePresentArrays)
     swapped.positionSlot = 1;
     swapped.indices = {0, 0};
     w.addMesh(swapped);
+    // A gap: positions in slot 0, no normals, uvs in slot 2; a tuple is still two indices.
+    VboWriter::Mesh gap = VboWriter::cornerMesh(4, "Gap", {{1, 2, 3}, {4, 5, 6}}, {}, {{0.5f, 0.75f}}, {});
+    gap.normalSlot = 1;
+    gap.texcoordSlot = 2;
+    gap.indices = {1, 0, 0, 0};
+    w.addMesh(gap);
     auto p = parse(w.bytes());
     ASSERT_TRUE(p->ok) << p->file.getError();
 
@@ -183,6 +189,7 @@ TEST(ObjectFileLayout, StrideAndSlotsFollowThePresentArrays)
     EXPECT_EQ(p->file.getMeshes()[1].vertices.size(), 16u);
 
     EXPECT_EQ(p->file.getMeshes()[2].vertices, (std::vector<float>{7, 8, 9, 0.5f, 0.25f}));
+    EXPECT_EQ(p->file.getMeshes()[3].vertices, (std::vector<float>{4, 5, 6, 0.5f, 0.75f, 1, 2, 3, 0.5f, 0.75f}));
 }
 
 TEST(ObjectFileLayout, TraceShowsTheFileAsItIsRead)
@@ -338,13 +345,13 @@ TEST(ObjectFileFailures, IndicesAndSlotsMustFitTheArrays)
         VboWriter::Mesh m = VboWriter::cornerMesh(1, "Same", {{0, 0, 0}}, {{0, 0, 1}}, {}, {0});
         m.normalSlot = 0;
         cases.push_back({"shared slot", m,
-                         "mesh 1 of 1 ('Same') gives its arrays the index slots 0, 0, 0; each present array needs its "
-                         "own slot below 2"});
+                         "mesh 1 of 1 ('Same') gives its arrays the index slots 0, 0, 0; each present array needs a "
+                         "slot of its own, from 0 to 2"});
     }
     {
-        VboWriter::Mesh m = VboWriter::cornerMesh(1, "High", {{0, 0, 0}}, {}, {}, {0});
-        m.positionSlot = 2;
-        cases.push_back({"slot beyond stride", m, "own slot below 1"});
+        VboWriter::Mesh m = VboWriter::cornerMesh(1, "High", {{0, 0, 0}}, {}, {{0, 0}}, {0, 0});
+        m.texcoordSlot = 3;
+        cases.push_back({"slot beyond the tuple", m, "index slots 0, 0, 3"});
     }
     {
         VboWriter::Mesh m = VboWriter::cornerMesh(1, "Flat", {}, {{0, 0, 1}}, {}, {0});

@@ -25,16 +25,22 @@ std::string entryContent(int i, size_t size)
     return s;
 }
 
+// Adds files (paths under dir/tree) to dir/name with 7z.
+std::string sevenZip(const TempDir& dir, const std::string& name, const std::string& options, const std::string& files)
+{
+    std::string archive = dir.path() + "/" + name;
+    std::string command = "cd '" + dir.path() + "/tree' && 7z a " + options + " '" + archive + "' " + files + " > /dev/null";
+    EXPECT_EQ(runCommand(command), 0) << command;
+    return archive;
+}
+
 // Builds dir/out.7z from a resources/ tree with the archiver the packing step uses.
 std::string pack(const TempDir& dir, const std::string& options, int count, size_t size)
 {
     for (int i = 0; i < count; ++i)
         dir.write("tree/resources/misc/f" + std::to_string(i) + ".bin", entryContent(i, size));
     dir.write("tree/resources/graphics/a.png", std::string("not really a png"));
-    std::string archive = dir.path() + "/out.7z";
-    std::string command = "cd '" + dir.path() + "/tree' && 7z a " + options + " '" + archive + "' resources > /dev/null";
-    EXPECT_EQ(runCommand(command), 0) << command;
-    return archive;
+    return sevenZip(dir, "out.7z", options, "resources");
 }
 
 std::string extractAll(const std::string& name)
@@ -146,6 +152,90 @@ TEST(ResourceArchive, EmptyMissingAndDamagedArchives)
         }
         ResourceArchive::close();
     }
+}
+
+TEST(ResourceArchive, NonAsciiNamesLinksAndEmptyEntries)
+{
+    TempDir dir;
+    dir.write("tree/resources/misc/caf\xc3\xa9.bin", std::string("caf\xc3\xa9"));
+    dir.write("tree/resources/misc/plain.txt", std::string("plain text"));
+    dir.write("tree/resources/misc/empty.bin", std::string());
+    dir.write("tree/resources/graphics/keep", std::string("k"));
+    std::string misc = dir.path() + "/tree/resources/misc/";
+    ASSERT_EQ(runCommand("ln -s plain.txt '" + misc + "link.txt' && ln -s ../misc/plain.txt '" + misc +
+                         "up.txt' && ln -s link.txt '" + misc + "twice.txt' && ln -s gone.txt '" + misc +
+                         "dangling.txt' && ln -s /etc/hostname '" + misc + "outside.txt' && ln -s ../graphics '" +
+                         misc + "dir.txt'"),
+              0);
+    std::string archive = sevenZip(dir, "links.7z", "-ms=off", "resources");
+    ASSERT_TRUE(ResourceArchive::open(archive.c_str()));
+
+    EXPECT_EQ(extractAll("resources/misc/caf\xc3\xa9.bin"), "caf\xc3\xa9");
+    // A stored link stands for the entry it names, however it names it.
+    for (const char* link : {"resources/misc/link.txt", "resources/misc/up.txt", "resources/misc/twice.txt"}) {
+        EXPECT_EQ(ResourceArchive::entrySize(link), 10) << link;
+        EXPECT_EQ(extractAll(link), "plain text") << link;
+    }
+    // Links that name nothing inside the archive are refused with the reason.
+    for (const char* link : {"resources/misc/dangling.txt", "resources/misc/outside.txt", "resources/misc/dir.txt"}) {
+        EXPECT_EQ(extractAll(link), "<missing>") << link;
+        EXPECT_NE(ResourceArchive::lastError().find(link), std::string::npos) << ResourceArchive::lastError();
+        EXPECT_NE(ResourceArchive::lastError().find("a link to"), std::string::npos) << ResourceArchive::lastError();
+    }
+
+    // An empty entry asked for after the pass went by needs no new pass.
+    int passes = ResourceArchive::stats().passes;
+    ResourceFile empty("resources/misc/empty.bin");
+    EXPECT_TRUE(empty.readFromArchive());
+    EXPECT_EQ(empty.byteSize(), 0u);
+    EXPECT_EQ(ResourceArchive::stats().passes, passes);
+    ResourceArchive::close();
+}
+
+TEST(ResourceArchive, AnEntryThatCannotBeDecodedFailsAlone)
+{
+    for (bool lastFirst : {false, true}) {
+        SCOPED_TRACE(lastFirst ? "last first" : "in archive order");
+        TempDir dir;
+        dir.write("tree/bad.bin", entryContent(1, 3000));
+        dir.write("tree/good1.bin", entryContent(2, 3000));
+        dir.write("tree/good2.bin", entryContent(3, 3000));
+        sevenZip(dir, "mixed.7z", "-m0=Deflate64", "bad.bin");
+        std::string archive = sevenZip(dir, "mixed.7z", "-ms=off", "good1.bin good2.bin");
+        ASSERT_TRUE(ResourceArchive::open(archive.c_str()));
+        if (lastFirst) {
+            EXPECT_EQ(extractAll("good2.bin"), entryContent(3, 3000));
+        }
+        EXPECT_EQ(extractAll("bad.bin"), "<missing>");
+        // The library's own reason, with the entry's name.
+        EXPECT_NE(ResourceArchive::lastError().find("'bad.bin'"), std::string::npos) << ResourceArchive::lastError();
+        EXPECT_NE(ResourceArchive::lastError().find("codec"), std::string::npos) << ResourceArchive::lastError();
+        EXPECT_EQ(extractAll("good1.bin"), entryContent(2, 3000));
+        EXPECT_EQ(extractAll("good2.bin"), entryContent(3, 3000));
+        ResourceArchive::close();
+    }
+}
+
+TEST(ResourceArchive, ListingASolidArchiveDecodesNothing)
+{
+    TempDir dir;
+    std::mt19937 rng(5);
+    for (int i = 0; i < 8; ++i) {
+        std::string noise(128 * 1024, '\0');
+        for (char& c : noise)
+            c = static_cast<char>(rng());
+        dir.write("tree/resources/misc/n" + std::to_string(i) + ".bin", noise);
+    }
+    // A link at the end of the solid block: reading it makes the library decode all
+    // that comes before it.
+    ASSERT_EQ(runCommand("ln -s n3.bin '" + dir.path() + "/tree/resources/misc/z.bin'"), 0);
+    std::string archive = sevenZip(dir, "solid.7z", "-ms=on", "resources");
+    ASSERT_TRUE(ResourceArchive::open(archive.c_str()));
+    EXPECT_EQ(ResourceArchive::entryCount(), 11);
+    EXPECT_EQ(ResourceArchive::stats().bytesDecoded, 0u);
+    EXPECT_LT(ResourceArchive::stats().archiveBytesRead, readWholeFile(archive).size() / 4);
+    EXPECT_EQ(extractAll("resources/misc/z.bin"), readWholeFile(dir.path() + "/tree/resources/misc/n3.bin"));
+    ResourceArchive::close();
 }
 
 TEST(ORVIO, ArchiveModeReadsEntriesAndAMissingArchiveFailsEachLoad)

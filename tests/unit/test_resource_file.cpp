@@ -58,6 +58,16 @@ TEST(ResourceFile, ReadsPastTheEndFailWithoutMovingOrLeaking)
     EXPECT_EQ(far.readFloat(), 0.0f);
     EXPECT_EQ(far.readString(), "");
     EXPECT_TRUE(far.readFailed());
+
+    // The count check the format readers share: exact fits, one more, and counts whose
+    // byte total would overflow.
+    ResourceFile twelve = memoryFile(std::vector<uint8_t>(13));
+    twelve.setPosition(1);
+    EXPECT_TRUE(twelve.fits(3, 4));
+    EXPECT_FALSE(twelve.fits(4, 4));
+    EXPECT_FALSE(twelve.fits(13, 1));
+    EXPECT_FALSE(twelve.fits(UINT64_MAX / 2, 4));
+    EXPECT_FALSE(ResourceFile::fits(UINT32_MAX, 12, 100));
 }
 
 TEST(ResourceFile, DiskReadModes)
