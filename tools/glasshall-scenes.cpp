@@ -281,7 +281,7 @@ bool sceneGlassHall(const std::string& out)
     for (int k = 0; k < 3; ++k) {
         const float x = spacing * float(k - 1);
         s.light("Point" + std::to_string(k), point, translate({x, ballY, 0.0f}), 8.0f);
-        s.light("Spot" + std::to_string(k), spot, translate({x * 1.6f, 4.5f, 18.0f}), 44.0f, 30.0f);
+        s.light("Spot" + std::to_string(k), spot, translate({x * 1.6f, 4.5f, 18.0f}), 44.0f, 24.0f);
     }
     return s.save(out);
 }
@@ -327,6 +327,19 @@ bool sceneRingArena(const std::string& out)
     tiers.lathe(steps, 72, glm::vec3(0.0f), 12.0f, 0.1f);
     s.object("Tiers", tiers, glm::mat4(1.0f), tierMat);
 
+    // A low dais inside the innermost ring, with a beacon ring on it.
+    MeshBuilder dais;
+    dais.cylinder({0.0f, -0.1f, 0.0f}, 3.0f, 0.45f, 0.12f, 48);
+    dais.cylinder({0.0f, 0.35f, 0.0f}, 1.6f, 0.25f, 0.08f, 40);
+    dais.append(ring(1.1f, 0.12f, 40, 8), translate({0.0f, 1.4f, 0.0f}));
+    for (int k = 0; k < 3; ++k) {
+        const glm::mat4 turn = glm::rotate(glm::mat4(1.0f), glm::radians(120.0f * float(k)), glm::vec3(0, 1, 0));
+        MeshBuilder strut;
+        strut.box({1.1f, 1.0f, 0.0f}, {0.06f, 0.42f, 0.06f}, 0.02f, 1.0f);
+        dais.append(strut, turn);
+    }
+    s.object("Dais", dais, glm::mat4(1.0f), tierMat);
+
     // The sphere the production clones into its rings: low-poly, resting on y = 0.
     MeshBuilder sphere;
     sphere.icosphere({0.0f, 0.8f, 0.0f}, 0.8f, 1);
@@ -345,16 +358,16 @@ bool sceneRingArena(const std::string& out)
         const float a = glm::radians(45.0f + 90.0f * float(k));
         const glm::vec3 along(std::sin(a), 0.0f, std::cos(a));
         s.object(sphereNames[k], bigMesh, translate(along * 33.75f + glm::vec3(0, 3.6f, 0)), colourMat[k]);
-        s.light(lightNames[k], point, translate(along * 28.0f + glm::vec3(0, 4.0f, 0)), 14.0f);
+        s.light(lightNames[k], point, translate(along * 28.0f + glm::vec3(0, 4.0f, 0)), 12.0f);
     }
     // Two suns from opposite sides, the four side spots level at 3 m around the arena,
     // each shining across it in the direction the production turns it to.
     s.light("Sun", directional, shining({0, 30, 0}, {0.35f, -1.0f, -0.45f}), 100.0f);
     s.light("Sun2", directional, shining({0, 30, 0}, {-0.5f, -0.7f, 0.55f}), 100.0f);
-    s.light("SideSpot1", spot, place({0, 3, -34}, {0, 180, 0}), 45.0f, 30.0f);
-    s.light("SideSpot2", spot, place({0, 3, 34}, {0, 0, 0}), 45.0f, 30.0f);
-    s.light("SideSpot3", spot, place({34, 3, 0}, {0, 90, 0}), 45.0f, 30.0f);
-    s.light("SideSpot4", spot, place({-34, 3, 0}, {0, -90, 0}), 45.0f, 30.0f);
+    s.light("SideSpot1", spot, place({0, 3, -34}, {0, 180, 0}), 40.0f, 24.0f);
+    s.light("SideSpot2", spot, place({0, 3, 34}, {0, 0, 0}), 40.0f, 24.0f);
+    s.light("SideSpot3", spot, place({34, 3, 0}, {0, 90, 0}), 40.0f, 24.0f);
+    s.light("SideSpot4", spot, place({-34, 3, 0}, {0, -90, 0}), 40.0f, 24.0f);
     return s.save(out);
 }
 
@@ -415,12 +428,12 @@ bool sceneMachines(const std::string& out)
         const std::string name = "SB" + std::to_string(n);
         s.object(name, blenderMesh, place({x, 0.0f, z}, {0.0f, facing, 0.0f}), blenderMat);
         // Spot 0 shines along -z, spot 1 along +z, from the middle of the jar.
-        s.light(name + "Spot0", spot, place({x, 2.2f, z}, {0, 0, 0}), 7.0f, 40.0f);
-        s.light(name + "Spot1", spot, place({x, 2.2f, z}, {0, 180, 0}), 7.0f, 40.0f);
+        s.light(name + "Spot0", spot, place({x, 1.8f, z}, {0, 0, 0}), 6.5f, 40.0f);
+        s.light(name + "Spot1", spot, place({x, 1.8f, z}, {0, 180, 0}), 6.5f, 40.0f);
     }
     for (int i = 0; i < 5; ++i)
         s.light("GlobalPoint" + std::to_string(i + 1), point, translate({-24.0f + 12.0f * float(i), 9.0f, 0.0f}),
-                10.0f);
+                7.0f);
     // Greeting spots under the roof over the aisle, shining straight down.
     for (int k = 0; k < 6; ++k)
         s.light("SpotGreet" + std::to_string(k + 1), spot, place({-20.0f + 8.0f * float(k), 11.0f, 0.0f}, {-90, 0, 0}),
@@ -522,11 +535,11 @@ bool sceneVolumeMeters(const std::string& out)
     cylinder.cylinder({0.0f, 0.0f, 0.0f}, 2.5f, 9.0f, 0.25f, 48, 18);
     s.object("CylinderReal", cylinder, translate({0.0f, 0.35f, 0.0f}), glassMat);
 
-    s.light("TLFLight", point, translate({-6.0f, 1.5f, -6.0f}), 8.0f);
+    s.light("TLFLight", point, translate({-6.0f, 1.5f, -6.0f}), 7.0f);
     for (int k = 0; k < 3; ++k) {
         const float a = glm::radians(120.0f * float(k));
         s.light("DynPoint" + std::to_string(k + 1), point,
-                translate({6.0f * std::sin(a), 4.0f, 6.0f * std::cos(a)}), 7.0f);
+                translate({6.0f * std::sin(a), 4.0f, 6.0f * std::cos(a)}), 6.0f);
     }
     return s.save(out);
 }
@@ -597,7 +610,7 @@ bool sceneLampRoom(const std::string& out)
         const glm::vec3 local(along, 7.0f, -h + 1.0f);
         const glm::mat4 turn = glm::rotate(glm::mat4(1.0f), glm::radians(90.0f * float(side)), glm::vec3(0, 1, 0));
         s.light("GlobalPoint" + std::to_string(k + 1), point, translate(glm::vec3(turn * glm::vec4(local, 1.0f))),
-                5.5f);
+                4.5f);
     }
     s.camera("Camera", {0.0f, 3.5f, 13.0f}, {0.0f, 2.5f, 0.0f});
     return s.save(out);

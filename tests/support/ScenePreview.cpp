@@ -196,7 +196,7 @@ ScenePreview::ScenePreview(int width, int height) : width(width), height(height)
     // As the production's G-buffer: colour, a float normal, 24-bit depth.
     gbuffer.reset(new FBO(width, height, true, false, GL_RGBA8));
     gbuffer->addColorAttachment(GL_RGBA16F, GL_RGBA);
-    lightBuffer.reset(new FBO(width, height, false, false, GL_RGBA16F));
+    lightBuffer.reset(new FBO(width, height, false, false, GL_RGBA8));
     output.reset(new FBO(width, height, false, false, GL_RGBA8));
     for (Texture* t : {FBO::getColorTexture(gbuffer.get(), 0), FBO::getColorTexture(gbuffer.get(), 1),
                        FBO::getDepthTexture(gbuffer.get())})
@@ -365,7 +365,7 @@ std::vector<PreviewScene> glassHallPreviewScenes()
         {"Scene5+.vbo",
          {{{0, 6, 11}, {0, 4.5f, 0}}, {{8, 2, 8}, {0, 6, 0}}, {{-10, 10, -10}, {2, 2, 2}}, {{0, 3, 5.5f}, {0, 4, 0}}}},
         {"Scene6.vbo",
-         {{{0, 3.5f, 13}, {0, 2.5f, 0}}, {{-12, 7, 12}, {0, 2, 0}}, {{0, 1.5f, 6}, {0, 4, 0}}, {{9, 2, -9}, {0, 1, 0}}}},
+         {{{0, 3.5f, 13}, {0, 2.5f, 0}}, {{-9, 4.5f, 9}, {0, 2.5f, 0}}, {{0, 1.5f, 6}, {0, 4, 0}}, {{9, 2, -9}, {0, 1, 0}}}},
     };
 }
 
