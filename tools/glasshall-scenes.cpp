@@ -281,7 +281,7 @@ bool sceneGlassHall(const std::string& out)
     for (int k = 0; k < 3; ++k) {
         const float x = spacing * float(k - 1);
         s.light("Point" + std::to_string(k), point, translate({x, ballY, 0.0f}), 8.0f);
-        s.light("Spot" + std::to_string(k), spot, translate({x * 1.6f, 4.5f, 18.0f}), 44.0f, 24.0f);
+        s.light("Spot" + std::to_string(k), spot, translate({x * 1.6f, 4.5f, 18.0f}), 36.0f, 24.0f);
     }
     return s.save(out);
 }
@@ -302,16 +302,15 @@ bool sceneRingArena(const std::string& out)
     for (int k = 0; k < 4; ++k)
         colourMat[k] = s.material(std::string(colours[k]) + "Mat", tint[k], {1.0f, 1.0f, 1.0f}, 90.0f);
 
-    // The floor: a disc with a chamfered edge and a shallow groove between the rings.
+    // The floor: a flat disc (it mirrors the spheres) with a chamfered edge, in rings so
+    // that no triangle is long and thin.
     MeshBuilder floor;
     std::vector<MeshBuilder::ProfilePoint> top = {{0.0f, 0.0f}};
-    for (int i = 0; i < 8; ++i) {
-        const float r = 5.0f + 3.0f * float(i) + 1.5f;
-        top.insert(top.end(), {{r - 0.12f, 0.0f}, {r - 0.06f, -0.05f}, {r + 0.06f, -0.05f}, {r + 0.12f, 0.0f}});
-    }
+    for (int i = 0; i < 8; ++i)
+        top.push_back({5.0f + 3.0f * float(i) + 1.5f, 0.0f});
     top.insert(top.end(), {{29.8f, 0.0f}, {30.0f, -0.2f}, {30.0f, -0.6f}});
     // Walked centre to rim along the top, the outside (up) is on the left.
-    floor.lathe(top, 96, glm::vec3(0.0f), 8.0f, 0.1f);
+    floor.lathe(top, 64, glm::vec3(0.0f), 8.0f, 0.1f);
     s.object("Floor", floor, glm::mat4(1.0f), floorMat);
 
     // Tiers: four steps up from the floor's rim, then the outer wall.

@@ -322,10 +322,13 @@ double ScenePreview::timeFrame(ORVScene* scene, const glm::vec3& eye, const glm:
 
 double ScenePreview::timeFullScreenPass(int repeats)
 {
-    std::string buildError;
-    std::unique_ptr<Shader> pass = build("two reads", screenVertex, twoReadsFragment, buildError);
-    if (!pass)
-        return -1.0;
+    if (!twoReads) {
+        std::string buildError;
+        twoReads = build("two reads", screenVertex, twoReadsFragment, buildError);
+        if (!twoReads)
+            return -1.0;
+    }
+    Shader* pass = twoReads.get();
     Geometry::build();
     auto once = [&] {
         FBO::bind(output.get());
@@ -334,7 +337,7 @@ double ScenePreview::timeFullScreenPass(int repeats)
         pass->setTexture("first", 0, FBO::getColorTexture(gbuffer.get(), 0));
         pass->setTexture("second", 1, FBO::getColorTexture(lightBuffer.get(), 0));
         pass->setVec2("screensize", float(width), float(height));
-        Geometry::quad->generateVAOCombo(pass.get());
+        Geometry::quad->generateVAOCombo(pass);
         Geometry::quad->draw();
         glEnable(GL_DEPTH_TEST);
     };

@@ -58,7 +58,7 @@ private:
     double geometryTime = 0.0;
     bool timing = false;
     unsigned int query = 0;
-    std::unique_ptr<Shader> geometry, pointLight, spotLight, directionalLight, composite;
+    std::unique_ptr<Shader> geometry, pointLight, spotLight, directionalLight, composite, twoReads;
     std::unique_ptr<ShaderGeoColor> instance;
     std::unique_ptr<FBO> gbuffer, lightBuffer, output;
     std::unique_ptr<DeferredRenderer> renderer;
