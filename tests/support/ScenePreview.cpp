@@ -73,8 +73,14 @@ uniform vec2 ProjConst;
 uniform vec4 color;
 out vec4 light;
 vec2 screenUV() { return gl_FragCoord.xy / screensize; }
-bool hasGeometry() { return texture(normalBuffer, screenUV()).a > 0.5; }
-vec3 viewNormal() { return normalize(texture(normalBuffer, screenUV()).xyz); }
+vec4 normalSample;
+// Reads the normal buffer once for both questions.
+bool hasGeometry()
+{
+    normalSample = texture(normalBuffer, screenUV());
+    return normalSample.a > 0.5;
+}
+vec3 viewNormal() { return normalize(normalSample.xyz); }
 vec3 viewPosition(mat4 projection)
 {
     vec2 ndc = screenUV() * 2.0 - 1.0;
