@@ -4,7 +4,10 @@
 // full-screen pass that reads two textures (the unit of the frame budget), and writes
 // one PNG per viewpoint and a contact sheet of them all.
 //
-//   bench_scenes [OUTPUT-DIRECTORY]     (default: build/scene_previews)
+//   bench_scenes [OUTPUT-DIRECTORY [TEXTURE-DIRECTORY]]
+//
+// OUTPUT-DIRECTORY defaults to build/scene_previews; with a TEXTURE-DIRECTORY (for example
+// build/resources/graphics) textured materials are drawn with their textures.
 //
 // Run it under a display (xvfb-run) with the software rasteriser for llvmpipe figures.
 // The light programs are stand-ins for the production's (tests/support/ScenePreview.cpp).
@@ -28,6 +31,7 @@
 int main(int argc, char** argv)
 {
     const std::string out = argc > 1 ? argv[1] : std::string(DEMOSYS_BINARY_DIR) + "/scene_previews";
+    const std::string textureDirectory = argc > 2 ? argv[2] : "";
     std::filesystem::create_directories(out);
     const int width = 640, height = 360;
     if (!GLContext::ensure(width, height))
@@ -63,7 +67,7 @@ int main(int argc, char** argv)
                 continue;
             }
             arrangeSphereRings(scene.get());
-            preview.prepare(scene.get());
+            preview.prepare(scene.get(), textureDirectory);
             size_t triangles = 0;
             for (const ORVObject* obj : scene->getObjectList())
                 if (obj->getMesh() && obj->isVisible())

@@ -9,6 +9,8 @@
 #include "ORVScene.h"
 #include "Shader.h"
 #include "ShaderGeoColor.h"
+#include "ShaderGeoTexture.h"
+#include "ORVMaterial.h"
 #include "Texture.h"
 #include "VAO.h"
 
@@ -45,6 +47,40 @@ layout(location = 1) out vec4 normalOut;
 void main()
 {
     diffuse = vec4(color, MaterialIndex / 255.0);
+    normalOut = vec4(normalize(normal), 1.0);
+}
+)";
+
+const char* const texturedVertex = R"(#version 150
+in vec3 in_Position;
+in vec3 in_Normal;
+in vec2 in_UV0;
+uniform mat4 projM;
+uniform mat4 cameraM;
+uniform mat4 modelM;
+uniform mat3 normalM;
+out vec3 normal;
+out vec2 uv;
+void main()
+{
+    normal = normalM * in_Normal;
+    uv = in_UV0;
+    gl_Position = projM * cameraM * modelM * vec4(in_Position, 1.0);
+}
+)";
+
+const char* const texturedFragment = R"(#version 150
+#extension GL_ARB_explicit_attrib_location : require
+uniform vec3 color;
+uniform float MaterialIndex;
+uniform sampler2D texture0;
+in vec3 normal;
+in vec2 uv;
+layout(location = 0) out vec4 diffuse;
+layout(location = 1) out vec4 normalOut;
+void main()
+{
+    diffuse = vec4(color * texture(texture0, uv).rgb, MaterialIndex / 255.0);
     normalOut = vec4(normalize(normal), 1.0);
 }
 )";
@@ -192,6 +228,7 @@ double milliseconds(std::chrono::steady_clock::duration d)
 ScenePreview::ScenePreview(int width, int height) : width(width), height(height)
 {
     geometry = build("preview geometry", geometryVertex, geometryFragment, error);
+    texturedGeometry = build("preview textured geometry", texturedVertex, texturedFragment, error);
     pointLight = build("preview point", volumeVertex, std::string(lightCommon) + pointBody, error);
     spotLight = build("preview spot", volumeVertex, std::string(lightCommon) + spotBody, error);
     directionalLight = build("preview directional", screenVertex, std::string(lightCommon) + directionalBody, error);
@@ -199,6 +236,7 @@ ScenePreview::ScenePreview(int width, int height) : width(width), height(height)
     if (!error.empty())
         return;
     instance.reset(new ShaderGeoColor(geometry.get()));
+    texturedInstance.reset(new ShaderGeoTexture(texturedGeometry.get()));
     // As the production's G-buffer: colour, a float normal, 24-bit depth.
     gbuffer.reset(new FBO(width, height, true, false, GL_RGBA8));
     gbuffer->addColorAttachment(GL_RGBA16F, GL_RGBA);
@@ -221,11 +259,30 @@ ScenePreview::~ScenePreview()
     FBO::bind(nullptr);
 }
 
-void ScenePreview::prepare(ORVScene* scene)
+void ScenePreview::prepare(ORVScene* scene, const std::string& textureDirectory)
 {
-    for (ORVObject* obj : scene->getObjectList())
-        if (obj->getMesh())
-            obj->setShaderInstance(instance.get());
+    for (ORVObject* obj : scene->getObjectList()) {
+        if (!obj->getMesh())
+            continue;
+        obj->setShaderInstance(instance.get());
+        ORVMaterial* material = obj->getMaterial();
+        if (textureDirectory.empty() || !material || material->getTextureName().empty() ||
+            !obj->getMesh()->hasMappedArray("in_UV0"))
+            continue;
+        const std::string& name = material->getTextureName();
+        if (!textures.count(name)) {
+            RgbaImage image;
+            if (!readPng(textureDirectory + "/" + name, image))
+                continue;
+            // readPng gives rows bottom first, as GL wants them.
+            Texture* texture =
+                new Texture(image.width, image.height, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE, image.pixels.data());
+            texture->setWrap(GL_REPEAT, GL_REPEAT);
+            textures[name].reset(texture);
+        }
+        material->setTexture(textures[name].get());
+        obj->setShaderInstance(texturedInstance.get());
+    }
     for (const auto& entry : scene->getLights()) {
         ORVLight* light = entry.second;
         light->setEnabled(true);

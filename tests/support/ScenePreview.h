@@ -4,6 +4,7 @@
 
 #include <glm/glm.hpp>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ class FBO;
 class ORVScene;
 class Shader;
 class ShaderGeoColor;
+class Texture;
 
 // Draws a scene lit through the engine's deferred renderer with small stand-in
 // programs: untextured G-buffer colour and view-space normal, diffuse plus specular
@@ -28,8 +30,10 @@ public:
     bool isReady() const { return ready; }
     const std::string& getError() const { return error; }
 
-    // Gives every object and light of the scene its stand-in program.
-    void prepare(ORVScene* scene);
+    // Gives every object and light of the scene its stand-in program. With a texture
+    // directory, objects whose material names a texture found there (and that have uvs)
+    // are drawn with it, repeating.
+    void prepare(ORVScene* scene, const std::string& textureDirectory = "");
     // One frame from eye towards target (vertical field of view 60, near 1, far 200),
     // read back from the composite.
     RgbaImage render(ORVScene* scene, const glm::vec3& eye, const glm::vec3& target);
@@ -59,7 +63,9 @@ private:
     bool timing = false;
     unsigned int query = 0;
     std::unique_ptr<Shader> geometry, pointLight, spotLight, directionalLight, composite, twoReads;
-    std::unique_ptr<ShaderGeoColor> instance;
+    std::unique_ptr<Shader> texturedGeometry;
+    std::unique_ptr<ShaderGeoColor> instance, texturedInstance;
+    std::map<std::string, std::unique_ptr<Texture>> textures;
     std::unique_ptr<FBO> gbuffer, lightBuffer, output;
     std::unique_ptr<DeferredRenderer> renderer;
 };
