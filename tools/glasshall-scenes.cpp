@@ -12,7 +12,6 @@
 #include <glm/gtc/matrix_transform.hpp>
 
 #include <cmath>
-#include <cstdio>
 #include <iostream>
 #include <map>
 #include <string>
@@ -75,7 +74,6 @@ public:
             m.textureId = textureId(texture);
         writer.addMaterial(m);
         materials[name] = int(m.id);
-        textured[int(m.id)] = !texture.empty();
         return int(m.id);
     }
 
@@ -152,7 +150,6 @@ private:
     VboWriter writer;
     std::map<std::string, uint32_t> textures;
     std::map<std::string, int> materials;
-    std::map<int, bool> textured;
     std::map<uint32_t, size_t> triangles;
     uint32_t nextMesh = 1;
     int32_t nextNode = 1;

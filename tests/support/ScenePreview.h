@@ -20,7 +20,7 @@ class Texture;
 // programs: untextured G-buffer colour and view-space normal, diffuse plus specular
 // light per kind (point, spot, directional) from the material table, and a composite
 // of colour x (ambient + light). Every object gets the colour program and every light
-// the program of its kind, in white unless tinted. For previews and checks of the
+// the program of its kind, in a neutral colour per kind. For previews and checks of the
 // generated scenes; the production's own programs live in resources/shaders.
 class ScenePreview {
 public:
