@@ -5,6 +5,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <fstream>
@@ -68,9 +69,17 @@ bool readPng(const std::string& path, RgbaImage& image)
     image.pixels.assign(size_t(image.width) * image.height * 4, 255);
     int bpp = file.getBytesPerPixel();
     const uint8_t* p = file.getPixels(); // already bottom row first
-    for (size_t i = 0; i < size_t(image.width) * image.height; ++i)
+    for (size_t i = 0; i < size_t(image.width) * image.height; ++i) {
+        if (bpp <= 2) {
+            // Grey (and alpha): the grey level in all three colour channels.
+            std::fill(image.pixels.begin() + i * 4, image.pixels.begin() + i * 4 + 3, p[i * bpp]);
+            if (bpp == 2)
+                image.pixels[i * 4 + 3] = p[i * bpp + 1];
+            continue;
+        }
         for (int c = 0; c < bpp && c < 4; ++c)
             image.pixels[i * 4 + c] = p[i * bpp + c];
+    }
     return true;
 }
 
