@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake pkg-config
   libglfw3-dev libglew-dev libglm-dev
-  libarchive-dev liblzma-dev libdevil-dev libpng-dev zlib1g-dev
+  libarchive-dev liblzma-dev libdevil-dev libstb-dev libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth libgl1-mesa-dri libglx-mesa0 mesa-utils xdotool

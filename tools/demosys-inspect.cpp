@@ -6,6 +6,8 @@
 //                                                 the whole timeline of a track directory as JSON
 //   demosys-inspect scene FILE                    the scene an object file (.vbo) becomes, as JSON
 //   demosys-inspect video FILE                    an IVF video's header and frames, each one decoded
+//   demosys-inspect image FILE                    an image as the engine decodes it for a texture
+#include "ImageFile.h"
 #include "JsonWriter.h"
 #include "ORVCamera.h"
 #include "ORVLight.h"
@@ -41,6 +43,7 @@ const char* const usage =
     "       demosys-inspect tracks DIR [--files] [--at ROW] [--rate N]\n"
     "       demosys-inspect scene FILE\n"
     "       demosys-inspect video FILE\n"
+    "       demosys-inspect image FILE\n"
     "\n"
     "archive  lists every entry of a 7z resource archive with its size in bytes; with\n"
     "         --verify decodes every entry and adds its result (\"ok\" or the error);\n"
@@ -54,7 +57,10 @@ const char* const usage =
     "         parent, mesh, vertex count, attributes, material and world position;\n"
     "         materials, lights, cameras, textures and the bounding box\n"
     "video    prints an IVF video's header fields, frame and key frame counts and\n"
-    "         whether every frame decodes, as JSON; a damaged file also fails\n";
+    "         whether every frame decodes, as JSON; a damaged file also fails\n"
+    "image    prints the type detected in an image file (png, jpeg, tga, bmp) and its\n"
+    "         width, height and channels as the engine decodes it, as JSON; an image the\n"
+    "         engine refuses fails with the reason\n";
 
 int fail(const std::string& message)
 {
@@ -468,6 +474,27 @@ int inspectVideo(const std::string& path)
     return 0;
 }
 
+// The image as a texture load decodes it: the same type detection and decoders.
+int inspectImage(const std::string& path)
+{
+    ImageFile image(path);
+    if (!image.isLoaded()) {
+        const std::string type =
+            image.getType() == ImageFile::Type::Unknown ? "" : std::string(" (") + ImageFile::typeName(image.getType()) + ")";
+        return fail(path + ": " + image.getError() + type);
+    }
+    JsonWriter json;
+    json.beginObject()
+        .key("file").value(path)
+        .key("type").value(ImageFile::typeName(image.getType()))
+        .key("width").value(image.getWidth())
+        .key("height").value(image.getHeight())
+        .key("channels").value(image.getBytesPerPixel())
+        .endObject();
+    std::cout << json.str();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -483,6 +510,8 @@ int main(int argc, char** argv)
         return inspectScene(args[1]);
     if (args[0] == "video" && args.size() == 2)
         return inspectVideo(args[1]);
+    if (args[0] == "image" && args.size() == 2)
+        return inspectImage(args[1]);
     if (args[0] == "tracks")
         return inspectTracks(std::vector<std::string>(args.begin() + 1, args.end()));
     std::cerr << usage;

@@ -43,7 +43,8 @@ DeferredRenderer::DeferredRenderer(FBO* gbuffer, FBO* gbuffer2, FBO* lightBuffer
 
     materialTexture = new Texture(texelsPerRow, materialRows, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE, materialTable.data());
     materialTexture->setFilter(GL_NEAREST);
-    materialTexture->setName("GeometryMaterials");
+    // Registered by alias only: the texture has no file name, since it comes from no
+    // file (a file name would put it in the packing script).
     if (ORVDemosys::texturePool)
         ORVDemosys::texturePool->add("GeometryMaterials", materialTexture);
     else

@@ -7,11 +7,17 @@
 // One decoded image, as 8-bit RGB or RGBA pixels with the rows stored bottom-up (the
 // order OpenGL expects for texture uploads). Whatever the file holds (palette, BGR,
 // 16-bit channels, greyscale) is converted on decoding, so uploads never see a layout
-// they do not expect. Formats: PNG and JPEG.
+// they do not expect. Formats: PNG and JPEG (through their reference libraries), TGA
+// and BMP (through a decoder that checks every read against the input). The type is
+// told from the bytes, never from the file name.
 class ImageFile {
 public:
-    // The decoder's type codes of the formats ImageFile reads: PNG and JPEG.
-    static bool isSupportedType(unsigned int type);
+    enum class Type { Unknown, Png, Jpeg, Tga, Bmp };
+
+    // The type the bytes look like; Unknown for everything that is none of the four.
+    static Type detectType(const uint8_t* bytes, size_t count);
+    // "png", "jpeg", "tga", "bmp"; "unknown".
+    static const char* typeName(Type type);
 
     // An empty image; loadFromArchive() or loadFromMemory() fill it.
     ImageFile();
@@ -24,12 +30,18 @@ public:
 
     // Decodes the archive entry named by getName(); a missing entry leaves it unloaded.
     bool loadFromArchive();
-    // Decodes encoded image bytes (any format the decoder recognises).
+    // Decodes encoded image bytes of one of the four types.
     bool loadFromMemory(const uint8_t* bytes, size_t count);
 
     void setName(const std::string& n) { name = n; }
     const std::string& getName() const { return name; }
     bool isLoaded() const { return loaded; }
+    // Why the image is not loaded: "not found", "unsupported image type", "damaged",
+    // "too large" (or, for an archive entry, "cannot be read from the archive"); empty
+    // once loaded.
+    const std::string& getError() const { return error; }
+    // The type detected in the bytes (also when they then fail to decode).
+    Type getType() const { return type; }
     int getWidth() const { return width; }
     int getHeight() const { return height; }
     int getBitsPerPixel() const { return bitsPerPixel; }
@@ -38,15 +50,23 @@ public:
     const uint8_t* getPixels() const { return pixels.empty() ? nullptr : pixels.data(); }
     size_t getPixelByteCount() const { return pixels.size(); }
 
+    // The most pixels a decoded image may have (64 Mi: 256 MB as RGBA).
+    static const uint64_t maxPixels = uint64_t(1) << 26;
+
 private:
     // Reads the bound decoder image into pixels; false if it has no usable size.
     bool copyBoundImage();
+    bool decodeWithLibraries(const uint8_t* bytes, size_t count);
+    bool decodeChecked(const uint8_t* bytes, size_t count);
+    bool refuse(const char* reason);
 
     int width = 0;
     int height = 0;
     int bitsPerPixel = 0;
     int bytesPerPixel = 0;
     bool loaded = false;
+    Type type = Type::Unknown;
     std::string name;
+    std::string error;
     std::vector<uint8_t> pixels;
 };

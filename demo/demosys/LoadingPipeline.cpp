@@ -149,9 +149,10 @@ bool loadTextures(ResourceLoader& loader)
         if (!ORVDemosys::texturePool->hasFile(d.fileName)) {
             const std::string path = ORVDemosys::graphicsDirectory + d.fileName;
             std::cout << "Load : " << path << std::endl;
-            Texture* texture = ORVIO::loadTexture(path, static_cast<unsigned int>(d.target), d.mipmapped);
+            std::string why;
+            Texture* texture = ORVIO::loadTexture(path, static_cast<unsigned int>(d.target), d.mipmapped, &why);
             if (!texture) {
-                loader.fail("Failed to load texture!\nFile : '" + path + "'");
+                loader.fail("Failed to load texture!\nFile : '" + path + "'\n" + why);
                 return false;
             }
             texture->setName(d.fileName);

@@ -70,20 +70,26 @@ ResourceFile* ORVIO::loadFile(const std::string& path, int mode)
     return load(path, mode);
 }
 
-Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool mipmapped)
+Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool mipmapped, std::string* error)
 {
-    return loadTexture(path, target, mipmapped, resourceMode);
+    return loadTexture(path, target, mipmapped, resourceMode, error);
 }
 
-Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode)
+Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode,
+                            std::string* error)
 {
+    auto refuse = [&](const std::string& why) -> Texture* {
+        if (error)
+            *error = "Image '" + path + "': " + why;
+        return nullptr;
+    };
     if (verbose)
         std::cout << "Loading texture : " << path << std::endl;
     if (mode != ModeFiles && mode != ModeArchive)
-        return nullptr;
+        return refuse("unknown resource mode " + std::to_string(mode));
     if (target != GL_TEXTURE_1D && target != GL_TEXTURE_2D && target != GL_TEXTURE_3D) {
         std::cout << "Unsupported texture target " << target << " for " << path << std::endl;
-        return nullptr;
+        return refuse("unsupported texture target " + std::to_string(target));
     }
 
     int64_t fileSize = 0;
@@ -100,7 +106,7 @@ Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool m
         fileSize = std::max(ResourceArchive::entrySize(path.c_str()), 0);
     }
     if (!image->isLoaded())
-        return nullptr;
+        return refuse(image->getError());
 
     int width = image->getWidth();
     int height = image->getHeight();
@@ -111,9 +117,9 @@ Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool m
     } else if (target == GL_TEXTURE_3D) {
         depth = height / width;
         if (depth < 1) {
-            std::cout << "Texture " << path << " is no strip of square slices (" << image->getWidth() << "x"
-                      << image->getHeight() << ")" << std::endl;
-            return nullptr;
+            const std::string size = std::to_string(image->getWidth()) + "x" + std::to_string(image->getHeight());
+            std::cout << "Texture " << path << " is no strip of square slices (" << size << ")" << std::endl;
+            return refuse("no strip of square slices (" + size + ")");
         }
         height = width;
     }

@@ -34,7 +34,8 @@ public:
     // Decodes a PNG or JPEG image into a new texture of target GL_TEXTURE_1D (length
     // max(width, height)), GL_TEXTURE_2D or GL_TEXTURE_3D (the image is a vertical strip
     // of square slices: width x width x height / width). Null when the image cannot be
-    // read or decoded, or the target or strip does not fit.
+    // read or decoded, or the target or strip does not fit; then, with an error string
+    // given, it holds one line naming the file and why ("Image 'PATH': damaged").
     // A new Binary holding a copy of the file's bytes; nothing when it cannot be read.
     static Binary* loadBinaryFile(const std::string& path);
     static Binary* loadBinaryFile(const std::string& path, int mode);
@@ -42,8 +43,10 @@ public:
     // it cannot be read or played (the video says why).
     static Video* loadVideoFile(const std::string& path);
     static Video* loadVideoFile(const std::string& path, int mode);
-    static Texture* loadTexture(const std::string& path, unsigned int target, bool mipmapped);
-    static Texture* loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode);
+    static Texture* loadTexture(const std::string& path, unsigned int target, bool mipmapped,
+                                std::string* error = nullptr);
+    static Texture* loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode,
+                                std::string* error = nullptr);
 
 private:
     static ResourceFile* load(const std::string& path, int mode);

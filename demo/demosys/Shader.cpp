@@ -64,6 +64,22 @@ Shader::~Shader()
     releaseObjects();
 }
 
+void Shader::deleteObjects(GLuint program, GLuint vertex, GLuint fragment)
+{
+    if (program != 0) {
+        if (vertex != 0)
+            glDetachShader(program, vertex);
+        if (fragment != 0)
+            glDetachShader(program, fragment);
+    }
+    if (vertex != 0)
+        glDeleteShader(vertex);
+    if (fragment != 0)
+        glDeleteShader(fragment);
+    if (program != 0)
+        glDeleteProgram(program);
+}
+
 void Shader::releaseObjects()
 {
     if (pref != 0 && RenderState::currentProgram == pref) {
@@ -71,18 +87,7 @@ void Shader::releaseObjects()
         glUseProgram(0);
         RenderState::currentProgram = 0;
     }
-    if (pref != 0) {
-        if (vref != 0)
-            glDetachShader(pref, vref);
-        if (fref != 0)
-            glDetachShader(pref, fref);
-    }
-    if (vref != 0)
-        glDeleteShader(vref);
-    if (fref != 0)
-        glDeleteShader(fref);
-    if (pref != 0)
-        glDeleteProgram(pref);
+    deleteObjects(pref, vref, fref);
     vref = fref = pref = 0;
 }
 
@@ -138,24 +143,23 @@ bool Shader::compile(GLenum stage, GLuint& object, const std::string& code, cons
     return false;
 }
 
-bool Shader::link()
+bool Shader::link(GLuint program, GLuint vertex, GLuint fragment)
 {
-    pref = glCreateProgram();
-    glAttachShader(pref, vref);
-    glAttachShader(pref, fref);
-    glLinkProgram(pref);
+    glAttachShader(program, vertex);
+    glAttachShader(program, fragment);
+    glLinkProgram(program);
     GLint status = GL_FALSE;
-    glGetProgramiv(pref, GL_LINK_STATUS, &status);
+    glGetProgramiv(program, GL_LINK_STATUS, &status);
     if (status == GL_TRUE)
         return true;
     GLint length = 0;
-    glGetProgramiv(pref, GL_INFO_LOG_LENGTH, &length);
+    glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
     if (length < 1) {
         errorLog += "Unknown error while linking shader pair : " + name;
     } else {
         std::string log(static_cast<size_t>(length), '\0');
         GLsizei written = 0;
-        glGetProgramInfoLog(pref, length, &written, &log[0]);
+        glGetProgramInfoLog(program, length, &written, &log[0]);
         log.resize(static_cast<size_t>(std::max<GLsizei>(written, 0)));
         errorLog = "Error while linking shader pair\nShader: " + name + "\n" + log;
     }
@@ -165,19 +169,26 @@ bool Shader::link()
 
 bool Shader::build()
 {
-    releaseObjects();
-    uniforms.clear();
-    attributes.clear();
-    attributeList.clear();
-    attributeKey.clear();
+    // The new objects replace the program only once they link: a rebuild that fails
+    // (a live edit with a typo) leaves the last good program, its uniforms and its
+    // attributes in place, and no program that failed is ever bound or cached.
     if (!readVersion())
         return false;
-    if (!compile(GL_VERTEX_SHADER, vref, vertexCode, "vertex", ".vert"))
+    GLuint vertex = 0, fragment = 0, program = 0;
+    bool ok = compile(GL_VERTEX_SHADER, vertex, vertexCode, "vertex", ".vert") &&
+              compile(GL_FRAGMENT_SHADER, fragment, fragmentCode, "fragment", ".frag");
+    if (ok) {
+        program = glCreateProgram();
+        ok = link(program, vertex, fragment);
+    }
+    if (!ok) {
+        deleteObjects(program, vertex, fragment);
         return false;
-    if (!compile(GL_FRAGMENT_SHADER, fref, fragmentCode, "fragment", ".frag"))
-        return false;
-    if (!link())
-        return false;
+    }
+    releaseObjects();
+    vref = vertex;
+    fref = fragment;
+    pref = program;
     readUniforms();
     readAttributes();
     return true;

@@ -41,8 +41,9 @@ public:
     void setVertexCode(const std::string& code);
     void setFragmentCode(const std::string& code);
 
-    // Version check, compile, link, uniform and attribute discovery. A rebuild
-    // releases the GL objects of the previous build first.
+    // Version check, compile, link, uniform and attribute discovery. A rebuild that
+    // succeeds releases the GL objects of the previous build; one that fails keeps
+    // them, with their uniforms and attributes, and only adds to the error log.
     bool build();
 
     // Makes the program current unless it already is; a switch empties the texture slots.
@@ -106,10 +107,11 @@ private:
     bool readVersion();
     bool compile(GLenum stage, GLuint& object, const std::string& code, const char* stageName,
                  const char* extension);
-    bool link();
+    bool link(GLuint program, GLuint vertex, GLuint fragment);
     void readUniforms();
     void readAttributes();
     void releaseObjects();
+    static void deleteObjects(GLuint program, GLuint vertex, GLuint fragment);
     void clearTextureSlots();
 
     std::string name;

@@ -93,6 +93,12 @@ broken include 'rm shaders/common.glsl' "Failed to include '#include common.glsl
 grep -qx "shaderInclude(..) failed " "$WORK/broken_include/run.log" || fail "include: no failure line"
 broken texture 'rm graphics/backdrop.png' "Failed to load texture!" "File : 'resources/graphics/backdrop.png'"
 grep -q "^\[Loading Binary Data\]" "$WORK/broken_texture/run.log" && fail "texture: loading went on after the failure"
+grep -A3 -x "Message from resourceloader" "$WORK/broken_texture/run.log" | grep -qxF "Image 'resources/graphics/backdrop.png': not found" ||
+  fail "texture: no reason line"
+broken bad_texture 'head -c 100 graphics/backdrop.png > cut && mv cut graphics/backdrop.png' "Failed to load texture!" \
+  "File : 'resources/graphics/backdrop.png'"
+grep -A3 -x "Message from resourceloader" "$WORK/broken_bad_texture/run.log" | grep -qxF "Image 'resources/graphics/backdrop.png': damaged" ||
+  fail "bad texture: no reason line: $(sed -n '/Message from resourceloader/,+4p' "$WORK/broken_bad_texture/run.log")"
 broken object 'rm objects/hall.vbo' "Object 'resources/objects/hall.vbo' not found"
 broken bad_object 'head -c 300 objects/hall.vbo > cut && mv cut objects/hall.vbo' \
   "Object 'resources/objects/hall.vbo' is corrupt: the file ends inside the head of mesh 2 of 3"

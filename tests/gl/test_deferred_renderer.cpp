@@ -1,5 +1,6 @@
 // The deferred renderer's material table, the light pass's choice of lights, the
 // uniforms it hands each light shader, and the state and bindings it leaves behind.
+#include "BuildShader.h"
 #include "DataTexturePool.h"
 #include "DeferredRenderer.h"
 #include "FBO.h"
@@ -56,15 +57,6 @@ void main()
         o = vec4(1.0);
 }
 )";
-
-std::unique_ptr<Shader> buildShader(const char* name, const char* vertex, const char* fragment)
-{
-    std::unique_ptr<Shader> shader(new Shader(name));
-    shader->setVertexCode(vertex);
-    shader->setFragmentCode(fragment);
-    EXPECT_TRUE(shader->build()) << shader->getErrorLog();
-    return shader;
-}
 
 float uniformFloat(const Shader& shader, const char* name, int component = 0)
 {
@@ -207,6 +199,9 @@ TEST(DeferredRendererPool, TheMaterialTextureIsEnteredInTheTexturePool)
         FBO light(8, 8, false, false, GL_RGBA8);
         DeferredRenderer renderer(nullptr, nullptr, &light, nullptr, nullptr);
         EXPECT_EQ(ORVDemosys::texturePool->get("GeometryMaterials"), renderer.getMaterialTexture());
+        // Entered by alias, not as a file: the packing script lists the pool's files.
+        EXPECT_EQ(renderer.getMaterialTexture()->getName(), "");
+        EXPECT_TRUE(ORVDemosys::texturePool->fileNamesInOrder().empty());
         EXPECT_EQ(FBO::getColorTexture(&light, 0)->getMinFilter(), GL_NEAREST);
         EXPECT_EQ(renderer.getViewMatrices().size(), 2u);
         EXPECT_EQ(renderer.getCurrentViewIndex(), 1);

@@ -3,6 +3,7 @@
 // directional, green point, blue spot) and composed into an image. Each light must
 // reach exactly the surfaces it faces and is in range of, and the image must match
 // the committed reference.
+#include "BuildShader.h"
 #include "DeferredRenderer.h"
 #include "FBO.h"
 #include "Geometry.h"
@@ -277,15 +278,6 @@ void main()
     result = vec4(diffuse.rgb * tint * (vec3(0.15) + texture(lightBuffer, uv).rgb), 1.0);
 }
 )";
-
-std::unique_ptr<Shader> buildShader(const char* name, const std::string& vertex, const std::string& fragment)
-{
-    std::unique_ptr<Shader> shader(new Shader(name));
-    shader->setVertexCode(vertex);
-    shader->setFragmentCode(fragment);
-    EXPECT_TRUE(shader->build()) << name << ": " << shader->getErrorLog();
-    return shader;
-}
 
 } // namespace
 

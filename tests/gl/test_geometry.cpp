@@ -1,4 +1,5 @@
 #include "ArrayBuffer.h"
+#include "BuildShader.h"
 #include "Geometry.h"
 #include "ImageCompare.h"
 #include "RenderState.h"
@@ -18,12 +19,11 @@ namespace {
 
 std::unique_ptr<Shader> makeShader(const char* vertex, const char* colour)
 {
-    std::unique_ptr<Shader> shader(new Shader("geometry"));
-    shader->setVertexCode(std::string("#version 150\nin vec3 in_Position;\nuniform vec2 pos;\nuniform vec2 scale;\n"
-                                      "uniform mat4 mvp;\n") + vertex);
-    shader->setFragmentCode(std::string("#version 150\nin vec2 uv;\nout vec4 c;\nvoid main() { c = ") + colour + "; }\n");
-    EXPECT_TRUE(shader->build()) << shader->getErrorLog();
-    return shader;
+    return buildShader("geometry",
+                       std::string("#version 150\nin vec3 in_Position;\nuniform vec2 pos;\nuniform vec2 scale;\n"
+                                   "uniform mat4 mvp;\n") +
+                           vertex,
+                       std::string("#version 150\nin vec2 uv;\nout vec4 c;\nvoid main() { c = ") + colour + "; }\n");
 }
 
 // The quad placement of the engine's 2D drawing, uv as colour.

@@ -1,6 +1,7 @@
 // Object files into uploaded meshes: vertex counts, the attribute arrays mapped over
 // the interleaved buffer, what reaches GL, and drawing the scene tree.
 #include "ArrayBuffer.h"
+#include "BuildShader.h"
 #include "ORVCamera.h"
 #include "ORVObject.h"
 #include "ORVScene.h"
@@ -72,12 +73,9 @@ void writeScene(FileBytes& b)
 
 std::unique_ptr<Shader> positionShader()
 {
-    std::unique_ptr<Shader> shader(new Shader("position"));
-    shader->setVertexCode(
-        "#version 150\nin vec3 in_Position;\nvoid main() { gl_Position = vec4(in_Position, 1.0); }\n");
-    shader->setFragmentCode("#version 150\nout vec4 c;\nvoid main() { c = vec4(1.0); }\n");
-    EXPECT_TRUE(shader->build()) << shader->getErrorLog();
-    return shader;
+    return buildShader("position",
+                       "#version 150\nin vec3 in_Position;\nvoid main() { gl_Position = vec4(in_Position, 1.0); }\n",
+                       "#version 150\nout vec4 c;\nvoid main() { c = vec4(1.0); }\n");
 }
 
 struct CountingInstance : ShaderInstance {

@@ -1,3 +1,4 @@
+#include "BuildShader.h"
 #include "DeathTest.h"
 #include "FBO.h"
 #include "Geometry.h"
@@ -37,14 +38,12 @@ std::unique_ptr<Texture> quadrants() { return makeTexture(2, 2, {red, green, blu
 // texture0 inverted, placed by pos and scale.
 std::unique_ptr<Shader> invertingShader()
 {
-    std::unique_ptr<Shader> shader(new Shader("inverting"));
-    shader->setVertexCode("#version 150\nin vec3 in_Position;\nin vec2 in_UV0;\nuniform vec2 pos;\nuniform vec2 scale;\n"
-                          "out vec2 uv;\n"
-                          "void main() { uv = in_UV0; gl_Position = vec4(pos + in_Position.xy * scale, 0.0, 1.0); }\n");
-    shader->setFragmentCode("#version 150\nuniform sampler2D texture0;\nin vec2 uv;\nout vec4 c;\n"
-                            "void main() { c = vec4(1.0 - texture(texture0, uv).rgb, 1.0); }\n");
-    EXPECT_TRUE(shader->build()) << shader->getErrorLog();
-    return shader;
+    return buildShader("inverting",
+                       "#version 150\nin vec3 in_Position;\nin vec2 in_UV0;\nuniform vec2 pos;\nuniform vec2 scale;\n"
+                       "out vec2 uv;\n"
+                       "void main() { uv = in_UV0; gl_Position = vec4(pos + in_Position.xy * scale, 0.0, 1.0); }\n",
+                       "#version 150\nuniform sampler2D texture0;\nin vec2 uv;\nout vec4 c;\n"
+                       "void main() { c = vec4(1.0 - texture(texture0, uv).rgb, 1.0); }\n");
 }
 
 // Checks pixels given as (x, y, colour) of the window, bottom row first.

@@ -317,3 +317,70 @@ TEST(Shader, PrepareFromResourceTree)
     EXPECT_FALSE(second.isOk());
     EXPECT_EQ(half.getVertexCode(), std::string(fullScreenVertex) + "\n");
 }
+
+TEST(Shader, AFailedRebuildKeepsTheLastGoodProgram)
+{
+    TempDir dir(true);
+    ORVIO::init(ORVIO::ModeFiles);
+    const std::string fragment = "#version 150\nuniform vec4 color;\nout vec4 c;\nvoid main() { c = color; }\n";
+    dir.write("resources/shaders/live.vert", fullScreenVertex);
+    dir.write("resources/shaders/live.frag", fragment);
+    const ShaderDeclaration declaration("live", "live");
+    ResourceLoader loader;
+    Shader live("live::live");
+    CaptureStdout();
+    ASSERT_TRUE(Shader::prepare(loader, live, declaration)) << loader.getMessage();
+    GetCapturedStdout();
+    const GLuint program = live.getProgram();
+    const GLint colorLocation = live.uniformLocation("color");
+
+    // The reload path with a typo, then with a pair that compiles but does not link.
+    dir.write("resources/shaders/live.frag", "#version 150\nuniform vec4 color;\nout vec4 c;\nvoid main() { c = color }\n");
+    CaptureStdout();
+    EXPECT_FALSE(Shader::prepare(loader, live, declaration));
+    GetCapturedStdout();
+    EXPECT_FALSE(loader.isOk());
+    EXPECT_NE(loader.getMessage().find("Error while compiling fragment shader\nShader: live::live.frag\n"),
+              std::string::npos);
+    dir.write("resources/shaders/live.frag", "#version 150\nvec4 shade();\nout vec4 c;\nvoid main() { c = shade(); }\n");
+    ResourceLoader second;
+    CaptureStdout();
+    EXPECT_FALSE(Shader::prepare(second, live, declaration));
+    GetCapturedStdout();
+    EXPECT_EQ(second.getMessage().find("Error while linking shader pair\nShader: live::live\n"), 0u);
+
+    // The working program, its uniforms and attributes all stay.
+    EXPECT_EQ(live.getProgram(), program);
+    EXPECT_TRUE(glIsProgram(program));
+    ASSERT_EQ(live.getUniforms().count("color"), 1u);
+    EXPECT_EQ(live.uniformLocation("color"), colorLocation);
+
+    // Bound and cached is the old program, and it draws.
+    RenderState::invalidateFramebuffer();
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glViewport(0, 0, 256, 256);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glUseProgram(0);
+    RenderState::currentProgram = 0;
+    live.bind();
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(GLuint(current), program);
+    EXPECT_EQ(RenderState::currentProgram, program);
+    live.setVec4("color", glm::vec4(0.0f, 1.0f, 0.0f, 1.0f));
+    drawFullScreen();
+    RgbaImage image = readPixels(128, 128, 1, 1);
+    EXPECT_EQ(image.at(0, 0)[0], 0);
+    EXPECT_EQ(image.at(0, 0)[1], 255);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+
+    // A rebuild that succeeds replaces it.
+    dir.write("resources/shaders/live.frag", fragment);
+    ResourceLoader third;
+    CaptureStdout();
+    EXPECT_TRUE(Shader::prepare(third, live, declaration));
+    GetCapturedStdout();
+    EXPECT_NE(live.getProgram(), program);
+    EXPECT_FALSE(glIsProgram(program));
+}

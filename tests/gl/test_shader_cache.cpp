@@ -1,5 +1,6 @@
 // Shader instances set the uniforms a scene object calls for; the shader cache owns
 // instances by name and its lookups stop the program on anything missing.
+#include "BuildShader.h"
 #include "DataFBOPool.h"
 #include "DataObjectPool.h"
 #include "DataShaderPool.h"
@@ -52,15 +53,6 @@ in vec3 c;
 out vec4 o;
 void main() { o = texture(texture0, vec2(0.5)) + texture(NormalMap, vec2(0.5)) + vec4(c + n, 1.0); }
 )";
-
-std::unique_ptr<Shader> buildShader(const char* name, const std::string& vertex, const std::string& fragment)
-{
-    std::unique_ptr<Shader> shader(new Shader(name));
-    shader->setVertexCode(vertex);
-    shader->setFragmentCode(fragment);
-    EXPECT_TRUE(shader->build()) << shader->getErrorLog();
-    return shader;
-}
 
 std::unique_ptr<Shader> geometryShader()
 {

@@ -209,10 +209,16 @@ TEST(Texture, LoadFailuresGiveNull)
     TempDir dir;
     ORVIO::init(ORVIO::ModeFiles);
     std::string png = encodePng(4, 4, 4, pattern(4, 4, 4));
-    EXPECT_EQ(ORVIO::loadTexture(dir.path() + "/missing.png", GL_TEXTURE_2D, false), nullptr);
-    EXPECT_EQ(ORVIO::loadTexture(dir.write("garbage.png", std::string(300, 'x')), GL_TEXTURE_2D, false), nullptr);
-    EXPECT_EQ(ORVIO::loadTexture(dir.write("cut.png", png.substr(0, png.size() / 2)), GL_TEXTURE_2D, false),
-              nullptr);
+    // Each refusal says which file and why in one line.
+    std::string why;
+    EXPECT_EQ(ORVIO::loadTexture(dir.path() + "/missing.png", GL_TEXTURE_2D, false, &why), nullptr);
+    EXPECT_EQ(why, "Image '" + dir.path() + "/missing.png': not found");
+    const std::string garbage = dir.write("garbage.png", std::string(300, 'x'));
+    EXPECT_EQ(ORVIO::loadTexture(garbage, GL_TEXTURE_2D, false, &why), nullptr);
+    EXPECT_EQ(why, "Image '" + garbage + "': unsupported image type");
+    const std::string cut = dir.write("cut.png", png.substr(0, png.size() / 2));
+    EXPECT_EQ(ORVIO::loadTexture(cut, GL_TEXTURE_2D, false, &why), nullptr);
+    EXPECT_EQ(why, "Image '" + cut + "': damaged");
     std::string good = dir.write("good.png", png);
     EXPECT_EQ(ORVIO::loadTexture(good, GL_TEXTURE_2D, false, 7), nullptr) << "unknown resource mode";
     CaptureStdout();

@@ -1,4 +1,5 @@
 #include "ArrayBuffer.h"
+#include "BuildShader.h"
 #include "DeathTest.h"
 #include "ImageCompare.h"
 #include "RenderState.h"
@@ -17,13 +18,11 @@ namespace {
 
 std::unique_ptr<Shader> makeShader(const char* name, const char* inputs, const char* colour)
 {
-    std::unique_ptr<Shader> shader(new Shader(name));
-    shader->setVertexCode(std::string("#version 150\n") + inputs +
-                          "uniform float w;\nout vec4 v;\n"
-                          "void main() { v = " + colour + "; gl_Position = vec4(in_Position, 1.0); }\n");
-    shader->setFragmentCode("#version 150\nin vec4 v;\nout vec4 c;\nvoid main() { c = v; }\n");
-    EXPECT_TRUE(shader->build()) << shader->getErrorLog();
-    return shader;
+    return buildShader(name,
+                       std::string("#version 150\n") + inputs +
+                           "uniform float w;\nout vec4 v;\n"
+                           "void main() { v = " + colour + "; gl_Position = vec4(in_Position, 1.0); }\n",
+                       "#version 150\nin vec4 v;\nout vec4 c;\nvoid main() { c = v; }\n");
 }
 
 // Layouts: position only; position + uv; position + uv + normal (coloured by the normal;

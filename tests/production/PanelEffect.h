@@ -5,8 +5,8 @@
 class Shader;
 class Video;
 
-// Two panels on the screen: the video at the demo time on the left, the scene
-// framebuffer on the right. It can also end the run after a number of frames, so a
+// Three panels on the screen: the video at the demo time on the left, the scene
+// framebuffer in the middle, the lit scene on the right. It can also end the run after a number of frames, so a
 // production without music (whose clock never moves) still finishes on its own.
 class PanelEffect : public Effect {
 public:
@@ -21,5 +21,6 @@ private:
     Shader* shader = nullptr;
     Video* video = nullptr;
     FBO* scene = nullptr;
+    FBO* lit = nullptr;
     int frames = 0;
 };

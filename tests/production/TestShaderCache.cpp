@@ -4,13 +4,20 @@
 #include "ORVScene.h"
 #include "ShaderGeoColor.h"
 
+namespace {
+
+void applyToAll(ORVScene* scene, ShaderInstance* instance)
+{
+    for (ORVObject* object : scene->getObjectList())
+        scene->ApplyShaderInstance(object->getName(), instance);
+}
+
+} // namespace
+
 void TestShaderCache::createInstances()
 {
     addShaderInstance("geo_color", new ShaderGeoColor(GetShader("geo")));
-    ShaderInstance* instance = getShaderInstance("geo_color");
-    for (int i = 0; i < sceneCount(); ++i) {
-        ORVScene* scene = GetScene(i);
-        for (ORVObject* object : scene->getObjectList())
-            scene->ApplyShaderInstance(object->getName(), instance);
-    }
+    addShaderInstance("gbuffer_color", new ShaderGeoColor(GetShader("gbuffer")));
+    applyToAll(GetScene("hall"), getShaderInstance("geo_color"));
+    applyToAll(GetScene("lit_hall"), getShaderInstance("gbuffer_color"));
 }

@@ -12,5 +12,6 @@ cp "$SRC"/resources/shaders/* "$OUT/shaders/"
 # The engine's own loading screen.
 cp "$DEMOSYS_SOURCE_DIR"/resources/shaders/default_Progress.* "$OUT/shaders/"
 "${DEMOSYS_BIN:?}/demosys-vbo" "$SRC/hall.obj" "$OUT/objects/hall.vbo" > /dev/null
+"$DEMOSYS_BIN/demosys-vbo" "$SRC/hall.obj" "$OUT/objects/lit_hall.vbo" > /dev/null
 "$DEMOSYS_BIN/demosys-tracks" compile "$SRC/timeline.sync" "$OUT/tracks" > /dev/null
 "${DEMOSYS_TEST_PRODUCTION:?}" --make-media "$OUT"

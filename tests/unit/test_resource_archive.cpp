@@ -269,6 +269,8 @@ std::vector<uint8_t> picture() { return {255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 2
 std::string rgbPng() { return encodePng(2, 2, 3, picture()); }
 std::string rgbaPng() { return encodePng(2, 1, 4, {0x30, 0x20, 0x10, 0x40, 0x70, 0x60, 0x50, 0x80}); }
 
+// The same 2 x 2 picture as TGA (bottom row first, BGR) and as BMP (bottom row first,
+// BGR, rows padded to 4 bytes).
 std::string tga()
 {
     std::string h(18, '\0');
@@ -276,7 +278,25 @@ std::string tga()
     h[12] = 2;
     h[14] = 2;
     h[16] = 24;
-    return h + std::string(12, '\x7f');
+    return h + std::string("\xff\0\0\xff\xff\xff\0\0\xff\0\xff\0", 12);
+}
+
+std::string bmp()
+{
+    auto le = [](uint32_t v, int n) {
+        std::string b;
+        for (int i = 0; i < n; ++i)
+            b += char((v >> (8 * i)) & 0xff);
+        return b;
+    };
+    const std::string rows = std::string("\xff\0\0\xff\xff\xff\0\0", 8) + std::string("\0\0\xff\0\xff\0\0\0", 8);
+    return "BM" + le(54 + 16, 4) + le(0, 4) + le(54, 4) + le(40, 4) + le(2, 4) + le(2, 4) + le(1, 2) + le(24, 2) +
+           le(0, 4) + le(16, 4) + le(2835, 4) + le(2835, 4) + le(0, 4) + le(0, 4) + rows;
+}
+
+bool decode(ImageFile& image, const std::string& bytes)
+{
+    return image.loadFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
 } // namespace
@@ -284,15 +304,19 @@ std::string tga()
 TEST(ImageFile, DecodesToBottomUpRgbAndRgba)
 {
     TempDir dir;
-    ImageFile image(dir.write("a.png", rgbPng()));
-    ASSERT_TRUE(image.isLoaded());
-    EXPECT_EQ(image.getWidth(), 2);
-    EXPECT_EQ(image.getHeight(), 2);
-    EXPECT_EQ(image.getBytesPerPixel(), 3);
-    const uint8_t* p = image.getPixels();
-    // The first stored row is the picture's bottom row: blue, white.
-    EXPECT_EQ(std::vector<uint8_t>(p, p + 6), (std::vector<uint8_t>{0, 0, 255, 255, 255, 255}));
-    EXPECT_EQ(std::vector<uint8_t>(p + 6, p + 12), (std::vector<uint8_t>{255, 0, 0, 0, 255, 0}));
+    // The first stored row is the picture's bottom row: blue, white; then red, green.
+    const std::vector<uint8_t> bottomUp{0, 0, 255, 255, 255, 255, 255, 0, 0, 0, 255, 0};
+    for (const auto& file : {std::make_pair("a.png", rgbPng()), std::make_pair("a.tga", tga()),
+                             std::make_pair("a.bmp", bmp())}) {
+        ImageFile image(dir.write(file.first, file.second));
+        ASSERT_TRUE(image.isLoaded()) << file.first << ": " << image.getError();
+        EXPECT_EQ(image.getWidth(), 2);
+        EXPECT_EQ(image.getHeight(), 2);
+        EXPECT_EQ(image.getBytesPerPixel(), 3);
+        EXPECT_EQ(image.getBitsPerPixel(), 24);
+        EXPECT_EQ(std::vector<uint8_t>(image.getPixels(), image.getPixels() + 12), bottomUp) << file.first;
+        EXPECT_EQ(std::string(ImageFile::typeName(image.getType())), std::string(file.first).substr(2));
+    }
 
     std::string png = rgbaPng();
     ImageFile withAlpha;
@@ -302,20 +326,28 @@ TEST(ImageFile, DecodesToBottomUpRgbAndRgba)
     EXPECT_EQ(std::vector<uint8_t>(q, q + 8), (std::vector<uint8_t>{0x30, 0x20, 0x10, 0x40, 0x70, 0x60, 0x50, 0x80}));
 }
 
-TEST(ImageFile, BadInputLeavesItUnloaded)
+TEST(ImageFile, BadInputLeavesItUnloadedAndSaysWhy)
 {
     TempDir dir;
-    EXPECT_FALSE(ImageFile(dir.path() + "/missing.png").isLoaded());
-    std::string junk(64, '\x07');
+    ImageFile missing(dir.path() + "/missing.png");
+    EXPECT_FALSE(missing.isLoaded());
+    EXPECT_EQ(missing.getError(), "not found");
     ImageFile image;
-    EXPECT_FALSE(image.loadFromMemory(reinterpret_cast<const uint8_t*>(junk.data()), junk.size()));
-    // Formats whose decoders do not survive damaged files are refused outright.
-    EXPECT_FALSE(ImageFile(dir.write("a.tga", tga())).isLoaded());
+    EXPECT_FALSE(decode(image, std::string(64, '\x07')));
+    EXPECT_EQ(image.getError(), "unsupported image type");
+    EXPECT_FALSE(decode(image, "GIF89a" + std::string(40, '\0')));
+    EXPECT_EQ(image.getError(), "unsupported image type");
     EXPECT_EQ(image.getPixels(), nullptr);
+    const std::string png = rgbPng();
+    EXPECT_FALSE(decode(image, png.substr(0, png.size() / 2)));
+    EXPECT_EQ(image.getError(), "damaged");
+    EXPECT_EQ(image.getType(), ImageFile::Type::Png);
+    EXPECT_FALSE(decode(image, bmp().substr(0, 60)));
+    EXPECT_EQ(image.getError(), "damaged");
 
-    // Damaged images of the accepted formats fail or decode, never crash.
+    // Damaged images of every accepted format fail or decode, never crash.
     std::mt19937 rng(11);
-    for (const std::string& good : {rgbPng(), rgbaPng()}) {
+    for (const std::string& good : {rgbPng(), rgbaPng(), tga(), bmp()}) {
         for (int round = 0; round < 300; ++round) {
             std::string bad = good;
             if (round % 2) {
@@ -325,9 +357,11 @@ TEST(ImageFile, BadInputLeavesItUnloaded)
                     bad[rng() % bad.size()] ^= static_cast<char>(1 + rng() % 255);
             }
             ImageFile damaged;
-            if (damaged.loadFromMemory(reinterpret_cast<const uint8_t*>(bad.data()), bad.size())) {
+            if (decode(damaged, bad)) {
                 EXPECT_EQ(damaged.getPixelByteCount(),
                           size_t(damaged.getWidth()) * damaged.getHeight() * damaged.getBytesPerPixel());
+            } else {
+                EXPECT_FALSE(damaged.getError().empty());
             }
         }
     }
