@@ -221,7 +221,7 @@ bool LoadingPipeline::loadResources(ResourceLoader& loader)
         ORVDemosys::progressBar = new ProgressBar(total, 0.09f, 1.2f, 0.0f);
     ORVDemosys::progressBar->setTotal(total);
     ORVDemosys::progressBar->setup();
-    ORVDemosys::progressBar->draw();
+    ORVDemosys::progressBar->show();
 
     if (!loadShaders(loader))
         return false;
@@ -374,6 +374,9 @@ void LoadingPipeline::deletePools()
     delete ORVDemosys::progressBar;
     ORVDemosys::progressBar = nullptr;
     std::cout << "[Deleting Pools]" << std::endl;
+    // The effects free their curves with themselves; the timeline lets go of both first.
+    if (ORVDemosys::tracks)
+        ORVDemosys::tracks->detachEffects();
     delete ORVDemosys::sceneDataPool;
     ORVDemosys::sceneDataPool = nullptr;
     delete ORVDemosys::texturePool;

@@ -300,6 +300,17 @@ TrackManager::~TrackManager()
         ORVDemosys::tracks = nullptr;
 }
 
+void TrackManager::detachEffects()
+{
+    for (auto& entry : entriesByName) {
+        entry.second->effect = nullptr;
+        entry.second->tracks.clear();
+        entry.second->tracksByName.clear();
+    }
+    activeByName.clear();
+    active.clear();
+}
+
 int32_t TrackManager::timelineRowsPerSecond()
 {
     return ORVDemosys::tracks ? ORVDemosys::tracks->getRowsPerSecond() : defaultRowsPerSecond;
