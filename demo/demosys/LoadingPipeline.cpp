@@ -11,6 +11,7 @@
 #include "DataShaderPool.h"
 #include "DataTexturePool.h"
 #include "DataVideoPool.h"
+#include "EngineState.h"
 #include "ShaderCache.h"
 #include "Video.h"
 #include "Effect.h"
@@ -37,15 +38,7 @@
 
 bool LoadingPipeline::createDataPools()
 {
-    std::cout << "[Creating DataPools]" << std::endl;
-    ORVDemosys::sceneDataPool = new DataObjectPool();
-    ORVDemosys::texturePool = new DataTexturePool();
-    ORVDemosys::effectPool = new DataEffectPool();
-    ORVDemosys::effectInstancePool = new DataEffectPool();
-    ORVDemosys::binaryPool = new DataBinaryPool();
-    ORVDemosys::shaderPool = new DataShaderPool();
-    ORVDemosys::fboPool = new DataFBOPool();
-    ORVDemosys::videoPool = new DataVideoPool();
+    ORVDemosys::engineState().createPools();
     return true;
 }
 
@@ -258,7 +251,7 @@ bool LoadingPipeline::createTrackData()
         *fbo = found;
         return found != nullptr;
     };
-    ORVDemosys::tracks = TrackManager::load(ORVDemosys::trackDirectory, names, effects, framebuffers).release();
+    ORVDemosys::tracks = TrackManager::load(ORVDemosys::trackDirectory, names, effects, framebuffers);
     ORVDemosys::tracks->setRowsPerSecond(20);
 
     std::cout << "[Initializing Effect Instances]" << std::endl;
@@ -371,36 +364,7 @@ bool LoadingPipeline::demoInit(ResourceLoader& loader)
 
 void LoadingPipeline::deletePools()
 {
-    delete ORVDemosys::progressBar;
-    ORVDemosys::progressBar = nullptr;
-    std::cout << "[Deleting Pools]" << std::endl;
-    // The effects free their curves with themselves; the timeline lets go of both first.
-    if (ORVDemosys::tracks)
-        ORVDemosys::tracks->detachEffects();
-    delete ORVDemosys::sceneDataPool;
-    ORVDemosys::sceneDataPool = nullptr;
-    delete ORVDemosys::texturePool;
-    ORVDemosys::texturePool = nullptr;
-    delete ORVDemosys::effectPool;
-    ORVDemosys::effectPool = nullptr;
-    delete ORVDemosys::effectInstancePool;
-    ORVDemosys::effectInstancePool = nullptr;
-    delete ORVDemosys::binaryPool;
-    ORVDemosys::binaryPool = nullptr;
-    delete ORVDemosys::shaderPool;
-    ORVDemosys::shaderPool = nullptr;
-    delete ORVDemosys::fboPool;
-    ORVDemosys::fboPool = nullptr;
-    delete ORVDemosys::videoPool;
-    ORVDemosys::videoPool = nullptr;
-
-    std::cout << "delete ORVDemosys::tracks" << std::endl;
-    delete ORVDemosys::tracks;
-    ORVDemosys::tracks = nullptr;
-    std::cout << "delete ORVDemosys::timer" << std::endl;
-    delete ORVDemosys::timer;
-    ORVDemosys::timer = nullptr;
-
+    ORVDemosys::engineState().release();
     std::cout << "Query GL for remaining texture objects (1-250)" << std::endl;
     if (!currentWindow())
         return; // no context: there is nothing to query

@@ -295,9 +295,11 @@ TrackManager::TrackManager() = default;
 
 TrackManager::~TrackManager()
 {
-    // Curves fall back to the default rate instead of reading a deleted timeline.
+    // Curves fall back to the default rate instead of reading a deleted timeline; the
+    // engine's slot gives up a timeline that someone else deletes (it deleted none here,
+    // or it would no longer hold this one).
     if (ORVDemosys::tracks == this)
-        ORVDemosys::tracks = nullptr;
+        ORVDemosys::tracks.release();
 }
 
 void TrackManager::detachEffects()

@@ -77,7 +77,6 @@ TEST(EffectDeathTest, LookupsOfMissingResourcesStop)
     EXPECT_DEATH((dup2(2, 1), effect.GetFBO("x")), "demo/demosys/Effect:68: .*Assertion `fbo != __null'");
     EXPECT_DEATH((dup2(2, 1), effect.GetBinary("x")), "demo/demosys/Effect:82: .*Assertion `bin != __null'");
     testing::internal::CaptureStdout();
-    delete ORVDemosys::effectInstancePool;
     testing::internal::GetCapturedStdout();
     ORVDemosys::effectInstancePool = nullptr;
 }
