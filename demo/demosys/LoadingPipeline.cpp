@@ -218,14 +218,13 @@ int countOf(const std::vector<Declaration>& declarations)
     return static_cast<int>(declarations.size());
 }
 
-// The declared files of a list in the kind's directory, each followed by suffix.
+// The declared files of a list, in the kind's directory.
 template <class Declaration>
-std::vector<std::string> pathsOf(const ResourceKind& kind, const std::vector<Declaration>& declarations,
-                                 const std::string& suffix = std::string())
+std::vector<std::string> pathsOf(const ResourceKind& kind, const std::vector<Declaration>& declarations)
 {
     std::vector<std::string> paths;
     for (const Declaration& d : declarations)
-        paths.push_back(kind.directory + d.fileName + suffix);
+        paths.push_back(kind.directory + d.fileName);
     return paths;
 }
 
