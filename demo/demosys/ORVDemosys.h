@@ -28,7 +28,7 @@ class Timer;
 // Process-wide engine state. Everything here exists before main runs and lives until
 // the process ends. The run-time objects (loading screen, pools, timeline, timer, shader
 // cache, screen settings) are owned by the one EngineState; the names below are the way
-// code reaches them. Not for use during static initialisation.
+// code reaches them (assigning an object to one hands it over).
 namespace ORVDemosys {
 
 // Directories that resource file names are joined to, by plain concatenation.
