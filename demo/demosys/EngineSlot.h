@@ -63,11 +63,12 @@ template <class T>
 bool operator!=(const EngineSlot<T>& slot, std::nullptr_t) { return static_cast<bool>(slot); }
 template <class T>
 bool operator!=(std::nullptr_t, const EngineSlot<T>& slot) { return static_cast<bool>(slot); }
+// U may be const: comparing with a pointer of any qualification needs no conversion.
 template <class T, class U>
-bool operator==(const EngineSlot<T>& slot, const U* object) { return slot.get() == object; }
+bool operator==(const EngineSlot<T>& slot, U* object) { return slot.get() == object; }
 template <class T, class U>
-bool operator==(const U* object, const EngineSlot<T>& slot) { return slot.get() == object; }
+bool operator==(U* object, const EngineSlot<T>& slot) { return slot.get() == object; }
 template <class T, class U>
-bool operator!=(const EngineSlot<T>& slot, const U* object) { return slot.get() != object; }
+bool operator!=(const EngineSlot<T>& slot, U* object) { return slot.get() != object; }
 template <class T, class U>
-bool operator!=(const U* object, const EngineSlot<T>& slot) { return slot.get() != object; }
+bool operator!=(U* object, const EngineSlot<T>& slot) { return slot.get() != object; }
