@@ -1,21 +1,16 @@
 #include "DataBinaryPool.h"
 
-DataBinaryPool::~DataBinaryPool()
-{
-    std::cout << "[Dispose binaryPool]" << std::endl;
-    map.deleteAll();
-}
+#include <iostream>
 
-void DataBinaryPool::add(const std::string& name, Binary* binary)
-{
-    ++count;
-    map.put(name, binary);
+DataBinaryPool::~DataBinaryPool() {
+    std::cout << "[Dispose binaryPool]" << std::endl;
+    deleteAll();
 }
 
 std::string DataBinaryPool::toString() const
 {
     std::string s = "DataBinaryPool {\n    num3dObjects = " + std::to_string(count) + "\n";
-    for (const auto& entry : map.all())
+    for (const auto& entry : entries)
         s += "    " + entry.first + " = " + (entry.second ? entry.second->describe() : std::string("\n"));
     return s + "}\n";
 }

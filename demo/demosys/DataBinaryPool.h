@@ -1,17 +1,12 @@
 #pragma once
 
 #include "Binary.h"
-#include "DataPool.h"
+#include "NamedPool.h"
 
-class DataBinaryPool : public DataPool {
+// The loaded binary files by alias; size() counts every add.
+class DataBinaryPool : public NamedPool<Binary> {
 public:
+    DataBinaryPool() : NamedPool(Counting::Adds) {}
     ~DataBinaryPool() override;
-    bool exists(const std::string& name) const { return map.exists(name); }
-    Binary* get(const std::string& name) const { return map.find(name); }
-    // Counts every add, also one that replaces an entry.
-    void add(const std::string& name, Binary* binary);
     std::string toString() const override;
-
-private:
-    NamedMap<Binary> map;
 };

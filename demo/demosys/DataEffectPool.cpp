@@ -2,30 +2,24 @@
 
 #include "Assert.h"
 
+#include <iostream>
 #include <iterator>
 
-DataEffectPool::~DataEffectPool()
-{
+DataEffectPool::~DataEffectPool() {
     std::cout << "[Dispose effectPool]" << std::endl;
-    map.deleteAll();
-}
-
-Effect* DataEffectPool::get(const std::string& name)
-{
-    Effect*& slot = map.all()[name];
-    return slot;
+    deleteAll();
 }
 
 const std::string& DataEffectPool::nameAt(int i) const
 {
     ORV_ASSERT(i >= 0 && i < size());
-    return std::next(map.all().begin(), i)->first;
+    return std::next(entries.begin(), i)->first;
 }
 
 std::string DataEffectPool::toString() const
 {
     std::string s = "EffectPool {\n";
-    for (const auto& entry : map.all())
+    for (const auto& entry : entries)
         s += "    " + entry.first + " = Effect\n";
     return s + "}\n";
 }

@@ -2,31 +2,28 @@
 
 #include "FBO.h"
 
-DataFBOPool::~DataFBOPool()
-{
-    map.deleteAll();
-    added.clear();
-    addedNames.clear();
-}
+#include <iostream>
+
+DataFBOPool::~DataFBOPool() { deleteAll(); }
 
 FBO* DataFBOPool::get(const std::string& name) const
 {
-    FBO* fbo = map.find(name);
-    if (!fbo && !map.exists(name))
+    FBO* fbo = NamedPool::get(name);
+    if (!fbo && !exists(name))
         std::cout << "FBO::getFBO(" << name << ") cannot find the requested VBO" << std::endl;
     return fbo;
 }
 
 void DataFBOPool::add(const std::string& name, FBO* fbo)
 {
-    map.put(name, fbo);
+    NamedPool::add(name, fbo);
     added.push_back(fbo);
     addedNames.push_back(name);
 }
 
 void DataFBOPool::clearUsed()
 {
-    for (const auto& entry : map.all())
+    for (const auto& entry : entries)
         if (entry.second && FBO::isDirty(entry.second))
             FBO::bindAndClear(entry.second);
     FBO::bindScreen();
@@ -35,7 +32,7 @@ void DataFBOPool::clearUsed()
 std::string DataFBOPool::toString() const
 {
     std::string s = "FBOPool {\n";
-    for (const auto& entry : map.all())
+    for (const auto& entry : entries)
         s += "  " + entry.first + " = " + FBO::describe(entry.second) + "\n";
     return s + "}\n";
 }

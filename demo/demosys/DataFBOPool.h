@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataPool.h"
+#include "NamedPool.h"
 
 #include <vector>
 
@@ -8,22 +8,20 @@ class FBO;
 
 // Framebuffers by name, in name order and in the order they were added. Once per frame
 // it clears the framebuffers that were drawn into.
-class DataFBOPool : public DataPool {
+class DataFBOPool : public NamedPool<FBO> {
 public:
+    DataFBOPool() : NamedPool(Counting::Entries) {}
     ~DataFBOPool() override;
-    bool exists(const std::string& name) const { return map.exists(name); }
     // The framebuffer of that name; a missing name is reported on standard output.
     FBO* get(const std::string& name) const;
     void add(const std::string& name, FBO* fbo);
     // Clears (colour, depth, stencil) every framebuffer drawn into since the last call,
     // then binds the screen with its viewport.
     void clearUsed();
-    int size() const override { return static_cast<int>(map.all().size()); }
     std::string toString() const override;
     const std::vector<FBO*>& inInsertionOrder() const { return added; }
 
 private:
-    NamedMap<FBO> map;
     std::vector<FBO*> added;
     std::vector<std::string> addedNames;
 };

@@ -3,27 +3,19 @@
 #include "Assert.h"
 #include "ORVScene.h"
 
+#include <iostream>
 #include <iterator>
 
 DataObjectPool::~DataObjectPool()
 {
     std::cout << "[Dispose objectPool]" << std::endl;
-    map.deleteAll();
-}
-
-void DataObjectPool::add(const std::string& name, ORVScene* scene)
-{
-    ++count;
-    map.put(name, scene);
+    deleteAll();
 }
 
 ORVScene* DataObjectPool::at(int i) const
 {
     ORV_ASSERT(i >= 0 && i < entryCount());
-    return std::next(map.all().begin(), i)->second;
+    return std::next(entries.begin(), i)->second;
 }
 
-std::string DataObjectPool::toString() const
-{
-    return "DataObjectPool {\n}\n";
-}
+std::string DataObjectPool::toString() const { return "DataObjectPool {\n}\n"; }

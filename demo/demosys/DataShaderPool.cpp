@@ -2,15 +2,17 @@
 
 #include "Shader.h"
 
-DataShaderPool::~DataShaderPool() { map.deleteAll(); }
+#include <iostream>
+
+DataShaderPool::~DataShaderPool() { deleteAll(); }
 
 std::string DataShaderPool::toString() const
 {
-    std::cout << "Shaders in pool : " << map.all().size() << std::endl;
+    std::cout << "Shaders in pool : " << entries.size() << std::endl;
     std::string s = "ShaderPool {\n";
-    if (map.all().empty())
+    if (entries.empty())
         s += "<Empty>\n";
-    for (const auto& entry : map.all())
+    for (const auto& entry : entries)
         s += "  " + entry.first + " = " + (entry.second ? entry.second->describe() : std::string()) + "\n";
     return s + "}\n";
 }

@@ -1,20 +1,14 @@
 #pragma once
 
-#include "DataPool.h"
+#include "NamedPool.h"
 
 class Shader;
 
-class DataShaderPool : public DataPool {
+// The built shader programs by alias.
+class DataShaderPool : public NamedPool<Shader> {
 public:
+    DataShaderPool() : NamedPool(Counting::Entries) {}
     ~DataShaderPool() override;
-    bool exists(const std::string& name) const { return map.exists(name); }
-    Shader* get(const std::string& name) const { return map.find(name); }
-    void add(const std::string& name, Shader* shader) { map.put(name, shader); }
-    int size() const override { return static_cast<int>(map.all().size()); }
     // Also prints "Shaders in pool : N".
     std::string toString() const override;
-    const std::map<std::string, Shader*>& all() const { return map.all(); }
-
-private:
-    NamedMap<Shader> map;
 };

@@ -2,33 +2,31 @@
 
 #include "Texture.h"
 
+#include <iostream>
 #include <sstream>
 
 DataTexturePool::~DataTexturePool()
 {
     std::cout << "[Dispose texturePool]" << std::endl;
-    map.deleteAll();
-    fileNames.clear();
+    deleteAll();
 }
 
 void DataTexturePool::add(const std::string& alias, Texture* texture)
 {
-    ++textureCount;
-    map.put(alias, texture);
+    NamedPool::add(alias, texture);
     if (texture && !texture->getName().empty())
         fileNames[texture->getName()] = alias;
 }
 
 void DataTexturePool::add(const std::string& alias, const std::string& fileName, unsigned int glTexture)
 {
-    ++textureCount;
-    map.put(alias, new Texture(fileName, glTexture));
+    NamedPool::add(alias, new Texture(fileName, glTexture));
     fileNames[fileName] = alias;
 }
 
 unsigned int DataTexturePool::getTextureId(const std::string& alias) const
 {
-    Texture* t = map.find(alias);
+    Texture* t = get(alias);
     return t ? t->getGlName() : 0;
 }
 
@@ -49,7 +47,7 @@ std::vector<std::string> DataTexturePool::fileNamesInOrder() const
 uint64_t DataTexturePool::totalMemorySize() const
 {
     uint64_t total = 0;
-    for (const auto& entry : map.all())
+    for (const auto& entry : entries)
         if (entry.second)
             total += static_cast<uint64_t>(entry.second->memorySize());
     return total;
@@ -58,7 +56,7 @@ uint64_t DataTexturePool::totalMemorySize() const
 uint64_t DataTexturePool::totalFileSize() const
 {
     uint64_t total = 0;
-    for (const auto& entry : map.all())
+    for (const auto& entry : entries)
         if (entry.second)
             total += static_cast<uint64_t>(entry.second->fileSize());
     return total;
@@ -74,8 +72,8 @@ std::string DataTexturePool::toString() const
       << memory << " bytes\n";
     s << "    total file size : " << static_cast<double>(files) * (1.0 / 1024.0) * (1.0 / 1024.0) << " mb - " << files
       << " bytes\n";
-    s << "    numTextures = " << textureCount << "\n";
-    for (const auto& entry : map.all())
+    s << "    numTextures = " << count << "\n";
+    for (const auto& entry : entries)
         s << "    " << entry.first << " = " << (entry.second ? entry.second->describe() : std::string("\n"));
     s << "}\n";
     return s.str();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DataPool.h"
+#include "NamedPool.h"
 
 #include <cstdint>
 #include <vector>
@@ -9,12 +9,11 @@ class Texture;
 
 // Textures by alias, with the file each was loaded from, so that a file declared under
 // two aliases is loaded once.
-class DataTexturePool : public DataPool {
+class DataTexturePool : public NamedPool<Texture> {
 public:
+    DataTexturePool() : NamedPool(Counting::Adds) {}
     ~DataTexturePool() override;
 
-    bool exists(const std::string& alias) const { return map.exists(alias); }
-    Texture* get(const std::string& alias) const { return map.find(alias); }
     // Counts every add; a texture with a file name registers that file under alias.
     void add(const std::string& alias, Texture* texture);
     // Makes a texture record for an already created GL texture of fileName.
@@ -28,11 +27,8 @@ public:
     uint64_t totalMemorySize() const;
     uint64_t totalFileSize() const;
 
-    int size() const override { return textureCount; }
     std::string toString() const override;
 
 private:
-    NamedMap<Texture> map;
     std::map<std::string, std::string> fileNames;
-    int textureCount = 0;
 };

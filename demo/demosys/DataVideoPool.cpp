@@ -1,7 +1,9 @@
 #include "DataVideoPool.h"
 
+#include <iostream>
+
 DataVideoPool::~DataVideoPool()
 {
     std::cout << "[Dispose videoPool]" << std::endl;
-    map.deleteAll();
+    deleteAll();
 }

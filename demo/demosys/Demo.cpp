@@ -93,6 +93,9 @@ void Demo::setCallbacks()
 {
     if (failed || !currentWindow())
         return;
+    // Whatever was pressed during loading is still queued: read it with no callback, so
+    // that an Escape pressed while loading does not end the demo on its first frame.
+    pollWindowEvents();
     glfwSetKeyCallback(currentWindow(), onKey);
     glfwSetMouseButtonCallback(currentWindow(), onMouseButton);
 }

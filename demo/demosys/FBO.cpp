@@ -231,23 +231,19 @@ void FBO::bind(FBO* fbo)
         glDrawBuffers(static_cast<GLsizei>(fbo->drawBuffers.size()), fbo->drawBuffers.data());
 }
 
-namespace {
-GLuint screenFramebuffer = 0;
-}
-
 void FBO::redirectScreen(GLuint framebuffer)
 {
-    screenFramebuffer = framebuffer;
+    RenderState::screenFramebuffer = framebuffer;
     RenderState::invalidateFramebuffer();
 }
 
-GLuint FBO::getScreenFramebuffer() { return screenFramebuffer; }
+GLuint FBO::getScreenFramebuffer() { return RenderState::screenFramebuffer; }
 
 void FBO::bindScreen()
 {
     if (RenderState::currentFramebuffer == 0)
         return;
-    glBindFramebuffer(GL_FRAMEBUFFER, screenFramebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, RenderState::screenFramebuffer);
     if (const ScreenMetrics* metrics = ORVDemosys::screenMetrics)
         glViewport(metrics->getViewportX(), metrics->getViewportY(), metrics->getViewportWidth(),
                    metrics->getViewportHeight());
@@ -281,7 +277,7 @@ Texture* FBO::getColorTexture(FBO* fbo, int index)
 Texture* FBO::getDepthTexture(FBO* fbo) { return fbo ? fbo->depthTexture : nullptr; }
 unsigned int FBO::getWidth(FBO* fbo) { return fbo ? fbo->width : 0; }
 unsigned int FBO::getHeight(FBO* fbo) { return fbo ? fbo->height : 0; }
-GLuint FBO::getGlName(FBO* fbo) { return fbo ? fbo->glName : screenFramebuffer; }
+GLuint FBO::getGlName(FBO* fbo) { return fbo ? fbo->glName : RenderState::screenFramebuffer; }
 bool FBO::isDirty(FBO* fbo) { return fbo && fbo->dirty; }
 bool FBO::isComplete(FBO* fbo) { return fbo && fbo->complete; }
 std::string FBO::getStatusText(FBO* fbo) { return fbo ? fbo->statusText : "unknown"; }

@@ -11,6 +11,7 @@
 #include "DataShaderPool.h"
 #include "DataTexturePool.h"
 #include "DataVideoPool.h"
+#include "EngineState.h"
 #include "ShaderCache.h"
 #include "Video.h"
 #include "Effect.h"
@@ -31,21 +32,14 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <memory>
 
 bool LoadingPipeline::createDataPools()
 {
-    std::cout << "[Creating DataPools]" << std::endl;
-    ORVDemosys::sceneDataPool = new DataObjectPool();
-    ORVDemosys::texturePool = new DataTexturePool();
-    ORVDemosys::effectPool = new DataEffectPool();
-    ORVDemosys::effectInstancePool = new DataEffectPool();
-    ORVDemosys::binaryPool = new DataBinaryPool();
-    ORVDemosys::shaderPool = new DataShaderPool();
-    ORVDemosys::fboPool = new DataFBOPool();
-    ORVDemosys::videoPool = new DataVideoPool();
+    ORVDemosys::engineState().createPools();
     return true;
 }
 
@@ -72,21 +66,21 @@ void advanceLoadingScreen()
         ORVDemosys::progressBar->advance();
 }
 
-bool loadShaders(ResourceLoader& loader)
+// The loaders of one declaration each, given its path (its kind's directory and its file
+// name): false, with the reason in the loader, when the file cannot be loaded.
+
+bool loadShader(ResourceLoader& loader, const std::string&, const ShaderDeclaration& d)
 {
-    std::cout << "[Loading Shaders]" << std::endl;
-    for (const ShaderDeclaration& d : ORVDemosys::shaderDeclarations) {
-        std::cout << "-> Loading " << d.fileName << std::endl;
-        Shader* shader = new Shader(d.fileName + "::" + d.alias);
-        if (!Shader::prepare(loader, *shader, d)) {
-            delete shader;
-            return false;
-        }
-        ORVDemosys::shaderPool->add(d.alias, shader);
-        if (loader.isVerbose())
-            std::cout << "Adding shader '" << d.alias << "' = " << shader->describe() << std::endl;
-        shader->bind();
+    std::cout << "-> Loading " << d.fileName << std::endl;
+    Shader* shader = new Shader(d.fileName + "::" + d.alias);
+    if (!Shader::prepare(loader, *shader, d)) {
+        delete shader;
+        return false;
     }
+    ORVDemosys::shaderPool->add(d.alias, shader);
+    if (loader.isVerbose())
+        std::cout << "Adding shader '" << d.alias << "' = " << shader->describe() << std::endl;
+    shader->bind();
     return true;
 }
 
@@ -106,27 +100,69 @@ std::string textureAlias(const std::string& fileName)
     return fileName;
 }
 
-bool loadObjects(ResourceLoader& loader)
+bool loadObject(ResourceLoader& loader, const std::string& path, const ResourceDeclaration& d)
 {
-    std::cout << "[Loading 3D Objects]" << std::endl;
-    for (const ResourceDeclaration& d : ORVDemosys::objectDeclarations) {
-        const std::string path = ORVDemosys::objectDirectory + d.fileName;
-        std::cout << "Loading : '" << path << std::endl;
-        ObjectReader reader(path);
-        reader.setTextureResolver(textureAlias);
-        ORVScene* scene = reader.read();
-        if (!scene) {
-            loader.fail(reader.getError());
-            return false;
-        }
-        ORVDemosys::sceneDataPool->add(d.alias, scene);
-        advanceLoadingScreen();
+    std::cout << "Loading : '" << path << std::endl;
+    ObjectReader reader(path);
+    reader.setTextureResolver(textureAlias);
+    ORVScene* scene = reader.read();
+    if (!scene) {
+        loader.fail(reader.getError());
+        return false;
     }
+    ORVDemosys::sceneDataPool->add(d.alias, scene);
     return true;
 }
 
-// Every material keeps the loaded texture its texture name refers to.
-void resolveSceneTextures()
+bool loadTexture(ResourceLoader& loader, const std::string& path, const TextureDeclaration& d)
+{
+    // A file declared under a second alias is loaded once; the second alias is not
+    // registered.
+    if (ORVDemosys::texturePool->hasFile(d.fileName))
+        return true;
+    std::cout << "Load : " << path << std::endl;
+    std::string why;
+    Texture* texture = ORVIO::loadTexture(path, static_cast<unsigned int>(d.target), d.mipmapped, &why);
+    if (!texture) {
+        loader.fail("Failed to load texture!\nFile : '" + path + "'\n" + why);
+        return false;
+    }
+    texture->setName(d.fileName);
+    ORVDemosys::texturePool->add(d.alias, texture);
+    return true;
+}
+
+bool loadBinary(ResourceLoader& loader, const std::string& path, const ResourceDeclaration& d)
+{
+    std::cout << "Loading binary : '" << path << "'" << std::endl;
+    Binary* binary = ORVIO::loadBinaryFile(path);
+    if (!binary) {
+        loader.fail("Failed to binary data!\nFile : '" + path + "'");
+        return false;
+    }
+    ORVDemosys::binaryPool->add(d.alias, binary);
+    std::cout << "Loaded '" << path << "' using alias " << d.alias << std::endl;
+    return true;
+}
+
+bool loadVideo(ResourceLoader& loader, const std::string& path, const ResourceDeclaration& d)
+{
+    std::cout << "Loading video: " << path << std::endl;
+    Video* video = ORVIO::loadVideoFile(path);
+    // The stream's own form of the address: a missing video prints 0.
+    std::cout << "Video object " << static_cast<const void*>(video) << std::endl;
+    if (!video) {
+        loader.fail("Failed to load video!\nFile : '" + path + "'");
+        return false;
+    }
+    ORVDemosys::videoPool->add(d.alias, video);
+    std::cout << "Loaded '" << path << "' using alias " << d.alias << std::endl;
+    return true;
+}
+
+// Every material keeps the loaded texture its texture name refers to; then the shader
+// instances bind to the scenes, which now have their textures.
+void afterTextures()
 {
     for (int i = 0; i < ORVDemosys::sceneDataPool->entryCount(); ++i) {
         ORVScene* scene = ORVDemosys::sceneDataPool->at(i);
@@ -138,76 +174,128 @@ void resolveSceneTextures()
                 material->setTexture(ORVDemosys::texturePool->get(material->getTextureName()));
         }
     }
+    if (!ORVDemosys::shaderCache)
+        ORVDemosys::shaderCache = new ShaderCache();
+    ORVDemosys::shaderCache->createInstances();
 }
 
-bool loadTextures(ResourceLoader& loader)
-{
-    std::cout << "[Loading Textures]" << std::endl;
-    for (const TextureDeclaration& d : ORVDemosys::textureDeclarations) {
-        // A file declared under a second alias is loaded once; the second alias is not
-        // registered.
-        if (!ORVDemosys::texturePool->hasFile(d.fileName)) {
-            const std::string path = ORVDemosys::graphicsDirectory + d.fileName;
-            std::cout << "Load : " << path << std::endl;
-            std::string why;
-            Texture* texture = ORVIO::loadTexture(path, static_cast<unsigned int>(d.target), d.mipmapped, &why);
-            if (!texture) {
-                loader.fail("Failed to load texture!\nFile : '" + path + "'\n" + why);
-                return false;
-            }
-            texture->setName(d.fileName);
-            ORVDemosys::texturePool->add(d.alias, texture);
-        }
-        advanceLoadingScreen();
-    }
-    return true;
-}
+// One kind of declared resource: its directory and declarations, the stage that loads
+// them into their pool and its section of the pack script.
+struct ResourceKind {
+    const char* kind;
+    const std::string& directory;
+    // Number of declarations; with steps, one step each of the progress total.
+    int (*declared)();
+    bool steps;
+    // Printed before the kind loads; null for a kind that is declared and packed but
+    // never loaded.
+    const char* heading;
+    // Loads every declaration (null: nothing to load); then afterLoad, if any.
+    bool (*load)(ResourceLoader& loader, const ResourceKind& kind);
+    void (*afterLoad)();
+    // The section's place in the pack script (-1: none) and its files, in order.
+    int packSection;
+    std::vector<std::string> (*packFiles)(const ResourceKind& kind);
+};
 
-bool loadBinaries(ResourceLoader& loader)
+// Loads the declarations in order, a loading-screen step after each when the kind takes
+// steps; false at the first that fails.
+template <class Declaration>
+bool loadEach(ResourceLoader& loader, const ResourceKind& kind, const std::vector<Declaration>& declarations,
+              bool (*load)(ResourceLoader&, const std::string&, const Declaration&))
 {
-    std::cout << "[Loading Binary Data]" << std::endl;
-    for (const ResourceDeclaration& d : ORVDemosys::binaryDeclarations) {
-        const std::string path = ORVDemosys::miscDirectory + d.fileName;
-        std::cout << "Loading binary : '" << path << "'" << std::endl;
-        Binary* binary = ORVIO::loadBinaryFile(path);
-        if (!binary) {
-            loader.fail("Failed to binary data!\nFile : '" + path + "'");
+    for (const Declaration& d : declarations) {
+        if (!load(loader, kind.directory + d.fileName, d))
             return false;
-        }
-        ORVDemosys::binaryPool->add(d.alias, binary);
-        std::cout << "Loaded '" << path << "' using alias " << d.alias << std::endl;
-        advanceLoadingScreen();
+        if (kind.steps)
+            advanceLoadingScreen();
     }
     return true;
 }
 
-bool loadVideos(ResourceLoader& loader)
+template <class Declaration>
+int countOf(const std::vector<Declaration>& declarations)
 {
-    std::cout << "[Loading Video Data]" << std::endl;
-    for (const ResourceDeclaration& d : ORVDemosys::videoDeclarations) {
-        const std::string path = ORVDemosys::videoDirectory + d.fileName;
-        std::cout << "Loading video: " << path << std::endl;
-        Video* video = ORVIO::loadVideoFile(path);
-        // The stream's own form of the address: a missing video prints 0.
-        std::cout << "Video object " << static_cast<const void*>(video) << std::endl;
-        if (!video) {
-            loader.fail("Failed to load video!\nFile : '" + path + "'");
-            return false;
-        }
-        ORVDemosys::videoPool->add(d.alias, video);
-        std::cout << "Loaded '" << path << "' using alias " << d.alias << std::endl;
-        advanceLoadingScreen();
-    }
-    return true;
+    return static_cast<int>(declarations.size());
+}
+
+// The declared files of a list, in the kind's directory.
+template <class Declaration>
+std::vector<std::string> pathsOf(const ResourceKind& kind, const std::vector<Declaration>& declarations)
+{
+    std::vector<std::string> paths;
+    for (const Declaration& d : declarations)
+        paths.push_back(kind.directory + d.fileName);
+    return paths;
+}
+
+// The kinds in loading order.
+const std::vector<ResourceKind>& resourceKinds()
+{
+    using namespace ORVDemosys;
+    using Kind = const ResourceKind&;
+    static const std::vector<ResourceKind> kinds = {
+        {"shader", shaderDirectory, [] { return countOf(shaderDeclarations); }, false, "[Loading Shaders]",
+         [](ResourceLoader& l, Kind k) { return loadEach(l, k, shaderDeclarations, loadShader); }, nullptr, 5,
+         [](Kind k) {
+             std::vector<std::string> paths;
+             for (const ShaderDeclaration& d : shaderDeclarations) {
+                 paths.push_back(k.directory + d.fileName + ".vert");
+                 paths.push_back(k.directory + d.fileName + ".frag");
+             }
+             return paths;
+         }},
+        {"3D object", objectDirectory, [] { return countOf(objectDeclarations); }, true, "[Loading 3D Objects]",
+         [](ResourceLoader& l, Kind k) { return loadEach(l, k, objectDeclarations, loadObject); }, nullptr, 1,
+         [](Kind k) {
+             // An object's keyframe companion ".kf" is packed with it when it exists.
+             std::vector<std::string> paths;
+             for (const std::string& path : pathsOf(k, objectDeclarations)) {
+                 paths.push_back(path);
+                 std::error_code ec;
+                 if (std::filesystem::exists(path + ".kf", ec))
+                     paths.push_back(path + ".kf");
+             }
+             return paths;
+         }},
+        {"texture", graphicsDirectory, [] { return countOf(textureDeclarations); }, true, "[Loading Textures]",
+         [](ResourceLoader& l, Kind k) { return loadEach(l, k, textureDeclarations, loadTexture); }, afterTextures, 0,
+         [](Kind k) {
+             // The files loaded, not those declared: a file declared twice is packed once.
+             std::vector<std::string> paths;
+             if (texturePool)
+                 for (const std::string& file : texturePool->fileNamesInOrder())
+                     paths.push_back(k.directory + file);
+             return paths;
+         }},
+        {"binary", miscDirectory, [] { return countOf(binaryDeclarations); }, true, "[Loading Binary Data]",
+         [](ResourceLoader& l, Kind k) { return loadEach(l, k, binaryDeclarations, loadBinary); }, nullptr, 3,
+         [](Kind k) { return pathsOf(k, binaryDeclarations); }},
+        // A stage of its own that loads nothing yet.
+        {"animation", objectDirectory, [] { return 0; }, false, "[Loading Animation Data]", nullptr, nullptr, -1,
+         nullptr},
+        // The videos are packed too: without them a packed production with a video
+        // cannot load.
+        {"video", videoDirectory, [] { return countOf(videoDeclarations); }, true, "[Loading Video Data]",
+         [](ResourceLoader& l, Kind k) { return loadEach(l, k, videoDeclarations, loadVideo); }, nullptr, 4,
+         [](Kind k) { return pathsOf(k, videoDeclarations); }},
+        {"misc file", miscDirectory, [] { return countOf(miscDeclarations); }, true, nullptr, nullptr, nullptr, 2,
+         [](Kind k) { return pathsOf(k, miscDeclarations); }},
+    };
+    return kinds;
 }
 
 } // namespace
 
 int LoadingPipeline::progressTotal()
 {
-    return static_cast<int>(ORVDemosys::objectDeclarations.size() + ORVDemosys::miscDeclarations.size() +
-                            ORVDemosys::binaryDeclarations.size() + ORVDemosys::videoDeclarations.size() +
-                            ORVDemosys::textureDeclarations.size() + 3);
+    // One step per counted declaration, one for the sound, one for the start, and one
+    // more, so that the bar never reaches its end.
+    int total = 3;
+    for (const ResourceKind& kind : resourceKinds())
+        if (kind.steps)
+            total += kind.declared();
+    return total;
 }
 
 bool LoadingPipeline::loadResources(ResourceLoader& loader)
@@ -222,23 +310,18 @@ bool LoadingPipeline::loadResources(ResourceLoader& loader)
         ORVDemosys::progressBar = new ProgressBar(total, 0.09f, 1.2f, 0.0f);
     ORVDemosys::progressBar->setTotal(total);
     ORVDemosys::progressBar->setup();
-    ORVDemosys::progressBar->draw();
+    ORVDemosys::progressBar->show();
 
-    if (!loadShaders(loader))
-        return false;
-    if (!loadObjects(loader))
-        return false;
-    if (!loadTextures(loader))
-        return false;
-    resolveSceneTextures();
-    // The shader instances bind to the scenes, which now have their textures.
-    if (!ORVDemosys::shaderCache)
-        ORVDemosys::shaderCache = new ShaderCache();
-    ORVDemosys::shaderCache->createInstances();
-    if (!loadBinaries(loader))
-        return false;
-    std::cout << "[Loading Animation Data]" << std::endl;
-    return loadVideos(loader);
+    for (const ResourceKind& kind : resourceKinds()) {
+        if (!kind.heading)
+            continue;
+        std::cout << kind.heading << std::endl;
+        if (kind.load && !kind.load(loader, kind))
+            return false;
+        if (kind.afterLoad)
+            kind.afterLoad();
+    }
+    return true;
 }
 
 bool LoadingPipeline::createTrackData()
@@ -259,7 +342,7 @@ bool LoadingPipeline::createTrackData()
         *fbo = found;
         return found != nullptr;
     };
-    ORVDemosys::tracks = TrackManager::load(ORVDemosys::trackDirectory, names, effects, framebuffers).release();
+    ORVDemosys::tracks = TrackManager::load(ORVDemosys::trackDirectory, names, effects, framebuffers);
     ORVDemosys::tracks->setRowsPerSecond(20);
 
     std::cout << "[Initializing Effect Instances]" << std::endl;
@@ -302,26 +385,15 @@ void LoadingPipeline::writePackScript(const std::string& command, const std::str
     std::string script = "rm " + word + "\n" + "rm " + archive + ".log" + "\n";
     if (!ORVDemosys::musicFile.empty())
         script += head + ORVDemosys::soundDirectory + ORVDemosys::musicFile + tail;
-    if (ORVDemosys::texturePool)
-        for (const std::string& file : ORVDemosys::texturePool->fileNamesInOrder())
-            script += head + ORVDemosys::graphicsDirectory + file + tail;
-    for (const ResourceDeclaration& d : ORVDemosys::objectDeclarations) {
-        script += head + ORVDemosys::objectDirectory + d.fileName + tail;
-        std::error_code ec;
-        if (std::filesystem::exists(ORVDemosys::objectDirectory + d.fileName + ".kf", ec))
-            script += head + ORVDemosys::objectDirectory + d.fileName + ".kf" + tail;
-    }
-    for (const ResourceDeclaration& d : ORVDemosys::miscDeclarations)
-        script += head + ORVDemosys::miscDirectory + d.fileName + tail;
-    for (const ResourceDeclaration& d : ORVDemosys::binaryDeclarations)
-        script += head + ORVDemosys::miscDirectory + d.fileName + tail;
-    // The videos too: without them a packed production with a video cannot load.
-    for (const ResourceDeclaration& d : ORVDemosys::videoDeclarations)
-        script += head + ORVDemosys::videoDirectory + d.fileName + tail;
-    for (const ShaderDeclaration& d : ORVDemosys::shaderDeclarations) {
-        script += head + ORVDemosys::shaderDirectory + d.fileName + ".vert" + tail;
-        script += head + ORVDemosys::shaderDirectory + d.fileName + ".frag" + tail;
-    }
+    std::vector<const ResourceKind*> sections;
+    for (const ResourceKind& kind : resourceKinds())
+        if (kind.packSection >= 0)
+            sections.push_back(&kind);
+    std::sort(sections.begin(), sections.end(),
+              [](const ResourceKind* a, const ResourceKind* b) { return a->packSection < b->packSection; });
+    for (const ResourceKind* kind : sections)
+        for (const std::string& path : kind->packFiles(*kind))
+            script += head + path + tail;
     script += head + ORVDemosys::trackDirectory + "index.list" + tail;
     script += head + ORVDemosys::trackDirectory + "track.data" + tail;
     for (const std::string& include : ORVDemosys::shaderIncludes)
@@ -372,33 +444,7 @@ bool LoadingPipeline::demoInit(ResourceLoader& loader)
 
 void LoadingPipeline::deletePools()
 {
-    delete ORVDemosys::progressBar;
-    ORVDemosys::progressBar = nullptr;
-    std::cout << "[Deleting Pools]" << std::endl;
-    delete ORVDemosys::sceneDataPool;
-    ORVDemosys::sceneDataPool = nullptr;
-    delete ORVDemosys::texturePool;
-    ORVDemosys::texturePool = nullptr;
-    delete ORVDemosys::effectPool;
-    ORVDemosys::effectPool = nullptr;
-    delete ORVDemosys::effectInstancePool;
-    ORVDemosys::effectInstancePool = nullptr;
-    delete ORVDemosys::binaryPool;
-    ORVDemosys::binaryPool = nullptr;
-    delete ORVDemosys::shaderPool;
-    ORVDemosys::shaderPool = nullptr;
-    delete ORVDemosys::fboPool;
-    ORVDemosys::fboPool = nullptr;
-    delete ORVDemosys::videoPool;
-    ORVDemosys::videoPool = nullptr;
-
-    std::cout << "delete ORVDemosys::tracks" << std::endl;
-    delete ORVDemosys::tracks;
-    ORVDemosys::tracks = nullptr;
-    std::cout << "delete ORVDemosys::timer" << std::endl;
-    delete ORVDemosys::timer;
-    ORVDemosys::timer = nullptr;
-
+    ORVDemosys::engineState().release();
     std::cout << "Query GL for remaining texture objects (1-250)" << std::endl;
     if (!currentWindow())
         return; // no context: there is nothing to query

@@ -1,6 +1,19 @@
 #include "ORVDemosys.h"
 
+// Constructing the engine state needs every type it owns complete.
+#include "DataBinaryPool.h"
+#include "DataEffectPool.h"
+#include "DataFBOPool.h"
+#include "DataObjectPool.h"
+#include "DataShaderPool.h"
+#include "DataTexturePool.h"
+#include "DataVideoPool.h"
+#include "EngineState.h"
 #include "ORVCamera.h"
+#include "ProgressBar.h"
+#include "ShaderCache.h"
+#include "Timer.h"
+#include "TrackManager.h"
 
 #include <algorithm>
 
@@ -27,7 +40,6 @@ std::vector<ResourceDeclaration> miscDeclarations;
 std::vector<ResourceDeclaration> videoDeclarations;
 std::vector<ShaderDeclaration> shaderDeclarations;
 ResourceDefinition* resources = nullptr;
-ProgressBar* progressBar = nullptr;
 
 std::vector<std::string> shaderIncludes;
 
@@ -39,22 +51,37 @@ void registerShaderInclude(const std::string& path)
         shaderIncludes.push_back(path);
 }
 
-ScreenMetrics* screenMetrics = nullptr;
-DataObjectPool* sceneDataPool = nullptr;
-DataTexturePool* texturePool = nullptr;
+namespace {
+// Constant-initialised, so every name below is bound before any code runs, and never
+// destroyed: the union's destructor leaves its member alone (see EngineState).
+union StateStorage {
+    constexpr StateStorage() : state() {}
+    ~StateStorage() {}
+    EngineState state;
+};
+StateStorage storage;
+} // namespace
+
+EngineState& engineState() { return storage.state; }
+
+EngineSlot<ProgressBar>& progressBar = storage.state.progressBar;
+ScreenMetrics*& screenMetrics = storage.state.screenMetrics;
+EngineSlot<DataObjectPool>& sceneDataPool = storage.state.sceneDataPool;
+EngineSlot<DataTexturePool>& texturePool = storage.state.texturePool;
+EngineSlot<DataEffectPool>& effectPool = storage.state.effectPool;
+EngineSlot<DataEffectPool>& effectInstancePool = storage.state.effectInstancePool;
+EngineSlot<DataBinaryPool>& binaryPool = storage.state.binaryPool;
+EngineSlot<DataShaderPool>& shaderPool = storage.state.shaderPool;
+EngineSlot<DataFBOPool>& fboPool = storage.state.fboPool;
+EngineSlot<DataVideoPool>& videoPool = storage.state.videoPool;
+EngineSlot<ShaderCache>& shaderCache = storage.state.shaderCache;
+EngineSlot<TrackManager>& tracks = storage.state.tracks;
+EngineSlot<Timer>& timer = storage.state.timer;
+
 // Made at start-up and never freed: effects hold it until the process ends.
 ORVCamera* syscam = new ORVCamera("syscam");
-DataEffectPool* effectPool = nullptr;
-DataEffectPool* effectInstancePool = nullptr;
-DataBinaryPool* binaryPool = nullptr;
-DataShaderPool* shaderPool = nullptr;
-DataFBOPool* fboPool = nullptr;
-DataVideoPool* videoPool = nullptr;
-ShaderCache* shaderCache = nullptr;
 uint32_t frameCount = 0;
 int32_t loopStartMs = 0;
-TrackManager* tracks = nullptr;
-Timer* timer = nullptr;
 
 namespace {
 bool quitFlag = false;

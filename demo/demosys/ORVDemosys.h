@@ -1,5 +1,6 @@
 #pragma once
 
+#include "EngineSlot.h"
 #include "ResourceDeclaration.h"
 #include "ShaderDeclaration.h"
 #include "TimeCode.h"
@@ -16,6 +17,7 @@ class DataFBOPool;
 class DataShaderPool;
 class DataTexturePool;
 class DataVideoPool;
+class EngineState;
 class ProgressBar;
 class ResourceDefinition;
 class ScreenMetrics;
@@ -24,7 +26,9 @@ class TrackManager;
 class Timer;
 
 // Process-wide engine state. Everything here exists before main runs and lives until
-// the process ends.
+// the process ends. The run-time objects (loading screen, pools, timeline, timer, shader
+// cache, screen settings) are owned by the one EngineState; the names below are the way
+// code reaches them (assigning an object to one hands it over).
 namespace ORVDemosys {
 
 // Directories that resource file names are joined to, by plain concatenation.
@@ -50,9 +54,9 @@ extern std::vector<ResourceDeclaration> miscDeclarations;
 extern std::vector<ResourceDeclaration> videoDeclarations;
 extern std::vector<ShaderDeclaration> shaderDeclarations;
 
-// The production's objects: its resource definition and loading screen.
+// The production's objects: its resource definition (never freed) and loading screen.
 extern ResourceDefinition* resources;
-extern ProgressBar* progressBar;
+extern EngineSlot<ProgressBar>& progressBar;
 
 // Every resource path that a shader include read (or tried to read); the resource
 // packing step lists these beside the declared files.
@@ -62,26 +66,29 @@ void registerShaderInclude(const std::string& path);
 // The camera that the production's camera effect places, "syscam".
 extern ORVCamera* syscam;
 
-// The screen settings, once a window has been opened.
-extern ScreenMetrics* screenMetrics;
+// The screen settings, once a window has been opened (main's; not owned).
+extern ScreenMetrics*& screenMetrics;
 
 // The named resource pools, created at the start of loading and deleted at shutdown.
-extern DataObjectPool* sceneDataPool;
-extern DataTexturePool* texturePool;
-extern DataEffectPool* effectPool;         // prototypes by class name
-extern DataEffectPool* effectInstancePool; // instances by instance name
-extern DataBinaryPool* binaryPool;
-extern DataShaderPool* shaderPool;
-extern DataFBOPool* fboPool;
-extern DataVideoPool* videoPool;
+extern EngineSlot<DataObjectPool>& sceneDataPool;
+extern EngineSlot<DataTexturePool>& texturePool;
+extern EngineSlot<DataEffectPool>& effectPool;         // prototypes by class name
+extern EngineSlot<DataEffectPool>& effectInstancePool; // instances by instance name
+extern EngineSlot<DataBinaryPool>& binaryPool;
+extern EngineSlot<DataShaderPool>& shaderPool;
+extern EngineSlot<DataFBOPool>& fboPool;
+extern EngineSlot<DataVideoPool>& videoPool;
 
 // The production's shader instances. A production installs its own cache before loading;
-// otherwise the loading stages make an empty one. Never freed: scenes keep pointers to
-// its instances until the process ends.
-extern ShaderCache* shaderCache;
+// otherwise the loading stages make an empty one. Freed at shutdown after the scenes,
+// which keep pointers to its instances.
+extern EngineSlot<ShaderCache>& shaderCache;
 
-extern TrackManager* tracks;
-extern Timer* timer;
+extern EngineSlot<TrackManager>& tracks;
+extern EngineSlot<Timer>& timer;
+
+// The owner of all of the above.
+EngineState& engineState();
 
 // Frames swapped since the loop started, and the wall-clock ms at which it started.
 extern uint32_t frameCount;

@@ -12,6 +12,7 @@
 #include "TrackManager.h"
 
 #include <memory>
+#include <utility>
 
 OfflineRenderer::OfflineRenderer(int w, int h) : width(w), height(h) {}
 
@@ -60,31 +61,30 @@ bool OfflineRenderer::makeTarget()
 
 namespace {
 
-// Puts the engine's timer, screen settings, clock and screen framebuffer back however
-// the render ends.
-class EngineSwap {
+// The render's timer, screen settings, host clock and screen stand in for the engine's
+// until the render returns, however it ends; the engine's timer waits in here meanwhile.
+class StandIn {
 public:
-    EngineSwap(Timer* timer, ScreenMetrics* metrics, GLuint target)
-        : savedTimer(ORVDemosys::timer), savedMetrics(ORVDemosys::screenMetrics), savedSource(HostClock::getSource())
+    StandIn(std::unique_ptr<Timer> timer, ScreenMetrics* metrics, GLuint target)
+        : engineTimer(ORVDemosys::timer.exchange(std::move(timer))),
+          engineMetrics(std::exchange(ORVDemosys::screenMetrics, metrics)), engineSource(HostClock::getSource())
     {
-        ORVDemosys::timer = timer;
-        ORVDemosys::screenMetrics = metrics;
         FBO::redirectScreen(target);
     }
-    ~EngineSwap()
+    ~StandIn()
     {
         FBO::redirectScreen(0);
-        ORVDemosys::timer = savedTimer;
-        ORVDemosys::screenMetrics = savedMetrics;
-        HostClock::setSource(savedSource);
+        ORVDemosys::timer.exchange(std::move(engineTimer));
+        ORVDemosys::screenMetrics = engineMetrics;
+        HostClock::setSource(engineSource);
     }
-    EngineSwap(const EngineSwap&) = delete;
-    EngineSwap& operator=(const EngineSwap&) = delete;
+    StandIn(const StandIn&) = delete;
+    StandIn& operator=(const StandIn&) = delete;
 
 private:
-    Timer* savedTimer;
-    ScreenMetrics* savedMetrics;
-    HostClock::Source savedSource;
+    std::unique_ptr<Timer> engineTimer;
+    ScreenMetrics* engineMetrics;
+    HostClock::Source engineSource;
 };
 
 } // namespace
@@ -115,13 +115,14 @@ bool OfflineRenderer::render(int startMs, int framesPerSecond, int frameCount, c
     // With music, a music timer that plays nothing and stands where the clock says, so
     // effects read the spectrum at each frame's time; otherwise the plain timer.
     const uint32_t rate = static_cast<uint32_t>(ORVDemosys::tracks->getRowsPerSecond());
-    std::unique_ptr<Timer> timer;
+    std::unique_ptr<Timer> ownTimer;
     if (ORVDemosys::musicFile.empty())
-        timer = std::make_unique<Timer>(rate);
+        ownTimer = std::make_unique<Timer>(rate);
     else
-        timer = std::make_unique<FMODTimer>(ORVDemosys::soundDirectory + ORVDemosys::musicFile, rate,
-                                            FMODTimer::Output::Offline);
-    EngineSwap swap(timer.get(), &metrics, framebuffer);
+        ownTimer = std::make_unique<FMODTimer>(ORVDemosys::soundDirectory + ORVDemosys::musicFile, rate,
+                                               FMODTimer::Output::Offline);
+    StandIn standIn(std::move(ownTimer), &metrics, framebuffer);
+    Timer* timer = ORVDemosys::timer;
     HostClock::setSource(drivenSource);
     // The load has closed the archive; the music is read from it again.
     if (ORVIO::getMode() == ORVIO::ModeArchive)

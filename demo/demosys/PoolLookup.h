@@ -7,10 +7,10 @@
 namespace ORVDemosys {
 
 // The shared body of the engine's asserting resource lookups: the entry of that name in
-// pool (which may not have been created yet), or a stop with the lookup's documented
-// assertion texts when there is none.
+// pool (a pool pointer or the engine's slot of one, which may not have been created
+// yet), or a stop with the lookup's documented assertion texts when there is none.
 template <typename Pool>
-auto lookupOrStop(Pool* pool, const std::string& name, const char* condText, const char* file, int line,
+auto lookupOrStop(const Pool& pool, const std::string& name, const char* condText, const char* file, int line,
                   const char* function) -> decltype(pool->get(name))
 {
     auto found = pool ? pool->get(name) : nullptr;

@@ -1,5 +1,6 @@
 #include "ProgressBar.h"
 
+#include "Assert.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "ResourceFile.h"
@@ -82,7 +83,19 @@ void ProgressBar::advance()
         return;
     progress = total > 0 ? static_cast<float>(count) / static_cast<float>(total) : 0.0f;
     ++count;
+    show();
+}
+
+void ProgressBar::show()
+{
     draw();
+    pollWindowEvents();
+}
+
+const std::string& ProgressBar::getFile(int index) const
+{
+    ORV_ASSERT(index >= 0 && index < getFileCount());
+    return files[static_cast<size_t>(index)];
 }
 
 void ProgressBar::addFile(const std::string& path)

@@ -29,10 +29,14 @@ public:
     float getProgress() const { return progress; }
     // One step: shows the fraction of the steps done before it. Extra steps are ignored.
     void advance();
+    // Draws, then reads the window's pending events, so the window stays responsive
+    // through a long load (input callbacks are not installed yet: keys do nothing).
+    void show();
 
     // The resource files the loading screen reads itself (for the packing script).
     int getFileCount() const { return static_cast<int>(files.size()); }
-    const std::string& getFile(int index) const { return files.at(static_cast<size_t>(index)); }
+    // index must be below getFileCount().
+    const std::string& getFile(int index) const;
 
 protected:
     // Lists a file the loading screen reads, once.

@@ -3,6 +3,7 @@
 unsigned int RenderState::currentProgram = 0;
 uint64_t RenderState::programSwitches = 0;
 unsigned int RenderState::currentFramebuffer = 0;
+unsigned int RenderState::screenFramebuffer = 0;
 unsigned int RenderState::currentVertexArray = 0;
 std::string RenderState::currentVertexArrayKey;
 uint64_t RenderState::vertexArraySwitches = 0;
@@ -14,6 +15,8 @@ void RenderState::reset()
     // A fresh context has framebuffer 0 bound, but its viewport is not the letterbox
     // one yet: the first bind of the screen must be issued.
     currentFramebuffer = invalidFramebuffer;
+    // A redirection names a framebuffer of the context that is gone.
+    screenFramebuffer = 0;
     currentVertexArray = 0;
     currentVertexArrayKey.clear();
     resetCounters();

@@ -18,6 +18,9 @@ public:
     // the next bind of any framebuffer, the screen included, is issued.
     static constexpr unsigned int invalidFramebuffer = 0xFFFFFFFFu;
     static unsigned int currentFramebuffer;
+    // The framebuffer that "the screen" means: 0, the window, unless the offline
+    // renderer sends the screen into a framebuffer of its own.
+    static unsigned int screenFramebuffer;
 
     // Vertex array bound last, with the attribute key of its layout.
     static unsigned int currentVertexArray;

@@ -295,9 +295,22 @@ TrackManager::TrackManager() = default;
 
 TrackManager::~TrackManager()
 {
-    // Curves fall back to the default rate instead of reading a deleted timeline.
+    // Curves fall back to the default rate instead of reading a deleted timeline; the
+    // engine's slot gives up a timeline that someone else deletes (it deleted none here,
+    // or it would no longer hold this one).
     if (ORVDemosys::tracks == this)
-        ORVDemosys::tracks = nullptr;
+        ORVDemosys::tracks.release();
+}
+
+void TrackManager::detachEffects()
+{
+    for (auto& entry : entriesByName) {
+        entry.second->effect = nullptr;
+        entry.second->tracks.clear();
+        entry.second->tracksByName.clear();
+    }
+    activeByName.clear();
+    active.clear();
 }
 
 int32_t TrackManager::timelineRowsPerSecond()

@@ -107,6 +107,10 @@ public:
 
     void printPriorities() const;
 
+    // Forgets every effect and its curves (the start/stop tracks stay). Shutdown calls it
+    // before the effects are deleted, so the timeline never points at a freed curve.
+    void detachEffects();
+
     // Writers for the editing tools; each returns false (after a line naming the file)
     // when a file cannot be written.
     bool saveFiles(const std::string& directory) const;

@@ -52,6 +52,12 @@ void closeWindow()
 
 GLFWwindow* currentWindow() { return window; }
 
+void pollWindowEvents()
+{
+    if (window)
+        glfwPollEvents();
+}
+
 void onInput(int keyOrButton, int action)
 {
     if (action == GLFW_PRESS && keyOrButton == GLFW_KEY_ESCAPE)

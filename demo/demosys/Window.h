@@ -14,6 +14,9 @@ bool openWindow(ScreenMetrics* metrics, const std::string& title);
 // Destroys the window if one is open.
 void closeWindow();
 GLFWwindow* currentWindow();
+// Reads the window's pending events (nothing without a window). Before the input
+// callbacks are installed this only keeps the window responsive: keys have no effect.
+void pollWindowEvents();
 
 // The one input callback, for keys and mouse buttons alike: a press of Escape asks the
 // demo to quit; nothing else reacts.

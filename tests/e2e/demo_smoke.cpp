@@ -2,8 +2,13 @@
 // clock until Escape (or the end position) and shuts down in order.
 //
 //   demo_smoke [--fullscreen] [--size WxH] [--start MS] [--end MS] [--music FILE]
+//              [--slow-load MS]
+//
+// --slow-load makes every redraw of the loading screen take MS milliseconds more, so a
+// test can press keys while the demo loads.
 #include "Demo.h"
 #include "ORVDemosys.h"
+#include "ProgressBar.h"
 #include "ResourceDefinition.h"
 #include "ScreenMetrics.h"
 #include "TimeCode.h"
@@ -11,6 +16,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <chrono>
+#include <thread>
 
 namespace {
 
@@ -19,6 +26,21 @@ namespace {
 class SmokeDefinition : public ResourceDefinition {
 public:
     void configure(ScreenMetrics*) override {}
+};
+
+// The engine's loading screen, slowed down: each redraw stands still for a while, as a
+// long loading step would.
+class SlowLoadingScreen : public ProgressBar {
+public:
+    explicit SlowLoadingScreen(int ms) : delayMs(ms) {}
+    void draw() override
+    {
+        ProgressBar::draw();
+        std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
+    }
+
+private:
+    int delayMs;
 };
 
 } // namespace
@@ -41,6 +63,8 @@ int main(int argc, char** argv)
             ORVDemosys::musicFile = argv[++i];
         } else if (!std::strcmp(argv[i], "--end") && i + 1 < argc) {
             ORVDemosys::endTime = TimeCode(static_cast<uint32_t>(std::atoi(argv[++i])));
+        } else if (!std::strcmp(argv[i], "--slow-load") && i + 1 < argc) {
+            ORVDemosys::progressBar = new SlowLoadingScreen(std::atoi(argv[++i]));
         }
     }
     std::printf("Run demo\n");

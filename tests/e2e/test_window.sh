@@ -22,7 +22,9 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 [ -n "$WID" ] || { echo "FAILED: no window appeared"; cat "$WORK/escape.log"; exit 1; }
-sleep 1
+# Escape has no effect while loading: press it once the frame loop runs.
+for _ in $(seq 1 300); do grep -q "^\[Demo Init\]" "$WORK/escape.log" && break; sleep 0.1; done
+sleep 0.5
 xdotool windowfocus --sync "$WID" 2>/dev/null || true
 xdotool key --clearmodifiers Escape
 for _ in $(seq 1 100); do kill -0 "$PID" 2>/dev/null || break; sleep 0.1; done

@@ -207,7 +207,6 @@ TEST(DeferredRendererPool, TheMaterialTextureIsEnteredInTheTexturePool)
         EXPECT_EQ(renderer.getCurrentViewIndex(), 1);
     }
     // The pool owns it and deletes it.
-    delete ORVDemosys::texturePool;
     ORVDemosys::texturePool = nullptr;
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }

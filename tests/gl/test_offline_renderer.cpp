@@ -25,11 +25,6 @@ namespace {
 
 class OfflineRendererTest : public testing::Test {
 protected:
-    void SetUp() override
-    {
-        tracks = std::make_unique<TrackManager>();
-        fbos = std::make_unique<DataFBOPool>();
-    }
     void TearDown() override
     {
         ORVDemosys::tracks = nullptr;
@@ -39,12 +34,9 @@ protected:
     }
     void install()
     {
-        ORVDemosys::tracks = tracks.get();
-        ORVDemosys::fboPool = fbos.get();
+        ORVDemosys::tracks = new TrackManager();
+        ORVDemosys::fboPool = new DataFBOPool();
     }
-
-    std::unique_ptr<TrackManager> tracks;
-    std::unique_ptr<DataFBOPool> fbos;
 };
 
 } // namespace
@@ -71,8 +63,8 @@ TEST_F(OfflineRendererTest, DrivesFixedFrameTimesAndPutsTheEngineBack)
     install();
     // A source of its own and a timer of the engine's that the render must not touch.
     HostClock::setSource([] { return 42.0; });
-    Timer engineTimer(20);
-    ORVDemosys::timer = &engineTimer;
+    Timer* engineTimer = new Timer(20);
+    ORVDemosys::timer = engineTimer;
 
     glClearColor(0.2f, 0.4f, 0.6f, 1.0f); // the render clears to black, as the demo does
     OfflineRenderer renderer(40, 30);
@@ -84,7 +76,7 @@ TEST_F(OfflineRendererTest, DrivesFixedFrameTimesAndPutsTheEngineBack)
         EXPECT_EQ(frame.height, 30);
         EXPECT_EQ(frame.pixels.size(), 40u * 30u * 4u);
         // The timeline's timer while rendering is the renderer's, not the engine's.
-        EXPECT_NE(ORVDemosys::timer, &engineTimer);
+        EXPECT_NE(ORVDemosys::timer, engineTimer);
         EXPECT_EQ(ORVDemosys::timer->getTimeMs(), frame.timeMs);
         times.push_back(frame.timeMs);
         if (first.empty())
@@ -97,7 +89,7 @@ TEST_F(OfflineRendererTest, DrivesFixedFrameTimesAndPutsTheEngineBack)
     for (size_t i = 0; i < first.size(); ++i)
         ASSERT_EQ(first[i], 0) << "byte " << i;
 
-    EXPECT_EQ(ORVDemosys::timer, &engineTimer);
+    EXPECT_EQ(ORVDemosys::timer, engineTimer);
     EXPECT_EQ(FBO::getScreenFramebuffer(), 0u);
     EXPECT_EQ(HostClock::seconds(), 42.0);
     ORVDemosys::timer = nullptr;
@@ -135,7 +127,7 @@ TEST_F(OfflineRendererTest, WithMusicEachFrameReadsTheSpectrumAtItsTime)
         std::vector<std::vector<float>> spectra;
         testing::internal::CaptureStdout();
         bool ok = renderer.render(500, 4, 4, [&](const OfflineRenderer::Frame& frame) {
-            FMODTimer* music = dynamic_cast<FMODTimer*>(ORVDemosys::timer);
+            FMODTimer* music = dynamic_cast<FMODTimer*>(ORVDemosys::timer.get());
             EXPECT_NE(music, nullptr);
             if (music) {
                 EXPECT_EQ(music->getMusicPositionMs(), frame.timeMs);

@@ -130,7 +130,6 @@ TEST(DataPoolsGL, AttachmentsAddedLaterBelongToTheTexturePool)
     EXPECT_TRUE(ORVDemosys::texturePool->fileNamesInOrder().empty());
     GLuint name = color1->getGlName();
     // The shutdown order: textures first, then the framebuffers; nothing is freed twice.
-    delete ORVDemosys::texturePool;
     ORVDemosys::texturePool = nullptr;
     EXPECT_FALSE(glIsTexture(name));
     delete fbo;

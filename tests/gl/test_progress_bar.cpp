@@ -1,5 +1,6 @@
 #include "ImageCompare.h"
 #include "ORVIO.h"
+#include "DeathTest.h"
 #include "ProgressBar.h"
 #include "RenderState.h"
 #include "TempDir.h"
@@ -123,14 +124,16 @@ TEST_F(ProgressBarTest, EachStepFillsTheFractionDoneBeforeItAndExtraStepsAreIgno
 {
     ProgressBar bar(5, 0.09f, 1.2f, 0.0f);
     EXPECT_EQ(bar.getFileCount(), 0);
-    EXPECT_THROW(bar.getFile(0), std::out_of_range);
+    const char* outOfRange = "ProgressBar::getFile\\(int\\) const: Assertion `index >= 0 && index < getFileCount\\(\\)' failed";
+    EXPECT_DEATH(STDOUT_TO_STDERR(bar.getFile(0)), outOfRange);
     // Setting up lists the shader pair for packing, once however often it runs.
     ASSERT_TRUE(setUp(bar));
     ASSERT_TRUE(setUp(bar));
     ASSERT_EQ(bar.getFileCount(), 2);
     EXPECT_EQ(bar.getFile(0), "resources/shaders/default_Progress.vert");
     EXPECT_EQ(bar.getFile(1), "resources/shaders/default_Progress.frag");
-    EXPECT_THROW(bar.getFile(2), std::out_of_range);
+    EXPECT_DEATH(STDOUT_TO_STDERR(bar.getFile(2)), outOfRange);
+    EXPECT_DEATH(STDOUT_TO_STDERR(bar.getFile(-1)), outOfRange);
 
     for (int step = 0; step < 5; ++step) {
         SCOPED_TRACE("step " + std::to_string(step));

@@ -100,10 +100,6 @@ protected:
     }
     void TearDown() override
     {
-        delete ORVDemosys::shaderPool;
-        delete ORVDemosys::texturePool;
-        delete ORVDemosys::sceneDataPool;
-        delete ORVDemosys::fboPool;
         ORVDemosys::shaderPool = nullptr;
         ORVDemosys::texturePool = nullptr;
         ORVDemosys::sceneDataPool = nullptr;
@@ -303,7 +299,6 @@ TEST_F(ShaderCacheDeathTest, SceneIndicesOutsideThePoolStopTheProgram)
         "ORVDemosys::sceneDataPool->size\\(\\)' failed\\.";
     EXPECT_DEATH(STDOUT_TO_STDERR(cache.GetScene(-1)), expected);
     EXPECT_DEATH(STDOUT_TO_STDERR(cache.GetScene(1)), expected);
-    delete ORVDemosys::sceneDataPool;
     ORVDemosys::sceneDataPool = nullptr;
     EXPECT_EQ(cache.sceneCount(), 0);
     EXPECT_DEATH(STDOUT_TO_STDERR(cache.GetScene(0)), expected);

@@ -2,7 +2,11 @@
 #include "DataBinaryPool.h"
 #include "DataEffectPool.h"
 #include "Effect.h"
+#include "LoadingPipeline.h"
 #include "ORVDemosys.h"
+#include "TrackInterpolate.h"
+#include "TrackManager.h"
+#include "TrackStartStop.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +77,53 @@ TEST(EffectDeathTest, LookupsOfMissingResourcesStop)
     EXPECT_DEATH((dup2(2, 1), effect.GetFBO("x")), "demo/demosys/Effect:68: .*Assertion `fbo != __null'");
     EXPECT_DEATH((dup2(2, 1), effect.GetBinary("x")), "demo/demosys/Effect:82: .*Assertion `bin != __null'");
     testing::internal::CaptureStdout();
-    delete ORVDemosys::effectInstancePool;
     testing::internal::GetCapturedStdout();
     ORVDemosys::effectInstancePool = nullptr;
+}
+
+namespace {
+
+// As it is deleted, counts the places where the engine's timeline still points at it
+// or at its curve.
+class TimelineWatchingEffect : public Effect {
+public:
+    explicit TimelineWatchingEffect(int* references) : references(references) { addTrack("fade", &fade); }
+    ~TimelineWatchingEffect() override
+    {
+        for (int i = 0; ORVDemosys::tracks && i < ORVDemosys::tracks->getEntryCount(); ++i) {
+            EffectTracks* entry = ORVDemosys::tracks->getEntry(i);
+            *references += entry->effect == this;
+            for (TrackInterpolate* curve : entry->tracks)
+                *references += curve == fade;
+            for (const auto& named : entry->tracksByName)
+                *references += named.second == fade;
+        }
+    }
+
+private:
+    int* references;
+    TrackInterpolate* fade = nullptr;
+};
+
+} // namespace
+
+TEST(Shutdown, TheTimelineNeverPointsAtAFreedEffectOrCurveAndTheLogKeepsItsOrder)
+{
+    testing::internal::CaptureStdout();
+    LoadingPipeline::createDataPools();
+    int references = 0;
+    auto* effect = new TimelineWatchingEffect(&references);
+    ORVDemosys::effectInstancePool->add("fade_effect", effect);
+    ORVDemosys::tracks = new TrackManager();
+    ORVDemosys::tracks->addEntry("fade_effect", effect, nullptr);
+    ORVDemosys::tracks->drawFrame(0, 0, 0);
+    LoadingPipeline::deletePools();
+    const std::string log = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(references, 0);
+    EXPECT_EQ(ORVDemosys::tracks, nullptr);
+    EXPECT_EQ(ORVDemosys::effectInstancePool, nullptr);
+    EXPECT_EQ(log, "[Creating DataPools]\n[Deleting Pools]\n[Dispose objectPool]\n[Dispose texturePool]\n"
+                   "[Dispose effectPool]\n[Dispose effectPool]\n[Dispose binaryPool]\n[Dispose videoPool]\n"
+                   "delete ORVDemosys::tracks\ndelete ORVDemosys::timer\n"
+                   "Query GL for remaining texture objects (1-250)\n");
 }

@@ -107,13 +107,11 @@ private:
         restorers.push_back([&global, saved] { global = std::move(*saved); });
     }
     template <typename T>
-    void pool(T*& global)
+    void pool(EngineSlot<T>& global)
     {
-        T* saved = std::exchange(global, nullptr);
-        restorers.push_back([&global, saved] {
-            delete global;
-            global = saved;
-        });
+        T* saved = global.release();
+        // Assigning deletes whatever the test installed.
+        restorers.push_back([&global, saved] { global = saved; });
     }
 
     std::vector<std::function<void()>> restorers;
