@@ -101,6 +101,23 @@ TEST(TextRendererTest, DrawsGlyphCoverageExactlyWhereTheTextIs)
     EXPECT_EQ(TextRenderer::glyphCoverage('\x01', 3, 8), TextRenderer::glyphCoverage('?', 3, 8));
     EXPECT_GT(inked, 200);
     glDisable(GL_DEPTH_TEST);
+
+    // In a letterboxed viewport positions count from the viewport's top-left corner.
+    clearScreen();
+    glViewport(16, 40, 200, 150);
+    text.drawText("@", 5, 5, TextRenderer::white);
+    const RgbaImage boxed = readPixels(0, 0, size, size);
+    glViewport(0, 0, size, size);
+    const int left = 16 + 5, top = size - 40 - 150 + 5;
+    int mismatched = 0, sum = 0;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const int want = TextRenderer::glyphCoverage('@', x - left, y - top);
+            mismatched += std::abs(pixelAt(boxed, x, y)[1] - want) > 2;
+            sum += want;
+        }
+    EXPECT_EQ(mismatched, 0);
+    EXPECT_GT(sum, 0);
 }
 
 // A label is its text on a box reaching the padding beyond it, blended over the scene.
