@@ -35,6 +35,13 @@ bool EditSession::watchFile(const std::string& path, const std::string& source, 
         std::cout << "Edit : cannot watch " << path << " (" << watcher.getError() << ")" << std::endl;
         return false;
     }
+    // Watched again for the same source: the newer reload replaces the older one.
+    auto range = watches.equal_range(path);
+    for (auto it = range.first; it != range.second; ++it)
+        if (it->second.source == source) {
+            it->second.reload = std::move(reload);
+            return true;
+        }
     watches.emplace(path, Watch{source, std::move(reload)});
     return true;
 }

@@ -31,7 +31,7 @@ public:
     EditSession(Timer* timer, const BeatGrid& grid, uint32_t startMs, uint32_t endMs);
 
     // False (with the reason on standard output) when the file's directory cannot be
-    // watched.
+    // watched. A path watched again for the same source keeps only the newer reload.
     bool watchFile(const std::string& path, const std::string& source, Reload reload);
     // Shows errors under a source now (a load that failed before the session began).
     void showErrors(const std::string& source, const std::vector<std::string>& lines);
