@@ -1,5 +1,7 @@
 #include "EditSession.h"
 
+#include "FBO.h"
+
 #include <sys/stat.h>
 
 #include <chrono>
@@ -85,4 +87,9 @@ void EditSession::beforeFrame()
     transport.update();
 }
 
-void EditSession::afterFrame(const TrackManager* timeline) { overlay.draw(transport, timeline); }
+void EditSession::afterFrame(const TrackManager* timeline)
+{
+    // The last effect may have left its framebuffer bound; the overlay goes on the screen.
+    FBO::bind(nullptr);
+    overlay.draw(transport, timeline);
+}

@@ -15,8 +15,8 @@ class TrackManager;
 // Live editing in one object for a program's frame loop: the transport on the demo
 // clock, the overlay and the files being edited. A program installs it with three
 // calls: handleKey() from its key callback, beforeFrame() after the timer's update and
-// before the frame reads the time, afterFrame() once the timeline has drawn, with the
-// screen bound, before the buffers are swapped.
+// before the frame reads the time, afterFrame() once the timeline has drawn, before the
+// buffers are swapped (it binds the screen and draws the overlay there).
 //
 // Each watched file names a source (the sync script, a shader program) and a reload
 // function. When the file is saved, the function runs; error lines it returns show on
