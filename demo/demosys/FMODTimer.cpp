@@ -156,6 +156,17 @@ void FMODTimer::play()
 void FMODTimer::setTimeMs(int ms)
 {
     if (channel) {
+        // A channel that reached the end of the music (played or sought there) has
+        // stopped; a seek back into the music starts it again in the clock's state.
+        bool playing = true;
+        if (channel->isPlaying(&playing) == SoundOk && !playing && ms >= 0 && static_cast<uint32_t>(ms) < lengthMs) {
+            SoundChannel* again = channel;
+            int result = system->playSound(SoundSystem::ChannelReuse, sound, paused, &again);
+            if (result == SoundOk && again)
+                channel = again;
+            else
+                message = "Failed to play sound! Error code: " + std::to_string(result);
+        }
         int result = channel->setPosition(static_cast<unsigned>(std::max(ms, 0)), SoundSystem::UnitMs);
         if (result != SoundOk)
             message = "Failed to set the music position! Error code: " + std::to_string(result);

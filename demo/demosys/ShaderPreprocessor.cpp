@@ -4,7 +4,9 @@
 #include "ORVIO.h"
 #include "ResourceFile.h"
 #include "ResourceLoader.h"
+#include "ShaderSourceMap.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <iostream>
 #include <memory>
@@ -89,19 +91,36 @@ std::unique_ptr<ResourceFile> readFile(const std::string& path)
     return std::unique_ptr<ResourceFile>(ORVIO::loadTextFile(path));
 }
 
-bool expand(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
-            const std::string& directory, const std::string& displayName, int depth, IncludeChain& chain)
+// Copies one line with its line end, and records where each output line it makes came
+// from (an inserted define carries its own line end, so it makes two).
+void copyLine(std::string& output, const std::string& line, ShaderSourceMap* map, const std::string& file,
+              int number)
 {
-    for (const std::string& line : lines) {
+    output += line;
+    output += '\n';
+    if (!map)
+        return;
+    const size_t breaks = 1 + static_cast<size_t>(std::count(line.begin(), line.end(), '\n'));
+    for (size_t i = 0; i < breaks; ++i)
+        map->add(file, number);
+}
+
+// numbers[i] is the line in the file of lines[i] (0 for an inserted define); without
+// them lines[i] is line i + 1.
+bool expand(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
+            const std::string& directory, const std::string& displayName, int depth, IncludeChain& chain,
+            ShaderSourceMap* map, const std::vector<int>* numbers)
+{
+    for (size_t index = 0; index < lines.size(); ++index) {
+        const std::string& line = lines[index];
+        const int number = numbers && index < numbers->size() ? (*numbers)[index] : static_cast<int>(index) + 1;
         if (line.size() < minIncludeLineLength || line[0] != '#') {
-            output += line;
-            output += '\n';
+            copyLine(output, line, map, displayName, number);
             continue;
         }
         std::vector<std::string> tokens = tokenize(line);
         if (tokens.size() < 2 || trim(tokens[0]) != "#include") {
-            output += line;
-            output += '\n';
+            copyLine(output, line, map, displayName, number);
             continue;
         }
         // Taken literally: no quotes or brackets are removed.
@@ -135,7 +154,7 @@ bool expand(std::string& errorText, std::string& output, const std::vector<std::
         chain.names.push_back(fileName);
         chain.keys.push_back(key);
         bool ok = expand(errorText, output, ShaderPreprocessor::splitLines(file->toString()), directory, fileName,
-                         depth + 1, chain);
+                         depth + 1, chain, map, nullptr);
         chain.names.pop_back();
         chain.keys.pop_back();
         if (!ok)
@@ -180,29 +199,45 @@ bool ShaderPreprocessor::shaderInclude(std::string& errorText, std::string& outp
                                        const std::vector<std::string>& lines, const std::string& directory,
                                        const std::string& displayName, int depth)
 {
+    return shaderInclude(errorText, output, lines, directory, displayName, depth, nullptr, nullptr);
+}
+
+bool ShaderPreprocessor::shaderInclude(std::string& errorText, std::string& output,
+                                       const std::vector<std::string>& lines, const std::string& directory,
+                                       const std::string& displayName, int depth, ShaderSourceMap* map,
+                                       const std::vector<int>* lineNumbers)
+{
     IncludeChain chain;
     chain.names.push_back(displayName);
     chain.keys.push_back(normalizePath(displayName));
-    return expand(errorText, output, lines, directory, displayName, depth, chain);
+    return expand(errorText, output, lines, directory, displayName, depth, chain, map, lineNumbers);
 }
 
 bool ShaderPreprocessor::preprocessFile(std::string& errorText, std::string& output, bool& found,
                                         const std::string& directory, const std::string& fileName,
-                                        const std::vector<std::string>& defines)
+                                        const std::vector<std::string>& defines, ShaderSourceMap* map)
 {
     output.clear();
+    if (map)
+        map->clear();
     std::unique_ptr<ResourceFile> file = readFile(directory + fileName);
     found = file && file->isLoaded();
     if (!found)
         return false;
     std::vector<std::string> lines = splitLines(file->toString());
     file.reset();
+    // The file's own line numbers, with 0 where injectDefines puts the defines.
+    std::vector<int> numbers(lines.size());
+    for (size_t i = 0; i < numbers.size(); ++i)
+        numbers[i] = static_cast<int>(i) + 1;
+    numbers.insert(numbers.begin() + (lines.empty() ? 0 : 1), defines.size(), 0);
     injectDefines(lines, defines);
-    return shaderInclude(errorText, output, lines, directory, fileName, 0);
+    return shaderInclude(errorText, output, lines, directory, fileName, 0, map, &numbers);
 }
 
 bool ShaderPreprocessor::prepareStage(ResourceLoader& loader, Stage stage, const std::string& name,
-                                      const std::vector<std::string>& defines, std::string& source)
+                                      const std::vector<std::string>& defines, std::string& source,
+                                      ShaderSourceMap* map)
 {
     const bool vertex = stage == Stage::Vertex;
     const std::string fileName = name + (vertex ? ".vert" : ".frag");
@@ -210,7 +245,7 @@ bool ShaderPreprocessor::prepareStage(ResourceLoader& loader, Stage stage, const
     std::string errorText;
     std::string output;
     bool found = false;
-    if (preprocessFile(errorText, output, found, ORVDemosys::shaderDirectory, fileName, defines)) {
+    if (preprocessFile(errorText, output, found, ORVDemosys::shaderDirectory, fileName, defines, map)) {
         source = output;
         return true;
     }
@@ -233,9 +268,10 @@ bool ShaderPreprocessor::prepareStage(ResourceLoader& loader, Stage stage, const
 
 bool ShaderPreprocessor::prepareSources(ResourceLoader& loader, const std::string& name,
                                         const std::vector<std::string>& defines, std::string& vertexSource,
-                                        std::string& fragmentSource)
+                                        std::string& fragmentSource, ShaderSourceMap* vertexMap,
+                                        ShaderSourceMap* fragmentMap)
 {
-    if (!prepareStage(loader, Stage::Vertex, name, defines, vertexSource))
+    if (!prepareStage(loader, Stage::Vertex, name, defines, vertexSource, vertexMap))
         return false;
-    return prepareStage(loader, Stage::Fragment, name, defines, fragmentSource);
+    return prepareStage(loader, Stage::Fragment, name, defines, fragmentSource, fragmentMap);
 }

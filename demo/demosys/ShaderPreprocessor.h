@@ -4,6 +4,7 @@
 #include <vector>
 
 class ResourceLoader;
+class ShaderSourceMap;
 
 // The engine's own GLSL source preprocessor: injects a shader declaration's #define
 // lines behind the first (#version) line and replaces #include lines, recursively, by
@@ -35,25 +36,36 @@ public:
     // in errorText; output then holds what was expanded before the failure.
     static bool shaderInclude(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
                               const std::string& directory, const std::string& displayName, int depth);
+    // The same, recording in map (when not null) the file and line of every output line;
+    // lineNumbers[i] is the line in the file of lines[i] (0 for an inserted define),
+    // lines[i] being line i + 1 without them.
+    static bool shaderInclude(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
+                              const std::string& directory, const std::string& displayName, int depth,
+                              ShaderSourceMap* map, const std::vector<int>* lineNumbers);
 
     // Reads directory + fileName, splits it, injects the defines and expands its
     // includes into output (replaced). found tells a missing file apart from a failed
-    // include; errorText is set only for the latter.
+    // include; errorText is set only for the latter. A map given is refilled with the
+    // origin of every output line (what was expanded before a failure, on failure).
     static bool preprocessFile(std::string& errorText, std::string& output, bool& found,
                                const std::string& directory, const std::string& fileName,
-                               const std::vector<std::string>& defines);
+                               const std::vector<std::string>& defines, ShaderSourceMap* map = nullptr);
 
     // One file of a shader program: "resources/shaders/" + name + ".vert" or ".frag".
     // On failure prints the stage's message, writes the reason into the loader, clears
     // its ok flag and returns false, leaving source unchanged. On success source holds
     // the preprocessed text.
     static bool prepareStage(ResourceLoader& loader, Stage stage, const std::string& name,
-                             const std::vector<std::string>& defines, std::string& source);
+                             const std::vector<std::string>& defines, std::string& source,
+                             ShaderSourceMap* map = nullptr);
 
     // Both files, vertex first. vertexSource is written as soon as the vertex file has
     // been preprocessed, so a failing fragment file leaves it stored; fragmentSource is
     // written only on full success.
+    // The maps, when given, say where each line of the two sources came from (see
+    // ShaderSourceMap), so that a compiler log can name files and lines.
     static bool prepareSources(ResourceLoader& loader, const std::string& name,
                                const std::vector<std::string>& defines, std::string& vertexSource,
-                               std::string& fragmentSource);
+                               std::string& fragmentSource, ShaderSourceMap* vertexMap = nullptr,
+                               ShaderSourceMap* fragmentMap = nullptr);
 };

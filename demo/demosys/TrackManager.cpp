@@ -634,3 +634,58 @@ bool TrackManager::loadProperties(const std::string& directory)
     std::cout << corruptText(path, what) << std::endl;
     return false;
 }
+
+void TrackManager::adoptKeys(TrackManager& fresh, const TargetResolver& resolver, std::vector<std::string>& notes)
+{
+    for (const auto& named : entriesByName) {
+        EffectTracks& entry = *named.second;
+        EffectTracks* source = fresh.findEntry(entry.name);
+        std::unique_ptr<TrackStartStop> startStop =
+            source ? std::move(source->startStop) : std::unique_ptr<TrackStartStop>();
+        if (source)
+            source->startStop = std::make_unique<TrackStartStop>(-1);
+        entry.startStop = std::make_unique<TrackStartStop>(startStop ? startStop->getPriority() : -1);
+        if (startStop) {
+            entry.startStop->setEnabled(startStop->isEnabled());
+            std::vector<StartStopKey> keys;
+            startStop->getKeys(keys);
+            for (StartStopKey key : keys) {
+                // fresh may have been built without the framebuffers: find them again.
+                FBO* fbo = nullptr;
+                if (key.isStart() && resolver && resolver(key.target, &fbo)) {
+                    key.targetFbo = fbo;
+                } else {
+                    key.target = "screen";
+                    key.targetFbo = nullptr;
+                }
+                entry.startStop->insertKey(key);
+            }
+        }
+        for (TrackInterpolate* curve : entry.tracks) {
+            curve->clearKeys();
+            if (!source)
+                continue;
+            const auto from = source->tracksByName.find(curve->getName());
+            if (from == source->tracksByName.end())
+                continue;
+            std::vector<InterpolateKey> keys;
+            from->second->getKeys(keys);
+            for (const InterpolateKey& key : keys)
+                curve->insertKey(key);
+        }
+        if (source)
+            for (const auto& curve : source->tracksByName)
+                if (!entry.tracksByName.count(curve.first))
+                    notes.push_back("effect '" + entry.name + "' has no curve '" + curve.first + "'");
+    }
+    for (const auto& named : fresh.entriesByName)
+        if (!entriesByName.count(named.first))
+            notes.push_back("no effect instance is named '" + named.first + "'");
+    // The timer counts rows at the running rate, which a reload cannot change.
+    if (fresh.rowsPerSecond != rowsPerSecond)
+        notes.push_back("rows are counted at " + std::to_string(rowsPerSecond) + " a second, not " +
+                        std::to_string(fresh.rowsPerSecond) + ", until the demo is restarted");
+    arrangeDrawOrder();
+    active.clear();
+    activeByName.clear();
+}

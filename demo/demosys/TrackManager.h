@@ -74,6 +74,17 @@ public:
     // renumbers the priorities 0, 1, 2, ...
     void arrangeDrawOrder();
 
+    // Live editing: takes the keys of a timeline built anew (from an edited script,
+    // say) while the effects, their curves and their state stay. Every entry of this
+    // timeline gets the start/stop track of fresh's entry of the same name (taken out
+    // of fresh; an empty one when fresh has none) with its targets resolved again, and
+    // each of its curves the keys of fresh's curve of that name (none when fresh has
+    // none); then the drawing order is rebuilt. Effects and curves that fresh names but
+    // this timeline lacks change nothing and are listed in notes, one line each, as is
+    // a rate other than this timeline's (which stays: the timer counts rows at it). Check
+    // fresh with validate() first: this takes whatever it holds.
+    void adoptKeys(TrackManager& fresh, const TargetResolver& resolver, std::vector<std::string>& notes);
+
     // Reports a load that failed and then the start/stop check of every entry.
     bool validate() const;
     bool checkInstances() const { return true; }

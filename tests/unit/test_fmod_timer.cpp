@@ -267,3 +267,18 @@ TEST_F(FMODTimerTest, OfflineMusicStandsWhereTheClockSays)
     clock.advanceMs(-1500);
     EXPECT_EQ(peakAt(4500), 10);
 }
+
+TEST_F(FMODTimerTest, SeekingBackFromTheEndPlaysTheMusicAgain)
+{
+    // A seek to the end stops the channel, as playing to the end does; a seek back from
+    // there must start the music again, or it stays silent while the clock runs.
+    FMODTimer timer("resources/sound/music.wav", 20);
+    ASSERT_TRUE(initQuietly(timer));
+    timer.setTimeMs(10000);
+    timer.update();
+    timer.setTimeMs(2000);
+    timer.play();
+    sleepMs(100);
+    EXPECT_GT(timer.getMusicPositionMs(), 2040);
+    EXPECT_LT(timer.getMusicPositionMs(), 3000);
+}

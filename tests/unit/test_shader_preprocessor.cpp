@@ -2,6 +2,7 @@
 #include "ORVIO.h"
 #include "ResourceLoader.h"
 #include "ShaderPreprocessor.h"
+#include "ShaderSourceMap.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -321,4 +323,65 @@ TEST_F(ShaderFiles, RepeatedIncludesWithoutCycleExpandEachTime)
     std::string output, error;
     ASSERT_TRUE(expand("#include left.glsl\n#include right.glsl\n#include shared.glsl", output, error)) << error;
     EXPECT_EQ(output, "S\nLEFT\nS\nRIGHT\nS\n");
+}
+
+// Every output line maps back to the line of the file it was copied from, through
+// defines and nested includes, and compiler logs are rewritten with those places.
+TEST_F(ShaderFiles, OutputLinesMapBackToTheirFilesAndLines)
+{
+    const std::map<std::string, std::string> files = {
+        {"basic.frag", "#version 150\n#include common.glsl\nuniform float x;\nvoid main() { broken }\n"},
+        {"common.glsl", "// common\r\n#include lib/noise.glsl\nfloat c() { return 1.0; }"},
+        {"lib/noise.glsl", "float n;\n"},
+    };
+    for (const auto& f : files)
+        write(f.first, f.second);
+    std::string output, error;
+    bool found = false;
+    ShaderSourceMap map;
+    ASSERT_TRUE(ShaderPreprocessor::preprocessFile(error, output, found, ORVDemosys::shaderDirectory, "basic.frag",
+                                                   {"A", "B"}, &map))
+        << error;
+    const Lines out = ShaderPreprocessor::splitLines(output);
+    // The text ends with a line end; the empty line after it is no line of the source.
+    ASSERT_EQ(map.lineCount() + 1, static_cast<int>(out.size()));
+    int defines = 0;
+    for (int i = 1; i <= map.lineCount(); ++i) {
+        ShaderSourceMap::Origin origin;
+        ASSERT_TRUE(map.find(i, origin));
+        if (origin.line == 0) {
+            EXPECT_EQ(origin.file, "basic.frag");
+            ++defines;
+            continue;
+        }
+        const Lines source = ShaderPreprocessor::splitLines(files.at(origin.file));
+        ASSERT_LE(origin.line, static_cast<int>(source.size()));
+        EXPECT_EQ(out[static_cast<size_t>(i - 1)], source[static_cast<size_t>(origin.line - 1)])
+            << "output line " << i << " from " << origin.file << ":" << origin.line;
+    }
+    EXPECT_EQ(defines, 4); // two defines, each with the empty line after it
+    ShaderSourceMap::Origin origin;
+    EXPECT_FALSE(map.find(0, origin));
+    EXPECT_FALSE(map.find(map.lineCount() + 1, origin));
+    EXPECT_EQ(map.getFiles(), (Lines{"basic.frag", "common.glsl", "lib/noise.glsl"}));
+
+    // Output line 9 is common.glsl:3, line 11 basic.frag:4, in each driver's form.
+    EXPECT_EQ(map.translateLog("0:11(15): error: syntax error, unexpected '}'\n0:9(7): warning: unused\n"
+                               "0:99(1): error: past the end\nno location here"),
+              "basic.frag:4: error: syntax error, unexpected '}'\ncommon.glsl:3: warning: unused\n"
+              "0:99(1): error: past the end\nno location here");
+    EXPECT_EQ(map.translateLog("0(9) : error C0000: syntax error"), "common.glsl:3: error C0000: syntax error");
+    EXPECT_EQ(map.translateLog("ERROR: 0:11: 'broken' : undeclared identifier"),
+              "basic.frag:4: ERROR: 'broken' : undeclared identifier");
+    EXPECT_EQ(map.translateLog("0:2(1): error: in a define"), "basic.frag (inserted #define): error: in a define");
+
+    ShaderSourceMap vertex;
+    vertex.add("basic.vert", 1);
+    EXPECT_EQ(ShaderSourceMap::translateBuildLog("Error while compiling vertex shader\nShader: basic.vert\n"
+                                                 "0:1(1): error: v\n",
+                                                 vertex, map),
+              "Error while compiling vertex shader\nShader: basic.vert\nbasic.vert:1: error: v\n");
+    EXPECT_EQ(ShaderSourceMap::translateBuildLog("Error while compiling fragment shader\n0:9(1): error: f", vertex,
+                                                 map),
+              "Error while compiling fragment shader\ncommon.glsl:3: error: f");
 }

@@ -1,0 +1,95 @@
+#include "EditSession.h"
+
+#include "FBO.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+// Milliseconds since the file was last modified; -1 when it cannot be told.
+long long msSinceModified(const std::string& path)
+{
+    struct stat info;
+    if (stat(path.c_str(), &info) != 0)
+        return -1;
+    const auto modified = std::chrono::system_clock::time_point(
+        std::chrono::duration_cast<std::chrono::system_clock::duration>(
+            std::chrono::seconds(info.st_mtim.tv_sec) + std::chrono::nanoseconds(info.st_mtim.tv_nsec)));
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now() - modified).count();
+}
+
+} // namespace
+
+EditSession::EditSession(Timer* timer, const BeatGrid& grid, uint32_t startMs, uint32_t endMs)
+    : transport(timer, grid, startMs, endMs)
+{
+    if (!watcher.isValid())
+        std::cout << "Edit : files are not watched (" << watcher.getError() << ")" << std::endl;
+}
+
+bool EditSession::watchFile(const std::string& path, const std::string& source, Reload reload)
+{
+    if (!watcher.watch(path)) {
+        std::cout << "Edit : cannot watch " << path << " (" << watcher.getError() << ")" << std::endl;
+        return false;
+    }
+    // Watched again for the same source: the newer reload replaces the older one.
+    auto range = watches.equal_range(path);
+    for (auto it = range.first; it != range.second; ++it)
+        if (it->second.source == source) {
+            it->second.reload = std::move(reload);
+            return true;
+        }
+    watches.emplace(path, Watch{source, std::move(reload)});
+    return true;
+}
+
+void EditSession::showErrors(const std::string& source, const std::vector<std::string>& lines)
+{
+    overlay.setError(source, lines);
+}
+
+bool EditSession::handleKey(int key, int action, int mods)
+{
+    if (transport.handleKey(key, action, mods) == Transport::Action::ToggleOverlay)
+        overlay.toggle();
+    // Releases and repeats of these keys are theirs too, even when they do nothing.
+    return Transport::actionForKey(key, mods) != Transport::Action::None;
+}
+
+void EditSession::beforeFrame()
+{
+    for (const std::string& path : watcher.poll()) {
+        const long long sinceSave = msSinceModified(path);
+        auto range = watches.equal_range(path);
+        for (auto it = range.first; it != range.second; ++it) {
+            std::vector<std::string> errors;
+            if (it->second.reload && it->second.reload(path, errors)) {
+                overlay.clearError(it->second.source);
+                std::cout << "Reloaded " << it->second.source << " from " << path;
+            } else {
+                if (errors.empty())
+                    errors.push_back(path + ": reload failed");
+                overlay.setError(it->second.source, errors);
+                std::cout << "Reload of " << it->second.source << " from " << path << " failed";
+            }
+            if (sinceSave >= 0)
+                std::cout << " (" << sinceSave << " ms after the save)";
+            std::cout << std::endl;
+            for (const std::string& line : errors)
+                std::cout << "  " << line << std::endl;
+        }
+    }
+    transport.update();
+}
+
+void EditSession::afterFrame(const TrackManager* timeline)
+{
+    // The last effect may have left its framebuffer bound; the overlay goes on the screen.
+    FBO::bind(nullptr);
+    overlay.draw(transport, timeline);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "HostClock.h"
+
+// Drives the engine's host clock by hand while it lives. Times are set in ms with a
+// quarter-millisecond offset so that the truncation to whole ms lands on the intended
+// value.
+class FakeClock {
+public:
+    explicit FakeClock(int startMs = 100000) : now(startMs)
+    {
+        setMs(now);
+        HostClock::setSource([this] { return seconds; });
+    }
+    ~FakeClock() { HostClock::resetSource(); }
+    FakeClock(const FakeClock&) = delete;
+    FakeClock& operator=(const FakeClock&) = delete;
+
+    void advanceMs(int ms) { setMs(now += ms); }
+
+private:
+    void setMs(int ms) { seconds = (ms + 0.25) / 1000.0; }
+    double seconds = 0.0;
+    int now;
+};
