@@ -1,12 +1,17 @@
 #!/usr/bin/env bash
-# Builds everything and runs the main program. The engine's player comes with the
-# rendering core; until then the main program is the track tool chain: the example sync
-# script is compiled into the packed track files the player reads, and the timeline the
-# engine loads from them is printed, with what is active ten seconds in.
+# Builds everything (engine, tools, the production and all of its content, packed into
+# build/resources.7z) and starts Glass Hall: the setup dialog first, then the demo,
+# loaded from the archive in the build tree.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j"$(nproc 2>/dev/null || echo 2)"
-build/tools/demosys-tracks compile content/sync/example.sync build/resources/tracks
-build/tools/demosys-inspect tracks build/resources/tracks --at 200
+
+if [ -z "${DISPLAY:-}" ]; then
+  echo "run: no display to show the demo on; watch it as a video instead: (cd build && xvfb-run -a tools/glasshall-capture -o glasshall.mp4)" >&2
+  exit 1
+fi
+# The program reads resources.7z from its working directory.
+cd build
+exec ./glasshall "$@"
