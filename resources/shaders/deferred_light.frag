@@ -15,6 +15,7 @@ uniform float LinearAttenuation;
 
 void main()
 {
+    lightOut = vec4(0.0);
 #ifdef DIRECTIONAL_LIGHT
     // A full-screen light has no projection of its own; the view ray only steers the
     // highlight, so the production's field of view (50 degrees) is close enough.
@@ -25,24 +26,29 @@ void main()
     float yScale = projM[1][1];
 #endif
     Surface s;
-    if (!readSurface(xScale, yScale, s)) {
-        lightOut = vec4(0.0);
+    if (!readPosition(xScale, yScale, s))
         return;
-    }
 #ifdef DIRECTIONAL_LIGHT
-    vec3 toLight = -normalize(lightDirection);
-    lightOut = vec4(shade(s, toLight, color.rgb), 1.0);
+    readMaterial(s);
+    lightOut = vec4(shade(s, -normalize(lightDirection), color.rgb), 1.0);
 #else
     vec3 toLight = lightPos - s.position;
     float distance = length(toLight);
+    // Most of a light's volume on screen lies beyond its reach: leave before the material.
+    if (distance >= lightRadius)
+        return;
     toLight /= max(distance, 1e-5);
-    float strength = rangeFalloff(distance, lightRadius);
 #ifdef CONE_LIGHT
     // Soft edge inside the cone; LinearAttenuation steepens the fall-off along the axis.
     float axis = dot(-toLight, normalize(lightDirection));
-    strength = clamp((axis - FallOff) / max((1.0 - FallOff) * 0.3, 1e-4), 0.0, 1.0) *
-               pow(max(1.0 - distance / max(lightRadius, 1e-4), 1e-4), max(LinearAttenuation, 0.0));
+    if (axis <= FallOff)
+        return;
+    float strength = clamp((axis - FallOff) / max((1.0 - FallOff) * 0.3, 1e-4), 0.0, 1.0) *
+                     pow(max(1.0 - distance / lightRadius, 1e-4), max(LinearAttenuation, 0.0));
+#else
+    float strength = rangeFalloff(distance, lightRadius);
 #endif
+    readMaterial(s);
     lightOut = vec4(shade(s, toLight, color.rgb) * strength, 1.0);
 #endif
 }

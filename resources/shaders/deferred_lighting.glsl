@@ -37,22 +37,27 @@ vec3 viewPosition(vec2 uv, float xScale, float yScale)
     return vec3(ndc.x * distance / xScale, ndc.y * distance / yScale, -distance);
 }
 
-// False where nothing was drawn.
-bool readSurface(float xScale, float yScale, out Surface s)
+// The pixel's normal and view-space position; false where nothing was drawn. The rest
+// of the surface comes with readMaterial, once the light is known to reach the pixel.
+bool readPosition(float xScale, float yScale, out Surface s)
 {
     vec2 uv = screenUV();
     vec4 n = texture(normalBuffer, uv);
-    vec4 c = texture(diffuseBuffer, uv);
-    s.albedo = c.rgb;
     s.normal = normalize(n.xyz + vec3(0.0, 0.0, 1e-5));
     s.position = viewPosition(uv, xScale, yScale);
+    return n.a > 0.5;
+}
+
+void readMaterial(inout Surface s)
+{
+    vec4 c = texture(diffuseBuffer, screenUV());
+    s.albedo = c.rgb;
     int row = int(c.a * 255.0 + 0.5);
     vec4 params = texelFetch(materialBuffer, ivec2(0, row), 0);
     s.emissive = params.r;
     s.diffuse = params.g;
     s.specular = texelFetch(materialBuffer, ivec2(1, row), 0).rgb;
     s.exponent = max(texelFetch(materialBuffer, ivec2(2, row), 0).r * 255.0, 1.0);
-    return n.a > 0.5;
 }
 
 // Diffuse and specular light from a light in direction toLight (unit, view space).

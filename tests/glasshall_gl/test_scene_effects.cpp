@@ -1,0 +1,233 @@
+// Glass Hall's five 3D scenes, each drawn through its own effect as the demo draws it:
+// the production is loaded from a resource tree (the build's, or $DEMOSYS_GLASSHALL_ROOT)
+// through the loading stages, the shared camera is placed at a chosen viewpoint, a few
+// tracks are keyed, and the music's spectrum is a fixed one. The composed frame must be
+// lit (neither black nor flat) and match the committed reference with a tolerance; each
+// scene's frame time at this size is printed.
+#include "CameraLensEffect.h"
+#include "DataEffectPool.h"
+#include "DataFBOPool.h"
+#include "Effect.h"
+#include "FBO.h"
+#include "GlassHallResources.h"
+#include "GlassHallSceneEffect.h"
+#include "GlassHallShaderCache.h"
+#include "ImageCompare.h"
+#include "LoadingPipeline.h"
+#include "ORVDemosys.h"
+#include "ORVIO.h"
+#include "ProgressBar.h"
+#include "ResourceLoader.h"
+#include "ScreenMetrics.h"
+#include "Timer.h"
+#include "TrackInterpolate.h"
+
+#include <GL/glew.h>
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+const int width = 640, height = 360;
+
+// A spectrum that stands still: loud lows falling to quiet highs with a few peaks, so
+// the scenes show their music response the same way on every run.
+class FixedSpectrumTimer : public Timer {
+public:
+    FixedSpectrumTimer() : Timer(20) {}
+    void getSpectrum(int, int count, float* out) override
+    {
+        for (int i = 0; i < count; ++i)
+            out[i] = 0.12f / (1.0f + 0.25f * float(i)) + (i % 9 == 2 ? 0.05f : 0.0f);
+    }
+};
+
+struct SceneCase {
+    const char* instance;
+    glm::vec3 eye, target;
+    std::map<std::string, float> tracks;
+    uint32_t timeMs;
+};
+
+std::vector<SceneCase> cases()
+{
+    return {
+        {"scene_1_effect", {0.0f, 4.5f, 15.0f}, {0.0f, 4.0f, 0.0f}, {}, 2000},
+        {"scene_2_effect", {0.0f, 12.0f, 36.0f}, {0.0f, 1.0f, 0.0f},
+         {{"bounce_radius", 3.0f}, {"bounce_frame", 90.0f}, {"spotatt", 1.0f}, {"freqmin1", 0.0f},
+          {"freqmax1", 8.0f}, {"freqmin2", 10.0f}, {"freqmax2", 30.0f}},
+         3000},
+        {"scene_4_effect", {-28.0f, 5.0f, 0.0f}, {0.0f, 3.0f, 0.0f},
+         {{"greets", 1.0f}, {"globalI", 6.0f}, {"light_rot", 30.0f}}, 4000},
+        {"scene_5_effect", {0.0f, 5.0f, 10.5f}, {0.0f, 4.5f, 0.0f}, {{"bulge_radius", 0.3f}, {"wobble", 1.2f}}, 5000},
+        {"scene_6_effect", {0.0f, 3.5f, 13.0f}, {0.0f, 2.5f, 0.0f}, {}, 6000},
+    };
+}
+
+// Half size by 2 x 2 means: the comparison forgives single-pixel edges.
+RgbaImage halfSize(const RgbaImage& image)
+{
+    RgbaImage half;
+    half.width = image.width / 2;
+    half.height = image.height / 2;
+    half.pixels.resize(size_t(half.width) * half.height * 4);
+    for (int y = 0; y < half.height; ++y)
+        for (int x = 0; x < half.width; ++x)
+            for (int c = 0; c < 4; ++c) {
+                int sum = 0;
+                for (int dy = 0; dy < 2; ++dy)
+                    for (int dx = 0; dx < 2; ++dx)
+                        sum += image.at(2 * x + dx, 2 * y + dy)[c];
+                half.pixels[(size_t(y) * half.width + x) * 4 + c] = uint8_t((sum + 2) / 4);
+            }
+    return half;
+}
+
+void keyTrack(Effect* effect, const std::string& name, float value)
+{
+    for (int i = 0; i < effect->getTrackCount(); ++i) {
+        TrackInterpolate* track = effect->getTrack(i);
+        if (track->getName() == name) {
+            track->insertKey(InterpolateKey(0, value));
+            return;
+        }
+    }
+    ADD_FAILURE() << "no track " << name;
+}
+
+class GlassHallScenes : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        const char* override = std::getenv("DEMOSYS_GLASSHALL_ROOT");
+        root = override ? override : DEMOSYS_BINARY_DIR;
+        char cwd[4096];
+        previous = getcwd(cwd, sizeof(cwd)) ? cwd : ".";
+        if (chdir(root.c_str()) != 0 || access("resources/objects/Scene1.vbo", R_OK) != 0) {
+            loadError = "no Glass Hall resource tree at " + root + " (build the default target first)";
+            return;
+        }
+        metrics.setSize(width, height);
+        metrics.setFullscreen(false);
+        metrics.setQuality(2);
+        ORVDemosys::screenMetrics = &metrics;
+        ORVIO::init(0);
+        LoadingPipeline::createDataPools();
+        ORVDemosys::shaderCache = new GlassHallShaderCache();
+        ORVDemosys::resources = new GlassHallResources();
+        ORVDemosys::resources->configure(&metrics);
+        ResourceLoader loader;
+        if (!LoadingPipeline::loadResources(loader)) {
+            loadError = "loading failed: " + loader.getMessage();
+            return;
+        }
+        ORVDemosys::resources->createEffectInstances();
+        ORVDemosys::timer = &timer;
+        loaded = true;
+    }
+    static void TearDownTestSuite()
+    {
+        ORVDemosys::timer = nullptr;
+        if (ORVDemosys::resources)
+            LoadingPipeline::deletePools();
+        delete ORVDemosys::resources;
+        ORVDemosys::resources = nullptr;
+        delete ORVDemosys::shaderCache;
+        ORVDemosys::shaderCache = nullptr;
+        delete ORVDemosys::progressBar;
+        ORVDemosys::progressBar = nullptr;
+        ORVDemosys::screenMetrics = nullptr;
+        FBO::bind(nullptr);
+        if (chdir(previous.c_str()) != 0)
+            std::cerr << "cannot return to " << previous << std::endl;
+    }
+
+    static std::string root, previous, loadError;
+    static bool loaded;
+    static ScreenMetrics metrics;
+    static FixedSpectrumTimer timer;
+};
+
+std::string GlassHallScenes::root, GlassHallScenes::previous, GlassHallScenes::loadError;
+bool GlassHallScenes::loaded = false;
+ScreenMetrics GlassHallScenes::metrics;
+FixedSpectrumTimer GlassHallScenes::timer;
+
+} // namespace
+
+TEST_F(GlassHallScenes, EachSceneIsLitThroughItsEffectAndMatchesItsReference)
+{
+    ASSERT_TRUE(loaded) << loadError;
+    Effect* lensEffect = ORVDemosys::effectInstancePool->get("cameralens_effect");
+    ASSERT_NE(lensEffect, nullptr);
+    lensEffect->init();
+    ORVCamera* camera = static_cast<CameraLensEffect*>(lensEffect)->getCamera();
+    camera->getProjection().set(50.0f, float(width) / float(height), 1.0f, 200.0f);
+    FBO* target = ORVDemosys::fboPool->get("staging0");
+    ASSERT_NE(target, nullptr);
+
+    for (const SceneCase& c : cases()) {
+        SCOPED_TRACE(c.instance);
+        Effect* effect = ORVDemosys::effectInstancePool->get(c.instance);
+        ASSERT_NE(effect, nullptr);
+        for (const auto& track : c.tracks)
+            keyTrack(effect, track.first, track.second);
+        effect->init();
+        ORVCamera::lookAtRoll(camera, c.target, c.eye, 0.0f);
+
+        // Frames 40 ms apart, as the demo draws them; the last is compared. The first two
+        // (vertex layouts made, programs compiled by the driver) are not timed.
+        RgbaImage frame;
+        double totalMs = 0.0;
+        const int frames = 6, untimed = 2;
+        for (int k = 0; k < frames; ++k) {
+            FBO::bindAndClear(target);
+            glFinish();
+            const auto start = std::chrono::steady_clock::now();
+            effect->update(c.timeMs + 40 * k);
+            effect->draw(c.timeMs + 40 * k, 40, target);
+            glFinish();
+            if (k >= untimed)
+                totalMs += std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            ASSERT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        }
+        FBO::bind(target);
+        frame = readPixels(0, 0, width, height);
+        FBO::bind(nullptr);
+        std::cout << c.instance << ": " << totalMs / (frames - untimed) << " ms per frame at " << width << " x "
+                  << height << std::endl;
+        if (const char* out = std::getenv("DEMOSYS_TEST_OUTPUT"))
+            writePng(std::string(out) + "/glasshall_" + c.instance + ".frame.png", frame);
+
+        // Lit: a fair share of the frame shows light, and it is not one flat tone.
+        double sum = 0, squares = 0;
+        int lit = 0;
+        const int n = width * height;
+        for (int i = 0; i < n; ++i) {
+            const uint8_t* p = frame.pixels.data() + size_t(i) * 4;
+            const double y = 0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2];
+            sum += y;
+            squares += y * y;
+            lit += (p[0] > 24 || p[1] > 24 || p[2] > 24) ? 1 : 0;
+        }
+        const double mean = sum / n, spread = std::sqrt(std::max(0.0, squares / n - mean * mean));
+        EXPECT_GT(lit, n / 4) << "mostly black";
+        EXPECT_GT(spread, 12.0) << "flat";
+
+        std::string report;
+        EXPECT_TRUE(matchesReference(halfSize(frame),
+                                     std::string(DEMOSYS_SOURCE_DIR) + "/tests/data/reference/glasshall_" +
+                                         std::string(c.instance).substr(0, 7) + ".png",
+                                     std::string("glasshall_") + c.instance, 3.0, 26.0, report))
+            << report;
+    }
+}
