@@ -7,27 +7,12 @@
 #include "ORVDemosys.h"
 #include "PostProcessEffect.h"
 #include "RadialBlurEffect.h"
-#if __has_include("Scene1Effect.h")
 #include "Scene1Effect.h"
-#define GLASSHALL_SCENE1 1
-#endif
-#if __has_include("Scene2Effect.h")
 #include "Scene2Effect.h"
-#define GLASSHALL_SCENE2 1
-#endif
 #include "Scene3Effect.h"
-#if __has_include("Scene4Effect.h")
 #include "Scene4Effect.h"
-#define GLASSHALL_SCENE4 1
-#endif
-#if __has_include("Scene5Effect.h")
 #include "Scene5Effect.h"
-#define GLASSHALL_SCENE5 1
-#endif
-#if __has_include("Scene6Effect.h")
 #include "Scene6Effect.h"
-#define GLASSHALL_SCENE6 1
-#endif
 #include "ScreenMetrics.h"
 #include "TimeCode.h"
 #include "TitleEffect.h"
@@ -201,22 +186,12 @@ void GlassHallResources::declareEffects()
     AddEffect("PostProcessEffect", new PostProcessEffect());
     AddEffect("GlowEffect", new GlowEffect());
     AddEffect("RadialBlurEffect", new RadialBlurEffect());
-#ifdef GLASSHALL_SCENE1
     AddEffect("Scene1Effect", new Scene1Effect());
-#endif
-#ifdef GLASSHALL_SCENE2
     AddEffect("Scene2Effect", new Scene2Effect());
-#endif
     AddEffect("Scene3Effect", new Scene3Effect());
-#ifdef GLASSHALL_SCENE4
     AddEffect("Scene4Effect", new Scene4Effect());
-#endif
-#ifdef GLASSHALL_SCENE5
     AddEffect("Scene5Effect", new Scene5Effect());
-#endif
-#ifdef GLASSHALL_SCENE6
     AddEffect("Scene6Effect", new Scene6Effect());
-#endif
     AddEffect("TitleEffect", new TitleEffect());
     AddEffect("WarpspeedEffect", new WarpspeedEffect());
 }
@@ -241,14 +216,45 @@ E* instance(const char* className, const char* alias)
 
 void GlassHallResources::createSceneEffects()
 {
-#ifdef GLASSHALL_SCENE1
     Scene1Effect::Resources scene1;
     scene1.renderer = newRenderer();
     scene1.scene = GetScene("scene1");
     scene1.lightSprite = GetTexture("light_sprite");
     scene1.lightSpriteShader = GetShader("lightsprite");
     instance<Scene1Effect>("Scene1Effect", "scene_1_effect")->setResources(scene1);
-#endif
+
+    Scene2Effect::Resources scene2;
+    scene2.renderer = newRenderer();
+    scene2.scene = GetScene("scene2");
+    scene2.reflectMask = GetShader("reflect_mask");
+    scene2.ambientCombineFog = GetShader("ambient_combine_fog");
+    scene2.lightBuffer2 = GetFBO("lightBuffer2");
+    instance<Scene2Effect>("Scene2Effect", "scene_2_effect")->setResources(scene2);
+
+    Scene4Effect::Resources scene4;
+    scene4.renderer = newRenderer();
+    scene4.scene = GetScene("scene4");
+    scene4.spotTextureShader = GetShader("deferred_light_spot_texture");
+    instance<Scene4Effect>("Scene4Effect", "scene_4_effect")->setResources(scene4);
+
+    Scene5Effect::Resources scene5;
+    scene5.renderer = newRenderer();
+    scene5.scene = GetScene("scene5");
+    scene5.colorShader = GetShader("color_shader");
+    scene5.refractShader = GetShader("refract");
+    scene5.ambientCombine = GetShader("ambient_combine");
+    scene5.dotLight = GetTexture("dotlight");
+    scene5.lightSprite = GetTexture("light_sprite");
+    scene5.smoothNoise = GetTexture("smooth_noise");
+    scene5.lightBuffer2 = GetFBO("lightBuffer2");
+    instance<Scene5Effect>("Scene5Effect", "scene_5_effect")->setResources(scene5);
+
+    Scene6Effect::Resources scene6;
+    scene6.renderer = newRenderer();
+    scene6.scene = GetScene("scene6");
+    scene6.colorShader = GetShader("color_shader");
+    scene6.ambientCombine = GetShader("ambient_combine");
+    instance<Scene6Effect>("Scene6Effect", "scene_6_effect")->setResources(scene6);
 }
 
 void GlassHallResources::createEffectInstances()
