@@ -48,12 +48,14 @@ void Scene4Effect::init()
     for (int k = 0; k < 2; ++k) {
         blenderSpots[k].clear();
         blenderColours[k].clear();
+        blenderRadii[k].clear();
     }
     for (int n = 1; n <= blenderCount; ++n) {
         for (int k = 0; k < 2; ++k) {
             ORVLight* spot = scene->getLightByName(GlassHallSceneNames::scene4BlenderSpot(n, k));
             blenderSpots[k].push_back(spot);
             blenderColours[k].push_back(spot->getColor());
+            blenderRadii[k].push_back(spot->getRadius());
         }
         blenders.push_back(scene->getObjectByName(GlassHallSceneNames::scene4Blender(n)));
     }
@@ -111,13 +113,17 @@ void Scene4Effect::animate(uint32_t timeMs)
     const float c = lightRot->getValue(timeMs);
     if (blenderShader)
         blenderShader->setScroll(-c / 180.0f, 0.0f);
-    // Blender n's lights beat with band 2(n - 1): the 32 blenders play the spectrum.
+    // Blender n's lights beat with band 2(n - 1): the 32 blenders play the spectrum, their
+    // beams brightening and reaching further with their band (and costing less while it
+    // is quiet).
     readSpectrum();
     for (int n = 0; n < blenderCount; ++n) {
-        const float beat = 0.35f + std::min(spectrum[size_t(2 * n)] * 12.0f, 1.3f);
+        const float level = std::min(spectrum[size_t(2 * n)] * 12.0f, 1.0f);
+        const float beat = 0.45f + 1.1f * level;
         for (int k = 0; k < 2; ++k) {
             const glm::vec4& base = blenderColours[k][size_t(n)];
             blenderSpots[k][size_t(n)]->setColor(base.r * beat, base.g * beat, base.b * beat, base.a);
+            blenderSpots[k][size_t(n)]->setRadius(blenderRadii[k][size_t(n)] * (0.5f + 0.5f * level));
         }
         blenderSpots[0][size_t(n)]->setAngles(0.0f, c, 0.0f);
         blenderSpots[1][size_t(n)]->setAngles(0.0f, 180.0f + c, 0.0f);

@@ -56,6 +56,7 @@ private:
     std::vector<ORVObject*> blenders;
     std::vector<ORVLight*> blenderSpots[2];
     std::vector<glm::vec4> blenderColours[2];
+    std::vector<float> blenderRadii[2];
     std::vector<ORVLight*> globalPoints;
     std::vector<ORVLight*> greetSpots;
 };

@@ -75,6 +75,7 @@ void Scene5Effect::init()
     historyPixels.assign(size_t(historyWidth) * historyLength * 4, 0);
     for (float& level : meterLevels)
         level = 0.0f;
+    historyClock = historyRowMs;
     meterTexture.reset(new Texture(historyWidth, 1, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE, meterPixels.data()));
     meterTexture->setFilter(GL_NEAREST);
     meterTexture->setWrap(GL_CLAMP_TO_EDGE);
@@ -141,7 +142,12 @@ void Scene5Effect::updateMeters(int32_t deltaMs)
     }
     meterTexture->upload(meterPixels.data());
 
-    // The waterfall moves one row per frame: the newest spectrum enters at row 0.
+    // The waterfall moves one row per 40 ms of music, whatever the frame rate: the newest
+    // spectrum enters at row 0.
+    historyClock += std::max(0, deltaMs);
+    if (historyClock < historyRowMs)
+        return;
+    historyClock = std::min(historyClock - historyRowMs, historyRowMs);
     const size_t row = size_t(historyWidth) * 4;
     std::copy_backward(historyPixels.begin(), historyPixels.end() - long(row), historyPixels.end());
     for (int x = 0; x < historyWidth; ++x) {

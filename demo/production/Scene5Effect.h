@@ -45,6 +45,7 @@ public:
     static const int meterBands = 8;
     static const int historyWidth = 64;
     static const int historyLength = 64;
+    static const int historyRowMs = 40;
 
     Scene5Effect();
     ~Scene5Effect() override;
@@ -78,6 +79,7 @@ private:
     std::vector<uint8_t> meterPixels;
     std::vector<uint8_t> historyPixels;
     float meterLevels[meterBands] = {};
+    int historyClock = 0; // ms of music not yet in the waterfall
     std::unique_ptr<VAO> spriteQuad;
     std::unique_ptr<VAO> lightCore;
 

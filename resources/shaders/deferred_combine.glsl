@@ -6,7 +6,7 @@ uniform sampler2D diffuseMap;
 uniform sampler2D lightMap;
 uniform sampler2D materialBuffer;
 
-const vec3 ambientLight = vec3(0.16, 0.16, 0.18);
+const vec3 ambientLight = vec3(0.2, 0.2, 0.22);
 
 vec3 combine(vec2 uv)
 {

@@ -39,12 +39,13 @@ void main()
         return;
     toLight /= max(distance, 1e-5);
 #ifdef CONE_LIGHT
-    // Soft edge inside the cone; LinearAttenuation steepens the fall-off along the axis.
+    // Soft edge inside the cone; LinearAttenuation dims it with distance along the axis.
     float axis = dot(-toLight, normalize(lightDirection));
     if (axis <= FallOff)
         return;
+    float reach = distance / lightRadius;
     float strength = clamp((axis - FallOff) / max((1.0 - FallOff) * 0.3, 1e-4), 0.0, 1.0) *
-                     pow(max(1.0 - distance / lightRadius, 1e-4), max(LinearAttenuation, 0.0));
+                     (1.0 - reach * reach * reach * reach) / (1.0 + max(LinearAttenuation, 0.0) * reach * 2.0);
 #else
     float strength = rangeFalloff(distance, lightRadius);
 #endif

@@ -28,7 +28,9 @@ void main()
     vec4 picture = texture(spotTexture, uv);
     float axis = dot(-toLight, normalize(lightDirection));
     float edge = smoothstep(FallOff * 0.98, FallOff, axis) * 0.35 + 0.65;
-    float strength = edge * rangeFalloff(distance, lightRadius) * (0.25 + 0.75 * picture.a);
+    // A picture must carry to the far end of the light, so it fades late.
+    float reach = distance / lightRadius;
+    float strength = edge * (1.0 - reach * reach * reach * reach) * (0.25 + 0.75 * picture.a) * 1.6;
     readMaterial(s);
     lightOut = vec4(shade(s, toLight, color.rgb * picture.rgb) * strength, 1.0);
 }

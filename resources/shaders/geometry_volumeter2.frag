@@ -17,6 +17,6 @@ void main()
     float level = texture(freqTexture, at).r;
     // Thin dark lines between the bands keep the wall readable as a meter.
     float lines = smoothstep(0.0, 0.12, abs(fract(at.x * 32.0) - 0.5) * 2.0);
-    vec3 colour = foreground_color.rgb * (0.06 + foreground_color.a * level * level * 1.6) * mix(0.5, 1.0, lines);
+    vec3 colour = foreground_color.rgb * (0.07 + foreground_color.a * level) * mix(0.45, 1.0, lines);
     writeGBuffer(colour, MaterialIndex, normal);
 }

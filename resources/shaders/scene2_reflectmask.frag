@@ -18,6 +18,6 @@ void main()
     vec3 n = normalize(normal);
     // Brightest where the sphere faces the viewer, like the lit sphere above it.
     float facing = 0.25 + 0.75 * abs(n.z);
-    vec3 reflection = (floorColour * 0.35 + floorLight * 0.5) * facing * 0.45;
+    vec3 reflection = (floorColour * 0.5 + floorLight) * facing * 0.6;
     fragColor = vec4(reflection + color.rgb, 1.0) * color.a;
 }
