@@ -28,12 +28,7 @@ const float degrees = 0.017453292f;
 
 uint32_t earlier(uint32_t timeMs, uint32_t delay) { return timeMs > delay ? timeMs - delay : 0u; }
 
-bool hasKeys(TrackInterpolate* track)
-{
-    std::vector<InterpolateKey> keys;
-    track->getKeys(keys);
-    return !keys.empty();
-}
+bool hasKeys(const TrackInterpolate* track) { return track->getKeyCount() != 0; }
 
 } // namespace
 
