@@ -1,5 +1,5 @@
-// Every GLSL program of Glass Hall, built from resources/shaders/ with its defines as the
-// resource definition declares it: it must compile and link on this driver, and its
+// Every GLSL program of Glass Hall, built from resources/shaders/ (the loading screen's
+// from resources/graphics/) with its defines as the resource definition declares it: it must compile and link on this driver, and its
 // active uniforms and attributes must be exactly the names the production's code (and
 // the engine's geometry instances and deferred renderer) set on it. A uniform the
 // compiler dropped would print "Uniform variable ... not found" at every set; an
@@ -22,6 +22,7 @@ struct Program {
     std::vector<std::string> defines;
     std::set<std::string> uniforms;
     std::set<std::string> attributes;
+    const char* directory = "resources/shaders/";
 };
 
 const std::set<std::string> position{"in_Position"};
@@ -79,6 +80,28 @@ std::vector<Program> programs()
         {"refract", "refract", {},
          {"ProjM", "ModelM", "texture0", "noise", "screen", "noise_scroll0", "noise_scroll1", "noise_scroll2", "bulge"},
          {"in_Position", "in_Normal"}},
+        // The image effects, titles and loading screen.
+        {"texture", "texture", {}, {"image"}, screenQuad},
+        {"titleshader", "titleshader", {}, {"image", "pos", "scale", "fade"}, screenQuad},
+        {"titlelogoshader", "titlelogoshader", {}, {"image1", "image2", "image3", "image4", "image5", "pos", "scale", "fade"},
+         screenQuad},
+        // Declared for the glow's pre-pass and copies; no effect draws with them yet, so
+        // their interface is the one an effect would set.
+        {"b_n_c_shader", "BrightnessContrast", {}, {"source", "brightness", "contrast"}, screenQuad},
+        {"copy", "Copy", {}, {"source"}, screenQuad},
+        {"blur_x", "Gaussian_x", {}, {"source", "blur_radius", "texture_size", "adjustment", "brightness", "contrast"},
+         screenQuad},
+        {"blur_y", "Gaussian_y", {}, {"source", "blur_radius", "texture_size", "adjustment", "brightness", "contrast"},
+         screenQuad},
+        {"screen", "Screen", {}, {"source0", "source1"}, screenQuad},
+        {"post_process_shader", "PostProcess", {},
+         {"image", "distortmap", "distort_amount", "distort_scroll", "image_size", "aberration", "brightness", "contrast",
+          "negative", "fade", "fade_color", "vignett_radius", "noise", "noise_offset", "noise_strength"},
+         screenQuad},
+        {"radialblur", "radialblur", {}, {"image", "alpha", "zoomFactor", "multiply"}, screenQuad},
+        {"warpspeed_shader", "Warpspeed", {},
+         {"tex", "tex2", "scroll", "zangle", "intensity", "speedlayer_alpha", "accelerate"}, screenQuad},
+        {"Progress", "progressbar", {}, {"layer1", "layer2", "progress"}, screenQuad, "resources/graphics/"},
     };
 }
 
@@ -95,9 +118,9 @@ std::string names(const std::set<std::string>& set)
 TEST(GlassHallPrograms, EachLinksWithExactlyTheUniformsAndAttributesTheCodeSets)
 {
     ORVIO::init(0);
-    const std::string directory = std::string(DEMOSYS_SOURCE_DIR) + "/resources/shaders/";
     for (const Program& p : programs()) {
         SCOPED_TRACE(p.alias);
+        const std::string directory = std::string(DEMOSYS_SOURCE_DIR) + "/" + p.directory;
         std::string vertex, fragment, error;
         bool found = false;
         ASSERT_TRUE(ShaderPreprocessor::preprocessFile(error, vertex, found, directory, std::string(p.base) + ".vert",
