@@ -13,6 +13,12 @@
 #include "GlassHallResources.h"
 #include "GlassHallSceneEffect.h"
 #include "GlassHallShaderCache.h"
+#include "ORVLight.h"
+#include "ORVScene.h"
+#include "Scene1Effect.h"
+#include "Scene2Effect.h"
+#include "Scene4Effect.h"
+#include "Scene5Effect.h"
 #include "ImageCompare.h"
 #include "LoadingPipeline.h"
 #include "ORVDemosys.h"
@@ -50,8 +56,9 @@ public:
     void getSpectrum(int, int count, float* out) override
     {
         for (int i = 0; i < count; ++i)
-            out[i] = 0.12f / (1.0f + 0.25f * float(i)) + (i % 9 == 2 ? 0.05f : 0.0f);
+            out[i] = silent ? 0.0f : 0.12f / (1.0f + 0.25f * float(i)) + (i % 9 == 2 ? 0.05f : 0.0f);
     }
+    bool silent = false;
 };
 
 struct SceneCase {
@@ -261,4 +268,63 @@ TEST_F(GlassHallScenes, EachSceneIsLitThroughItsEffectAndMatchesItsReference)
                                      std::string("glasshall_") + c.instance, 3.0, 26.0, report))
             << report;
     }
+}
+
+// What the scenes do over time: a band level falls by 0.04 a frame when the music goes
+// quiet and never below 0, while its point light stays in the light pass; the outer ring
+// bounces 700 ms behind the inner one; global lights below zero radius leave the light
+// pass; the glass's noise stands still when no time passes.
+TEST_F(GlassHallScenes, LevelsFallRingsFollowAndTimeDrivesTheScrolls)
+{
+    ASSERT_TRUE(loaded) << loadError;
+    Effect* lensEffect = ORVDemosys::effectInstancePool->get("cameralens_effect");
+    lensEffect->init();
+    FBO* target = ORVDemosys::fboPool->get("staging0");
+
+    auto* scene1 = static_cast<Scene1Effect*>(ORVDemosys::effectInstancePool->get("scene_1_effect"));
+    scene1->init();
+    timer.silent = false;
+    scene1->draw(1000, 40, target);
+    const float loud = scene1->getLevel(0);
+    EXPECT_GT(loud, 0.2f);
+    timer.silent = true;
+    for (int k = 1; k <= 3; ++k) {
+        scene1->draw(1000 + 40 * k, 40, target);
+        EXPECT_NEAR(scene1->getLevel(0), loud - 0.04f * float(k), 1e-4f);
+    }
+    for (int k = 0; k < int(loud / 0.04f) + 5; ++k)
+        scene1->draw(2000, 40, target);
+    ORVLight* point = scene1->getScene()->getLightByName("Point0");
+    for (int band = 0; band < 3; ++band)
+        EXPECT_EQ(scene1->getLevel(band), 0.0f);
+    EXPECT_FLOAT_EQ(point->getRadius(), 0.001f);
+    timer.silent = false;
+
+    auto* scene2 = static_cast<Scene2Effect*>(ORVDemosys::effectInstancePool->get("scene_2_effect"));
+    for (int i = 0; i < scene2->getTrackCount(); ++i) {
+        TrackInterpolate* track = scene2->getTrack(i);
+        if (track->getName() == "bounce_frame") {
+            track->insertKey(InterpolateKey(0, 0.0f));
+            track->insertKey(InterpolateKey(200, 3600.0f)); // 10 s: one bounce a second
+        } else if (track->getName() == "bounce_radius") {
+            track->insertKey(InterpolateKey(0, 2.0f));
+        }
+    }
+    for (uint32_t t : {800u, 1234u, 5000u})
+        EXPECT_FLOAT_EQ(scene2->ringHeight(7, t), scene2->ringHeight(0, t - 700)) << t;
+    EXPECT_NE(scene2->ringHeight(7, 1234), scene2->ringHeight(0, 1234));
+
+    for (uint32_t t : {0u, 777u, 123456u})
+        for (int i = 0; i < 5; ++i)
+            EXPECT_EQ(Scene4Effect::globalRadius(i, t, -3.0f), 0.0f);
+
+    auto* scene5 = static_cast<Scene5Effect*>(ORVDemosys::effectInstancePool->get("scene_5_effect"));
+    scene5->init();
+    scene5->draw(3000, 500, target);
+    const glm::vec2 before[3] = {scene5->getNoiseScroll(0), scene5->getNoiseScroll(1), scene5->getNoiseScroll(2)};
+    EXPECT_NE(before[1], glm::vec2(0.0f));
+    scene5->draw(3000, 0, target);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(scene5->getNoiseScroll(i), before[i]);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
