@@ -29,27 +29,22 @@ vec2 screenUV() { return gl_FragCoord.xy / screensize; }
 // View-space distance along -z of the stored depth.
 float viewDistance(float depth) { return ProjConst.y / (depth - ProjConst.x); }
 
-// xScale, yScale: the projection's [0][0] and [1][1].
-vec3 viewPosition(vec2 uv, float xScale, float yScale)
-{
-    float distance = viewDistance(texture(depthBuffer, uv).r);
-    vec2 ndc = uv * 2.0 - 1.0;
-    return vec3(ndc.x * distance / xScale, ndc.y * distance / yScale, -distance);
-}
-
-// The pixel's normal and view-space position; false where nothing was drawn. The rest
-// of the surface comes with readMaterial, once the light is known to reach the pixel.
+// The pixel's view-space position; false where nothing was drawn (the depth buffer is
+// cleared to 1). The rest of the surface comes with readMaterial, once the light is
+// known to reach the pixel.
 bool readPosition(float xScale, float yScale, out Surface s)
 {
     vec2 uv = screenUV();
-    vec4 n = texture(normalBuffer, uv);
-    s.normal = normalize(n.xyz + vec3(0.0, 0.0, 1e-5));
-    s.position = viewPosition(uv, xScale, yScale);
-    return n.a > 0.5;
+    float depth = texture(depthBuffer, uv).r;
+    float distance = viewDistance(depth);
+    vec2 ndc = uv * 2.0 - 1.0;
+    s.position = vec3(ndc.x * distance / xScale, ndc.y * distance / yScale, -distance);
+    return depth < 1.0;
 }
 
 void readMaterial(inout Surface s)
 {
+    s.normal = normalize(texture(normalBuffer, screenUV()).xyz + vec3(0.0, 0.0, 1e-5));
     vec4 c = texture(diffuseBuffer, screenUV());
     s.albedo = c.rgb;
     int row = int(c.a * 255.0 + 0.5);
