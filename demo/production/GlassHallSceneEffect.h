@@ -25,7 +25,7 @@ class Texture;
 // a target.
 class GlassHallSceneEffect : public Effect {
 public:
-    static const int spectrumBands = 64;
+    static constexpr int spectrumBands = 64;
 
     GlassHallSceneEffect();
     ~GlassHallSceneEffect() override;

@@ -32,7 +32,7 @@ public:
         FBO* lightBuffer2 = nullptr;
     };
 
-    static const int ringCount = 8;
+    static constexpr int ringCount = 8;
     static const int ringSizes[ringCount];
     // The reflection's own tint.
     static const float reflectionColor[4];

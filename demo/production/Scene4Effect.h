@@ -27,8 +27,8 @@ public:
         Shader* spotTextureShader = nullptr;
     };
 
-    static const int blenderCount = 32;
-    static const int greetCount = 6;
+    static constexpr int blenderCount = 32;
+    static constexpr int greetCount = 6;
 
     Scene4Effect();
     ~Scene4Effect() override;

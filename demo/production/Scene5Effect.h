@@ -42,10 +42,10 @@ public:
     };
 
     // Bands of the bar meters and the waterfall's width and length.
-    static const int meterBands = 8;
-    static const int historyWidth = 64;
-    static const int historyLength = 64;
-    static const int historyRowMs = 40;
+    static constexpr int meterBands = 8;
+    static constexpr int historyWidth = 64;
+    static constexpr int historyLength = 64;
+    static constexpr int historyRowMs = 40;
 
     Scene5Effect();
     ~Scene5Effect() override;

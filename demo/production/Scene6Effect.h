@@ -35,7 +35,7 @@ public:
         Shader* ambientCombine = nullptr;
     };
 
-    static const int cubeMapSize = 1024;
+    static constexpr int cubeMapSize = 1024;
 
     Scene6Effect();
     ~Scene6Effect() override;
