@@ -150,7 +150,7 @@ void Scene2Effect::animate(uint32_t timeMs)
     const float low = bandLevel(int(freqMin1->getValue(timeMs)), int(freqMax1->getValue(timeMs)));
     const float high = bandLevel(int(freqMin2->getValue(timeMs)), int(freqMax2->getValue(timeMs)));
     for (size_t i = 0; i < colourPoints.size(); ++i)
-        colourPoints[i]->setRadius(colourPointRadii[i] * (0.55f + std::min(low * 4.0f, 0.6f)));
+        colourPoints[i]->setRadius(colourPointRadii[i] * (0.4f + std::min(low * 4.0f, 0.4f)));
     for (ORVObject* sphere : colourSpheres)
         if (ORVMaterial* material = sphere->getMaterial())
             material->setParameterA(std::min(high * 8.0f, 1.0f));
