@@ -25,6 +25,9 @@ struct Surface {
 };
 
 vec2 screenUV() { return gl_FragCoord.xy / screensize; }
+// The light buffer has the G-buffer's size: its pixel is the G-buffer's texel, read
+// unfiltered.
+ivec2 gbufferTexel() { return ivec2(gl_FragCoord.xy); }
 
 // View-space distance along -z of the stored depth.
 float viewDistance(float depth) { return ProjConst.y / (depth - ProjConst.x); }
@@ -35,7 +38,7 @@ float viewDistance(float depth) { return ProjConst.y / (depth - ProjConst.x); }
 bool readPosition(float xScale, float yScale, out Surface s)
 {
     vec2 uv = screenUV();
-    float depth = texture(depthBuffer, uv).r;
+    float depth = texelFetch(depthBuffer, gbufferTexel(), 0).r;
     float distance = viewDistance(depth);
     vec2 ndc = uv * 2.0 - 1.0;
     s.position = vec3(ndc.x * distance / xScale, ndc.y * distance / yScale, -distance);
@@ -44,8 +47,8 @@ bool readPosition(float xScale, float yScale, out Surface s)
 
 void readMaterial(inout Surface s)
 {
-    s.normal = normalize(texture(normalBuffer, screenUV()).xyz + vec3(0.0, 0.0, 1e-5));
-    vec4 c = texture(diffuseBuffer, screenUV());
+    s.normal = normalize(texelFetch(normalBuffer, gbufferTexel(), 0).xyz + vec3(0.0, 0.0, 1e-5));
+    vec4 c = texelFetch(diffuseBuffer, gbufferTexel(), 0);
     s.albedo = c.rgb;
     int row = int(c.a * 255.0 + 0.5);
     vec4 params = texelFetch(materialBuffer, ivec2(0, row), 0);
