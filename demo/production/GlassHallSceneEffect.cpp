@@ -62,6 +62,15 @@ float GlassHallSceneEffect::bandLevel(int first, int last) const
     return sum / float(last - first + 1);
 }
 
+float GlassHallSceneEffect::loudness(int band) const
+{
+    if (band < 0 || band >= spectrumBands)
+        return 0.0f;
+    const float lifted = spectrum[size_t(band)] * (1.0f + 0.25f * float(band));
+    // -60 dB of full scale and below is silence, -20 dB and above full.
+    return std::min(1.0f, std::max(0.0f, (std::log10(std::max(lifted, 1e-6f)) + 3.0f) / 2.0f));
+}
+
 void GlassHallSceneEffect::renderScene()
 {
     FBO* gbuffer = renderer->getGeometryBuffer();

@@ -49,6 +49,9 @@ protected:
     void readSpectrum();
     // Mean of bands first..last (clamped to the spectrum).
     float bandLevel(int first, int last) const;
+    // How loud band i sounds, 0..1: the magnitude lifted towards the highs (music has far
+    // less energy there) on a logarithmic scale, 0 at silence.
+    float loudness(int band) const;
     // The deferred passes for the frame camera: the G-buffer and the light buffer are
     // cleared first (another scene may have drawn into them this frame), the material
     // table is uploaded, then the geometry and the light pass run. Leaves depth testing on.

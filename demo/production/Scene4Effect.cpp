@@ -114,16 +114,18 @@ void Scene4Effect::animate(uint32_t timeMs)
     if (blenderShader)
         blenderShader->setScroll(-c / 180.0f, 0.0f);
     // Blender n's lights beat with band 2(n - 1): the 32 blenders play the spectrum, their
-    // beams brightening and reaching further with their band (and costing less while it
-    // is quiet).
+    // beams brightening and reaching further with their band, and out while it is silent
+    // (which also spares the light pass).
     readSpectrum();
     for (int n = 0; n < blenderCount; ++n) {
-        const float level = std::min(spectrum[size_t(2 * n)] * 12.0f, 1.0f);
+        const float level = loudness(2 * n);
         const float beat = 0.45f + 1.1f * level;
         for (int k = 0; k < 2; ++k) {
+            ORVLight* spot = blenderSpots[k][size_t(n)];
             const glm::vec4& base = blenderColours[k][size_t(n)];
-            blenderSpots[k][size_t(n)]->setColor(base.r * beat, base.g * beat, base.b * beat, base.a);
-            blenderSpots[k][size_t(n)]->setRadius(blenderRadii[k][size_t(n)] * (0.5f + 0.5f * level));
+            spot->setColor(base.r * beat, base.g * beat, base.b * beat, base.a);
+            spot->setRadius(blenderRadii[k][size_t(n)] * (0.5f + 0.5f * level));
+            spot->setEnabled(level > silentBand);
         }
         blenderSpots[0][size_t(n)]->setAngles(0.0f, c, 0.0f);
         blenderSpots[1][size_t(n)]->setAngles(0.0f, 180.0f + c, 0.0f);

@@ -29,6 +29,8 @@ public:
 
     static constexpr int blenderCount = 32;
     static constexpr int greetCount = 6;
+    // A blender's beams go out while its band's level (0..1) is at most this.
+    static constexpr float silentBand = 0.1f;
 
     Scene4Effect();
     ~Scene4Effect() override;

@@ -160,7 +160,7 @@ void Scene6Effect::animate(uint32_t timeMs)
         const float h = bounceRadius->getValue(at) * std::fabs(std::sin(bounceFrame->getValue(at) * degrees));
         balls[i]->setLocalMatrix(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, h, 0.0f)) * ballMatrices[i]);
         if (ORVMaterial* material = balls[i]->getMaterial())
-            material->setParameterA(std::min(1.0f, 0.2f + bandLevel(i * 21, i * 21 + 20) * 10.0f));
+            material->setParameterA(0.15f + 0.85f * loudness(i * 21 + 6));
     }
 
     // The lamp: its intensity track (full while unkeyed), lifted by the bass; the shade
@@ -174,7 +174,7 @@ void Scene6Effect::animate(uint32_t timeMs)
     // The room's lights: the global track (full while unkeyed), each flickering with its band.
     const float g = std::max(0.0f, valueOr(global, timeMs, 1.0f));
     for (size_t i = 0; i < globalPoints.size(); ++i) {
-        const float band = std::min(1.0f, spectrum[size_t(4 + 7 * i) % spectrumBands] * 10.0f);
+        const float band = loudness(int(4 + 7 * i) % spectrumBands);
         globalPoints[i]->setRadius(globalRadii[i] * g * (0.8f + 0.35f * band));
         const glm::vec4& c = globalColours[i];
         const float k = 0.7f + 0.6f * band;

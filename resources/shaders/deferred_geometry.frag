@@ -19,11 +19,11 @@ void main()
     vec3 colour = color;
     vec3 n = normal;
 #if defined(TEXTURE) || defined(NORMALMAP)
-    // The texture is surface detail under the material's colour: its hue only tints,
-    // so a colourful noise reads as worn stone or metal, not as confetti.
+    // The texture is surface detail under the material's colour, at reduced contrast and
+    // with its hue only a tint, so a colourful noise reads as worn stone or metal.
     vec3 detail = texture(texture0, uv).rgb;
     float luma = dot(detail, vec3(0.2126, 0.7152, 0.0722));
-    colour *= mix(vec3(luma), detail, 0.3) * 1.3;
+    colour *= 0.55 + 0.6 * mix(vec3(luma), detail, 0.25);
 #endif
 #ifdef NORMALMAP
     // Tangent-space normal map (0.5 grey = flat); a mesh without tangents keeps its normal.
