@@ -13,7 +13,7 @@ PACKAGES=(
   xvfb xauth libgl1-mesa-dri libglx-mesa0 mesa-utils xdotool
   libmpg123-dev libsdl1.2-dev libkissfft-dev lame sox libsox-fmt-mp3
   libassimp-dev vpx-tools libvpx-dev libfltk1.3-dev
-  p7zip-full python3
+  p7zip-full python3 imagemagick
 )
 
 missing=()
