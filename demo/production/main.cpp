@@ -20,6 +20,9 @@ int main(int argc, char** argv)
     ORVGui gui(450, 300, "Orvane Demosys v.2.0");
     Fl::scheme("gtk+");
     Fl::run();
+    // Fl::run returns as soon as no window is shown, before the hidden dialog's unmap
+    // has reached the X server: without this it would stay on screen over the demo.
+    Fl::flush();
 
     screenMetrics.setSize(gui.getChosenWidth(), gui.getChosenHeight());
     screenMetrics.setFullscreen(gui.getFullscreen());
