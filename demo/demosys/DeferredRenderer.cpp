@@ -229,6 +229,12 @@ void DeferredRenderer::drawLights(ORVCamera* camera, ORVScene* scene, bool toCur
     }
 
     glCullFace(GL_FRONT);
+    // A volume's back face lies behind every surface the light can reach: where the
+    // stored depth is farther than the back face, the surface is out of reach and the
+    // pixel is rejected before its shader runs. Without a depth buffer the test passes.
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_GEQUAL);
+    glDepthMask(GL_FALSE);
     for (const auto& entry : lights) {
         ORVLight* light = entry.second;
         if (light && light->isEnabled() && light->getKind() == ORVLight::Point && light->getRadius() != 0.0f)

@@ -1,0 +1,313 @@
+#include "GlassHallResources.h"
+
+#include "CameraLensEffect.h"
+#include "DeferredRenderer.h"
+#include "FBO.h"
+#include "GlowEffect.h"
+#include "ORVDemosys.h"
+#include "PostProcessEffect.h"
+#include "RadialBlurEffect.h"
+#include "Scene1Effect.h"
+#include "Scene2Effect.h"
+#include "Scene3Effect.h"
+#include "Scene4Effect.h"
+#include "Scene5Effect.h"
+#include "Scene6Effect.h"
+#include "ScreenMetrics.h"
+#include "TimeCode.h"
+#include "TitleEffect.h"
+#include "WarpspeedEffect.h"
+
+#include <GL/glew.h>
+
+#include <map>
+
+void GlassHallResources::configure(ScreenMetrics* metrics)
+{
+    // The dialog's size and window mode stay as chosen.
+    metrics->getProjection().setClipPlanes(1.0f, 200.0f);
+    ORVDemosys::startTime = TimeCode("00:00:00");
+    ORVDemosys::endTime = TimeCode("03:51:00");
+}
+
+void GlassHallResources::declareResources()
+{
+    SetMusic("orvane-glass_hall.mp3");
+
+    AddObject(ResourceDeclaration("scene1", "Scene1.vbo"));
+    AddObject(ResourceDeclaration("scene2", "Scene2Alternativ.vbo"));
+    AddObject(ResourceDeclaration("scene4", "Scene4.vbo"));
+    AddObject(ResourceDeclaration("scene5", "Scene5+.vbo"));
+    AddObject(ResourceDeclaration("scene6", "Scene6.vbo"));
+
+    struct Picture {
+        const char* alias;
+        const char* file;
+        bool mipmapped;
+    };
+    static const Picture pictures[] = {
+        {"color_noise", "Noise.png", false},
+        {"overlay0", "OverlayWide.png", false},
+        {"overlay1", "OverlayTall.png", false},
+        {"overlay2", "OverlayWhiteLeftBorder.png", false},
+        {"overlay3", "OverlayRedSideBorders.png", false},
+        {"overlay4", "OverlayWhiteBottomBorder.png", false},
+        {"glasshall1", "GlassHallFrame1.png", true},
+        {"glasshall2", "GlassHallFrame2.png", true},
+        {"glasshall3", "GlassHallFrame3.png", true},
+        {"glasshall4", "GlassHallFrame4.png", true},
+        {"glasshall5", "GlassHallFrame5.png", true},
+        {"orvlogo", "OrvaneLogo.png", true},
+        {"vesk", "Vesk.png", true},
+        {"quil", "Quil.png", true},
+        {"ozzo", "Ozzo.png", true},
+        {"pramble", "Pramble.png", true},
+        {"surrent", "Surrent.png", true},
+        {"light_sprite", "LightSprite.png", false},
+        {"Concrete2048NormalMap.png", "Concrete2048NormalMap.png", true},
+        {"asphaltNormalMap.png", "asphaltNormalMap.png", true},
+        {"FloorTileNormals.png", "FloorTileNormals.png", true},
+        {"dotlight", "dot.png", false},
+        {"distort_noise", "DistortNoise.png", false},
+        {"warpspeed_texture", "WarpspeedTexture.png", true},
+        {"warpspeed_texture2", "WarpspeedTexture2.png", true},
+        {"smooth_noise", "SmoothNoise.png", true},
+        {"greet_zav", "ZAV.png", true},
+        {"greet_zeb", "ZEB.png", true},
+        {"greet_zik", "ZIK.png", true},
+        {"greet_zol", "ZOL.png", true},
+        {"greet_zum", "ZUM.png", true},
+        {"greet_zyr", "ZYR.png", true},
+    };
+    for (const Picture& p : pictures) {
+        const int target = std::string(p.alias) == "distort_noise" ? GL_TEXTURE_1D : GL_TEXTURE_2D;
+        AddTexture(TextureDeclaration(p.alias, p.file, target, p.mipmapped));
+    }
+
+    struct Program {
+        const char* alias;
+        const char* file;
+        const char* define;
+    };
+    static const Program programs[] = {
+        {"texture", "texture", nullptr},
+        {"lightsprite", "lightsprite", nullptr},
+        {"titleshader", "titleshader", nullptr},
+        {"titlelogoshader", "titlelogoshader", nullptr},
+        {"b_n_c_shader", "BrightnessContrast", nullptr},
+        {"blur_x", "Gaussian_x", nullptr},
+        {"blur_y", "Gaussian_y", nullptr},
+        {"copy", "Copy", nullptr},
+        {"screen", "Screen", nullptr},
+        {"post_process_shader", "PostProcess", nullptr},
+        {"radialblur", "radialblur", nullptr},
+        {"color_shader", "Color", nullptr},
+        {"ambient_combine", "deferred_combine_ambient", nullptr},
+        {"ambient_combine_fog", "deferred_combine_ambient_fog", nullptr},
+        {"dummy", "deferred_dummy", nullptr},
+        {"geometry_color", "deferred_geometry", "COLOR"},
+        {"geometry_texture", "deferred_geometry", "TEXTURE"},
+        {"geometry_normalmap", "deferred_geometry", "NORMALMAP"},
+        {"deferred_pointlight", "deferred_light", "POINT_LIGHT"},
+        {"deferred_conelight", "deferred_light", "CONE_LIGHT"},
+        {"deferred_directonallight", "deferred_light", "DIRECTIONAL_LIGHT"},
+        {"deferred_pointcube", "deferred_light_cube", nullptr},
+        {"geometry_scene2floor", "geometry_scene2floor", nullptr},
+        {"warpspeed_shader", "Warpspeed", nullptr},
+        {"reflect_mask", "scene2_reflectmask", nullptr},
+        {"geometry_texture_scroll", "geometry_texture_scroll", nullptr},
+        {"deferred_light_spot_texture", "deferred_light_spot_texture", nullptr},
+        {"refract", "refract", nullptr},
+        {"volumeter1", "geometry_volumeter1", nullptr},
+        {"volumeter2", "geometry_volumeter2", nullptr},
+    };
+    for (const Program& p : programs) {
+        std::vector<std::string> defines;
+        if (p.define)
+            defines.push_back(p.define);
+        AddShader(ShaderDeclaration(p.alias, p.file, defines));
+    }
+
+    const ScreenMetrics* screen = ORVDemosys::screenMetrics;
+    declareFramebuffers(screen ? screen->getWidth() : 0, screen ? screen->getHeight() : 0,
+                        screen ? screen->getQuality() : 2);
+}
+
+int GlassHallResources::qualitySize(const std::string& alias, int quality)
+{
+    // Low, Medium, High, Ultra; 0 is the screen's size.
+    static const std::map<std::string, std::vector<int>> sizes = {
+        {"offscreen0", {1024, 1024, 2048, 0}}, {"offscreen1", {1024, 1024, 2048, 0}},
+        {"staging0", {1024, 2048, 0, 0}},      {"staging1", {1024, 2048, 0, 0}},
+        {"glow_pre", {512, 512, 1024, 1024}},  {"blur_pre", {128, 256, 512, 512}},
+        {"blurx", {128, 128, 512, 256}},       {"blury", {128, 128, 512, 256}},
+    };
+    auto entry = sizes.find(alias);
+    if (entry == sizes.end() || quality < 0 || quality > 3)
+        return -1;
+    return entry->second[static_cast<size_t>(quality)];
+}
+
+void GlassHallResources::declareFramebuffers(int width, int height, int quality)
+{
+    const unsigned int w = static_cast<unsigned int>(width);
+    const unsigned int h = static_cast<unsigned int>(height);
+    FBO* gbuffer = new FBO(w, h);
+    gbuffer->addColorAttachment(GL_RGBA8, GL_RGBA);
+    gbuffer->addColorAttachment(GL_RGBA16F, GL_RGBA);
+    gbuffer->addDepthAttachment(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT);
+    AddFBO("gbuffer", gbuffer);
+    // The light buffers test against the G-buffer's own depth, not a copy of it.
+    for (const char* name : {"lightBuffer", "lightBuffer2"}) {
+        FBO* light = new FBO(w, h);
+        light->addColorAttachment(GL_RGBA, GL_RGBA);
+        light->attachDepthTexture(FBO::getDepthTexture(gbuffer));
+        AddFBO(name, light);
+    }
+
+    static const struct {
+        const char* alias;
+        bool depth;
+    } targets[] = {{"offscreen0", true}, {"offscreen1", true}, {"staging0", true}, {"staging1", true},
+                   {"glow_pre", false},  {"blur_pre", false},  {"blurx", false},   {"blury", false}};
+    for (const auto& target : targets) {
+        const int side = qualitySize(target.alias, quality);
+        if (side < 0)
+            continue;
+        const unsigned int fw = side == 0 ? w : static_cast<unsigned int>(side);
+        const unsigned int fh = side == 0 ? h : static_cast<unsigned int>(side);
+        AddFBO(target.alias, new FBO(fw, fh, target.depth, false, GL_RGBA));
+    }
+}
+
+void GlassHallResources::declareEffects()
+{
+    AddEffect("CameraLensEffect", new CameraLensEffect());
+    AddEffect("PostProcessEffect", new PostProcessEffect());
+    AddEffect("GlowEffect", new GlowEffect());
+    AddEffect("RadialBlurEffect", new RadialBlurEffect());
+    AddEffect("Scene1Effect", new Scene1Effect());
+    AddEffect("Scene2Effect", new Scene2Effect());
+    AddEffect("Scene3Effect", new Scene3Effect());
+    AddEffect("Scene4Effect", new Scene4Effect());
+    AddEffect("Scene5Effect", new Scene5Effect());
+    AddEffect("Scene6Effect", new Scene6Effect());
+    AddEffect("TitleEffect", new TitleEffect());
+    AddEffect("WarpspeedEffect", new WarpspeedEffect());
+}
+
+namespace {
+
+// Each scene effect draws through a renderer of its own over the shared G-buffer and
+// light buffer.
+DeferredRenderer* newRenderer()
+{
+    return new DeferredRenderer(ResourceDefinition::GetFBO("gbuffer"), nullptr, ResourceDefinition::GetFBO("lightBuffer"),
+                                nullptr, ResourceDefinition::GetShader("dummy"));
+}
+
+template <class E>
+E* instance(const char* className, const char* alias)
+{
+    return static_cast<E*>(ResourceDefinition::CreateEffectInstance(className, alias, true));
+}
+
+} // namespace
+
+void GlassHallResources::createSceneEffects()
+{
+    Scene1Effect::Resources scene1;
+    scene1.renderer = newRenderer();
+    scene1.scene = GetScene("scene1");
+    scene1.lightSprite = GetTexture("light_sprite");
+    scene1.lightSpriteShader = GetShader("lightsprite");
+    instance<Scene1Effect>("Scene1Effect", "scene_1_effect")->setResources(scene1);
+
+    Scene2Effect::Resources scene2;
+    scene2.renderer = newRenderer();
+    scene2.scene = GetScene("scene2");
+    scene2.reflectMask = GetShader("reflect_mask");
+    scene2.ambientCombineFog = GetShader("ambient_combine_fog");
+    scene2.lightBuffer2 = GetFBO("lightBuffer2");
+    instance<Scene2Effect>("Scene2Effect", "scene_2_effect")->setResources(scene2);
+
+    Scene4Effect::Resources scene4;
+    scene4.renderer = newRenderer();
+    scene4.scene = GetScene("scene4");
+    scene4.spotTextureShader = GetShader("deferred_light_spot_texture");
+    instance<Scene4Effect>("Scene4Effect", "scene_4_effect")->setResources(scene4);
+
+    Scene5Effect::Resources scene5;
+    scene5.renderer = newRenderer();
+    scene5.scene = GetScene("scene5");
+    scene5.colorShader = GetShader("color_shader");
+    scene5.refractShader = GetShader("refract");
+    scene5.ambientCombine = GetShader("ambient_combine");
+    scene5.dotLight = GetTexture("dotlight");
+    scene5.lightSprite = GetTexture("light_sprite");
+    scene5.smoothNoise = GetTexture("smooth_noise");
+    scene5.lightBuffer2 = GetFBO("lightBuffer2");
+    instance<Scene5Effect>("Scene5Effect", "scene_5_effect")->setResources(scene5);
+
+    Scene6Effect::Resources scene6;
+    scene6.renderer = newRenderer();
+    scene6.scene = GetScene("scene6");
+    scene6.colorShader = GetShader("color_shader");
+    scene6.ambientCombine = GetShader("ambient_combine");
+    instance<Scene6Effect>("Scene6Effect", "scene_6_effect")->setResources(scene6);
+}
+
+void GlassHallResources::createEffectInstances()
+{
+    instance<CameraLensEffect>("CameraLensEffect", "cameralens_effect");
+
+    PostProcessEffect::Resources post;
+    for (int i = 0; i < 5; ++i)
+        post.overlays[i] = GetTexture("overlay" + std::to_string(i));
+    post.colorNoise = GetTexture("color_noise");
+    post.distortNoise = GetTexture("distort_noise");
+    post.postProcessShader = GetShader("post_process_shader");
+    post.textureShader = GetShader("texture");
+    post.staging = GetFBO("staging0");
+    instance<PostProcessEffect>("PostProcessEffect", "postprocess_effect")->setResources(post);
+
+    GlowEffect::Resources glow;
+    glow.blurPre = GetFBO("blur_pre");
+    glow.blurX = GetFBO("blurx");
+    glow.blurY = GetFBO("blury");
+    glow.glowPre = GetFBO("glow_pre");
+    glow.blurXShader = GetShader("blur_x");
+    glow.blurYShader = GetShader("blur_y");
+    glow.screenShader = GetShader("screen");
+    glow.brightnessContrastShader = GetShader("b_n_c_shader");
+    instance<GlowEffect>("GlowEffect", "glow_effect")->setResources(glow);
+
+    RadialBlurEffect::Resources radial;
+    radial.staging = GetFBO("staging1");
+    radial.offscreen = GetFBO("offscreen0");
+    radial.blurX = GetFBO("blurx");
+    radial.blurY = GetFBO("blury");
+    radial.radialBlurShader = GetShader("radialblur");
+    radial.screenShader = GetShader("screen");
+    instance<RadialBlurEffect>("RadialBlurEffect", "radial_blur_effect")->setResources(radial);
+
+    createSceneEffects();
+
+    TitleEffect::Resources title;
+    title.titleShader = GetShader("titleshader");
+    title.titleLogoShader = GetShader("titlelogoshader");
+    for (int i = 0; i < 5; ++i)
+        title.frames[i] = GetTexture("glasshall" + std::to_string(i + 1));
+    title.logo = GetTexture("orvlogo");
+    const char* credits[5] = {"vesk", "quil", "ozzo", "pramble", "surrent"};
+    for (int i = 0; i < 5; ++i)
+        title.credits[i] = GetTexture(credits[i]);
+    title.staging = GetFBO("staging0");
+    instance<TitleEffect>("TitleEffect", "title_effect")->setResources(title);
+
+    WarpspeedEffect::Resources warp;
+    warp.shader = GetShader("warpspeed_shader");
+    warp.texture = GetTexture("warpspeed_texture");
+    warp.texture2 = GetTexture("warpspeed_texture2");
+    instance<WarpspeedEffect>("WarpspeedEffect", "warpspeed_effect")->setResources(warp);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "ResourceDefinition.h"
+
+#include <string>
+
+class ScreenMetrics;
+
+// Everything Glass Hall needs, in one place: the music, the five scenes, the textures,
+// the shaders with their defines, the framebuffers sized by the quality chosen in the
+// setup dialog, the twelve effect classes and the eleven effect instances wired to
+// their resources. It keeps the dialog's resolution and window mode, and runs the demo
+// from 00:00:00 to 03:51:00 with the clip planes at 1 and 200.
+class GlassHallResources : public ResourceDefinition {
+public:
+    void configure(ScreenMetrics* metrics) override;
+    void declareResources() override;
+    void declareEffects() override;
+    void createEffectInstances() override;
+
+    // The side of a square quality-dependent framebuffer, or 0 for "the screen's size";
+    // -1 for a quality outside 0..3 (the framebuffer is then not made).
+    static int qualitySize(const std::string& alias, int quality);
+
+private:
+    void declareFramebuffers(int width, int height, int quality);
+    // The five scene effects, each with its own deferred renderer.
+    void createSceneEffects();
+};

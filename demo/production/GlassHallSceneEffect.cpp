@@ -1,0 +1,114 @@
+#include "GlassHallSceneEffect.h"
+
+#include "CameraLensEffect.h"
+#include "DeferredRenderer.h"
+#include "FBO.h"
+#include "GlassHallPass.h"
+#include "ORVDemosys.h"
+#include "ORVScene.h"
+#include "Shader.h"
+#include "Timer.h"
+#include "VAO.h"
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cmath>
+
+GlassHallSceneEffect::GlassHallSceneEffect() : frameCamera("GlassHallSceneCam"), spectrum(spectrumBands, 0.0f) {}
+
+GlassHallSceneEffect::~GlassHallSceneEffect() = default;
+
+void GlassHallSceneEffect::adopt(DeferredRenderer* sceneRenderer, ORVScene* sceneToDraw)
+{
+    renderer.reset(sceneRenderer);
+    scene = sceneToDraw;
+}
+
+void GlassHallSceneEffect::initScene()
+{
+    lens = dynamic_cast<CameraLensEffect*>(GetEffect("cameralens_effect"));
+    std::fill(spectrum.begin(), spectrum.end(), 0.0f);
+}
+
+ORVCamera* GlassHallSceneEffect::beginFrame()
+{
+    if (lens)
+        frameCamera = *lens->getCamera();
+    return &frameCamera;
+}
+
+void GlassHallSceneEffect::readSpectrum()
+{
+    if (ORVDemosys::timer)
+        ORVDemosys::timer->getSpectrum(3, spectrumBands, spectrum.data());
+    else
+        std::fill(spectrum.begin(), spectrum.end(), 0.0f);
+    // A NaN from the sound layer must not travel into light radii and matrices.
+    for (float& v : spectrum)
+        if (!std::isfinite(v) || v < 0.0f)
+            v = 0.0f;
+}
+
+float GlassHallSceneEffect::bandLevel(int first, int last) const
+{
+    first = std::max(0, first);
+    last = std::min(spectrumBands - 1, last);
+    if (last < first)
+        return 0.0f;
+    float sum = 0.0f;
+    for (int i = first; i <= last; ++i)
+        sum += spectrum[size_t(i)];
+    return sum / float(last - first + 1);
+}
+
+float GlassHallSceneEffect::loudness(int band) const
+{
+    if (band < 0 || band >= spectrumBands)
+        return 0.0f;
+    const float lifted = spectrum[size_t(band)] * (1.0f + 0.25f * float(band));
+    // -60 dB of full scale and below is silence, -20 dB and above full.
+    return std::min(1.0f, std::max(0.0f, (std::log10(std::max(lifted, 1e-6f)) + 3.0f) / 2.0f));
+}
+
+void GlassHallSceneEffect::renderScene()
+{
+    FBO* gbuffer = renderer->getGeometryBuffer();
+    FBO* lightBuffer = renderer->getLightBuffer();
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glDepthMask(GL_TRUE);
+    FBO::bindAndClear(gbuffer);
+    FBO::bindAndClear(lightBuffer);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LEQUAL);
+    renderer->uploadMaterials(scene);
+    renderer->drawGeometry(&frameCamera, scene, false);
+    renderer->drawLights(&frameCamera, scene, false);
+}
+
+void GlassHallSceneEffect::composite(Shader* shader, FBO* target, bool withFade, float fade, bool withDepth)
+{
+    FBO* gbuffer = renderer->getGeometryBuffer();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    GlassHallPass::bindTarget(target);
+    GlassHallPass::bindQuad(shader);
+    shader->setTexture("diffuseMap", 0, FBO::getColorTexture(gbuffer, 0));
+    shader->setTexture("lightMap", 1, FBO::getColorTexture(renderer->getLightBuffer(), 0));
+    shader->setTexture("materialBuffer", 2, renderer->getMaterialTexture());
+    if (withDepth)
+        shader->setTexture("depthBuffer", 3, FBO::getDepthTexture(gbuffer));
+    if (withFade)
+        shader->setFloat("fade", fade);
+    GlassHallPass::drawQuad();
+}
+
+void GlassHallSceneEffect::drawMesh(VAO* mesh, Shader* shader)
+{
+    if (!mesh || !shader)
+        return;
+    mesh->generateVAOCombo(shader);
+    mesh->draw();
+}

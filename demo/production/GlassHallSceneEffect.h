@@ -1,0 +1,71 @@
+#pragma once
+
+// Wiring (GlassHallResources): the scene effects derive from this class; each takes its
+// own DeferredRenderer (built on gbuffer / lightBuffer with the dummy shader) and its
+// scene through its Resources struct and setResources(). The effect owns the renderer
+// from then on and deletes it with itself (with the GL context still current, as the
+// pools are deleted before the window closes).
+
+#include "Effect.h"
+#include "ORVCamera.h"
+
+#include <memory>
+#include <vector>
+
+class CameraLensEffect;
+class DeferredRenderer;
+class FBO;
+class ORVScene;
+class Shader;
+class Texture;
+
+// What the five 3D scenes of Glass Hall share: the shared camera of
+// "cameralens_effect", the music's 64-band spectrum, and the deferred frame: geometry
+// into the G-buffer, the lights into the light buffer, then the composite of both into
+// a target.
+class GlassHallSceneEffect : public Effect {
+public:
+    static constexpr int spectrumBands = 64;
+
+    GlassHallSceneEffect();
+    ~GlassHallSceneEffect() override;
+
+    DeferredRenderer* getRenderer() const { return renderer.get(); }
+    ORVScene* getScene() const { return scene; }
+    // The camera the last frame was drawn with (the shared camera with this scene's own
+    // changes applied).
+    ORVCamera* getFrameCamera() { return &frameCamera; }
+    const std::vector<float>& getSpectrum() const { return spectrum; }
+
+protected:
+    // Takes the renderer over.
+    void adopt(DeferredRenderer* sceneRenderer, ORVScene* sceneToDraw);
+    // Looks up the camera effect; the scene and renderer must be wired.
+    void initScene();
+    // The shared camera as placed for this frame, copied: a scene turns its copy, so an
+    // inactive camera effect never sees its view compound from frame to frame.
+    ORVCamera* beginFrame();
+    // The music's spectrum (mean of both channels) into spectrum; silence without a timer.
+    void readSpectrum();
+    // Mean of bands first..last (clamped to the spectrum).
+    float bandLevel(int first, int last) const;
+    // How loud band i sounds, 0..1: the magnitude lifted towards the highs (music has far
+    // less energy there) on a logarithmic scale, 0 at silence.
+    float loudness(int band) const;
+    // The deferred passes for the frame camera: the G-buffer and the light buffer are
+    // cleared first (another scene may have drawn into them this frame), the material
+    // table is uploaded, then the geometry and the light pass run. Leaves depth testing on.
+    void renderScene();
+    // Full-screen composite of the G-buffer and the light buffer into target through
+    // shader ("diffuseMap" 0, "lightMap" 1, "materialBuffer" 2), with "fade" when
+    // withFade, and "depthBuffer" on unit 3 when withDepth. Depth testing is off after.
+    void composite(Shader* shader, FBO* target, bool withFade, float fade, bool withDepth);
+    // Draws one mesh with a shader whose uniforms the caller has set.
+    static void drawMesh(class VAO* mesh, Shader* shader);
+
+    std::unique_ptr<DeferredRenderer> renderer;
+    ORVScene* scene = nullptr;
+    CameraLensEffect* lens = nullptr;
+    ORVCamera frameCamera;
+    std::vector<float> spectrum;
+};

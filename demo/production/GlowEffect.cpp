@@ -1,0 +1,56 @@
+#include "GlowEffect.h"
+
+#include "FBO.h"
+#include "GlassHallPass.h"
+#include "Shader.h"
+#include "Texture.h"
+#include "TrackInterpolate.h"
+
+#include <GL/glew.h>
+
+void GlowEffect::setup()
+{
+    // The pre-pass pair is keyed in the sync script but not read by the passes.
+    addTrack("pre_brightness", &preBrightness);
+    addTrack("pre_contrast", &preContrast);
+    addTrack("post_brightness", &postBrightness);
+    addTrack("post_contrast", &postContrast);
+    addTrack("blur_radius", &blurRadius);
+    addTrack("kernel_amp", &kernelAmp);
+}
+
+void GlowEffect::init()
+{
+    for (FBO* fbo : {res.glowPre, res.blurPre, res.blurX, res.blurY})
+        FBO::getColorTexture(fbo, 0)->setFilter(GL_LINEAR);
+}
+
+void GlowEffect::blurPass(Shader* shader, FBO* source, FBO* destination, uint32_t t)
+{
+    GlassHallPass::bindTarget(destination);
+    GlassHallPass::bindQuad(shader);
+    shader->setTexture("source", 0, FBO::getColorTexture(source, 0));
+    shader->setFloat("blur_radius", blurRadius->getValue(t));
+    shader->setFloat("texture_size", static_cast<float>(FBO::getWidth(source)));
+    shader->setFloat("adjustment", kernelAmp->getValue(t));
+    shader->setFloat("brightness", postBrightness->getValue(t));
+    shader->setFloat("contrast", postContrast->getValue(t));
+    GlassHallPass::drawQuad();
+}
+
+void GlowEffect::draw(uint32_t t, int32_t, FBO* target)
+{
+    glDisable(GL_DEPTH_TEST);
+    GlassHallPass::bindTarget(res.blurPre);
+    FBO::blitColor(res.glowPre, 0, res.blurPre, 0, GL_LINEAR);
+
+    blurPass(res.blurXShader, res.blurPre, res.blurX, t);
+    blurPass(res.blurYShader, res.blurX, res.blurY, t);
+
+    GlassHallPass::bindTarget(target);
+    GlassHallPass::bindQuad(res.screenShader);
+    res.screenShader->setTexture("source0", 0, FBO::getColorTexture(res.blurY, 0));
+    res.screenShader->setTexture("source1", 1, FBO::getColorTexture(res.glowPre, 0));
+    GlassHallPass::drawQuad();
+    glEnable(GL_DEPTH_TEST);
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "Effect.h"
+
+class Shader;
+class TrackInterpolate;
+
+// Bloom: what other effects drew into glow_pre is shrunk into blur_pre, blurred by two
+// separable Gaussian passes (blurx, then blury) and laid over glow_pre into the target
+// with a screen blend.
+class GlowEffect : public Effect {
+public:
+    struct Resources {
+        FBO* blurPre = nullptr;
+        FBO* blurX = nullptr;
+        FBO* blurY = nullptr;
+        FBO* glowPre = nullptr;
+        Shader* blurXShader = nullptr;
+        Shader* blurYShader = nullptr;
+        Shader* screenShader = nullptr;
+        Shader* brightnessContrastShader = nullptr;
+    };
+
+    Effect* create() override { return new GlowEffect(); }
+    void setup() override;
+    void init() override;
+    void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
+
+    void setResources(const Resources& r) { res = r; }
+
+private:
+    void blurPass(Shader* shader, FBO* source, FBO* destination, uint32_t t);
+
+    Resources res;
+    TrackInterpolate* preBrightness = nullptr;
+    TrackInterpolate* preContrast = nullptr;
+    TrackInterpolate* postBrightness = nullptr;
+    TrackInterpolate* postContrast = nullptr;
+    TrackInterpolate* blurRadius = nullptr;
+    TrackInterpolate* kernelAmp = nullptr;
+};

@@ -1,0 +1,88 @@
+#include "PostProcessEffect.h"
+
+#include "FBO.h"
+#include "GlassHallPass.h"
+#include "Shader.h"
+#include "Texture.h"
+#include "TrackInterpolate.h"
+
+#include <GL/glew.h>
+
+#include <algorithm>
+#include <cmath>
+
+void PostProcessEffect::setup()
+{
+    addTrack("aberration", &aberration);
+    addTrack("brightness", &brightness);
+    addTrack("contrast", &contrast);
+    addTrack("negative", &negative);
+    addTrack("fade", &fade);
+    addTrack("fade_r", &fadeR);
+    addTrack("fade_g", &fadeG);
+    addTrack("fade_b", &fadeB);
+    addTrack("noise_strength", &noiseStrength);
+    addTrack("vignett_radius", &vignettRadius);
+    addTrack("distort", &distort);
+    // Keyed by the sync script for the frame overlays' placement; no pass reads them.
+    addTrack("frame_pos_x", &framePosX);
+    addTrack("frame_pos_y", &framePosY);
+    addTrack("frame_width", &frameWidth);
+    addTrack("frame_height", &frameHeight);
+    addTrack("overlay", &overlay);
+}
+
+void PostProcessEffect::init()
+{
+    noiseOffset = 0.0f;
+    distortScroll = 0.0f;
+    res.distortNoise->setWrap(GL_REPEAT);
+    res.distortNoise->setFilter(GL_NEAREST);
+    overlayList.assign(1, nullptr);
+    overlayList.insert(overlayList.end(), std::begin(res.overlays), std::end(res.overlays));
+}
+
+void PostProcessEffect::draw(uint32_t t, int32_t e, FBO* target)
+{
+    glDisable(GL_DEPTH_TEST);
+    GlassHallPass::bindTarget(target);
+
+    Shader* s = res.postProcessShader;
+    GlassHallPass::bindQuad(s);
+    s->setTexture("image", 0, FBO::getColorTexture(res.staging, 0));
+    s->setTexture("distortmap", 1, res.distortNoise);
+    s->setTexture("noise", 2, res.colorNoise);
+    const float distortAmount = distort->getValue(t);
+    s->setFloat("distort_amount", distortAmount);
+    s->setFloat("distort_scroll", distortScroll);
+    s->setFloat("image_size", static_cast<float>(FBO::getWidth(res.staging)));
+    s->setFloat("aberration", aberration->getValue(t));
+    s->setFloat("brightness", brightness->getValue(t));
+    s->setFloat("contrast", contrast->getValue(t));
+    s->setFloat("negative", negative->getValue(t));
+    s->setFloat("fade", fade->getValue(t));
+    s->setVec3("fade_color", fadeR->getValue(t), fadeG->getValue(t), fadeB->getValue(t));
+    s->setFloat("vignett_radius", vignettRadius->getValue(t));
+    s->setFloat("noise_offset", noiseOffset);
+    s->setFloat("noise_strength", noiseStrength->getValue(t));
+    GlassHallPass::drawQuad();
+
+    noiseOffset += 0.00025f * static_cast<float>(e);
+    if (distortAmount > 0.0f)
+        distortScroll += std::fmod(static_cast<float>(e) * 0.001f, 1.0f);
+
+    int index = static_cast<int>(overlay->getValue(t));
+    if (index != 0) {
+        // Negative values show nothing rather than reading before the list.
+        index = std::min(index, static_cast<int>(overlayList.size()) - 1);
+        if (index > 0 && overlayList[static_cast<size_t>(index)]) {
+            glEnable(GL_BLEND);
+            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+            GlassHallPass::bindQuad(res.textureShader);
+            res.textureShader->setTexture("image", 0, overlayList[static_cast<size_t>(index)]);
+            GlassHallPass::drawQuad();
+            glDisable(GL_BLEND);
+        }
+    }
+    glEnable(GL_DEPTH_TEST);
+}

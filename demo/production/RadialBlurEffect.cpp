@@ -1,0 +1,50 @@
+#include "RadialBlurEffect.h"
+
+#include "FBO.h"
+#include "GlassHallPass.h"
+#include "Shader.h"
+#include "TrackInterpolate.h"
+
+#include <GL/glew.h>
+
+#include <algorithm>
+
+void RadialBlurEffect::setup()
+{
+    addTrack("num_passes", &numPasses);
+    addTrack("multiply", &multiply);
+}
+
+void RadialBlurEffect::init()
+{
+    angle = 0.0f;
+    strength = 1.0f;
+}
+
+void RadialBlurEffect::draw(uint32_t t, int32_t, FBO* target)
+{
+    glDisable(GL_DEPTH_TEST);
+    GlassHallPass::bindTarget(res.blurX);
+    FBO::blitColor(res.staging, 0, res.blurX, 0, GL_LINEAR);
+    GlassHallPass::bindTarget(res.offscreen);
+    FBO::blitColor(res.staging, 0, res.offscreen, 0, GL_LINEAR);
+    FBO::bindAndClear(res.blurY);
+    FBO::markDirty(res.blurY);
+
+    // An unkeyed or zero pass count would divide by zero: at least one pass.
+    const float passes = std::max(1.0f, numPasses->getValue(t));
+    Shader* s = res.radialBlurShader;
+    GlassHallPass::bindQuad(s);
+    s->setVec2("zoomFactor", 1.0f, 1.0f / 60.0f);
+    s->setVec2("alpha", 1.0f, 1.0f / passes);
+    s->setFloat("multiply", multiply->getValue(t));
+    s->setTexture("image", 0, FBO::getColorTexture(res.blurX, 0));
+    GlassHallPass::drawQuad();
+
+    GlassHallPass::bindTarget(target);
+    GlassHallPass::bindQuad(res.screenShader);
+    res.screenShader->setTexture("source0", 0, FBO::getColorTexture(res.blurY, 0));
+    res.screenShader->setTexture("source1", 1, FBO::getColorTexture(res.offscreen, 0));
+    GlassHallPass::drawQuad();
+    glEnable(GL_DEPTH_TEST);
+}

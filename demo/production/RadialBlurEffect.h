@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Effect.h"
+
+class Shader;
+class TrackInterpolate;
+
+// A zoom blur of staging1 towards the screen centre, laid over the sharp image into
+// the target with a screen blend.
+class RadialBlurEffect : public Effect {
+public:
+    struct Resources {
+        FBO* staging = nullptr;   // staging1: the image to blur
+        FBO* offscreen = nullptr; // offscreen0: its sharp copy
+        FBO* blurX = nullptr;     // the blur's source
+        FBO* blurY = nullptr;     // the blur
+        Shader* radialBlurShader = nullptr;
+        Shader* screenShader = nullptr;
+    };
+
+    Effect* create() override { return new RadialBlurEffect(); }
+    void setup() override;
+    void init() override;
+    void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
+
+    void setResources(const Resources& r) { res = r; }
+
+private:
+    Resources res;
+    TrackInterpolate* numPasses = nullptr;
+    TrackInterpolate* multiply = nullptr;
+    // Reset by init; kept for productions that animate the blur centre.
+    float angle = 0.0f;
+    float strength = 1.0f;
+};

@@ -1,0 +1,53 @@
+#pragma once
+
+// Wiring (GlassHallResources): after CreateEffectInstance("Scene1Effect",
+// "scene_1_effect", true), call setResources({renderer, scene1, light_sprite,
+// lightsprite}); renderer is a new DeferredRenderer(gbuffer, null, lightBuffer, null,
+// dummy), owned by the effect from then on. init looks up "ambient_combine" itself.
+
+#include "GlassHallSceneEffect.h"
+
+#include <memory>
+
+class ORVLight;
+class ORVObject;
+class VAO;
+
+// Three glowing balls over spinning disks, driven by the music: each ball glows with
+// one third of the spectrum (bass, mids, highs), its point light grows with it and a
+// camera-facing light sprite shines over it; three spot lights swing across the hall.
+class Scene1Effect : public GlassHallSceneEffect {
+public:
+    struct Resources {
+        DeferredRenderer* renderer = nullptr; // taken over
+        ORVScene* scene = nullptr;
+        Texture* lightSprite = nullptr;
+        Shader* lightSpriteShader = nullptr;
+    };
+
+    Scene1Effect();
+    ~Scene1Effect() override;
+    Effect* create() override { return new Scene1Effect(); }
+    void init() override;
+    void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
+
+    void setResources(const Resources& r);
+    float getLevel(int band) const { return levels[band]; }
+
+    // Fall of a band level per frame while the music is below it.
+    static constexpr float levelDecay = 0.04f;
+
+private:
+    void updateLevels();
+    void animate(uint32_t timeMs);
+    void drawSprites(FBO* target);
+
+    Resources res;
+    Shader* compositeShader = nullptr;
+    ORVObject* balls[3] = {nullptr, nullptr, nullptr};
+    ORVObject* disks[3] = {nullptr, nullptr, nullptr};
+    ORVLight* points[3] = {nullptr, nullptr, nullptr};
+    ORVLight* spots[3] = {nullptr, nullptr, nullptr};
+    float levels[3] = {0.0f, 0.0f, 0.0f};
+    std::unique_ptr<VAO> spriteQuad;
+};

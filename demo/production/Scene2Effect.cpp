@@ -1,0 +1,218 @@
+#include "Scene2Effect.h"
+
+#include "DeferredRenderer.h"
+#include "FBO.h"
+#include "GlassHallPass.h"
+#include "GlassHallSceneNames.h"
+#include "ORVLight.h"
+#include "ORVMaterial.h"
+#include "ORVObject.h"
+#include "ORVScene.h"
+#include "Shader.h"
+#include "ShaderGeoColor.h"
+#include "Texture.h"
+#include "TrackInterpolate.h"
+#include "VAO.h"
+
+#include <GL/glew.h>
+#include <glm/gtc/matrix_transform.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <iostream>
+
+const int Scene2Effect::ringSizes[Scene2Effect::ringCount] = {15, 18, 22, 27, 33, 41, 51, 63};
+const float Scene2Effect::reflectionColor[4] = {0.025f, 0.0f, 0.0f, 1.0f};
+
+namespace {
+
+const float degrees = 0.017453292f;
+
+uint32_t earlier(uint32_t timeMs, uint32_t delay) { return timeMs > delay ? timeMs - delay : 0u; }
+
+} // namespace
+
+Scene2Effect::Scene2Effect() = default;
+Scene2Effect::~Scene2Effect() = default;
+
+void Scene2Effect::setResources(const Resources& r)
+{
+    res = r;
+    adopt(r.renderer, r.scene);
+    res.renderer = nullptr;
+}
+
+void Scene2Effect::setup()
+{
+    addTrack("freqmin1", &freqMin1);
+    addTrack("freqmax1", &freqMax1);
+    addTrack("freqmin2", &freqMin2);
+    addTrack("freqmax2", &freqMax2);
+    addTrack("bounce_radius", &bounceRadius);
+    addTrack("bounce_frame", &bounceFrame);
+    addTrack("spotatt", &spotAtt);
+}
+
+void Scene2Effect::init()
+{
+    initScene();
+    Shader* colour = GetShader("geometry_color");
+
+    // New material rows start above every index the scene uses.
+    int nextIndex = 0;
+    for (const auto& entry : scene->getMaterials())
+        nextIndex = std::max(nextIndex, entry.second->getIndex() + 1);
+
+    rings.assign(ringCount, {});
+    ringMaterials.clear();
+    ringInstances.clear();
+    int clone = 0;
+    for (int i = 0; i < ringCount; ++i) {
+        const std::string name = "ring" + std::to_string(i);
+        ORVObject* first = scene->getObjectByName("Sphere_" + std::to_string(clone));
+        ORVMaterial* material = nullptr;
+        if (scene->materialExists(name)) {
+            material = scene->getMaterialByName(name);
+        } else {
+            material = new ORVMaterial();
+            if (const ORVMaterial* source = first->getMaterial())
+                *material = *source;
+            material->setName(name);
+            if (nextIndex > DeferredRenderer::materialRows - 1)
+                std::cout << "Scene2Effect: no material row left for '" << name << "'" << std::endl;
+            material->setIndex(std::min(nextIndex++, DeferredRenderer::materialRows - 1));
+            scene->addMaterial(name, material);
+        }
+        ringMaterials.push_back(material);
+        ringInstances.emplace_back(new ShaderGeoColor(colour));
+        for (int k = 0; k < ringSizes[i]; ++k, ++clone) {
+            ORVObject* sphere = scene->getObjectByName("Sphere_" + std::to_string(clone));
+            sphere->setMaterial(material);
+            sphere->setShaderInstance(ringInstances.back().get());
+            rings[size_t(i)].push_back(sphere);
+        }
+    }
+
+    colourPoints.clear();
+    colourPointRadii.clear();
+    for (const std::string& name : GlassHallSceneNames::scene2ColourPoints()) {
+        colourPoints.push_back(scene->getLightByName(name));
+        colourPointRadii.push_back(colourPoints.back()->getRadius());
+    }
+    colourSpheres.clear();
+    for (const std::string& name : GlassHallSceneNames::scene2ColourSpheres())
+        colourSpheres.push_back(scene->getObjectByName(name));
+    floor = scene->getObjectByName("Floor");
+    sunsAndSpots.clear();
+    for (const std::string& name : GlassHallSceneNames::scene2Suns())
+        sunsAndSpots.push_back(scene->getLightByName(name));
+    for (const std::string& name : GlassHallSceneNames::scene2SideSpots())
+        sunsAndSpots.push_back(scene->getLightByName(name));
+}
+
+float Scene2Effect::ringHeight(int ring, uint32_t timeMs) const
+{
+    const uint32_t at = earlier(timeMs, uint32_t(100 * ring));
+    return bounceRadius->getValue(at) * std::sin(std::fmod(bounceFrame->getValue(at), 180.0f) * degrees);
+}
+
+void Scene2Effect::animate(uint32_t timeMs)
+{
+    const float t = float(timeMs);
+    const float attenuation = spotAtt->getValue(timeMs);
+    const glm::vec3 angles[6] = {{-90, 0, 0}, {90, 0, 0}, {0, 180, 0}, {0, 0, 0}, {0, 90, 0}, {0, -90, 0}};
+    for (size_t i = 0; i < sunsAndSpots.size() && i < 6; ++i) {
+        sunsAndSpots[i]->setLinearAttenuation(attenuation);
+        sunsAndSpots[i]->setAngles(angles[i].x, angles[i].y, angles[i].z);
+    }
+
+    for (int i = 0; i < ringCount; ++i) {
+        const int n = ringSizes[i];
+        const float radius = 5.0f + 3.0f * float(i);
+        const float step = 360.0f / float(n);
+        const float h = ringHeight(i, timeMs);
+        for (int k = 0; k < n; ++k) {
+            const float angle = (t / 25.0f + step * float(k)) * degrees;
+            rings[size_t(i)][size_t(k)]->setLocalMatrix(glm::translate(
+                glm::mat4(1.0f), glm::vec3(std::sin(angle) * radius, h, std::cos(angle) * radius)));
+        }
+        const float v = 0.25f * h;
+        ORVMaterial* material = ringMaterials[size_t(i)];
+        material->setParameterA(v);
+        material->setParameterB(1.0f - v);
+        material->setDiffuseColor(1.0f, 1.0f - v, 1.0f - v);
+    }
+
+    // The music: the coloured lights breathe with the first band, the coloured spheres
+    // glow with the second. Unkeyed band tracks read 0..0: the lowest bin.
+    readSpectrum();
+    const float low = bandLevel(int(freqMin1->getValue(timeMs)), int(freqMax1->getValue(timeMs)));
+    const float high = bandLevel(int(freqMin2->getValue(timeMs)), int(freqMax2->getValue(timeMs)));
+    for (size_t i = 0; i < colourPoints.size(); ++i)
+        colourPoints[i]->setRadius(colourPointRadii[i] * (0.4f + std::min(low * 4.0f, 0.4f)));
+    for (ORVObject* sphere : colourSpheres)
+        if (ORVMaterial* material = sphere->getMaterial())
+            material->setParameterA(std::min(high * 8.0f, 1.0f));
+
+    scene->update(timeMs);
+}
+
+void Scene2Effect::draw(uint32_t timeMs, int32_t, FBO* target)
+{
+    beginFrame();
+    animate(timeMs);
+    renderScene();
+    drawReflections();
+    composite(res.ambientCombineFog, target, false, 1.0f, true);
+}
+
+void Scene2Effect::drawReflections()
+{
+    Shader* shader = res.reflectMask;
+    FBO* gbuffer = renderer->getGeometryBuffer();
+    FBO* lightBuffer = renderer->getLightBuffer();
+    FBO::blitColor(lightBuffer, 0, res.lightBuffer2, 0, GL_NEAREST);
+    FBO::markDirty(res.lightBuffer2);
+
+    GlassHallPass::bindTarget(lightBuffer);
+    // The mirror images lie below the floor: they show only where something nearer
+    // was drawn (the floor), never over the empty background, and write no depth.
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_GREATER);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_FRONT);
+
+    shader->bind();
+    shader->setTexture("mask", 0, FBO::getColorTexture(gbuffer, 0));
+    shader->setTexture("lightBuffer", 1, FBO::getColorTexture(res.lightBuffer2, 0));
+    shader->setVec2("screen", float(FBO::getWidth(lightBuffer)), float(FBO::getHeight(lightBuffer)));
+    shader->setVec4("color", reflectionColor);
+    shader->setMatrix4("ProjM", glm::value_ptr(frameCamera.getProjectionMatrix()));
+
+    const float floorY = floor->getWorldPosition().y;
+    const glm::mat4 mirror = glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, floorY, 0.0f)) *
+                             glm::scale(glm::mat4(1.0f), glm::vec3(1.0f, -1.0f, 1.0f)) *
+                             glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, -floorY, 0.0f));
+    const glm::mat4 view = frameCamera.getViewMatrix() * mirror;
+    auto reflect = [&](ORVObject* object) {
+        if (!object->isVisible() || !object->getMesh())
+            return;
+        const glm::mat4 modelView = view * object->getWorldMatrix();
+        shader->setMatrix4("Modelview", glm::value_ptr(modelView));
+        drawMesh(object->getMesh(), shader);
+    };
+    for (const auto& ring : rings)
+        for (ORVObject* sphere : ring)
+            reflect(sphere);
+    for (ORVObject* sphere : colourSpheres)
+        reflect(sphere);
+
+    glCullFace(GL_BACK);
+    glDepthMask(GL_TRUE);
+    glDepthFunc(GL_LEQUAL);
+    glDisable(GL_BLEND);
+}

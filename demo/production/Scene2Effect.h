@@ -1,0 +1,74 @@
+#pragma once
+
+// Wiring (GlassHallResources): after CreateEffectInstance("Scene2Effect",
+// "scene_2_effect", true), call setResources({renderer, scene2, reflect_mask,
+// ambient_combine_fog, lightBuffer2}); the effect owns the renderer from then on. init
+// looks up "geometry_color" for the rings' instances. The shader cache must have cloned
+// "Sphere" into "Sphere_0" .. "Sphere_269" before init.
+
+#include "GlassHallSceneEffect.h"
+
+#include <memory>
+#include <vector>
+
+class ORVLight;
+class ORVMaterial;
+class ORVObject;
+class ShaderGeoColor;
+class TrackInterpolate;
+
+// Eight rings of spheres circling and bouncing over a mirror floor, the outer rings
+// following the inner ones; a sphere turns red and glows as it rises. The coloured
+// point lights breathe with the lower band of the spectrum between freqmin1 and
+// freqmax1, the four coloured spheres glow with the band between freqmin2 and freqmax2.
+// The spheres are mirrored in the floor, and the frame is fogged by distance.
+class Scene2Effect : public GlassHallSceneEffect {
+public:
+    struct Resources {
+        DeferredRenderer* renderer = nullptr; // taken over
+        ORVScene* scene = nullptr;
+        Shader* reflectMask = nullptr;
+        Shader* ambientCombineFog = nullptr;
+        FBO* lightBuffer2 = nullptr;
+    };
+
+    static constexpr int ringCount = 8;
+    static const int ringSizes[ringCount];
+    // The reflection's own tint.
+    static const float reflectionColor[4];
+
+    Scene2Effect();
+    ~Scene2Effect() override;
+    Effect* create() override { return new Scene2Effect(); }
+    void setup() override;
+    void init() override;
+    void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
+
+    void setResources(const Resources& r);
+    // Height of ring i's spheres at time t: bounce_radius(t - 100 i) x
+    // sin(fmod(bounce_frame(t - 100 i), 180) degrees).
+    float ringHeight(int ring, uint32_t timeMs) const;
+    ORVMaterial* getRingMaterial(int ring) const { return ringMaterials[size_t(ring)]; }
+
+private:
+    void animate(uint32_t timeMs);
+    void drawReflections();
+
+    Resources res;
+    TrackInterpolate* freqMin1 = nullptr;
+    TrackInterpolate* freqMax1 = nullptr;
+    TrackInterpolate* freqMin2 = nullptr;
+    TrackInterpolate* freqMax2 = nullptr;
+    TrackInterpolate* bounceRadius = nullptr;
+    TrackInterpolate* bounceFrame = nullptr;
+    TrackInterpolate* spotAtt = nullptr;
+
+    std::vector<std::vector<ORVObject*>> rings;
+    std::vector<ORVMaterial*> ringMaterials; // owned by the scene
+    std::vector<std::unique_ptr<ShaderGeoColor>> ringInstances;
+    std::vector<ORVLight*> colourPoints;
+    std::vector<float> colourPointRadii;
+    std::vector<ORVObject*> colourSpheres;
+    ORVObject* floor = nullptr;
+    std::vector<ORVLight*> sunsAndSpots;
+};

@@ -1,0 +1,94 @@
+#pragma once
+
+// Wiring (GlassHallResources): after CreateEffectInstance("Scene5Effect",
+// "scene_5_effect", true), call setResources({renderer, scene5, color_shader, refract,
+// ambient_combine, dotlight, light_sprite, smooth_noise, lightBuffer2}); the effect owns
+// the renderer from then on. init looks up "volumeter1", "volumeter2" and
+// "lightsprite" itself and gives the floors, roofs and walls their meter instances.
+
+#include "GlassHallSceneEffect.h"
+
+#include <glm/glm.hpp>
+
+#include <memory>
+#include <vector>
+
+class ORVLight;
+class ORVMaterial;
+class ORVObject;
+class ShaderGeoVolumenter1;
+class ShaderGeoVolumenter2;
+class TrackInterpolate;
+class VAO;
+
+// A room of volume meters around a glass cylinder. Floors and roofs are bar meters of
+// eight bands; the walls run the recent spectra along them as a waterfall. The room is
+// composed into lightBuffer2 and copied into the target, then the cylinder is drawn
+// over it as glass that bends the room behind it, swelling with bulge_radius x
+// sin(wobble). Three coloured lights circle the cylinder with the music and glow as
+// sprites; the ceiling light pulses with the bass.
+class Scene5Effect : public GlassHallSceneEffect {
+public:
+    struct Resources {
+        DeferredRenderer* renderer = nullptr; // taken over
+        ORVScene* scene = nullptr;
+        Shader* colorShader = nullptr;
+        Shader* refractShader = nullptr;
+        Shader* ambientCombine = nullptr;
+        Texture* dotLight = nullptr;
+        Texture* lightSprite = nullptr;
+        Texture* smoothNoise = nullptr;
+        FBO* lightBuffer2 = nullptr;
+    };
+
+    // Bands of the bar meters and the waterfall's width and length.
+    static constexpr int meterBands = 8;
+    static constexpr int historyWidth = 64;
+    static constexpr int historyLength = 64;
+    static constexpr int historyRowMs = 40;
+
+    Scene5Effect();
+    ~Scene5Effect() override;
+    Effect* create() override { return new Scene5Effect(); }
+    void setup() override;
+    void init() override;
+    void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
+
+    void setResources(const Resources& r);
+    const glm::vec2& getNoiseScroll(int i) const { return noiseScroll[i]; }
+    Texture* getMeterTexture() const { return meterTexture.get(); }
+    Texture* getHistoryTexture() const { return historyTexture.get(); }
+
+private:
+    void updateMeters(int32_t deltaMs);
+    void animate(uint32_t timeMs);
+    void drawCylinder(FBO* target, float bulge);
+    void drawLights(FBO* target);
+
+    Resources res;
+    TrackInterpolate* wobble = nullptr;
+    TrackInterpolate* bulgeRadius = nullptr;
+    TrackInterpolate* rotY = nullptr;
+
+    Shader* spriteShader = nullptr;
+    ORVMaterial* meterMaterial = nullptr; // "VolumeterGenMat", owned by the scene
+    std::unique_ptr<ShaderGeoVolumenter1> floorMeters;
+    std::unique_ptr<ShaderGeoVolumenter2> wallMeters;
+    std::unique_ptr<Texture> meterTexture;
+    std::unique_ptr<Texture> historyTexture;
+    std::vector<uint8_t> meterPixels;
+    std::vector<uint8_t> historyPixels;
+    float meterLevels[meterBands] = {};
+    int historyClock = 0; // ms of music not yet in the waterfall
+    std::unique_ptr<VAO> spriteQuad;
+    std::unique_ptr<VAO> lightCore;
+
+    ORVObject* cylinder = nullptr;
+    glm::mat4 cylinderMatrix{1.0f};
+    ORVLight* ceilingLight = nullptr;
+    float ceilingRadius = 0.0f;
+    std::vector<ORVLight*> dynamicLights;
+    std::vector<glm::vec3> dynamicPlacements;
+    std::vector<float> dynamicRadii;
+    glm::vec2 noiseScroll[3];
+};

@@ -1,0 +1,15 @@
+#include "ShaderGeoVolumenter1.h"
+
+#include "Shader.h"
+
+ShaderGeoVolumenter1::ShaderGeoVolumenter1(Shader* shader) : GlassHallShaderInstance(shader) {}
+
+void ShaderGeoVolumenter1::bind(ORVCamera* camera, const glm::mat4& model, VAO*, ORVMaterial* material)
+{
+    if (!setGeometryUniforms(camera, model, material))
+        return;
+    shader->setVec4("background_color", backgroundColor);
+    shader->setVec2("repeat", repeat.x, repeat.y);
+    shader->setTexture("maskTexture", 0, maskTexture);
+    shader->setTexture("frequency", 1, frequencyTexture);
+}

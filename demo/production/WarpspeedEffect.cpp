@@ -1,0 +1,42 @@
+#include "WarpspeedEffect.h"
+
+#include "GlassHallPass.h"
+#include "Shader.h"
+#include "Texture.h"
+#include "TrackInterpolate.h"
+
+#include <GL/glew.h>
+
+void WarpspeedEffect::setup()
+{
+    addTrack("move", &move);
+    addTrack("intensity", &intensity);
+    addTrack("speedlayer_alpha", &speedlayerAlpha);
+    addTrack("accelerate", &accelerate);
+}
+
+void WarpspeedEffect::init()
+{
+    res.texture->setWrap(GL_REPEAT);
+    res.texture2->setWrap(GL_REPEAT);
+    angle = 0.0f;
+}
+
+void WarpspeedEffect::draw(uint32_t t, int32_t e, FBO* target)
+{
+    // A background: it neither tests nor writes depth, so scenes drawn after it cover it.
+    glDisable(GL_DEPTH_TEST);
+    GlassHallPass::bindTarget(target);
+    Shader* s = res.shader;
+    GlassHallPass::bindQuad(s);
+    s->setTexture("tex", 0, res.texture);
+    s->setTexture("tex2", 1, res.texture2);
+    s->setFloat("scroll", move->getValue(t));
+    s->setFloat("intensity", intensity->getValue(t));
+    s->setFloat("zangle", angle);
+    s->setFloat("speedlayer_alpha", speedlayerAlpha->getValue(t));
+    s->setFloat("accelerate", accelerate->getValue(t));
+    GlassHallPass::drawQuad();
+    glEnable(GL_DEPTH_TEST);
+    angle += static_cast<float>(e) * 0.001f;
+}

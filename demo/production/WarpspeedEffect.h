@@ -1,0 +1,35 @@
+#pragma once
+
+#include "Effect.h"
+
+class Shader;
+class Texture;
+class TrackInterpolate;
+
+// The warp-speed background: star streaks rushing down a tunnel, turning slowly, with a
+// second, faster layer of streaks that accelerates.
+class WarpspeedEffect : public Effect {
+public:
+    struct Resources {
+        Shader* shader = nullptr;
+        Texture* texture = nullptr;  // warpspeed_texture
+        Texture* texture2 = nullptr; // warpspeed_texture2
+    };
+
+    Effect* create() override { return new WarpspeedEffect(); }
+    void setup() override;
+    void init() override;
+    void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
+
+    void setResources(const Resources& r) { res = r; }
+    float getAngle() const { return angle; }
+
+private:
+    Resources res;
+    // Seconds of drawing so far: the tunnel's turn.
+    float angle = 0.0f;
+    TrackInterpolate* move = nullptr;
+    TrackInterpolate* intensity = nullptr;
+    TrackInterpolate* speedlayerAlpha = nullptr;
+    TrackInterpolate* accelerate = nullptr;
+};

@@ -1,0 +1,49 @@
+#version 150
+// The final grade. Every control is neutral at 0, so an unkeyed curve leaves the image
+// alone: distortion (a 1D noise shifting rows sideways, scrolling down the screen),
+// chromatic aberration (red and blue pulled apart by that many texels), brightness and
+// contrast, negative, fade to fade_color, film noise and a vignette that darkens from
+// vignett_radius (distance from the centre, 0 = none) outwards.
+uniform sampler2D image;
+uniform sampler1D distortmap;
+uniform float distort_amount;
+uniform float distort_scroll;
+uniform float image_size;
+uniform float aberration;
+uniform float brightness;
+uniform float contrast;
+uniform float negative;
+uniform float fade;
+uniform vec3 fade_color;
+uniform float vignett_radius;
+uniform sampler2D noise;
+uniform float noise_offset;
+uniform float noise_strength;
+in vec2 uv;
+out vec4 fragColor;
+
+void main()
+{
+    vec2 p = uv;
+    float shift = texture(distortmap, fract(p.y * 0.5 + distort_scroll)).r - 0.5;
+    p.x += shift * distort_amount * 0.1;
+
+    vec2 split = vec2(aberration / image_size, 0.0);
+    vec3 c;
+    c.r = texture(image, p + split).r;
+    c.g = texture(image, p).g;
+    c.b = texture(image, p - split).b;
+
+    c = (c - 0.5) * (1.0 + contrast) + 0.5 + brightness;
+    c = mix(c, 1.0 - c, clamp(negative, 0.0, 1.0));
+    c = mix(c, fade_color, clamp(fade, 0.0, 1.0));
+
+    vec3 grain = texture(noise, fract(p * vec2(3.2, 1.8) + vec2(noise_offset * 7.0, noise_offset * 3.0))).rgb;
+    c += (grain - 0.5) * noise_strength;
+
+    if (vignett_radius > 0.0) {
+        float d = length((uv - 0.5) * vec2(1.7778, 1.0));
+        c *= 1.0 - smoothstep(vignett_radius, vignett_radius + 0.6, d);
+    }
+    fragColor = vec4(clamp(c, 0.0, 1.0), 1.0);
+}

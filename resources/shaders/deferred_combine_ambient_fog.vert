@@ -1,0 +1,3 @@
+#version 150
+#include deferred_screen.glsl
+void main() { fullScreen(); }

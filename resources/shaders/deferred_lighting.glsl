@@ -1,0 +1,77 @@
+// Shared by the light programs: the G-buffer and the material table at this pixel, the
+// view-space position rebuilt from the depth buffer, and the surface response to one
+// light. The light pass binds "diffuseBuffer" (0), "depthBuffer" (1), "normalBuffer"
+// (2) and "materialBuffer" (3, four texels per material row: parameters A and B, the
+// second colour that lights as specular, the exponent) and sets "screensize" and
+// "ProjConst" = (f / (f - n), f n / (n - f)) of the camera's projection.
+uniform sampler2D diffuseBuffer;
+uniform sampler2D depthBuffer;
+uniform sampler2D normalBuffer;
+uniform sampler2D materialBuffer;
+uniform vec2 screensize;
+uniform vec2 ProjConst;
+uniform vec4 color;
+
+out vec4 lightOut;
+
+struct Surface {
+    vec3 albedo;
+    vec3 normal;   // view space, unit length
+    vec3 position; // view space
+    float emissive;  // material parameter A
+    float diffuse;   // material parameter B: how much light the surface takes
+    vec3 specular;   // the material's second colour
+    float exponent;
+};
+
+vec2 screenUV() { return gl_FragCoord.xy / screensize; }
+// The light buffer has the G-buffer's size: its pixel is the G-buffer's texel, read
+// unfiltered.
+ivec2 gbufferTexel() { return ivec2(gl_FragCoord.xy); }
+
+// View-space distance along -z of the stored depth.
+float viewDistance(float depth) { return ProjConst.y / (depth - ProjConst.x); }
+
+// The pixel's view-space position; false where nothing was drawn (the depth buffer is
+// cleared to 1). The rest of the surface comes with readMaterial, once the light is
+// known to reach the pixel.
+bool readPosition(float xScale, float yScale, out Surface s)
+{
+    vec2 uv = screenUV();
+    float depth = texelFetch(depthBuffer, gbufferTexel(), 0).r;
+    float distance = viewDistance(depth);
+    vec2 ndc = uv * 2.0 - 1.0;
+    s.position = vec3(ndc.x * distance / xScale, ndc.y * distance / yScale, -distance);
+    return depth < 1.0;
+}
+
+void readMaterial(inout Surface s)
+{
+    s.normal = normalize(texelFetch(normalBuffer, gbufferTexel(), 0).xyz + vec3(0.0, 0.0, 1e-5));
+    vec4 c = texelFetch(diffuseBuffer, gbufferTexel(), 0);
+    s.albedo = c.rgb;
+    int row = int(c.a * 255.0 + 0.5);
+    vec4 params = texelFetch(materialBuffer, ivec2(0, row), 0);
+    s.emissive = params.r;
+    s.diffuse = params.g;
+    s.specular = texelFetch(materialBuffer, ivec2(1, row), 0).rgb;
+    s.exponent = max(texelFetch(materialBuffer, ivec2(2, row), 0).r * 255.0, 1.0);
+}
+
+// Diffuse and specular light from a light in direction toLight (unit, view space).
+vec3 shade(Surface s, vec3 toLight, vec3 lightColour)
+{
+    float lambert = max(dot(s.normal, toLight), 0.0);
+    vec3 toEye = normalize(-s.position);
+    vec3 halfway = normalize(toLight + toEye);
+    float highlight = lambert > 0.0 ? pow(max(dot(s.normal, halfway), 0.0), s.exponent) : 0.0;
+    return lightColour * (s.albedo * s.diffuse * lambert + s.specular * highlight);
+}
+
+// Smooth fall-off to zero at the radius.
+float rangeFalloff(float distance, float radius)
+{
+    float x = clamp(distance / max(radius, 1e-4), 0.0, 1.0);
+    float f = 1.0 - x * x;
+    return f * f;
+}

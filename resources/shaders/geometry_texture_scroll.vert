@@ -1,0 +1,3 @@
+#version 150
+#include deferred_instance.glsl
+void main() { placeVertex(); }
