@@ -54,7 +54,8 @@ const char* const usageText =
     "Renders Glass Hall offline. TIME is MM:SS.mmm, MM:SS or seconds (12.5).\n"
     "  -o OUT.mp4       H.264 video with the music of the range (needs ffmpeg)\n"
     "  -o DIR           PNG sequence DIR/frame_000000.png ...; frame k is at FROM + k/FPS\n"
-    "  --at TIME        one frame at TIME into FILE.png\n"
+    "  --at TIME        one frame at TIME into FILE.png; with --from the run starts there\n"
+    "                   and the frame is the one a sequence from --from shows\n"
     "  --sheet STEP     a contact sheet of frames every STEP seconds of the range, each\n"
     "                   with its time under it (frames 320x180 unless --size is given)\n"
     "  --list FILE      one frame per line 'NAME TIME' of FILE into DIR/NAME.png\n"
@@ -64,6 +65,8 @@ const char* const usageText =
     "  --fps N          frames per second, 1..240 (default 30)\n"
     "  --quality Q      the production's quality 0..3 (default 2)\n"
     "  --from, --to     the range (default the whole demo, 00:00 to its end)\n"
+    "Effects that build up over time (the grain's drift, the warp's turn, scene 5's\n"
+    "waterfall) start with each run: a frame alone starts its own.\n"
     "Progress goes to standard error; the engine's log to standard output.\n";
 
 const char* const programName = "glasshall-capture";
@@ -258,8 +261,12 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool&
         error = "unsupported output '" + o.output + "': .mp4, a folder, or .png with --at or --sheet";
         return false;
     }
-    if (o.kind == Output::Frame && (o.fromMs >= 0 || o.toMs >= 0)) {
-        error = "--at renders one frame: --from and --to do not apply";
+    if (o.kind == Output::Frame && o.toMs >= 0) {
+        error = "--at renders one frame: --to does not apply";
+        return false;
+    }
+    if (o.kind == Output::Frame && o.fromMs > o.atMs) {
+        error = "--from (" + formatTime(o.fromMs) + ") must not come after --at (" + formatTime(o.atMs) + ")";
         return false;
     }
     if (o.kind == Output::List && (o.fromMs >= 0 || o.toMs >= 0)) {
@@ -678,11 +685,34 @@ private:
         }, error);
     }
 
+    // With --from, the run starts there and the frame at --at is the one a sequence from
+    // --from shows, effects that build up over time included; --at must then lie on that
+    // sequence's frame grid.
     int frame()
     {
         std::string error;
         std::vector<uint8_t> rgb;
-        if (!still(o.atMs, rgb, error))
+        const int64_t start = o.fromMs >= 0 ? o.fromMs : o.atMs;
+        const int64_t offset = o.atMs - start;
+        const int64_t index = (offset * o.fps + 999) / 1000;
+        if (index * 1000 / o.fps != offset) {
+            return fail("--at " + formatTime(o.atMs) + " is not a frame of a run from " + formatTime(start) +
+                        " at " + std::to_string(o.fps) + " fps (the nearest are " +
+                        formatTime(start + (index - 1) * 1000 / o.fps) + " and " +
+                        formatTime(start + index * 1000 / o.fps) + ")");
+        }
+        std::unique_ptr<Progress> progress;
+        if (index > 0)
+            progress = std::make_unique<Progress>("run-up", index + 1);
+        const bool ok = render(start, index + 1, [&](const OfflineRenderer::Frame& f) {
+            if (f.index == index)
+                toRgbTopFirst(f, rgb);
+            if (progress)
+                progress->step(f.index + 1);
+            return true;
+        }, error);
+        progress.reset();
+        if (!ok)
             return interrupted ? stopped() : fail(error);
         if (!writePngFile(o.output, o.width, o.height, 3, rgb.data(), false, error))
             return fail(error);
