@@ -77,7 +77,11 @@ void say(const std::string& text) { std::cerr << programName << ": " << text << 
 std::atomic<bool> interrupted{false};
 void onSignal(int) { interrupted = true; }
 
-// MM:SS.mmm, MM:SS, or seconds with an optional fraction; -1 when it is neither.
+// Times stop short of 100 minutes, so frame and sample counts stay in range.
+constexpr int64_t timeLimitMs = 100 * 60000;
+
+// MM:SS.mmm, MM:SS, or seconds with an optional fraction, under 100 minutes; -1 when it
+// is none of these.
 int64_t parseTime(const std::string& text)
 {
     auto parseSeconds = [](const std::string& s, double limit) -> double {
@@ -102,7 +106,8 @@ int64_t parseTime(const std::string& text)
     }
     if (seconds < 0)
         return -1;
-    return static_cast<int64_t>(std::llround(seconds * 1000.0));
+    const int64_t ms = static_cast<int64_t>(std::llround(seconds * 1000.0));
+    return ms < timeLimitMs ? ms : -1;
 }
 
 // "MM:SS", with ".mmm" when the time is not on a whole second.
@@ -148,7 +153,7 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool&
     auto timeArgument = [&](const std::string& name, const char* value, int64_t& out) {
         out = parseTime(value);
         if (out < 0)
-            error = name + " takes a time as MM:SS.mmm or seconds, not '" + value + "'";
+            error = name + " takes a time under 100 minutes as MM:SS.mmm or seconds, not '" + value + "'";
         return out >= 0;
     };
     auto intArgument = [&](const std::string& name, const char* value, int low, int high, int& out) {
