@@ -358,7 +358,8 @@ public:
                       std::string(static_cast<size_t>(filled), '#').c_str(),
                       std::string(static_cast<size_t>(width - filled), '.').c_str(), static_cast<long long>(done),
                       static_cast<long long>(total), rate, left / 60, left % 60);
-        std::cerr << (terminal ? "\r" : "") << line << (terminal ? "" : "\n") << std::flush;
+        // On a terminal the line is redrawn in place and cleared to its end.
+        std::cerr << (terminal ? "\r" : "") << line << (terminal ? "\033[K" : "\n") << std::flush;
         open = terminal;
     }
 
