@@ -60,7 +60,7 @@ const char* const usageText =
     "                   with its time under it (frames 320x180 unless --size is given)\n"
     "  --list FILE      one frame per line 'NAME TIME' of FILE into DIR/NAME.png\n"
     "  --archive FILE   resources from this archive (default: resources.7z here)\n"
-    "  --resources DIR  resources from this loose resources/ tree\n"
+    "  --resources DIR  resources from this loose resources/ tree (or the folder holding it)\n"
     "  --size WxH       frame size (default 640x360)\n"
     "  --fps N          frames per second, 1..240 (default 30)\n"
     "  --quality Q      the production's quality 0..3 (default 2)\n"
@@ -816,6 +816,10 @@ int main(int argc, char** argv)
             say("no resource tree at " + o.resources);
             return 1;
         }
+        // The folder that holds the tree will do as well as the tree itself.
+        const fs::path inner = fs::path(o.resources) / "resources";
+        if (fs::is_directory(inner) && !fs::is_directory(fs::path(o.resources) / "shaders"))
+            o.resources = inner.string();
         mode = ORVIO::ModeFiles;
         link = "resources";
     } else {

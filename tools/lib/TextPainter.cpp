@@ -72,7 +72,8 @@ void TextPainter::draw(std::vector<uint8_t>& rgb, int width, int height, int x, 
                 if (px < 0 || px >= width)
                     continue;
                 const int a = g->bitmap.buffer[row * static_cast<unsigned>(g->bitmap.pitch) + col];
-                uint8_t* p = rgb.data() + (static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(px)) * 3;
+                const size_t at = static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(px);
+                uint8_t* p = rgb.data() + at * 3;
                 for (int k = 0; k < 3; ++k)
                     p[k] = static_cast<uint8_t>((p[k] * (255 - a) + colour[k] * a + 127) / 255);
             }
