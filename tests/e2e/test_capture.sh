@@ -4,9 +4,10 @@
 #     an encode that fails leaves no file behind;
 #  2. a frame rendered alone (--at) is the same frame of a PNG sequence, and not its
 #     neighbour's;
-#  3. an MP4 of three seconds: an H.264 stream of the size and frame count asked for, and
-#     a sound stream that is the music of that range, found by correlating it with the
-#     MP3 decoded by ffmpeg (the correlation and its offset are printed).
+#  3. an MP4 of three seconds: an H.264 stream of the size and frame count asked for,
+#     showing the frames the renderer drew (within the codec's loss), and a sound stream
+#     that is the music of that range, found by correlating it with the MP3 decoded by
+#     ffmpeg (the correlation and its offset are printed).
 set -euo pipefail
 CAPTURE=${DEMOSYS_CAPTURE:?}
 CHECK=${DEMOSYS_CAPTURE_CHECK:?}
@@ -71,6 +72,10 @@ probe() { ffprobe -v error -select_streams "$1" -count_frames -show_entries "$2"
   fail "video stream: $(probe v stream=codec_name,width,height,nb_read_frames), wanted h264 160 90 90"
 [ "$(probe a stream=codec_type,channels,sample_rate)" = "audio 44100 2" ] ||
   fail "audio stream: $(probe a stream=codec_type,channels,sample_rate)"
+# The picture the other way up, or with red and blue swapped, reads 80 or 20 here.
+capture --size 160x90 --fps 30 --from 00:32 --at 00:33.500 -o frame45.png
+ffmpeg -v error -i drop.mp4 -vf "select=eq(n\,45)" -frames:v 1 -pix_fmt rgb24 video45.png
+"$CHECK" compare video45.png frame45.png mp4_frame_45 12 21 || fail "frame 45 of the MP4 is not the frame at 00:33.500"
 ffmpeg -v error -i drop.mp4 -map 0:a:0 -f s16le -ac 2 -ar 44100 sound.s16
 if [ "${CONTENT[0]}" = --archive ]; then
   7z e -bd -bso0 -o"$WORK" "${CONTENT[1]}" resources/sound/orvane-glass_hall.mp3
