@@ -624,8 +624,9 @@ private:
         if (!checkRange(error))
             return fail(error);
         const int64_t count = frameCount();
-        const std::string wav = (scratch / "music.wav").string();
-        if (!writeMusicRange(wav, fromMs(), count, o.fps, error))
+        // A production without music makes a silent video.
+        const std::string wav = ORVDemosys::musicFile.empty() ? "" : (scratch / "music.wav").string();
+        if (!wav.empty() && !writeMusicRange(wav, fromMs(), count, o.fps, error))
             return fail(error);
         VideoEncoder encoder;
         VideoEncoder::Settings s;
