@@ -14,7 +14,7 @@ PACKAGES=(
   libmpg123-dev libsdl1.2-dev libkissfft-dev lame sox libsox-fmt-mp3
   libassimp-dev vpx-tools libvpx-dev libfltk1.3-dev
   libfreetype-dev fonts-dejavu-core
-  p7zip-full python3 imagemagick
+  p7zip-full python3 imagemagick ffmpeg
 )
 
 missing=()

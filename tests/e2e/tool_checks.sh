@@ -18,3 +18,19 @@ expect_failure() { # expect_failure NAME-IN-MESSAGE COMMAND...
   [ "$(wc -l < err.txt)" -eq 1 ] || { echo "FAILED: '$*' error is not one line:"; cat err.txt; exit 1; }
   grep -q -- "$name" err.txt || { echo "FAILED: '$*' error does not name $name:"; cat err.txt; exit 1; }
 }
+
+# Glass Hall's built content for the capture tests: CONTENT holds the capture tool's
+# arguments for it (the build's resources.7z, else its resources/ tree with the scenes;
+# DEMOSYS_GLASSHALL_RESOURCES may name another directory holding either). Without any,
+# the test is skipped.
+glasshall_content() {
+  local res=${DEMOSYS_GLASSHALL_RESOURCES:-${DEMOSYS_BINARY_DIR:?}}
+  if [ -s "$res/resources.7z" ]; then
+    CONTENT=(--archive "$res/resources.7z")
+  elif [ -s "$res/resources/objects/Scene1.vbo" ]; then
+    CONTENT=(--resources "$res/resources")
+  else
+    echo "SKIPPED: no Glass Hall content in $res (build the content, or set DEMOSYS_GLASSHALL_RESOURCES)"
+    exit 77
+  fi
+}

@@ -1,0 +1,207 @@
+#include "VideoEncoder.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+extern char** environ;
+
+VideoEncoder::~VideoEncoder() { abort(); }
+
+std::string VideoEncoder::findProgram(const std::string& name)
+{
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/bin:/bin";
+    size_t begin = 0;
+    while (begin <= dirs.size()) {
+        size_t end = dirs.find(':', begin);
+        if (end == std::string::npos)
+            end = dirs.size();
+        std::string dir = dirs.substr(begin, end - begin);
+        if (dir.empty())
+            dir = ".";
+        const std::string candidate = dir + "/" + name;
+        struct stat info;
+        if (stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        begin = end + 1;
+    }
+    return "";
+}
+
+bool VideoEncoder::start(const Settings& s, std::string& error)
+{
+    abort();
+    settings = s;
+    const std::string program = findProgram("ffmpeg");
+    if (program.empty()) {
+        error = "ffmpeg is not installed (Debian package \"ffmpeg\"); MP4 output needs it";
+        return false;
+    }
+    if (s.width < 2 || s.height < 2 || s.width % 2 || s.height % 2) {
+        error = "H.264 needs an even width and height, not " + std::to_string(s.width) + "x" + std::to_string(s.height);
+        return false;
+    }
+    partialPath = s.output + ".partial";
+
+    std::vector<std::string> args = {program, "-hide_banner", "-loglevel", "error", "-y",
+                                     // The picture: raw RGB frames on standard input.
+                                     "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
+                                     std::to_string(s.width) + "x" + std::to_string(s.height), "-framerate",
+                                     std::to_string(s.fps), "-i", "pipe:0"};
+    if (!s.audioWav.empty()) {
+        args.insert(args.end(), {"-i", s.audioWav, "-map", "0:v:0", "-map", "1:a:0"});
+    }
+    args.insert(args.end(), {"-c:v", "libx264", "-preset", "medium", "-crf", std::to_string(s.crf), "-pix_fmt",
+                             "yuv420p"});
+    if (!s.audioWav.empty())
+        args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
+    // The format is named: the temporary name does not end in .mp4.
+    args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", partialPath});
+
+    int fds[2];
+    if (pipe(fds) != 0) {
+        error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
+        return false;
+    }
+    // Our end must not leak into the child, or ffmpeg never sees the end of its input.
+    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, s.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[0]);
+    if (spawned != 0) {
+        close(fds[1]);
+        error = "cannot run " + program + ": " + std::strerror(spawned);
+        return false;
+    }
+    child = pid;
+    pipeFd = fds[1];
+    return true;
+}
+
+bool VideoEncoder::writeFrame(const uint8_t* rgb, std::string& error)
+{
+    if (pipeFd < 0) {
+        error = "the encoder is not running";
+        return false;
+    }
+    size_t left = static_cast<size_t>(settings.width) * static_cast<size_t>(settings.height) * 3;
+    while (left > 0) {
+        const ssize_t n = write(pipeFd, rgb, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // ffmpeg has gone: its own words say why.
+            close(pipeFd);
+            pipeFd = -1;
+            std::string why;
+            waitForExit(why);
+            error = why.empty() ? "ffmpeg stopped reading frames" : why;
+            abort();
+            return false;
+        }
+        rgb += n;
+        left -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+std::string VideoEncoder::lastLogLine() const
+{
+    std::ifstream log(settings.logPath);
+    std::string line, last;
+    while (std::getline(log, line))
+        if (line.find_first_not_of(" \t\r") != std::string::npos)
+            last = line;
+    return last;
+}
+
+bool VideoEncoder::waitForExit(std::string& error)
+{
+    if (child < 0)
+        return true;
+    int status = 0;
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    child = -1;
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
+        return true;
+    const std::string said = lastLogLine();
+    if (WIFSIGNALED(status))
+        error = "ffmpeg was killed by signal " + std::to_string(WTERMSIG(status));
+    else
+        error = "ffmpeg failed (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
+    if (!said.empty())
+        error += ": " + said;
+    return false;
+}
+
+bool VideoEncoder::finish(std::string& error)
+{
+    if (child < 0) {
+        error = "the encoder is not running";
+        return false;
+    }
+    if (pipeFd >= 0) {
+        close(pipeFd);
+        pipeFd = -1;
+    }
+    if (!waitForExit(error)) {
+        abort();
+        return false;
+    }
+    struct stat info;
+    if (stat(partialPath.c_str(), &info) != 0 || info.st_size == 0) {
+        error = "ffmpeg wrote nothing to " + partialPath;
+        abort();
+        return false;
+    }
+    if (std::rename(partialPath.c_str(), settings.output.c_str()) != 0) {
+        error = "cannot move " + partialPath + " to " + settings.output + ": " + std::strerror(errno);
+        abort();
+        return false;
+    }
+    partialPath.clear();
+    return true;
+}
+
+void VideoEncoder::abort()
+{
+    if (pipeFd >= 0) {
+        close(pipeFd);
+        pipeFd = -1;
+    }
+    if (child >= 0) {
+        kill(child, SIGTERM);
+        int status = 0;
+        while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        child = -1;
+    }
+    if (!partialPath.empty()) {
+        std::remove(partialPath.c_str());
+        partialPath.clear();
+    }
+}

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+
+// An H.264 MP4 written by Debian's ffmpeg program: the frames go to it as raw RGB
+// through a pipe, the sound as a WAV file it reads beside them. Nothing links to the
+// codec libraries; a missing program or a failed encode is an error text, and the
+// output file appears only once the encode has succeeded (it is written under a
+// temporary name beside it and renamed), so a failure leaves nothing behind.
+class VideoEncoder {
+public:
+    struct Settings {
+        std::string output;   // the .mp4 to write
+        std::string audioWav; // the sound, from the first frame on; "" for none
+        std::string logPath;  // where ffmpeg's messages go
+        int width = 0;
+        int height = 0;
+        int fps = 30;
+        int crf = 18; // x264 constant quality; lower is better
+    };
+
+    VideoEncoder() = default;
+    // Kills a running encode and removes its partial file.
+    ~VideoEncoder();
+    VideoEncoder(const VideoEncoder&) = delete;
+    VideoEncoder& operator=(const VideoEncoder&) = delete;
+
+    // The full path of a program found on PATH, or "".
+    static std::string findProgram(const std::string& name);
+
+    bool start(const Settings& settings, std::string& error);
+    // One frame: width * height * 3 bytes, top row first.
+    bool writeFrame(const uint8_t* rgb, std::string& error);
+    // Ends the input, waits for ffmpeg and moves the file into place.
+    bool finish(std::string& error);
+    // Stops the encode and removes the partial file.
+    void abort();
+
+private:
+    // ffmpeg's last message line, for an error text.
+    std::string lastLogLine() const;
+    bool waitForExit(std::string& error);
+
+    Settings settings;
+    std::string partialPath;
+    pid_t child = -1;
+    int pipeFd = -1;
+};
