@@ -44,8 +44,10 @@ DeferredRenderer::DeferredRenderer(FBO* gbuffer, FBO* gbuffer2, FBO* lightBuffer
     materialTexture = new Texture(texelsPerRow, materialRows, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE, materialTable.data());
     materialTexture->setFilter(GL_NEAREST);
     // Registered by alias only: the texture has no file name, since it comes from no
-    // file (a file name would put it in the packing script).
-    if (ORVDemosys::texturePool)
+    // file (a file name would put it in the packing script). The first renderer's table
+    // goes into the pool; a later renderer (a production with one per scene) keeps its
+    // own, rather than orphan the pooled one under the same name.
+    if (ORVDemosys::texturePool && !ORVDemosys::texturePool->get("GeometryMaterials"))
         ORVDemosys::texturePool->add("GeometryMaterials", materialTexture);
     else
         ownsMaterialTexture = true;
