@@ -326,7 +326,9 @@ void EditMode::install()
         session.watchFile(syncPath, "sync script",
                           [this](const std::string& path, std::vector<std::string>& e) { return reloadSync(path, e); });
     }
-    for (const char* file : {"index.list", "track.data"})
+    // A compile writes the pair, then track.properties: the last of them to be closed
+    // reloads a consistent set.
+    for (const char* file : {"index.list", "track.data", "track.properties"})
         session.watchFile(ORVDemosys::trackDirectory + file, "tracks",
                           [this](const std::string&, std::vector<std::string>& e) { return reloadTracks(e); });
 
