@@ -10,7 +10,8 @@
 #    shows the error in red;
 #  - a shader (an include of it, on the test production) saved with a syntax error keeps
 #    the last good program drawing (the picture stays) and shows the error; fixing it
-#    recovers.
+#    recovers;
+#  - the packed track files compiled anew while it runs take effect.
 # Every save writes a temporary file and renames it over the original, as editors do.
 # The time from each save to the changed frame on screen is printed ("Save to screen").
 set -euo pipefail
@@ -185,6 +186,14 @@ key Tab
 mark
 restore "$COMMON"
 wait_picture "shader restored" $STRIP "m > $BASE * 0.95 && m < $BASE * 1.05"
+# The packed tracks compiled anew while it runs: the compile writes three files, and
+# the reload after the last of them takes the new keys.
+mark
+sed -e 's/^    @00:02.000 1 ease-out$/    @00:02.000 0.2 ease-out/' "$DIR/timeline.sync" > "$WORK/dark.sync"
+SAVED=$(now_ms)
+"${DEMOSYS_BIN:?}/demosys-tracks" compile "$WORK/dark.sync" "$DIR/resources/tracks" > /dev/null 2>&1
+wait_picture tracks $STRIP "m < $BASE * 0.5"
+wait_line "^Reloaded tracks from "
 quit
 
 # ---- Glass Hall ---------------------------------------------------------------------
