@@ -2,6 +2,7 @@
 
 #include "Assert.h"
 #include "DataFBOPool.h"
+#include "EditSession.h"
 #include "ResourceDefinition.h"
 #include "FBO.h"
 #include "Geometry.h"
@@ -115,6 +116,9 @@ void Demo::run()
     while (!ORVDemosys::quitRequested()) {
         FBO::bind(nullptr);
         timer->update();
+        // Reloads, loop and hold move the clock: before the frame reads it.
+        if (ORVDemosys::editSession)
+            ORVDemosys::editSession->beforeFrame();
         int t = timer->getTimeMs();
         uint32_t row = timer->getRow();
         int dt = timer->getDeltaMs(t);
@@ -123,6 +127,8 @@ void Demo::run()
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         if (ORVDemosys::tracks)
             ORVDemosys::tracks->drawFrame(static_cast<uint32_t>(t), row, dt);
+        if (ORVDemosys::editSession)
+            ORVDemosys::editSession->afterFrame(ORVDemosys::tracks);
         ORVDemosys::fboPool->clearUsed();
         glfwSwapBuffers(currentWindow());
         // GLFW 3 delivers input when events are polled, no longer inside the swap.

@@ -7,6 +7,7 @@
 #include "DataShaderPool.h"
 #include "DataTexturePool.h"
 #include "DataVideoPool.h"
+#include "EditSession.h"
 #include "ProgressBar.h"
 #include "ShaderCache.h"
 #include "Timer.h"
@@ -29,6 +30,8 @@ void EngineState::createPools()
 
 void EngineState::release()
 {
+    // The session points at the timer and draws with GL names of the window's context.
+    editSession = nullptr;
     progressBar = nullptr;
     std::cout << "[Deleting Pools]" << std::endl;
     // The effects free their curves with themselves; the timeline lets go of both first.

@@ -9,6 +9,7 @@ class DataObjectPool;
 class DataShaderPool;
 class DataTexturePool;
 class DataVideoPool;
+class EditSession;
 class ProgressBar;
 class ScreenMetrics;
 class ShaderCache;
@@ -29,6 +30,7 @@ public:
     void createPools();
 
     // Releases everything, in this order:
+    //   0. the live-editing session (its overlay draws in the window's context);
     //   1. the loading screen;
     //   2. "[Deleting Pools]": the timeline lets go of the effects and their curves,
     //      then the pools in creation order (scenes, textures, effect prototypes, effect
@@ -51,6 +53,8 @@ public:
     EngineSlot<TrackManager> tracks;
     EngineSlot<Timer> timer;
     EngineSlot<ShaderCache> shaderCache;
+    // Live editing, when a program installs it after the load (null otherwise).
+    EngineSlot<EditSession> editSession;
     // Not owned: main's screen settings, once a window has been opened.
     ScreenMetrics* screenMetrics = nullptr;
 };

@@ -8,6 +8,7 @@
 #include "DataShaderPool.h"
 #include "DataTexturePool.h"
 #include "DataVideoPool.h"
+#include "EditSession.h"
 #include "EngineState.h"
 #include "ORVCamera.h"
 #include "ProgressBar.h"
@@ -77,6 +78,7 @@ EngineSlot<DataVideoPool>& videoPool = storage.state.videoPool;
 EngineSlot<ShaderCache>& shaderCache = storage.state.shaderCache;
 EngineSlot<TrackManager>& tracks = storage.state.tracks;
 EngineSlot<Timer>& timer = storage.state.timer;
+EngineSlot<EditSession>& editSession = storage.state.editSession;
 
 // Made at start-up and never freed: effects hold it until the process ends.
 ORVCamera* syscam = new ORVCamera("syscam");

@@ -17,6 +17,7 @@ class DataFBOPool;
 class DataShaderPool;
 class DataTexturePool;
 class DataVideoPool;
+class EditSession;
 class EngineState;
 class ProgressBar;
 class ResourceDefinition;
@@ -86,6 +87,9 @@ extern EngineSlot<ShaderCache>& shaderCache;
 
 extern EngineSlot<TrackManager>& tracks;
 extern EngineSlot<Timer>& timer;
+// Live editing (transport, overlay, reloads), when a program installed one after the
+// load; the frame loop calls it around each frame. Null otherwise.
+extern EngineSlot<EditSession>& editSession;
 
 // The owner of all of the above.
 EngineState& engineState();

@@ -5,13 +5,16 @@
 //                                         (graphics/, misc/, video/)
 //   test_production [--mode N] [--size WxH] [--frames N] [--pack SCRIPT]
 //                   [--render START_MS FPS COUNT OUT_DIR [--render-size WxH] [--reference PNG]]
+//                   [--edit [--resources DIR] [--sync FILE] [--score FILE]]
 //
 // --frames ends the frame loop after N frames; --pack writes the packing script after
 // the load instead of running; --render writes COUNT frames from START_MS at FPS frames
 // per second as OUT_DIR/frame_NNNN.png (at the window size unless --render-size says
 // otherwise) and, with --reference, compares the last with a
-// reference image. The exit status is 0 whatever happens while loading, as for the demo.
+// reference image. --edit runs the live-editing preview on loose files (as glasshall
+// --edit does), watching the sync script and beat grid given. The exit status is 0 whatever happens while loading, as for the demo.
 #include "Demo.h"
+#include "EditMode.h"
 #include "ImageCompare.h"
 #include "LoadingPipeline.h"
 #include "ORVDemosys.h"
@@ -133,6 +136,7 @@ int main(int argc, char** argv)
     int mode = 0;
     std::string packScript;
     RenderRequest render;
+    EditMode edit;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool more = i + 1 < argc;
@@ -157,9 +161,20 @@ int main(int argc, char** argv)
         } else if (arg == "--reference" && more) {
             render.reference = argv[++i];
         } else {
-            std::cerr << "test_production: unknown argument '" << arg << "'" << std::endl;
+            std::string error;
+            if (edit.takeOption(argc, argv, i, error))
+                continue;
+            std::cerr << "test_production: " << (error.empty() ? "unknown argument '" + arg + "'" : error) << std::endl;
             return 2;
         }
+    }
+    if (edit.isEnabled()) {
+        std::string error;
+        if (!edit.prepare("", "", error)) {
+            std::cerr << "test_production: " << error << std::endl;
+            return 1;
+        }
+        mode = 0;
     }
 
     Demo demo(argc, argv);
@@ -175,6 +190,7 @@ int main(int argc, char** argv)
                          render.height > 0 ? render.height : metrics.getHeight());
         } else {
             demo.setCallbacks();
+            edit.install();
             demo.run();
         }
     }

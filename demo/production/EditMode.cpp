@@ -1,0 +1,352 @@
+#include "EditMode.h"
+
+#include "BeatGrid.h"
+#include "DataFBOPool.h"
+#include "DataShaderPool.h"
+#include "EditSession.h"
+#include "ORVDemosys.h"
+#include "ResourceLoader.h"
+#include "Shader.h"
+#include "ShaderDeclaration.h"
+#include "ShaderPreprocessor.h"
+#include "ShaderSourceMap.h"
+#include "TimelineDocument.h"
+#include "TrackManager.h"
+#include "TrackScript.h"
+#include "Window.h"
+
+#include <GLFW/glfw3.h>
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+GLFWkeyfun programKeys = nullptr;
+
+// The transport's keys and Tab go to the edit session; every other key (Escape) to the
+// callback the program had.
+void editKey(GLFWwindow* window, int key, int scancode, int action, int mods)
+{
+    if (ORVDemosys::editSession && ORVDemosys::editSession->handleKey(key, action, mods))
+        return;
+    if (programKeys)
+        programKeys(window, key, scancode, action, mods);
+}
+
+// Start keys draw into the framebuffer of the pool that they name, as at the load.
+bool resolveTarget(const std::string& name, FBO** fbo)
+{
+    FBO* found = ORVDemosys::fboPool->exists(name) ? ORVDemosys::fboPool->get(name) : nullptr;
+    *fbo = found;
+    return found != nullptr;
+}
+
+std::vector<std::string> splitLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    std::string line;
+    while (std::getline(in, line))
+        if (!line.empty())
+            lines.push_back(line);
+    return lines;
+}
+
+// The log of the last build only: a shader's log grows with every failure.
+std::string lastBuildLog(const std::string& log)
+{
+    const size_t compiling = log.rfind("Error while compiling");
+    const size_t linking = log.rfind("Error while linking");
+    size_t from = std::string::npos;
+    if (compiling != std::string::npos)
+        from = compiling;
+    if (linking != std::string::npos && (from == std::string::npos || linking > from))
+        from = linking;
+    return from == std::string::npos ? log : log.substr(from);
+}
+
+// The source checkout a build's resource tree came from: the build directory's CMake
+// cache names it.
+std::string checkoutOfBuild(const fs::path& buildDirectory)
+{
+    std::ifstream cache(buildDirectory / "CMakeCache.txt");
+    const std::string key = "CMAKE_HOME_DIRECTORY:INTERNAL=";
+    std::string line;
+    while (std::getline(cache, line))
+        if (line.compare(0, key.size(), key) == 0)
+            return line.substr(key.size());
+    return std::string();
+}
+
+// relative in the first of the roots that has it; empty when none does.
+std::string findIn(const std::vector<fs::path>& roots, const std::string& relative)
+{
+    std::error_code ec;
+    for (const fs::path& root : roots)
+        if (!root.empty() && fs::is_regular_file(root / relative, ec))
+            return (root / relative).lexically_normal().string();
+    return std::string();
+}
+
+std::string absolute(const std::string& path)
+{
+    std::error_code ec;
+    const fs::path full = fs::absolute(path, ec);
+    return ec ? path : full.lexically_normal().string();
+}
+
+} // namespace
+
+EditMode::~EditMode()
+{
+    if (linkDirectory.empty())
+        return;
+    std::error_code ec;
+    fs::remove(fs::path(linkDirectory) / "resources", ec);
+    fs::remove(linkDirectory, ec);
+}
+
+const char* EditMode::usage()
+{
+    return "[--edit [--size WxH] [--quality N] [--resources DIR] [--sync FILE] [--score FILE]]";
+}
+
+bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
+{
+    const std::string arg = argv[i];
+    if (arg == "--edit") {
+        enabled = true;
+        return true;
+    }
+    const bool hasValue = i + 1 < argc;
+    std::string* text = arg == "--resources" ? &resourcesOption
+                        : arg == "--sync"    ? &syncOption
+                        : arg == "--score"   ? &scoreOption
+                                             : nullptr;
+    if (!text && arg != "--size" && arg != "--quality")
+        return false;
+    if (!hasValue) {
+        error = arg + " needs a value";
+        return false;
+    }
+    const std::string value = argv[++i];
+    if (text) {
+        *text = value;
+        return true;
+    }
+    char rest = 0;
+    if (arg == "--size") {
+        int w = 0, h = 0;
+        if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || w < 1 || h < 1) {
+            error = "--size takes WIDTHxHEIGHT, not '" + value + "'";
+            return false;
+        }
+        width = w;
+        height = h;
+        sizeGiven = true;
+        return true;
+    }
+    int q = 0;
+    if (std::sscanf(value.c_str(), "%d%c", &q, &rest) != 1 || q < 0 || q > 3) {
+        error = "--quality takes 0 (low) to 3 (ultra), not '" + value + "'";
+        return false;
+    }
+    quality = q;
+    return true;
+}
+
+bool EditMode::prepare(const std::string& defaultSync, const std::string& defaultScore, std::string& error)
+{
+    const fs::path resources = absolute(resourcesOption.empty() ? std::string("resources") : resourcesOption);
+    std::error_code ec;
+    if (!fs::is_directory(resources, ec)) {
+        error = resourcesOption.empty()
+                    ? "no resources/ in the working directory (--resources DIR names a resource tree)"
+                    : "no resource tree '" + resourcesOption + "'";
+        return false;
+    }
+    // The defaults are looked for in the working directory, then in the checkout the
+    // resource tree belongs to: the source of the build it lies in, or the directory
+    // that holds it.
+    const fs::path above = resources.parent_path();
+    const std::vector<fs::path> roots = {fs::current_path(ec), checkoutOfBuild(above), above};
+    syncPath = !syncOption.empty() ? absolute(syncOption) : defaultSync.empty() ? std::string() : findIn(roots, defaultSync);
+    scorePath = !scoreOption.empty() ? absolute(scoreOption)
+                : defaultScore.empty() ? std::string()
+                                       : findIn(roots, defaultScore);
+    if (syncPath.empty() && !defaultSync.empty())
+        std::cout << "Edit : no " << defaultSync << " found: the sync script is not watched (--sync FILE names it)"
+                  << std::endl;
+
+    // The engine reads resources/ of the working directory.
+    fs::path directory = above;
+    if (resources.filename() != "resources") {
+        char pattern[] = "/tmp/demosys-edit-XXXXXX";
+        if (!mkdtemp(pattern)) {
+            error = "cannot make a directory for a link to " + resources.string();
+            return false;
+        }
+        linkDirectory = pattern;
+        fs::create_directory_symlink(resources, fs::path(linkDirectory) / "resources", ec);
+        if (ec) {
+            error = "cannot link to " + resources.string() + ": " + ec.message();
+            return false;
+        }
+        directory = linkDirectory;
+    }
+    fs::current_path(directory, ec);
+    if (ec) {
+        error = "cannot change to " + directory.string() + ": " + ec.message();
+        return false;
+    }
+    std::cout << "Edit : resources from " << resources.string() << std::endl;
+    return true;
+}
+
+bool EditMode::reloadSync(const std::string& path, std::vector<std::string>& errors)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        errors.push_back(path + ": cannot be read");
+        return false;
+    }
+    std::ostringstream text;
+    text << in.rdbuf();
+    TimelineDocument document;
+    std::string error;
+    if (!TrackScript::parse(text.str(), path, document, error)) {
+        errors.push_back(error);
+        return false;
+    }
+    if (!document.validate(error)) {
+        errors.push_back(path + ": " + error);
+        return false;
+    }
+    std::vector<std::string> notes;
+    ORVDemosys::tracks->adoptKeys(*document.manager(), resolveTarget, notes);
+    for (const std::string& note : notes)
+        std::cout << "Edit : " << note << std::endl;
+    return true;
+}
+
+bool EditMode::reloadTracks(std::vector<std::string>& errors)
+{
+    TimelineDocument document;
+    std::string error;
+    if (!document.load(ORVDemosys::trackDirectory, TimelineDocument::Packed)) {
+        errors.push_back(document.error());
+        return false;
+    }
+    if (!document.validate(error)) {
+        errors.push_back(ORVDemosys::trackDirectory + ": " + error);
+        return false;
+    }
+    std::vector<std::string> notes;
+    ORVDemosys::tracks->adoptKeys(*document.manager(), resolveTarget, notes);
+    for (const std::string& note : notes)
+        std::cout << "Edit : " << note << std::endl;
+    return true;
+}
+
+bool EditMode::reloadProgram(Program& program, std::vector<std::string>& errors)
+{
+    const ShaderDeclaration& d = *program.declaration;
+    Shader* shader = ORVDemosys::shaderPool->get(d.alias);
+    ResourceLoader loader;
+    std::string vertex, fragment;
+    ShaderSourceMap vertexMap, fragmentMap;
+    if (!ShaderPreprocessor::prepareSources(loader, d.fileName, d.defines, vertex, fragment, &vertexMap,
+                                            &fragmentMap)) {
+        errors = splitLines(loader.getMessage());
+        return false;
+    }
+    // An include added by the edit is watched from now on.
+    watchProgram(program, vertexMap.getFiles());
+    watchProgram(program, fragmentMap.getFiles());
+    const std::string oldVertex = shader->getVertexCode();
+    const std::string oldFragment = shader->getFragmentCode();
+    shader->setVertexCode(vertex);
+    shader->setFragmentCode(fragment);
+    if (shader->build())
+        return true;
+    // The last good program keeps drawing; its sources stay the ones it was built from.
+    shader->setVertexCode(oldVertex);
+    shader->setFragmentCode(oldFragment);
+    errors = splitLines(ShaderSourceMap::translateBuildLog(lastBuildLog(shader->getErrorLog()), vertexMap, fragmentMap));
+    return false;
+}
+
+void EditMode::watchProgram(Program& program, const std::vector<std::string>& files)
+{
+    const size_t index = static_cast<size_t>(&program - programs.data());
+    for (const std::string& file : files) {
+        const std::string path = ORVDemosys::shaderDirectory + file;
+        if (!program.watched.insert(path).second)
+            continue;
+        ORVDemosys::editSession->watchFile(path, program.source, [this, index](const std::string&, std::vector<std::string>& errors) {
+            return reloadProgram(programs[index], errors);
+        });
+    }
+}
+
+void EditMode::install()
+{
+    if (!enabled || !ORVDemosys::timer || !ORVDemosys::tracks || !currentWindow())
+        return;
+    BeatGrid grid;
+    if (!scorePath.empty()) {
+        std::string error;
+        if (grid.load(scorePath, error))
+            std::cout << "Edit : beat grid from " << scorePath << std::endl;
+        else
+            std::cout << "Edit : " << error << " (the grid is 120 beats a minute)" << std::endl;
+    }
+    ORVDemosys::editSession = new EditSession(ORVDemosys::timer, grid, ORVDemosys::startTime.getTotal(),
+                                              ORVDemosys::endTime.getTotal());
+    EditSession& session = *ORVDemosys::editSession;
+    programKeys = glfwSetKeyCallback(currentWindow(), editKey);
+
+    if (!syncPath.empty()) {
+        std::vector<std::string> errors;
+        if (reloadSync(syncPath, errors))
+            std::cout << "Edit : timeline from " << syncPath << std::endl;
+        else
+            session.showErrors("sync script", errors);
+        for (const std::string& line : errors)
+            std::cout << "  " << line << std::endl;
+        session.watchFile(syncPath, "sync script",
+                          [this](const std::string& path, std::vector<std::string>& e) { return reloadSync(path, e); });
+    }
+    // A compile writes the pair, then track.properties: the last of them to be closed
+    // reloads a consistent set.
+    for (const char* file : {"index.list", "track.data", "track.properties"})
+        session.watchFile(ORVDemosys::trackDirectory + file, "tracks",
+                          [this](const std::string&, std::vector<std::string>& e) { return reloadTracks(e); });
+
+    // Every file each program was read from, its includes included; the program is
+    // read once more here for the list, as the load keeps none.
+    programs.clear();
+    programs.reserve(ORVDemosys::shaderDeclarations.size());
+    for (const ShaderDeclaration& d : ORVDemosys::shaderDeclarations)
+        if (ORVDemosys::shaderPool->get(d.alias))
+            programs.push_back(Program{&d, "shader " + d.alias, {}});
+    for (Program& program : programs) {
+        ResourceLoader loader;
+        std::string vertex, fragment;
+        ShaderSourceMap vertexMap, fragmentMap;
+        ShaderPreprocessor::prepareSources(loader, program.declaration->fileName, program.declaration->defines,
+                                           vertex, fragment, &vertexMap, &fragmentMap);
+        watchProgram(program, vertexMap.getFiles());
+        watchProgram(program, fragmentMap.getFiles());
+    }
+    std::cout << "Edit : " << programs.size() << " programs watched" << std::endl;
+}

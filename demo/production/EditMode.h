@@ -1,0 +1,81 @@
+#pragma once
+
+#include <set>
+#include <string>
+#include <vector>
+
+struct ShaderDeclaration;
+
+// A program's live-editing mode (--edit): its command-line options, the loose resource
+// tree it reads, and the engine's edit session put together once the production has
+// loaded: the transport keys in front of the program's own, the overlay, and reloads of
+// the sync script, the packed track files and every shader source and include a program
+// was built from. An edit that fails leaves the last good state running and its error on
+// the overlay until it is fixed.
+//
+// Order in main: takeOption() for each argument, prepare() before Demo::load (it makes
+// the resource tree the working directory's resources/), then, after Demo::setCallbacks,
+// install() and Demo::run.
+class EditMode {
+public:
+    EditMode() = default;
+    ~EditMode();
+    EditMode(const EditMode&) = delete;
+    EditMode& operator=(const EditMode&) = delete;
+
+    // Takes argv[i] when it is one of --edit, --size WxH, --quality N, --resources DIR,
+    // --sync FILE and --score FILE, moving i over its value; false for anything else. A
+    // value missing or malformed is also false, with the reason in error.
+    bool takeOption(int argc, char** argv, int& i, std::string& error);
+    // The options' one-line summary, for usage errors.
+    static const char* usage();
+
+    bool isEnabled() const { return enabled; }
+    bool hasSize() const { return sizeGiven; }
+    int getWidth() const { return width; }
+    int getHeight() const { return height; }
+    // -1 when --quality was not given.
+    int getQuality() const { return quality; }
+
+    // Resolves the sync script and score (--sync and --score, otherwise the relative
+    // defaults looked up in the working directory and in the source checkout of the
+    // resource tree) and makes the resource tree (--resources, otherwise resources/)
+    // the working directory's resources/. False with the reason when there is none.
+    bool prepare(const std::string& defaultSync, const std::string& defaultScore, std::string& error);
+
+    // After a successful load and Demo::setCallbacks: makes the engine's edit session
+    // (ORVDemosys::editSession), chains its keys in front of the window's key callback
+    // and watches the files. The sync script, when there is one, is applied at once, so
+    // the preview plays what the script says even when the packed tracks are older.
+    void install();
+
+    const std::string& getSyncPath() const { return syncPath; }
+
+private:
+    struct Program {
+        const ShaderDeclaration* declaration = nullptr;
+        std::string source;
+        std::set<std::string> watched;
+    };
+
+    bool reloadSync(const std::string& path, std::vector<std::string>& errors);
+    bool reloadTracks(std::vector<std::string>& errors);
+    bool reloadProgram(Program& program, std::vector<std::string>& errors);
+    // Watches the files of a program that are not watched yet.
+    void watchProgram(Program& program, const std::vector<std::string>& files);
+
+    bool enabled = false;
+    bool sizeGiven = false;
+    int width = 1280;
+    int height = 720;
+    int quality = -1;
+    std::string resourcesOption;
+    std::string syncOption;
+    std::string scoreOption;
+
+    std::string syncPath;
+    std::string scorePath;
+    // The directory made to hold a resources link when the tree has another name.
+    std::string linkDirectory;
+    std::vector<Program> programs;
+};
