@@ -95,11 +95,23 @@ void EditOverlay::draw(const Transport& transport, const TrackManager* timeline)
     const int lineHeight = text.lineHeight();
     const size_t columns = static_cast<size_t>(std::max(1, (viewport[2] - 2 * margin) / text.cellWidth()));
 
-    int y = margin;
-    for (const std::string& line : statusLines(transport, timeline, frameMs)) {
-        text.drawLabel(line.substr(0, columns), margin, y, TextRenderer::white);
-        y += lineHeight;
-    }
+    // Every backing box of a block first, then its text: a box drawn after the line
+    // above would cover that line's descenders and underscores.
+    const int padding = 2;
+    auto drawBlock = [&](const std::vector<std::string>& lines, size_t first, int top, const glm::vec4& colour) {
+        int y = top;
+        for (size_t i = first; i < lines.size(); ++i, y += lineHeight)
+            text.drawBox(margin - padding, y - padding, text.textWidth(lines[i]) + 2 * padding,
+                         text.textHeight(lines[i]) + 2 * padding, TextRenderer::backing);
+        y = top;
+        for (size_t i = first; i < lines.size(); ++i, y += lineHeight)
+            text.drawText(lines[i], margin, y, colour);
+        return y;
+    };
+    std::vector<std::string> status = statusLines(transport, timeline, frameMs);
+    for (std::string& line : status)
+        line = line.substr(0, columns);
+    const int y = drawBlock(status, 0, margin, TextRenderer::white);
 
     std::vector<std::string> wrapped;
     for (const std::string& line : errorLines())
@@ -107,9 +119,6 @@ void EditOverlay::draw(const Transport& transport, const TrackManager* timeline)
     // The last lines stay when there are more than fit below the status.
     const int room = std::max(0, (viewport[3] - margin - y) / lineHeight - 1);
     const size_t first = wrapped.size() > static_cast<size_t>(room) ? wrapped.size() - static_cast<size_t>(room) : 0;
-    int errorY = viewport[3] - margin - static_cast<int>(wrapped.size() - first) * lineHeight;
-    for (size_t i = first; i < wrapped.size(); ++i) {
-        text.drawLabel(wrapped[i], margin, errorY, TextRenderer::red);
-        errorY += lineHeight;
-    }
+    drawBlock(wrapped, first, viewport[3] - margin - static_cast<int>(wrapped.size() - first) * lineHeight,
+              TextRenderer::red);
 }
