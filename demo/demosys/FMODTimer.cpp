@@ -231,8 +231,16 @@ void FMODTimer::follow()
         return;
     }
     const double error = played - clock;
-    if (std::fabs(error) > snapMs) {
-        snapTo(played, now);
+    if (error > snapMs) {
+        snapTo(played, now); // far behind the music: catching up would take too long
+    } else if (error < -holdMs) {
+        // Ahead of what the device has played (it stalled, or the clock ran fast): the
+        // clock waits for the music rather than running back.
+        anchorMs = clock;
+        anchorSeconds = now;
+        pace = 0.0;
+        paceFromMs = played;
+        paceFromSeconds = now;
     } else {
         const double span = now - paceFromSeconds;
         if (span >= paceWindowSeconds) {

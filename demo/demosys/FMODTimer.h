@@ -17,8 +17,10 @@ class SoundSystem;
 // position and lets the clock run a little faster or slower (the device's measured pace
 // plus a correction, at most maxSlew off real time) until they agree. The clock never
 // runs backwards and never jumps, except that it snaps to the music on a pause, resume
-// or seek and when the two are more than snapMs apart (a stalled or wildly paced
-// device). On the silent clock and offline the music runs on the host timer itself.
+// or seek and when it is more than snapMs behind it. When it gets more than holdMs ahead
+// of what has been played (the device stalled: a starved audio thread) it stands until
+// the music catches up, so the picture waits for the sound. On the silent clock and
+// offline the music runs on the host timer itself.
 //
 // init loads the music from the path given here, from a loose file (resource mode 0)
 // or, in archive mode, from the archive entry of that name played from memory. The
@@ -29,12 +31,13 @@ public:
     static constexpr int channelCount = 32;
     static constexpr unsigned initFlags = 0x4000;
     // Following the device: the most the clock's pace may differ from the host timer's,
-    // the time in which a difference from the music is corrected, the difference beyond
-    // which the clock snaps to the music, and the stretch of play over which the
-    // device's pace is measured.
+    // the time in which a difference from the music is corrected, how far behind the
+    // music the clock may fall before it snaps to it and how far ahead before it
+    // stands, and the stretch of play over which the device's pace is measured.
     static constexpr double maxSlew = 0.08;
     static constexpr double correctionSeconds = 0.2;
     static constexpr double snapMs = 120.0;
+    static constexpr double holdMs = 10.0;
     static constexpr double paceWindowSeconds = 2.0;
 
     // Live plays on the audio device (or silently in real time without one). Offline
