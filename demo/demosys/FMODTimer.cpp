@@ -192,7 +192,19 @@ int FMODTimer::getTimeMs()
 {
     if (paused || !onDevice)
         return Timer::getTimeMs();
-    return static_cast<int>(std::floor(followedMs(HostClock::seconds())));
+    const double now = HostClock::seconds();
+    double clock = followedMs(now);
+    // Between updates the device may stall: the clock never gets more than holdMs ahead
+    // of what has been played, and stands there (re-anchored, so that it goes on from
+    // there rather than jumping to where it would have been).
+    const double played = playedMs();
+    if (played >= 0.0 && clock > played + holdMs && anchorMs <= played + holdMs) {
+        clock = played + holdMs;
+        anchorMs = clock;
+        anchorSeconds = now;
+        pace = 0.0;
+    }
+    return static_cast<int>(std::floor(clock));
 }
 
 double FMODTimer::playedMs() const

@@ -37,7 +37,7 @@ public:
     static constexpr double maxSlew = 0.08;
     static constexpr double correctionSeconds = 0.2;
     static constexpr double snapMs = 120.0;
-    static constexpr double holdMs = 10.0;
+    static constexpr double holdMs = 4.0;
     static constexpr double paceWindowSeconds = 2.0;
 
     // Live plays on the audio device (or silently in real time without one). Offline
