@@ -31,6 +31,7 @@ struct Result {
     double meanMs = 0;
     int finalMs = 0;
     double frameCostUs = 0;
+    double pace = 1;
 };
 
 // requireDevice: measure only when the audio device opened.
@@ -71,6 +72,7 @@ Result play(const std::string& music, double seconds, bool requireDevice)
         if (t >= endMs || heard < 0)
             break;
     }
+    r.pace = timer.getPace();
     r.meanMs = sum / std::max(1, r.frames);
     r.frameCostUs = cost / std::max(1, r.frames);
     r.ran = true;
@@ -82,8 +84,8 @@ void report(const char* name, const Result& r)
     if (!r.ran)
         return;
     std::printf("%-8s %-16s %6d frames  largest |clock - music| %3d ms  mean %5.2f ms  at the end %+d ms  "
-                "per frame %6.1f us  %s\n",
-                name, r.output.c_str(), r.frames, r.worstMs, r.meanMs, r.finalMs, r.frameCostUs,
+                "clock pace %.3f  per frame %6.1f us  %s\n",
+                name, r.output.c_str(), r.frames, r.worstMs, r.meanMs, r.finalMs, r.pace, r.frameCostUs,
                 r.worstMs < 16 ? "ok (< 16 ms)" : "OVER ONE FRAME");
 }
 

@@ -6,6 +6,7 @@
 #include "SoundSystem.h"
 
 #include <algorithm>
+#include <cmath>
 #include <iostream>
 #include <memory>
 
@@ -93,6 +94,10 @@ bool FMODTimer::init()
 
     paused = true;
     base = pauseTime = lastTime = HostClock::milliseconds();
+    onDevice = !system->isSilent();
+    devicePace = 1.0;
+    paceMeasured = false;
+    snapTo(0.0, HostClock::seconds());
     return true;
 }
 
@@ -105,6 +110,8 @@ void FMODTimer::releaseAll()
     sound = nullptr;
     system = nullptr;
     channel = nullptr;
+    onDevice = false;
+    pace = 1.0;
 }
 
 bool FMODTimer::shutdown()
@@ -131,6 +138,9 @@ void FMODTimer::pause()
             message = "Failed to pause the music! Error code: " + std::to_string(result);
     }
     pauseTime = HostClock::milliseconds();
+    double held = onDevice ? playedMs() : -1.0;
+    if (held >= 0.0) // the clock stands where the music stopped
+        base = pauseTime - static_cast<int32_t>(held);
 }
 
 void FMODTimer::play()
@@ -151,6 +161,8 @@ void FMODTimer::play()
     }
     lastTime = static_cast<int32_t>(position);
     base = HostClock::milliseconds() - lastTime;
+    if (onDevice && result == SoundOk)
+        snapTo(playedMs(), HostClock::seconds());
 }
 
 void FMODTimer::setTimeMs(int ms)
@@ -172,12 +184,101 @@ void FMODTimer::setTimeMs(int ms)
             message = "Failed to set the music position! Error code: " + std::to_string(result);
     }
     Timer::setTimeMs(ms);
+    if (onDevice)
+        snapTo(ms, HostClock::seconds());
+}
+
+int FMODTimer::getTimeMs()
+{
+    if (paused || !onDevice)
+        return Timer::getTimeMs();
+    const double now = HostClock::seconds();
+    double clock = followedMs(now);
+    // Between updates the device may stall: the clock never gets more than holdMs ahead
+    // of what has been played, and stands there (re-anchored, so that it goes on from
+    // there rather than jumping to where it would have been).
+    const double played = playedMs();
+    if (played >= 0.0 && clock > played + holdMs && anchorMs <= played + holdMs) {
+        clock = played + holdMs;
+        anchorMs = clock;
+        anchorSeconds = now;
+        pace = 0.0;
+    }
+    return static_cast<int>(std::floor(clock));
+}
+
+double FMODTimer::playedMs() const
+{
+    unsigned frame = 0;
+    if (!channel || !sound || channel->getPosition(&frame, SoundSystem::UnitFrames) != SoundOk)
+        return -1.0;
+    return static_cast<double>(frame) * 1000.0 / sound->getSampleRate();
+}
+
+double FMODTimer::followedMs(double seconds) const
+{
+    return anchorMs + std::max(0.0, seconds - anchorSeconds) * 1000.0 * pace;
+}
+
+void FMODTimer::snapTo(double ms, double seconds)
+{
+    anchorMs = ms;
+    anchorSeconds = seconds;
+    pace = devicePace;
+    paceFromMs = ms;
+    paceFromSeconds = seconds;
+}
+
+void FMODTimer::follow()
+{
+    const double now = HostClock::seconds();
+    const double clock = followedMs(now);
+    bool playing = false;
+    const double played = channel->isPlaying(&playing) == SoundOk && playing ? playedMs() : -1.0;
+    if (played < 0.0) {
+        // The music has ended: the clock runs on in real time.
+        anchorMs = clock;
+        anchorSeconds = now;
+        pace = 1.0;
+        return;
+    }
+    const double error = played - clock;
+    if (error > snapMs) {
+        snapTo(played, now); // far behind the music: catching up would take too long
+    } else if (error < -holdMs) {
+        // Ahead of what the device has played (it stalled, or the clock ran fast): the
+        // clock waits for the music rather than running back.
+        anchorMs = clock;
+        anchorSeconds = now;
+        pace = 0.0;
+        paceFromMs = played;
+        paceFromSeconds = now;
+    } else {
+        const double span = now - paceFromSeconds;
+        if (span >= paceWindowSeconds) {
+            // The device's pace over the last stretch, averaged with the earlier ones.
+            double measured = (played - paceFromMs) / (span * 1000.0);
+            measured = std::min(std::max(measured, 1.0 - maxSlew), 1.0 + maxSlew);
+            devicePace = paceMeasured ? 0.5 * (devicePace + measured) : measured;
+            paceMeasured = true;
+            paceFromMs = played;
+            paceFromSeconds = now;
+        }
+        // Continuous at now: only the pace from here on changes.
+        anchorMs = clock;
+        anchorSeconds = now;
+        pace = devicePace + error / (correctionSeconds * 1000.0);
+        pace = std::min(std::max(pace, 1.0 - maxSlew), 1.0 + maxSlew);
+    }
+    base = HostClock::milliseconds() - static_cast<int32_t>(std::floor(anchorMs));
 }
 
 void FMODTimer::update()
 {
     if (system)
         system->update();
+    if (onDevice && !paused && channel)
+        follow();
     if (output == Output::Offline && channel) {
         int result = channel->setPosition(static_cast<unsigned>(std::max(getTimeMs(), 0)), SoundSystem::UnitMs);
         if (result != SoundOk)

@@ -1,0 +1,207 @@
+// Glass Hall's frame times through the offline renderer, at 640 x 360 unless told
+// otherwise: each effect drawn with only what it needs (the cases of the solo check),
+// whole sections of the demo, the demo sampled once a second, and beside them the limit
+// of this GL: one full-screen pass reading two textures. Frame times are wall-clock
+// times between consecutive frames of one render, so they include reading the frame
+// back, as a capture does; the first frame of each render (which loads the music
+// timer) is left out. Prints one line per figure:
+//
+//   frame NAME MS
+//
+//   bench_frames CASES [--size WxH] [--sections FROM_MS,...] [--frames N]
+#include "Demo.h"
+#include "GlassHallProgressBar.h"
+#include "GlassHallResources.h"
+#include "GlassHallShaderCache.h"
+#include "ORVDemosys.h"
+#include "OfflineRenderer.h"
+#include "ScreenMetrics.h"
+#include "TimelineSolo.h"
+
+#include <GL/glew.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Mean ms between consecutive frames of frameCount frames from startMs at fps.
+double timeRender(OfflineRenderer& renderer, int startMs, int fps, int frameCount)
+{
+    Clock::time_point last;
+    double sum = 0;
+    int counted = 0;
+    bool ok = renderer.render(startMs, fps, frameCount, [&](const OfflineRenderer::Frame& frame) {
+        Clock::time_point now = Clock::now();
+        if (frame.index > 0) {
+            sum += std::chrono::duration<double, std::milli>(now - last).count();
+            ++counted;
+        }
+        last = now;
+        return true;
+    });
+    return ok && counted > 0 ? sum / counted : -1.0;
+}
+
+GLuint compile(GLenum kind, const char* source)
+{
+    GLuint s = glCreateShader(kind);
+    glShaderSource(s, 1, &source, nullptr);
+    glCompileShader(s);
+    return s;
+}
+
+// One full-screen triangle into a w x h target, reading two w x h textures per pixel.
+double timePass(int w, int h, int passes)
+{
+    const char* vs = "#version 150\nout vec2 uv;\nvoid main() {\n"
+                     "  vec2 p = vec2((gl_VertexID << 1) & 2, gl_VertexID & 2);\n"
+                     "  uv = p; gl_Position = vec4(p * 2.0 - 1.0, 0.0, 1.0);\n}\n";
+    const char* fs = "#version 150\nin vec2 uv;\nuniform sampler2D a;\nuniform sampler2D b;\nout vec4 color;\n"
+                     "void main() { color = texture(a, uv) * 0.5 + texture(b, uv.yx) * 0.5; }\n";
+    GLuint program = glCreateProgram();
+    GLuint v = compile(GL_VERTEX_SHADER, vs), f = compile(GL_FRAGMENT_SHADER, fs);
+    glAttachShader(program, v);
+    glAttachShader(program, f);
+    glLinkProgram(program);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    std::vector<unsigned char> pixels(static_cast<size_t>(w) * h * 4);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<unsigned char>(i * 7);
+    GLuint textures[3];
+    glGenTextures(3, textures);
+    for (GLuint t : textures) {
+        glBindTexture(GL_TEXTURE_2D, t);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    }
+    GLuint fbo, vao;
+    glGenFramebuffers(1, &fbo);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[2], 0);
+    glGenVertexArrays(1, &vao);
+    glBindVertexArray(vao);
+    glViewport(0, 0, w, h);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glUseProgram(program);
+    glUniform1i(glGetUniformLocation(program, "a"), 0);
+    glUniform1i(glGetUniformLocation(program, "b"), 1);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, textures[0]);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, textures[1]);
+    double ms = -1;
+    if (linked && glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) {
+        glDrawArrays(GL_TRIANGLES, 0, 3);
+        glFinish();
+        Clock::time_point start = Clock::now();
+        for (int i = 0; i < passes; ++i)
+            glDrawArrays(GL_TRIANGLES, 0, 3);
+        glFinish();
+        ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / passes;
+    }
+    glActiveTexture(GL_TEXTURE0);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glBindVertexArray(0);
+    glUseProgram(0);
+    glDeleteVertexArrays(1, &vao);
+    glDeleteFramebuffers(1, &fbo);
+    glDeleteTextures(3, textures);
+    glDeleteProgram(program);
+    glDeleteShader(v);
+    glDeleteShader(f);
+    return ms;
+}
+
+void report(const std::string& name, double ms)
+{
+    if (ms < 0)
+        std::cout << "frame " << name << " failed" << std::endl;
+    else
+        std::printf("frame %s %.2f\n", name.c_str(), ms);
+    std::fflush(stdout);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: bench_frames CASES [--size WxH] [--sections FROM_MS,...] [--frames N]\n");
+        return 2;
+    }
+    const std::string casesPath = argv[1];
+    int width = 640, height = 360, frames = 8;
+    std::vector<int> sections;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string arg = argv[i];
+        if (arg == "--size")
+            std::sscanf(argv[i + 1], "%dx%d", &width, &height);
+        else if (arg == "--frames")
+            frames = std::max(2, std::atoi(argv[i + 1]));
+        else if (arg == "--sections") {
+            std::istringstream list(argv[i + 1]);
+            std::string item;
+            while (std::getline(list, item, ','))
+                sections.push_back(std::atoi(item.c_str()));
+        }
+    }
+    ScreenMetrics metrics;
+    metrics.setSize(320, 180);
+    metrics.setFullscreen(false);
+    std::cout << "Run demo" << std::endl;
+    {
+        Demo demo(argc, argv);
+        ORVDemosys::progressBar = new GlassHallProgressBar();
+        ORVDemosys::shaderCache = new GlassHallShaderCache();
+        ORVDemosys::resources = new GlassHallResources();
+        demo.setTitle("Glass Hall");
+        if (demo.load(&metrics, 1)) {
+            std::cout.setstate(std::ios::failbit); // the effects' own log lines would bury the figures
+            report("pass", timePass(width, height, 200));
+            OfflineRenderer renderer(width, height);
+            TimelineSolo solo(ORVDemosys::tracks);
+            std::ifstream in(casesPath);
+            std::string line;
+            while (std::getline(in, line)) {
+                std::istringstream fields(line);
+                std::string name, effects;
+                int timeMs = 0;
+                if (line.empty() || line[0] == '#' || !(fields >> name >> timeMs >> effects))
+                    continue;
+                std::vector<std::string> list;
+                std::istringstream names(effects);
+                std::string effect;
+                while (std::getline(names, effect, ','))
+                    list.push_back(effect);
+                solo.keepOnly(list);
+                std::cout.clear();
+                report("effect:" + name, timeRender(renderer, timeMs, 30, frames));
+                std::cout.setstate(std::ios::failbit);
+                solo.restore();
+            }
+            for (int from : sections) {
+                std::cout.clear();
+                report("section:" + std::to_string(from), timeRender(renderer, from, 30, 3 * frames));
+                std::cout.setstate(std::ios::failbit);
+            }
+            std::cout.clear();
+            // One frame a second of the whole demo.
+            report("demo", timeRender(renderer, 0, 1, static_cast<int>(ORVDemosys::endTime.getTotal() / 1000)));
+        }
+        std::cout.clear();
+        ORVDemosys::shutdown();
+    }
+    return 0;
+}
