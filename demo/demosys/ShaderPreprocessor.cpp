@@ -84,14 +84,26 @@ struct IncludeChain {
     std::vector<std::string> keys;
 };
 
-std::unique_ptr<ResourceFile> readFile(const std::string& path)
+bool readFile(const ShaderPreprocessor::SourceReader& read, const std::string& path, std::string& text)
 {
-    return std::unique_ptr<ResourceFile>(ORVIO::loadTextFile(path));
+    if (read)
+        return read(path, text);
+    std::unique_ptr<ResourceFile> file(ORVIO::loadTextFile(path));
+    if (!file || !file->isLoaded())
+        return false;
+    text = file->toString();
+    return true;
 }
 
 bool expand(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
-            const std::string& directory, const std::string& displayName, int depth, IncludeChain& chain)
+            const std::string& directory, const std::string& displayName, int depth, IncludeChain& chain,
+            const ShaderPreprocessor::SourceReader& read)
 {
+    if (output.size() > ShaderPreprocessor::maxExpandedSize) {
+        errorText = "Include expansion of " + displayName + " depth " + std::to_string(depth) + " exceeds " +
+                    std::to_string(ShaderPreprocessor::maxExpandedSize) + " bytes";
+        return false;
+    }
     for (const std::string& line : lines) {
         if (line.size() < minIncludeLineLength || line[0] != '#') {
             output += line;
@@ -127,15 +139,15 @@ bool expand(std::string& errorText, std::string& output, const std::vector<std::
         const std::string path = directory + fileName;
         // Registered before reading: the packing step must list a missing include too.
         ORVDemosys::registerShaderInclude(path);
-        std::unique_ptr<ResourceFile> file = readFile(path);
-        if (!file || !file->isLoaded()) {
+        std::string text;
+        if (!readFile(read, path, text)) {
             errorText = "Failed to include " + where;
             return false;
         }
         chain.names.push_back(fileName);
         chain.keys.push_back(key);
-        bool ok = expand(errorText, output, ShaderPreprocessor::splitLines(file->toString()), directory, fileName,
-                         depth + 1, chain);
+        bool ok = expand(errorText, output, ShaderPreprocessor::splitLines(text), directory, fileName, depth + 1,
+                         chain, read);
         chain.names.pop_back();
         chain.keys.pop_back();
         if (!ok)
@@ -178,27 +190,29 @@ void ShaderPreprocessor::injectDefines(std::vector<std::string>& lines, const st
 
 bool ShaderPreprocessor::shaderInclude(std::string& errorText, std::string& output,
                                        const std::vector<std::string>& lines, const std::string& directory,
-                                       const std::string& displayName, int depth)
+                                       const std::string& displayName, int depth, const SourceReader& read)
 {
     IncludeChain chain;
     chain.names.push_back(displayName);
     chain.keys.push_back(normalizePath(displayName));
-    return expand(errorText, output, lines, directory, displayName, depth, chain);
+    return expand(errorText, output, lines, directory, displayName, depth, chain, read);
 }
 
 bool ShaderPreprocessor::preprocessFile(std::string& errorText, std::string& output, bool& found,
                                         const std::string& directory, const std::string& fileName,
-                                        const std::vector<std::string>& defines)
+                                        const std::vector<std::string>& defines, const SourceReader& read)
 {
     output.clear();
-    std::unique_ptr<ResourceFile> file = readFile(directory + fileName);
-    found = file && file->isLoaded();
-    if (!found)
-        return false;
-    std::vector<std::string> lines = splitLines(file->toString());
-    file.reset();
+    std::vector<std::string> lines;
+    {
+        std::string text;
+        found = readFile(read, directory + fileName, text);
+        if (!found)
+            return false;
+        lines = splitLines(text);
+    }
     injectDefines(lines, defines);
-    return shaderInclude(errorText, output, lines, directory, fileName, 0);
+    return shaderInclude(errorText, output, lines, directory, fileName, 0, read);
 }
 
 bool ShaderPreprocessor::prepareStage(ResourceLoader& loader, Stage stage, const std::string& name,

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,14 @@ public:
 
     // Include chains deeper than this fail (the top-level file is depth 0).
     static constexpr int maxIncludeDepth = 32;
+    // An expansion that grows past this many bytes fails: without a cycle, files that
+    // include one another several times each still multiply at every level.
+    static constexpr size_t maxExpandedSize = 4u << 20;
+
+    // Reads the whole file at path into text; false when there is none. An empty reader
+    // reads through ORVIO (loose files or the archive); tools and tests may serve files
+    // from memory instead.
+    using SourceReader = std::function<bool(const std::string& path, std::string& text)>;
 
     // One entry per line, terminators dropped: "\r\n" and "\n" end a line; a "\r" not
     // followed by "\n" stays in the line. Text ending in a line end gives a final empty
@@ -34,14 +44,15 @@ public:
     // file that holds lines in the error text. On failure returns false with the reason
     // in errorText; output then holds what was expanded before the failure.
     static bool shaderInclude(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
-                              const std::string& directory, const std::string& displayName, int depth);
+                              const std::string& directory, const std::string& displayName, int depth,
+                              const SourceReader& read = SourceReader());
 
     // Reads directory + fileName, splits it, injects the defines and expands its
     // includes into output (replaced). found tells a missing file apart from a failed
     // include; errorText is set only for the latter.
     static bool preprocessFile(std::string& errorText, std::string& output, bool& found,
                                const std::string& directory, const std::string& fileName,
-                               const std::vector<std::string>& defines);
+                               const std::vector<std::string>& defines, const SourceReader& read = SourceReader());
 
     // One file of a shader program: "resources/shaders/" + name + ".vert" or ".frag".
     // On failure prints the stage's message, writes the reason into the loader, clears
