@@ -82,6 +82,7 @@ std::string normalizePath(const std::string& path)
 struct IncludeChain {
     std::vector<std::string> names;
     std::vector<std::string> keys;
+    int includes = 0; // include lines expanded so far, at any depth
 };
 
 bool readFile(const ShaderPreprocessor::SourceReader& read, const std::string& path, std::string& text)
@@ -133,6 +134,11 @@ bool expand(std::string& errorText, std::string& output, const std::vector<std::
         if (depth + 1 > ShaderPreprocessor::maxIncludeDepth) {
             errorText = "Include depth limit of " + std::to_string(ShaderPreprocessor::maxIncludeDepth) +
                         " exceeded at " + where;
+            return false;
+        }
+        if (++chain.includes > ShaderPreprocessor::maxIncludeCount) {
+            errorText = "Include limit of " + std::to_string(ShaderPreprocessor::maxIncludeCount) +
+                        " files exceeded at " + where;
             return false;
         }
 

@@ -20,9 +20,11 @@ public:
 
     // Include chains deeper than this fail (the top-level file is depth 0).
     static constexpr int maxIncludeDepth = 32;
-    // An expansion that grows past this many bytes fails: without a cycle, files that
-    // include one another several times each still multiply at every level.
-    static constexpr size_t maxExpandedSize = 4u << 20;
+    // Without a cycle, files that include one another more than once still multiply at
+    // every level: an expansion that reads more includes than this, or grows past this
+    // many bytes, fails. Real shaders stay far below both.
+    static constexpr int maxIncludeCount = 256;
+    static constexpr size_t maxExpandedSize = 1u << 20;
 
     // Reads the whole file at path into text; false when there is none. An empty reader
     // reads through ORVIO (loose files or the archive); tools and tests may serve files
