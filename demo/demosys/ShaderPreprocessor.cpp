@@ -84,11 +84,18 @@ std::string normalizePath(const std::string& path)
 struct IncludeChain {
     std::vector<std::string> names;
     std::vector<std::string> keys;
+    int includes = 0; // include lines expanded so far, at any depth
 };
 
-std::unique_ptr<ResourceFile> readFile(const std::string& path)
+bool readFile(const ShaderPreprocessor::SourceReader& read, const std::string& path, std::string& text)
 {
-    return std::unique_ptr<ResourceFile>(ORVIO::loadTextFile(path));
+    if (read)
+        return read(path, text);
+    std::unique_ptr<ResourceFile> file(ORVIO::loadTextFile(path));
+    if (!file || !file->isLoaded())
+        return false;
+    text = file->toString();
+    return true;
 }
 
 // Copies one line with its line end, and records where each output line it makes came
@@ -109,8 +116,13 @@ void copyLine(std::string& output, const std::string& line, ShaderSourceMap* map
 // them lines[i] is line i + 1.
 bool expand(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
             const std::string& directory, const std::string& displayName, int depth, IncludeChain& chain,
-            ShaderSourceMap* map, const std::vector<int>* numbers)
+            ShaderSourceMap* map, const std::vector<int>* numbers, const ShaderPreprocessor::SourceReader& read)
 {
+    if (output.size() > ShaderPreprocessor::maxExpandedSize) {
+        errorText = "Include expansion of " + displayName + " depth " + std::to_string(depth) + " exceeds " +
+                    std::to_string(ShaderPreprocessor::maxExpandedSize) + " bytes";
+        return false;
+    }
     for (size_t index = 0; index < lines.size(); ++index) {
         const std::string& line = lines[index];
         const int number = numbers && index < numbers->size() ? (*numbers)[index] : static_cast<int>(index) + 1;
@@ -142,19 +154,24 @@ bool expand(std::string& errorText, std::string& output, const std::vector<std::
                         " exceeded at " + where;
             return false;
         }
+        if (++chain.includes > ShaderPreprocessor::maxIncludeCount) {
+            errorText = "Include limit of " + std::to_string(ShaderPreprocessor::maxIncludeCount) +
+                        " files exceeded at " + where;
+            return false;
+        }
 
         const std::string path = directory + fileName;
         // Registered before reading: the packing step must list a missing include too.
         ORVDemosys::registerShaderInclude(path);
-        std::unique_ptr<ResourceFile> file = readFile(path);
-        if (!file || !file->isLoaded()) {
+        std::string text;
+        if (!readFile(read, path, text)) {
             errorText = "Failed to include " + where;
             return false;
         }
         chain.names.push_back(fileName);
         chain.keys.push_back(key);
-        bool ok = expand(errorText, output, ShaderPreprocessor::splitLines(file->toString()), directory, fileName,
-                         depth + 1, chain, map, nullptr);
+        bool ok = expand(errorText, output, ShaderPreprocessor::splitLines(text), directory, fileName, depth + 1,
+                         chain, map, nullptr, read);
         chain.names.pop_back();
         chain.keys.pop_back();
         if (!ok)
@@ -197,42 +214,45 @@ void ShaderPreprocessor::injectDefines(std::vector<std::string>& lines, const st
 
 bool ShaderPreprocessor::shaderInclude(std::string& errorText, std::string& output,
                                        const std::vector<std::string>& lines, const std::string& directory,
-                                       const std::string& displayName, int depth)
+                                       const std::string& displayName, int depth, const SourceReader& read)
 {
-    return shaderInclude(errorText, output, lines, directory, displayName, depth, nullptr, nullptr);
+    return shaderInclude(errorText, output, lines, directory, displayName, depth, nullptr, nullptr, read);
 }
 
 bool ShaderPreprocessor::shaderInclude(std::string& errorText, std::string& output,
                                        const std::vector<std::string>& lines, const std::string& directory,
                                        const std::string& displayName, int depth, ShaderSourceMap* map,
-                                       const std::vector<int>* lineNumbers)
+                                       const std::vector<int>* lineNumbers, const SourceReader& read)
 {
     IncludeChain chain;
     chain.names.push_back(displayName);
     chain.keys.push_back(normalizePath(displayName));
-    return expand(errorText, output, lines, directory, displayName, depth, chain, map, lineNumbers);
+    return expand(errorText, output, lines, directory, displayName, depth, chain, map, lineNumbers, read);
 }
 
 bool ShaderPreprocessor::preprocessFile(std::string& errorText, std::string& output, bool& found,
                                         const std::string& directory, const std::string& fileName,
-                                        const std::vector<std::string>& defines, ShaderSourceMap* map)
+                                        const std::vector<std::string>& defines, ShaderSourceMap* map,
+                                        const SourceReader& read)
 {
     output.clear();
     if (map)
         map->clear();
-    std::unique_ptr<ResourceFile> file = readFile(directory + fileName);
-    found = file && file->isLoaded();
-    if (!found)
-        return false;
-    std::vector<std::string> lines = splitLines(file->toString());
-    file.reset();
+    std::vector<std::string> lines;
+    {
+        std::string text;
+        found = readFile(read, directory + fileName, text);
+        if (!found)
+            return false;
+        lines = splitLines(text);
+    }
     // The file's own line numbers, with 0 where injectDefines puts the defines.
     std::vector<int> numbers(lines.size());
     for (size_t i = 0; i < numbers.size(); ++i)
         numbers[i] = static_cast<int>(i) + 1;
     numbers.insert(numbers.begin() + (lines.empty() ? 0 : 1), defines.size(), 0);
     injectDefines(lines, defines);
-    return shaderInclude(errorText, output, lines, directory, fileName, 0, map, &numbers);
+    return shaderInclude(errorText, output, lines, directory, fileName, 0, map, &numbers, read);
 }
 
 bool ShaderPreprocessor::prepareStage(ResourceLoader& loader, Stage stage, const std::string& name,

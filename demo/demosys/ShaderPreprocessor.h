@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,6 +21,16 @@ public:
 
     // Include chains deeper than this fail (the top-level file is depth 0).
     static constexpr int maxIncludeDepth = 32;
+    // Without a cycle, files that include one another more than once still multiply at
+    // every level: an expansion that reads more includes than this, or grows past this
+    // many bytes, fails. Real shaders stay far below both.
+    static constexpr int maxIncludeCount = 256;
+    static constexpr size_t maxExpandedSize = 1u << 20;
+
+    // Reads the whole file at path into text; false when there is none. An empty reader
+    // reads through ORVIO (loose files or the archive); tools and tests may serve files
+    // from memory instead.
+    using SourceReader = std::function<bool(const std::string& path, std::string& text)>;
 
     // One entry per line, terminators dropped: "\r\n" and "\n" end a line; a "\r" not
     // followed by "\n" stays in the line. Text ending in a line end gives a final empty
@@ -35,13 +47,15 @@ public:
     // file that holds lines in the error text. On failure returns false with the reason
     // in errorText; output then holds what was expanded before the failure.
     static bool shaderInclude(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
-                              const std::string& directory, const std::string& displayName, int depth);
+                              const std::string& directory, const std::string& displayName, int depth,
+                              const SourceReader& read = SourceReader());
     // The same, recording in map (when not null) the file and line of every output line;
     // lineNumbers[i] is the line in the file of lines[i] (0 for an inserted define),
     // lines[i] being line i + 1 without them.
     static bool shaderInclude(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
                               const std::string& directory, const std::string& displayName, int depth,
-                              ShaderSourceMap* map, const std::vector<int>* lineNumbers);
+                              ShaderSourceMap* map, const std::vector<int>* lineNumbers,
+                              const SourceReader& read = SourceReader());
 
     // Reads directory + fileName, splits it, injects the defines and expands its
     // includes into output (replaced). found tells a missing file apart from a failed
@@ -49,7 +63,8 @@ public:
     // origin of every output line (what was expanded before a failure, on failure).
     static bool preprocessFile(std::string& errorText, std::string& output, bool& found,
                                const std::string& directory, const std::string& fileName,
-                               const std::vector<std::string>& defines, ShaderSourceMap* map = nullptr);
+                               const std::vector<std::string>& defines, ShaderSourceMap* map = nullptr,
+                               const SourceReader& read = SourceReader());
 
     // One file of a shader program: "resources/shaders/" + name + ".vert" or ".frag".
     // On failure prints the stage's message, writes the reason into the loader, clears

@@ -237,9 +237,11 @@ Decoded decodeMp3(const uint8_t* data, size_t size)
         size_t got = 0;
         int result = mpg123_read(mh, buffer.data(), buffer.size(), &got);
         size_t count = got / sizeof(int16_t);
-        size_t old = out.samples.size();
-        out.samples.resize(old + count);
-        std::memcpy(out.samples.data() + old, buffer.data(), count * sizeof(int16_t));
+        if (count > 0) { // an empty vector's data() may be null, even for no bytes
+            size_t old = out.samples.size();
+            out.samples.resize(old + count);
+            std::memcpy(out.samples.data() + old, buffer.data(), count * sizeof(int16_t));
+        }
         if (result == MPG123_DONE)
             break;
         if (result == MPG123_NEW_FORMAT) {

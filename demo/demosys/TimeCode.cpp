@@ -90,10 +90,20 @@ void TimeCode::setMinutes(int32_t m)
     recompute();
 }
 
+namespace {
+
+// The carries wrap like the unsigned total does instead of overflowing.
+int32_t addWrapping(int32_t a, int32_t b)
+{
+    return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));
+}
+
+} // namespace
+
 void TimeCode::setSeconds(int32_t s)
 {
     if (s >= 60) {
-        minutes += s / 60;
+        minutes = addWrapping(minutes, s / 60);
         s %= 60;
     }
     seconds = s;
@@ -103,7 +113,7 @@ void TimeCode::setSeconds(int32_t s)
 void TimeCode::setMilliseconds(int32_t ms)
 {
     if (ms >= 1000) {
-        seconds += ms / 1000;
+        seconds = addWrapping(seconds, ms / 1000);
         ms %= 1000;
     }
     milliseconds = ms;

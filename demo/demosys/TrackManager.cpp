@@ -309,7 +309,6 @@ void TrackManager::detachEffects()
         entry.second->tracks.clear();
         entry.second->tracksByName.clear();
     }
-    activeByName.clear();
     active.clear();
 }
 
@@ -448,6 +447,7 @@ void TrackManager::arrangeDrawOrder()
     }
     for (size_t i = 0; i < drawOrder.size(); ++i)
         drawOrder[i]->startStop->setPriority(static_cast<int32_t>(i));
+    active.reserve(drawOrder.size());
 }
 
 bool TrackManager::validate() const
@@ -509,14 +509,13 @@ bool TrackManager::swapPriorities(int i, int j)
 
 void TrackManager::drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs)
 {
-    activeByName.clear();
+    // Grows only when entries were added since the last frame.
+    if (active.capacity() < drawOrder.size())
+        active.reserve(drawOrder.size());
     active.clear();
-    for (EffectTracks* entry : drawOrder) {
-        if (entry->startStop->isActive(row)) {
-            activeByName[entry->name] = entry->effect;
+    for (EffectTracks* entry : drawOrder)
+        if (entry->startStop->isActive(row))
             active.push_back(entry);
-        }
-    }
     // Each pass finishes for every active effect before the next begins: updates may
     // feed one another (the camera) before anything is drawn.
     for (EffectTracks* entry : active)
@@ -530,10 +529,13 @@ void TrackManager::drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs)
             entry->effect->postDraw(timeMs);
 }
 
-Effect* TrackManager::findActiveEffect(const std::string& name) const
+Effect* TrackManager::findActiveEffect(std::string_view name) const
 {
-    auto it = activeByName.find(name);
-    return it == activeByName.end() ? nullptr : it->second;
+    // Tens of effects at most: a scan of the frame's list beats keeping a second index.
+    for (const EffectTracks* entry : active)
+        if (entry->name == name)
+            return entry->effect;
+    return nullptr;
 }
 
 void TrackManager::printPriorities() const

@@ -5,6 +5,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 class Effect;
@@ -114,7 +115,7 @@ public:
     // The effects drawFrame found active, in drawing order.
     const std::vector<EffectTracks*>& getActiveEntries() const { return active; }
     // The active effect of that name in the last frame, or null.
-    Effect* findActiveEffect(const std::string& name) const;
+    Effect* findActiveEffect(std::string_view name) const;
 
     void printPriorities() const;
 
@@ -143,7 +144,8 @@ private:
 
     std::map<std::string, std::unique_ptr<EffectTracks>> entriesByName;
     std::vector<EffectTracks*> drawOrder;
-    std::map<std::string, Effect*> activeByName;
+    // Rebuilt every frame in place: its capacity covers every entry, so a frame in
+    // steady state allocates nothing.
     std::vector<EffectTracks*> active;
     int32_t rowsPerSecond = defaultRowsPerSecond;
     std::string loadError;

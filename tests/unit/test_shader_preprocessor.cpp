@@ -384,4 +384,36 @@ TEST_F(ShaderFiles, OutputLinesMapBackToTheirFilesAndLines)
     EXPECT_EQ(ShaderSourceMap::translateBuildLog("Error while compiling fragment shader\n0:9(1): error: f", vertex,
                                                  map),
               "Error while compiling fragment shader\ncommon.glsl:3: error: f");
+
+TEST(ShaderPreprocessorMemory, IncludesThatMultiplyAreBounded)
+{
+    // Each level includes the next twice: 2^20 copies of the last file without a bound.
+    std::map<std::string, std::string> files;
+    files["mem/top.vert"] = "#version 150\n#include l0.glsl";
+    for (int i = 0; i < 20; ++i)
+        files["mem/l" + std::to_string(i) + ".glsl"] =
+            "#include l" + std::to_string(i + 1) + ".glsl\n#include l" + std::to_string(i + 1) + ".glsl";
+    files["mem/l20.glsl"] = "leaf";
+    ShaderPreprocessor::SourceReader read = [&files](const std::string& path, std::string& text) {
+        auto it = files.find(path);
+        if (it == files.end())
+            return false;
+        text = it->second;
+        return true;
+    };
+    std::string error, output;
+    bool found = false;
+    EXPECT_FALSE(ShaderPreprocessor::preprocessFile(error, output, found, "mem/", "top.vert", {}, nullptr, read));
+    EXPECT_TRUE(found);
+    EXPECT_EQ(error.rfind("Include limit of 256 files exceeded at '#include l", 0), 0u) << error;
+    ORVDemosys::shaderIncludes.clear();
+
+    // A few levels stay well inside it and expand in full, from memory.
+    files["mem/l3.glsl"] = "leaf";
+    ASSERT_TRUE(ShaderPreprocessor::preprocessFile(error, output, found, "mem/", "top.vert", {}, nullptr, read)) << error;
+    std::string expected = "#version 150\n";
+    for (int i = 0; i < 8; ++i)
+        expected += "leaf\n";
+    EXPECT_EQ(output, expected);
+    ORVDemosys::shaderIncludes.clear();
 }
