@@ -689,5 +689,4 @@ void TrackManager::adoptKeys(TrackManager& fresh, const TargetResolver& resolver
                         std::to_string(fresh.rowsPerSecond) + ", until the demo is restarted");
     arrangeDrawOrder();
     active.clear();
-    activeByName.clear();
 }

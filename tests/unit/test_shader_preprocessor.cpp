@@ -384,6 +384,7 @@ TEST_F(ShaderFiles, OutputLinesMapBackToTheirFilesAndLines)
     EXPECT_EQ(ShaderSourceMap::translateBuildLog("Error while compiling fragment shader\n0:9(1): error: f", vertex,
                                                  map),
               "Error while compiling fragment shader\ncommon.glsl:3: error: f");
+}
 
 TEST(ShaderPreprocessorMemory, IncludesThatMultiplyAreBounded)
 {
