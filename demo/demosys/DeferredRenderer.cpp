@@ -44,8 +44,9 @@ DeferredRenderer::DeferredRenderer(FBO* gbuffer, FBO* gbuffer2, FBO* lightBuffer
     materialTexture = new Texture(texelsPerRow, materialRows, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE, materialTable.data());
     materialTexture->setFilter(GL_NEAREST);
     // Registered by alias only: the texture has no file name, since it comes from no
-    // file (a file name would put it in the packing script).
-    if (ORVDemosys::texturePool)
+    // file (a file name would put it in the packing script). Only the first renderer's:
+    // a second add would replace it in the pool, which would then free neither.
+    if (ORVDemosys::texturePool && !ORVDemosys::texturePool->exists("GeometryMaterials"))
         ORVDemosys::texturePool->add("GeometryMaterials", materialTexture);
     else
         ownsMaterialTexture = true;

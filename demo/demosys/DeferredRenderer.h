@@ -32,8 +32,8 @@ class Texture;
 // The material table holds one row of four RGBA8 texels per material index 0..255:
 // (A, B, 1, 1), the second colour, the exponent (clamped to 1..255) four times, zero.
 // Its texture, which has no file name, is entered in the texture pool under the alias
-// "GeometryMaterials" when a pool exists; the pool then owns it, otherwise the renderer does. The FBOs and the shader
-// are not owned. GL objects: create and delete the renderer with its context current.
+// "GeometryMaterials" when a pool exists and holds no such alias yet; the pool then owns
+// it, otherwise the renderer does. The FBOs and the shader are not owned. GL objects: create and delete the renderer with its context current.
 class DeferredRenderer {
 public:
     static const int materialRows = 256;
