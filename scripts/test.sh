@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the normal build (unit, gl, e2e and the
 # fuzzers' short runs), then an AddressSanitizer + UndefinedBehaviorSanitizer build of
-# the unit and GL tests. Starts a virtual X display when there is none.
+# the unit and GL tests, Glass Hall's play and its loading of broken archives. Starts a
+# virtual X display when there is none.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)
@@ -32,6 +33,10 @@ cmake --build "$ROOT/build-asan" -j"$JOBS"
 # fails at context teardown).
 (cd "$ROOT/build-asan" && ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 \
    ctest --output-on-failure -R '^e2e_test_production$')
+# Glass Hall itself, from the release tree's archive: 20 seconds of play and every effect
+# drawn alone, and the loading pipeline on broken copies of the archive.
+(cd "$ROOT/build-asan" && DEMOSYS_GLASSHALL_RESOURCES="$ROOT/build" UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+   ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -R '^(glasshall_sanitized|e2e_test_bad_resources)$')
 
 if command -v clang++ > /dev/null; then
   echo "== Fuzzers (short runs on their seed corpora) =="

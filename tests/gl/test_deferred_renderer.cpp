@@ -205,8 +205,13 @@ TEST(DeferredRendererPool, TheMaterialTextureIsEnteredInTheTexturePool)
         EXPECT_EQ(FBO::getColorTexture(&light, 0)->getMinFilter(), GL_NEAREST);
         EXPECT_EQ(renderer.getViewMatrices().size(), 2u);
         EXPECT_EQ(renderer.getCurrentViewIndex(), 1);
+        // A second renderer (one per scene) keeps its own texture: the alias still names
+        // the first, which the pool frees; the second frees its own (LeakSanitizer sees it).
+        DeferredRenderer second(nullptr, nullptr, &light, nullptr, nullptr);
+        EXPECT_EQ(ORVDemosys::texturePool->get("GeometryMaterials"), renderer.getMaterialTexture());
+        EXPECT_NE(second.getMaterialTexture(), renderer.getMaterialTexture());
     }
-    // The pool owns it and deletes it.
+    // The pool owns the first and deletes it.
     ORVDemosys::texturePool = nullptr;
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
