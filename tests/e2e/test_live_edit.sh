@@ -227,7 +227,7 @@ same gh1 gh2 || fail "Glass Hall: two frames a second apart differ while paused"
 FULL=640x300+0+0
 BASE=$(mean gh1 $FULL)
 mark
-save "$SYNC" '/^  curve brightness$/{n;s/^    0 0$/    0 0.4/}'
+save "$SYNC" '/^  curve brightness$/{n;s/^    bar 1 0$/    bar 1 0.4/}'
 wait_picture "Glass Hall sync" $FULL "m > $BASE + 0.15"
 wait_line "^Reloaded sync script from .*glasshall.sync"
 shot gh_synced
