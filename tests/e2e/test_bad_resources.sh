@@ -8,6 +8,7 @@
 # one broken archive.
 # The archive is build/resources.7z, or DEMOSYS_GLASSHALL_RESOURCES/resources.7z.
 set -euo pipefail
+. "$(dirname "$0")/own_display.sh"
 CHECK=${DEMOSYS_GLASSHALL_CHECK:?}
 GLASSHALL=${DEMOSYS_GLASSHALL:-}
 RES=${DEMOSYS_GLASSHALL_RESOURCES:-${DEMOSYS_BINARY_DIR:?}}
@@ -114,7 +115,7 @@ run_case "archive data bit flipped" "^Cannot read '.*' from 'resources\.7z': 7-Z
 if [ -n "$GLASSHALL" ]; then
   CASE="$WORK/case-scene-missing"
   export GLASSHALL CASE
-  xvfb-run -a -s "-screen 0 640x360x24" timeout -k 5 60 bash -euo pipefail -c '
+  on_own_display 640x360x24 timeout -k 5 60 bash -euo pipefail -c '
     cd "$CASE"
     "$GLASSHALL" > program.log 2>&1 & pid=$!
     for _ in $(seq 1 100); do

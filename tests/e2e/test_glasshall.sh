@@ -12,6 +12,7 @@
 # name another directory holding resources.7z or a resources/ tree (packed here). Without
 # either the test is skipped. DEMOSYS_UPDATE_REFERENCES=1 rewrites the expected log.
 set -euo pipefail
+. "$(dirname "$0")/own_display.sh"
 CHECK=${DEMOSYS_GLASSHALL_CHECK:?}
 GLASSHALL=${DEMOSYS_GLASSHALL:-}
 SRC=${DEMOSYS_SOURCE_DIR:?}/tests/glasshall
@@ -75,7 +76,7 @@ if [ -z "$GLASSHALL" ]; then
   exit 0
 fi
 export GLASSHALL WORK DEMOSYS_TEST_OUTPUT
-xvfb-run -a -s "-screen 0 640x360x24" bash -euo pipefail -c '
+on_own_display 640x360x24 bash -euo pipefail -c '
   fail() { echo "FAILED: $*"; exit 1; }
   dialog() { # the dialog window, once it is there
     for _ in $(seq 1 100); do

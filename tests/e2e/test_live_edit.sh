@@ -18,13 +18,15 @@ set -euo pipefail
 PROD=${DEMOSYS_TEST_PRODUCTION:?}
 GLASSHALL=${DEMOSYS_GLASSHALL:-}
 SOURCE=${DEMOSYS_SOURCE_DIR:?}
-for tool in xvfb-run xdotool import compare convert; do
+for tool in Xvfb xdotool import compare convert; do
   command -v $tool > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
 done
 # Keys go to the focused window: a display of its own, so that no other test's window
 # takes them.
 if [ "${1:-}" != --own-display ]; then
-  exec xvfb-run -a -s "-screen 0 800x600x24" bash "$0" --own-display
+  . "$(dirname "$0")/own_display.sh"
+  on_own_display 800x600x24 bash "$0" --own-display
+  exit $?
 fi
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
 WORK=$(mktemp -d)

@@ -7,7 +7,9 @@ SMOKE=${DEMOSYS_SMOKE:?}
 # Keys go to the focused window: a display of its own, so that no other test's window
 # (ctest runs several at once) takes them.
 if [ "${1:-}" != --own-display ]; then
-  exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" --own-display
+  . "$(dirname "$0")/own_display.sh"
+  on_own_display 1280x1024x24 bash "$0" --own-display
+  exit $?
 fi
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"; [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null || true' EXIT

@@ -1,0 +1,27 @@
+# Sourced by the end-to-end tests that press keys or need a screen of a given size.
+#
+# on_own_display SCREEN COMMAND...: runs COMMAND on an X server of its own (Xvfb, screen
+# SCREEN such as 640x360x24) and returns its status. Keys go to the focused window, so a
+# test that presses them must not share its display with the tests ctest runs beside it.
+# The server picks a free display number itself (-displayfd), so tests that start at the
+# same moment never race for one, as they do with xvfb-run -a.
+on_own_display() {
+  local screen=$1 fifo num server status
+  shift
+  fifo=$(mktemp -u)
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3> "$fifo" > /dev/null 2>&1 &
+  server=$!
+  if ! read -r -t 30 num < "$fifo"; then
+    rm -f "$fifo"
+    kill "$server" 2> /dev/null || true
+    echo "FAILED: no X server of its own started"
+    return 1
+  fi
+  rm -f "$fifo"
+  status=0
+  DISPLAY=":$num" "$@" || status=$?
+  kill "$server" 2> /dev/null || true
+  wait "$server" 2> /dev/null || true
+  return $status
+}
