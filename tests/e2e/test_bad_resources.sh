@@ -118,7 +118,7 @@ if [ -n "$GLASSHALL" ]; then
   on_own_display 640x360x24 timeout -k 5 60 bash -euo pipefail -c '
     cd "$CASE"
     "$GLASSHALL" > program.log 2>&1 & pid=$!
-    for _ in $(seq 1 100); do
+    for _ in $(seq 1 300); do
       w=$(xdotool search --name "^Orvane Demosys v.2.0$" 2>/dev/null | head -1 || true)
       [ -n "$w" ] && break; sleep 0.1
     done
