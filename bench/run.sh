@@ -116,7 +116,7 @@ fps=$(sed -n 's/^Average FPS = //p' "$WORK/play.log")
 # ---- the capture tool against real time ---------------------------------------------------
 if [ -x "$BUILD/tools/glasshall-capture" ]; then
   s=$(date +%s.%N)
-  (cd "$BUILD" && "$BUILD/tools/glasshall-capture" --archive resources.7z --size 640x360 --fps 30 --from 00:20:00 --to 00:30:00 \
+  (cd "$BUILD" && "$BUILD/tools/glasshall-capture" --archive resources.7z --size 640x360 --fps 30 --from 00:20.000 --to 00:30.000 \
     -o "$WORK/capture.mp4" > "$WORK/capture.log" 2>&1) && ok=1 || ok=0
   e=$(date +%s.%N)
   if [ "$ok" = 1 ]; then
