@@ -45,7 +45,13 @@ start() { # start DIR TITLE PROGRAM ARGS...: runs it in DIR until its frame loop
   grep -q "^\[Demo Init\]" "$LOG" || fail "$title did not reach its frame loop"
   WID=$(xdotool search --name "^$title\$" | head -1)
   [ -n "$WID" ] || fail "no window '$title'"
-  xdotool windowfocus --sync "$WID" 2> /dev/null || true
+  # Keys go to the focused window: wait until it is this one (on a busy machine the
+  # first key could otherwise arrive before the window has the focus, and be lost).
+  for _ in $(seq 1 50); do
+    [ "$(xdotool getwindowfocus 2> /dev/null)" = "$WID" ] && break
+    xdotool windowfocus "$WID" 2> /dev/null || true
+    sleep 0.1
+  done
   sleep 0.5
 }
 key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
