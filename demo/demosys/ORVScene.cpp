@@ -174,17 +174,49 @@ void ORVScene::adoptMesh(VAO* mesh)
         meshes.emplace_back(mesh);
 }
 
-void ORVScene::draw(ORVCamera* camera, Shader* shader)
+namespace {
+
+// True when the mesh's box lies wholly outside one side of the view volume: a
+// software rasteriser pays for every vertex it transforms, seen or not.
+bool outsideView(const glm::mat4& clipFromMesh, const VAO& mesh)
 {
-    for (ORVObject* root : roots)
-        drawObject(root, camera, shader);
+    const glm::vec3& low = mesh.getCullingBoxMin();
+    const glm::vec3& high = mesh.getCullingBoxMax();
+    int outside[6] = {0, 0, 0, 0, 0, 0};
+    for (int corner = 0; corner < 8; ++corner) {
+        const glm::vec4 c = clipFromMesh * glm::vec4(corner & 1 ? high.x : low.x, corner & 2 ? high.y : low.y,
+                                                     corner & 4 ? high.z : low.z, 1.0f);
+        outside[0] += c.x < -c.w;
+        outside[1] += c.x > c.w;
+        outside[2] += c.y < -c.w;
+        outside[3] += c.y > c.w;
+        outside[4] += c.z < -c.w;
+        outside[5] += c.z > c.w;
+    }
+    for (int side : outside)
+        if (side == 8)
+            return true;
+    return false;
 }
 
-void ORVScene::drawObject(ORVObject* obj, ORVCamera* camera, Shader* shader)
+} // namespace
+
+void ORVScene::draw(ORVCamera* camera, Shader* shader)
+{
+    const glm::mat4 clipFromWorld =
+        camera ? camera->getProjectionMatrix() * camera->getViewMatrix() : glm::mat4(1.0f);
+    for (ORVObject* root : roots)
+        drawObject(root, camera ? &clipFromWorld : nullptr, camera, shader);
+}
+
+void ORVScene::drawObject(ORVObject* obj, const glm::mat4* clipFromWorld, ORVCamera* camera, Shader* shader)
 {
     if (!obj->isVisible())
         return;
-    if (VAO* mesh = obj->getMesh()) {
+    VAO* mesh = obj->getMesh();
+    if (mesh && clipFromWorld && mesh->hasCullingBox() && outsideView(*clipFromWorld * obj->getWorldMatrix(), *mesh))
+        mesh = nullptr;
+    if (mesh) {
         if (shader) {
             mesh->generateVAOCombo(shader);
             mesh->draw();
@@ -197,7 +229,7 @@ void ORVScene::drawObject(ORVObject* obj, ORVCamera* camera, Shader* shader)
         }
     }
     for (ORVObject* child : obj->getChildren())
-        drawObject(child, camera, shader);
+        drawObject(child, clipFromWorld, camera, shader);
 }
 
 void ORVScene::update(uint32_t)

@@ -68,7 +68,8 @@ public:
 
     // Draws every visible root and its visible subtree: with shader, each mesh with
     // that shader (its uniforms are the caller's); without, each object through its
-    // shader instance. Objects with neither draw nothing.
+    // shader instance. Objects with neither draw nothing. With a camera, a mesh whose
+    // culling box lies outside the camera's view is skipped (its children are not).
     void draw(ORVCamera* camera, Shader* shader);
     // World matrix of every object reachable from the roots = scene matrix x local
     // matrix: object files store complete placements, not offsets from the parent.
@@ -102,7 +103,7 @@ public:
     const glm::vec3& getBoundingBoxMax() const { return boundingBoxMax; }
 
 private:
-    void drawObject(ORVObject* obj, ORVCamera* camera, Shader* shader);
+    void drawObject(ORVObject* obj, const glm::mat4* clipFromWorld, ORVCamera* camera, Shader* shader);
     void updateObject(ORVObject* obj, const glm::mat4& parentMatrix);
 
     std::vector<ORVObject*> objectList;

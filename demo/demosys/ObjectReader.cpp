@@ -41,11 +41,33 @@ ORVScene* ObjectReader::read(ResourceFile& resource)
     return scene;
 }
 
+namespace {
+
+// The box of the positions as they will be drawn, not the box the file states.
+void setCullingBox(VAO& vao, const ObjectFile::Mesh& mesh)
+{
+    const size_t stride = 3 + (mesh.hasNormals() ? 3 : 0) + (mesh.hasTexcoords() ? 2 : 0);
+    if (mesh.vertices.size() < stride)
+        return;
+    glm::vec3 low(mesh.vertices[0], mesh.vertices[1], mesh.vertices[2]), high = low;
+    for (size_t i = 0; i + 2 < mesh.vertices.size(); i += stride) {
+        const glm::vec3 p(mesh.vertices[i], mesh.vertices[i + 1], mesh.vertices[i + 2]);
+        low = glm::min(low, p);
+        high = glm::max(high, p);
+    }
+    // A NaN position leaves the mesh without a box: it is then always drawn.
+    if (glm::all(glm::equal(low, low)) && glm::all(glm::equal(high, high)))
+        vao.setCullingBox(low, high);
+}
+
+} // namespace
+
 VAO* ObjectReader::createMesh(const ObjectFile::Mesh& mesh)
 {
     VAO* vao = new VAO(mesh.name);
     vao->setTag(static_cast<int32_t>(mesh.id));
     vao->setBoundingBox(mesh.boxMin, mesh.boxMax);
+    setCullingBox(*vao, mesh);
     // The parsed array is only borrowed until upload: GL keeps the copy.
     GLfloat* data = const_cast<GLfloat*>(mesh.vertices.data());
     vao->createArrayBuffer(static_cast<GLsizei>(mesh.vertices.size()), data);

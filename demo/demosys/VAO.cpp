@@ -8,6 +8,10 @@
 
 #include <algorithm>
 #include <iostream>
+#include <iterator>
+#include <limits>
+#include <string>
+#include <unordered_map>
 
 namespace {
 
@@ -298,8 +302,71 @@ bool VAO::createTangents(const std::string& position, const std::string& normal,
     return true;
 }
 
+bool VAO::weld()
+{
+    if (indexBuffer || arrayBuffers.empty())
+        return false;
+    struct Source {
+        ArrayBuffer* buffer;
+        const GLfloat* data;
+        size_t row;
+    };
+    std::vector<Source> sources;
+    size_t rows = 0;
+    for (auto& buffer : arrayBuffers) {
+        const GLfloat* data = static_cast<const GLfloat*>(buffer->getData());
+        const size_t row = size_t(std::max(buffer->getStride(), 0)) / sizeof(GLfloat);
+        if (!data || buffer->getDataType() != GL_FLOAT || row == 0)
+            return false;
+        const size_t count = size_t(buffer->getCount()) / row;
+        if (!sources.empty() && count != rows)
+            return false;
+        rows = count;
+        sources.push_back({buffer.get(), data, row});
+    }
+    if (rows == 0 || rows > size_t(std::numeric_limits<GLuint>::max()))
+        return false;
+
+    // A vertex is the bytes of its row in every buffer.
+    std::unordered_map<std::string, GLuint> seen;
+    seen.reserve(rows);
+    std::vector<GLuint> indices(rows);
+    std::vector<GLuint> firstOf;
+    std::string key;
+    for (size_t v = 0; v < rows; ++v) {
+        key.clear();
+        for (const Source& source : sources)
+            key.append(reinterpret_cast<const char*>(source.data + v * source.row), source.row * sizeof(GLfloat));
+        auto found = seen.emplace(key, GLuint(firstOf.size()));
+        if (found.second)
+            firstOf.push_back(GLuint(v));
+        indices[v] = found.first->second;
+    }
+    if (firstOf.size() == rows)
+        return false;
+
+    for (const Source& source : sources) {
+        GLfloat* welded = new GLfloat[firstOf.size() * source.row];
+        for (size_t u = 0; u < firstOf.size(); ++u)
+            std::copy_n(source.data + size_t(firstOf[u]) * source.row, source.row, welded + u * source.row);
+        for (auto it = bufferMap.begin(); it != bufferMap.end();)
+            it = it->second == source.buffer ? bufferMap.erase(it) : std::next(it);
+        source.buffer->replaceData(GLsizei(firstOf.size() * source.row), welded, true);
+        bufferMap[welded] = source.buffer;
+    }
+    std::copy(indices.begin(), indices.end(), allocateIndices(GLsizei(rows)));
+    return true;
+}
+
 void VAO::setBoundingBox(const glm::vec3& minimum, const glm::vec3& maximum)
 {
     boundingBoxMin = minimum;
     boundingBoxMax = maximum;
+}
+
+void VAO::setCullingBox(const glm::vec3& minimum, const glm::vec3& maximum)
+{
+    cullingBoxMin = minimum;
+    cullingBoxMax = maximum;
+    cullingBoxSet = true;
 }

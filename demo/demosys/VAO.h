@@ -57,6 +57,12 @@ public:
 
     // Copies every buffer to GL and computes the vertex count.
     void upload();
+    // Before upload: merges vertices that are equal in every buffer into one and draws
+    // the mesh through an index buffer instead, so each shared vertex is shaded once.
+    // Returns false, changing nothing, for a mesh that is already indexed, whose client
+    // arrays are gone, whose buffers hold different vertex counts, or with no vertex
+    // to share.
+    bool weld();
 
     // Binds the shader and the combo for its attribute layout, making it on first use.
     void bind(Shader* shader);
@@ -97,6 +103,12 @@ public:
     void setBoundingBox(const glm::vec3& minimum, const glm::vec3& maximum);
     const glm::vec3& getBoundingBoxMin() const { return boundingBoxMin; }
     const glm::vec3& getBoundingBoxMax() const { return boundingBoxMax; }
+    // The box the mesh's positions actually span, for skipping it outside the view; a
+    // mesh without one is always drawn (the stored bounding box above is the file's word).
+    void setCullingBox(const glm::vec3& minimum, const glm::vec3& maximum);
+    bool hasCullingBox() const { return cullingBoxSet; }
+    const glm::vec3& getCullingBoxMin() const { return cullingBoxMin; }
+    const glm::vec3& getCullingBoxMax() const { return cullingBoxMax; }
     int32_t getTag() const { return tag; }
     void setTag(int32_t value) { tag = value; }
 
@@ -120,5 +132,8 @@ private:
     VAOCombo* currentCombo = nullptr;
     glm::vec3 boundingBoxMin{0.0f};
     glm::vec3 boundingBoxMax{0.0f};
+    glm::vec3 cullingBoxMin{0.0f};
+    glm::vec3 cullingBoxMax{0.0f};
+    bool cullingBoxSet = false;
     int32_t tag = 0;
 };

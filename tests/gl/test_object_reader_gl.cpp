@@ -203,8 +203,10 @@ TEST_F(ObjectReaderGL, WithoutAShaderEachObjectDrawsThroughItsInstance)
     scene->ApplyShaderInstance("A", &instance);
     scene->ApplyShaderInstance("C", &instance);
     scene->update(0);
+    // The camera stands 5 back from the meshes (at z = 0), which fill its view.
     ORVCamera camera("c");
-    const uint64_t before = RenderState::drawCalls;
+    camera.setMatrix(glm::translate(glm::mat4(1.0f), glm::vec3(0, 0, -5)));
+    uint64_t before = RenderState::drawCalls;
     scene->draw(&camera, nullptr);
     // B has no instance and draws nothing.
     EXPECT_EQ(RenderState::drawCalls - before, 2u);
@@ -213,4 +215,18 @@ TEST_F(ObjectReaderGL, WithoutAShaderEachObjectDrawsThroughItsInstance)
     EXPECT_EQ(instance.meshes[0], mesh("A"));
     EXPECT_EQ(instance.meshes[1], mesh("C"));
     EXPECT_EQ(RenderState::currentProgram, shader->getProgram());
+
+    // A mesh wholly behind the camera, or wholly beside its view, is skipped; one that
+    // reaches into the view by a corner is drawn.
+    ORVObject* a = scene->getObjectByName("A");
+    const glm::mat4 placed = a->getWorldMatrix();
+    for (const glm::vec3& at : {glm::vec3(0, 0, 10), glm::vec3(40, 0, 0), glm::vec3(3.3f, 0, 0)}) {
+        a->setWorldMatrix(glm::translate(glm::mat4(1.0f), at));
+        instance.models.clear();
+        instance.meshes.clear();
+        scene->draw(&camera, nullptr);
+        const bool drawn = !instance.models.empty() && instance.meshes[0] == mesh("A");
+        EXPECT_EQ(drawn, at.x == 3.3f) << "A at " << at.x << ", " << at.z;
+    }
+    a->setWorldMatrix(placed);
 }

@@ -215,6 +215,45 @@ TEST_F(VAOTest, IndexedDrawsCountIndices)
     EXPECT_EQ(image.at(245, 10)[0], 255);
 }
 
+TEST_F(VAOTest, WeldSharesEqualVerticesAndDrawsTheSamePicture)
+{
+    // The quad's two triangles share two corners: 6 vertices, 4 distinct in every buffer.
+    VAO mesh("welded");
+    interleavedQuad(mesh, 1.0f, 0.5f, 0.25f);
+    ASSERT_TRUE(mesh.weld());
+    mesh.upload();
+    EXPECT_EQ(mesh.getVertexCount(), 4);
+    auto shader = normalShader("normals");
+    mesh.bind(shader.get());
+    EXPECT_EQ(primitivesOf([&] { mesh.draw(); }), 2u);
+    RgbaImage image = readPixels(0, 0, 256, 256);
+    for (const uint8_t* p : {image.at(0, 0), image.at(128, 128), image.at(255, 255)})
+        EXPECT_NEAR(p[0], 255, 1);
+    EXPECT_FALSE(mesh.weld()) << "an indexed mesh is welded already";
+
+    // A vertex differing in one buffer only stays its own: two buffers of three rows
+    // where the rows are equal in the first buffer and not in the second.
+    VAO split("split");
+    float* a = split.allocateArrayBuffer(9);
+    float* b = split.allocateArrayBuffer(3);
+    split.mapArray(a, "in_Position", 3);
+    split.mapArray(b, "in_Weight", 1);
+    b[2] = 1.0f;
+    ASSERT_TRUE(split.weld());
+    split.upload();
+    EXPECT_EQ(split.getVertexCount(), 2);
+    // Nothing to share, or buffers of different lengths: left as they are.
+    VAO distinct("distinct");
+    float* d = distinct.allocateArrayBuffer(9);
+    distinct.mapArray(d, "in_Position", 3);
+    d[3] = 1.0f;
+    d[6] = 2.0f;
+    EXPECT_FALSE(distinct.weld());
+    float* e = distinct.allocateArrayBuffer(2);
+    distinct.mapArray(e, "in_Weight", 1);
+    EXPECT_FALSE(distinct.weld());
+}
+
 namespace {
 
 // Tangent then bitangent of a vertex.
