@@ -7,9 +7,11 @@
 // timer) is left out. Prints one line per figure:
 //
 //   frame NAME MS
+//   stage CASE EFFECT[/STAGE] MS   (each case again through the frame profiler)
 //
-//   bench_frames CASES [--size WxH] [--sections FROM_MS,...] [--frames N]
+//   bench_frames CASES [--size WxH] [--sections FROM_MS,...] [--frames N] [--demo 0|1] [--mode 0|1]
 #include "Demo.h"
+#include "FrameProfiler.h"
 #include "GlassHallProgressBar.h"
 #include "GlassHallResources.h"
 #include "GlassHallShaderCache.h"
@@ -20,6 +22,7 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -59,8 +62,13 @@ GLuint compile(GLenum kind, const char* source)
     return s;
 }
 
+struct PassTimes {
+    double queued = -1.0; // in a queue of many: what a pass adds to a long frame
+    double alone = -1.0;  // with the queue finished before and after, as the profiler times a stage
+};
+
 // One full-screen triangle into a w x h target, reading two w x h textures per pixel.
-double timePass(int w, int h, int passes)
+PassTimes timePass(int w, int h, int passes)
 {
     const char* vs = "#version 150\nout vec2 uv;\nvoid main() {\n"
                      "  vec2 p = vec2((gl_VertexID << 1) & 2, gl_VertexID & 2);\n"
@@ -101,7 +109,7 @@ double timePass(int w, int h, int passes)
     glBindTexture(GL_TEXTURE_2D, textures[0]);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, textures[1]);
-    double ms = -1;
+    PassTimes times;
     if (linked && glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) {
         glDrawArrays(GL_TRIANGLES, 0, 3);
         glFinish();
@@ -109,7 +117,17 @@ double timePass(int w, int h, int passes)
         for (int i = 0; i < passes; ++i)
             glDrawArrays(GL_TRIANGLES, 0, 3);
         glFinish();
-        ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / passes;
+        times.queued = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / passes;
+        std::vector<double> alone;
+        for (int i = 0; i < passes / 4 + 1; ++i) {
+            glFinish();
+            Clock::time_point a = Clock::now();
+            glDrawArrays(GL_TRIANGLES, 0, 3);
+            glFinish();
+            alone.push_back(std::chrono::duration<double, std::milli>(Clock::now() - a).count());
+        }
+        std::nth_element(alone.begin(), alone.begin() + std::ptrdiff_t(alone.size() / 2), alone.end());
+        times.alone = alone[alone.size() / 2];
     }
     glActiveTexture(GL_TEXTURE0);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
@@ -121,7 +139,15 @@ double timePass(int w, int h, int passes)
     glDeleteProgram(program);
     glDeleteShader(v);
     glDeleteShader(f);
-    return ms;
+    return times;
+}
+
+// A stage name as one field: "scene_2_effect / lights" becomes "scene_2_effect/lights".
+std::string spaced(std::string name)
+{
+    for (size_t at = name.find(" / "); at != std::string::npos; at = name.find(" / "))
+        name.replace(at, 3, "/");
+    return name;
 }
 
 void report(const std::string& name, double ms)
@@ -138,16 +164,22 @@ void report(const std::string& name, double ms)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_frames CASES [--size WxH] [--sections FROM_MS,...] [--frames N]\n");
+        std::fprintf(stderr, "usage: bench_frames CASES [--size WxH] [--sections FROM_MS,...] [--frames N] [--demo 0|1] [--mode 0|1]\n");
         return 2;
     }
     const std::string casesPath = argv[1];
     int width = 640, height = 360, frames = 8;
+    bool wholeDemo = true;
+    int mode = 1;
     std::vector<int> sections;
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--size")
             std::sscanf(argv[i + 1], "%dx%d", &width, &height);
+        else if (arg == "--mode")
+            mode = std::atoi(argv[i + 1]);
+        else if (arg == "--demo")
+            wholeDemo = std::atoi(argv[i + 1]) != 0;
         else if (arg == "--frames")
             frames = std::max(2, std::atoi(argv[i + 1]));
         else if (arg == "--sections") {
@@ -157,8 +189,9 @@ int main(int argc, char** argv)
                 sections.push_back(std::atoi(item.c_str()));
         }
     }
+    // The production's buffers are made at the size it renders at, as the capture makes them.
     ScreenMetrics metrics;
-    metrics.setSize(320, 180);
+    metrics.setSize(width, height);
     metrics.setFullscreen(false);
     std::cout << "Run demo" << std::endl;
     {
@@ -167,9 +200,11 @@ int main(int argc, char** argv)
         ORVDemosys::shaderCache = new GlassHallShaderCache();
         ORVDemosys::resources = new GlassHallResources();
         demo.setTitle("Glass Hall");
-        if (demo.load(&metrics, 1)) {
+        if (demo.load(&metrics, mode)) {
             std::cout.setstate(std::ios::failbit); // the effects' own log lines would bury the figures
-            report("pass", timePass(width, height, 200));
+            const PassTimes pass = timePass(width, height, 200);
+            report("pass", pass.queued);
+            report("pass-alone", pass.alone);
             OfflineRenderer renderer(width, height);
             TimelineSolo solo(ORVDemosys::tracks);
             std::ifstream in(casesPath);
@@ -188,6 +223,12 @@ int main(int argc, char** argv)
                 solo.keepOnly(list);
                 std::cout.clear();
                 report("effect:" + name, timeRender(renderer, timeMs, 30, frames));
+                // Again with the profiler, which serialises the frame: where the time goes.
+                ORVDemosys::frameProfiler = new FrameProfiler();
+                if (timeRender(renderer, timeMs, 30, frames) >= 0)
+                    for (const FrameProfiler::Row& row : ORVDemosys::frameProfiler->getRows())
+                        std::printf("stage %s %s %.2f\n", name.c_str(), spaced(row.name).c_str(), row.meanMs());
+                ORVDemosys::frameProfiler = nullptr;
                 std::cout.setstate(std::ios::failbit);
                 solo.restore();
             }
@@ -198,7 +239,8 @@ int main(int argc, char** argv)
             }
             std::cout.clear();
             // One frame a second of the whole demo.
-            report("demo", timeRender(renderer, 0, 1, static_cast<int>(ORVDemosys::endTime.getTotal() / 1000)));
+            if (wholeDemo)
+                report("demo", timeRender(renderer, 0, 1, static_cast<int>(ORVDemosys::endTime.getTotal() / 1000)));
         }
         std::cout.clear();
         ORVDemosys::shutdown();

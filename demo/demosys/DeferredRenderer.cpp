@@ -2,6 +2,7 @@
 
 #include "DataTexturePool.h"
 #include "FBO.h"
+#include "FrameProfiler.h"
 #include "Geometry.h"
 #include "ORVCamera.h"
 #include "ORVDemosys.h"
@@ -102,6 +103,7 @@ void DeferredRenderer::uploadMaterials(ORVScene* scene)
 
 void DeferredRenderer::drawGeometry(ORVCamera* camera, ORVScene* scene, bool toCurrentTarget)
 {
+    FrameProfiler::Scope timed("geometry");
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
     if (!scene)
@@ -206,6 +208,7 @@ void DeferredRenderer::drawLights(ORVCamera* camera, ORVScene* scene, bool toCur
 {
     if (!scene || !camera)
         return;
+    FrameProfiler::Scope timed("lights");
     FBO* lightBuffer = getLightBuffer();
     if (!toCurrentTarget) {
         FBO::bind(lightBuffer);
@@ -215,21 +218,32 @@ void DeferredRenderer::drawLights(ORVCamera* camera, ORVScene* scene, bool toCur
     viewMatrices[size_t(currentView)] = camera->getViewMatrix();
     const glm::mat4 view = camera->getViewMatrix();
 
-    glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_ONE, GL_ONE);
     glCullFace(GL_BACK);
     glDisable(GL_STENCIL_TEST);
     // The volumes are drawn by one side only, whatever ran before this pass.
     glEnable(GL_CULL_FACE);
+    // A full-screen light is put on the far plane (whatever depth its shader gives the
+    // quad): where nothing was drawn the depth is still the cleared 1, and the test
+    // rejects the pixel before its shader runs, so an open sky costs nothing. Without a
+    // depth buffer the test passes.
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_GREATER);
+    glDepthMask(GL_FALSE);
+    glDepthRange(1.0, 1.0);
 
     const auto& lights = scene->getLights();
-    for (const auto& entry : lights) {
-        ORVLight* light = entry.second;
-        if (light && light->isEnabled() && light->getKind() == ORVLight::Directional)
-            drawDirectional(light, camera, view);
+    {
+        FrameProfiler::Scope timed("directional");
+        for (const auto& entry : lights) {
+            ORVLight* light = entry.second;
+            if (light && light->isEnabled() && light->getKind() == ORVLight::Directional)
+                drawDirectional(light, camera, view);
+        }
     }
 
+    glDepthRange(0.0, 1.0);
     glCullFace(GL_FRONT);
     // A volume's back face lies behind every surface the light can reach: where the
     // stored depth is farther than the back face, the surface is out of reach and the
@@ -237,15 +251,21 @@ void DeferredRenderer::drawLights(ORVCamera* camera, ORVScene* scene, bool toCur
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_GEQUAL);
     glDepthMask(GL_FALSE);
-    for (const auto& entry : lights) {
-        ORVLight* light = entry.second;
-        if (light && light->isEnabled() && light->getKind() == ORVLight::Point && light->getRadius() != 0.0f)
-            drawPoint(light, camera, view);
+    {
+        FrameProfiler::Scope timed("points");
+        for (const auto& entry : lights) {
+            ORVLight* light = entry.second;
+            if (light && light->isEnabled() && light->getKind() == ORVLight::Point && light->getRadius() != 0.0f)
+                drawPoint(light, camera, view);
+        }
     }
-    for (const auto& entry : lights) {
-        ORVLight* light = entry.second;
-        if (light && light->isEnabled() && light->getKind() == ORVLight::Spot && light->getRadius() != 0.0f)
-            drawSpot(light, camera, view);
+    {
+        FrameProfiler::Scope timed("spots");
+        for (const auto& entry : lights) {
+            ORVLight* light = entry.second;
+            if (light && light->isEnabled() && light->getKind() == ORVLight::Spot && light->getRadius() != 0.0f)
+                drawSpot(light, camera, view);
+        }
     }
 
     glCullFace(GL_BACK);

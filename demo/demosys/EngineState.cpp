@@ -8,6 +8,7 @@
 #include "DataTexturePool.h"
 #include "DataVideoPool.h"
 #include "EditSession.h"
+#include "FrameProfiler.h"
 #include "ProgressBar.h"
 #include "ShaderCache.h"
 #include "Timer.h"
@@ -32,6 +33,7 @@ void EngineState::release()
 {
     // The session points at the timer and draws with GL names of the window's context.
     editSession = nullptr;
+    frameProfiler = nullptr;
     progressBar = nullptr;
     std::cout << "[Deleting Pools]" << std::endl;
     // The effects free their curves with themselves; the timeline lets go of both first.

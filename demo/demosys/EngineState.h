@@ -10,6 +10,7 @@ class DataShaderPool;
 class DataTexturePool;
 class DataVideoPool;
 class EditSession;
+class FrameProfiler;
 class ProgressBar;
 class ScreenMetrics;
 class ShaderCache;
@@ -30,7 +31,8 @@ public:
     void createPools();
 
     // Releases everything, in this order:
-    //   0. the live-editing session (its overlay draws in the window's context);
+    //   0. the live-editing session (its overlay draws in the window's context) and the
+    //      frame profiler;
     //   1. the loading screen;
     //   2. "[Deleting Pools]": the timeline lets go of the effects and their curves,
     //      then the pools in creation order (scenes, textures, effect prototypes, effect
@@ -55,6 +57,8 @@ public:
     EngineSlot<ShaderCache> shaderCache;
     // Live editing, when a program installs it after the load (null otherwise).
     EngineSlot<EditSession> editSession;
+    // Per-effect GL times, when a program installs a profiler (null otherwise).
+    EngineSlot<FrameProfiler> frameProfiler;
     // Not owned: main's screen settings, once a window has been opened.
     ScreenMetrics* screenMetrics = nullptr;
 };

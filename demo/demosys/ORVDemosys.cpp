@@ -9,6 +9,7 @@
 #include "DataTexturePool.h"
 #include "DataVideoPool.h"
 #include "EditSession.h"
+#include "FrameProfiler.h"
 #include "EngineState.h"
 #include "ORVCamera.h"
 #include "ProgressBar.h"
@@ -79,6 +80,7 @@ EngineSlot<ShaderCache>& shaderCache = storage.state.shaderCache;
 EngineSlot<TrackManager>& tracks = storage.state.tracks;
 EngineSlot<Timer>& timer = storage.state.timer;
 EngineSlot<EditSession>& editSession = storage.state.editSession;
+EngineSlot<FrameProfiler>& frameProfiler = storage.state.frameProfiler;
 
 // Made at start-up and never freed: effects hold it until the process ends.
 ORVCamera* syscam = new ORVCamera("syscam");

@@ -18,6 +18,7 @@ class DataShaderPool;
 class DataTexturePool;
 class DataVideoPool;
 class EditSession;
+class FrameProfiler;
 class EngineState;
 class ProgressBar;
 class ResourceDefinition;
@@ -90,6 +91,8 @@ extern EngineSlot<Timer>& timer;
 // Live editing (transport, overlay, reloads), when a program installed one after the
 // load; the frame loop calls it around each frame. Null otherwise.
 extern EngineSlot<EditSession>& editSession;
+// Times each effect's draw and the deferred passes, when a program installed one.
+extern EngineSlot<FrameProfiler>& frameProfiler;
 
 // The owner of all of the above.
 EngineState& engineState();

@@ -2,6 +2,7 @@
 
 #include "Assert.h"
 #include "Effect.h"
+#include "FrameProfiler.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "ResourceFile.h"
@@ -522,8 +523,10 @@ void TrackManager::drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs)
         if (entry->effect)
             entry->effect->update(timeMs);
     for (EffectTracks* entry : active)
-        if (entry->effect)
+        if (entry->effect) {
+            FrameProfiler::Scope timed(entry->name);
             entry->effect->draw(timeMs, deltaMs, entry->startStop->getTarget(row));
+        }
     for (EffectTracks* entry : active)
         if (entry->effect)
             entry->effect->postDraw(timeMs);
