@@ -357,13 +357,13 @@ bool sceneRingArena(const std::string& out)
         s.light(lightNames[k], point, translate(along * 28.0f + glm::vec3(0, 4.0f, 0)), 12.0f);
     }
     // Two suns from opposite sides, the four side spots level at 3 m around the arena,
-    // each shining across it in the direction the production turns it to.
+    // each shining across it to the centre in the direction the production turns it to.
     s.light("Sun", directional, shining({0, 30, 0}, {0.35f, -1.0f, -0.45f}), 100.0f);
     s.light("Sun2", directional, shining({0, 30, 0}, {-0.5f, -0.7f, 0.55f}), 100.0f);
-    s.light("SideSpot1", spot, place({0, 3, -34}, {0, 180, 0}), 40.0f, 24.0f);
-    s.light("SideSpot2", spot, place({0, 3, 34}, {0, 0, 0}), 40.0f, 24.0f);
-    s.light("SideSpot3", spot, place({34, 3, 0}, {0, 90, 0}), 40.0f, 24.0f);
-    s.light("SideSpot4", spot, place({-34, 3, 0}, {0, -90, 0}), 40.0f, 24.0f);
+    s.light("SideSpot1", spot, place({0, 3, -34}, {0, 180, 0}), 34.0f, 24.0f);
+    s.light("SideSpot2", spot, place({0, 3, 34}, {0, 0, 0}), 34.0f, 24.0f);
+    s.light("SideSpot3", spot, place({34, 3, 0}, {0, 90, 0}), 34.0f, 24.0f);
+    s.light("SideSpot4", spot, place({-34, 3, 0}, {0, -90, 0}), 34.0f, 24.0f);
     return s.save(out);
 }
 

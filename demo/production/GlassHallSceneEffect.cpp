@@ -85,6 +85,9 @@ void GlassHallSceneEffect::renderScene()
     glDepthFunc(GL_LEQUAL);
     renderer->uploadMaterials(scene);
     renderer->drawGeometry(&frameCamera, scene, false);
+    FBO::bind(gbuffer);
+    drawOwnGeometry();
+    FBO::bind(nullptr);
     renderer->drawLights(&frameCamera, scene, false);
 }
 

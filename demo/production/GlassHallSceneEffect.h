@@ -54,8 +54,11 @@ protected:
     float loudness(int band) const;
     // The deferred passes for the frame camera: the G-buffer and the light buffer are
     // cleared first (another scene may have drawn into them this frame), the material
-    // table is uploaded, then the geometry and the light pass run. Leaves depth testing on.
+    // table is uploaded, then the geometry (the scene's, then drawOwnGeometry's) and the
+    // light pass run. Leaves depth testing on.
     void renderScene();
+    // Geometry the effect draws itself into the bound G-buffer after the scene's.
+    virtual void drawOwnGeometry() {}
     // Full-screen composite of the G-buffer and the light buffer into target through
     // shader ("diffuseMap" 0, "lightMap" 1, "materialBuffer" 2), with "fade" when
     // withFade, and "depthBuffer" on unit 3 when withDepth. Depth testing is off after.

@@ -26,8 +26,9 @@ void RadialBlurEffect::draw(uint32_t t, int32_t, FBO* target)
     glDisable(GL_DEPTH_TEST);
     GlassHallPass::bindTarget(res.blurX);
     FBO::blitColor(res.staging, 0, res.blurX, 0, GL_LINEAR);
-    GlassHallPass::bindTarget(res.offscreen);
-    FBO::blitColor(res.staging, 0, res.offscreen, 0, GL_LINEAR);
+    // The sharp image is read from staging1 itself, which nothing changes before the
+    // last pass: a copy into offscreen0 (2048 x 2048 at High) would cost as much as the
+    // rest of the effect and show the same picture.
     FBO::bindAndClear(res.blurY);
     FBO::markDirty(res.blurY);
 
@@ -44,7 +45,7 @@ void RadialBlurEffect::draw(uint32_t t, int32_t, FBO* target)
     GlassHallPass::bindTarget(target);
     GlassHallPass::bindQuad(res.screenShader);
     res.screenShader->setTexture("source0", 0, FBO::getColorTexture(res.blurY, 0));
-    res.screenShader->setTexture("source1", 1, FBO::getColorTexture(res.offscreen, 0));
+    res.screenShader->setTexture("source1", 1, FBO::getColorTexture(res.staging, 0));
     GlassHallPass::drawQuad();
     glEnable(GL_DEPTH_TEST);
 }

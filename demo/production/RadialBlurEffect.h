@@ -11,7 +11,7 @@ class RadialBlurEffect : public Effect {
 public:
     struct Resources {
         FBO* staging = nullptr;   // staging1: the image to blur
-        FBO* offscreen = nullptr; // offscreen0: its sharp copy
+        FBO* offscreen = nullptr; // offscreen0: wired, but the sharp image is read from staging1
         FBO* blurX = nullptr;     // the blur's source
         FBO* blurY = nullptr;     // the blur
         Shader* radialBlurShader = nullptr;

@@ -1,7 +1,9 @@
 #include "Scene2Effect.h"
 
+#include "ArrayBuffer.h"
 #include "DeferredRenderer.h"
 #include "FBO.h"
+#include "FrameProfiler.h"
 #include "GlassHallPass.h"
 #include "GlassHallSceneNames.h"
 #include "ORVLight.h"
@@ -13,6 +15,7 @@
 #include "Texture.h"
 #include "TrackInterpolate.h"
 #include "VAO.h"
+#include "VAOCombo.h"
 
 #include <GL/glew.h>
 #include <glm/gtc/matrix_transform.hpp>
@@ -94,6 +97,8 @@ void Scene2Effect::init()
         }
     }
 
+    buildRingMeshes();
+
     colourPoints.clear();
     colourPointRadii.clear();
     for (const std::string& name : GlassHallSceneNames::scene2ColourPoints()) {
@@ -109,6 +114,78 @@ void Scene2Effect::init()
         sunsAndSpots.push_back(scene->getLightByName(name));
     for (const std::string& name : GlassHallSceneNames::scene2SideSpots())
         sunsAndSpots.push_back(scene->getLightByName(name));
+}
+
+namespace {
+
+// The mesh's interleaved positions and normals, read back from GL (the reader keeps no
+// client copy); empty when it has no such arrays.
+std::vector<float> positionsAndNormals(VAO* mesh)
+{
+    std::vector<float> out;
+    const MappedArray* position = mesh ? mesh->getMappedArray("in_Position") : nullptr;
+    const MappedArray* normal = mesh ? mesh->getMappedArray("in_Normal") : nullptr;
+    if (!position || !normal || position->buffer != normal->buffer || position->buffer->getStride() <= 0)
+        return out;
+    const ArrayBuffer* buffer = position->buffer;
+    std::vector<float> all(size_t(buffer->byteSize()) / sizeof(float));
+    glBindBuffer(GL_ARRAY_BUFFER, buffer->getGlName());
+    glGetBufferSubData(GL_ARRAY_BUFFER, 0, GLsizeiptr(all.size() * sizeof(float)), all.data());
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    const size_t stride = size_t(buffer->getStride()) / sizeof(float);
+    const size_t p = size_t(position->offset) / sizeof(float), n = size_t(normal->offset) / sizeof(float);
+    for (size_t v = 0; v + stride <= all.size(); v += stride) {
+        out.insert(out.end(), all.begin() + std::ptrdiff_t(v + p), all.begin() + std::ptrdiff_t(v + p + 3));
+        out.insert(out.end(), all.begin() + std::ptrdiff_t(v + n), all.begin() + std::ptrdiff_t(v + n + 3));
+    }
+    return out;
+}
+
+} // namespace
+
+void Scene2Effect::buildRingMeshes()
+{
+    // A ring moves as one: turned about the y axis by t/25 degrees and lifted by its
+    // height. So each ring is drawn as one mesh of all its spheres at their resting
+    // angles, in one draw instead of one per sphere; the clones keep their placements
+    // for anyone who reads them, but the scene no longer draws them.
+    ringMeshes.clear();
+    const std::vector<float> sphere = positionsAndNormals(rings.front().front()->getMesh());
+    if (sphere.empty()) {
+        std::cout << "Scene2Effect: the sphere mesh has no positions and normals to batch; drawing the clones"
+                  << std::endl;
+        return;
+    }
+    for (int i = 0; i < ringCount; ++i) {
+        const int n = ringSizes[i];
+        const float radius = 5.0f + 3.0f * float(i);
+        std::vector<float> vertices;
+        vertices.reserve(sphere.size() * size_t(n));
+        glm::vec3 low(1e30f), high(-1e30f);
+        for (int k = 0; k < n; ++k) {
+            const float angle = 360.0f / float(n) * float(k) * degrees;
+            const glm::vec3 offset(std::sin(angle) * radius, 0.0f, std::cos(angle) * radius);
+            for (size_t v = 0; v < sphere.size(); v += 6) {
+                const glm::vec3 position = glm::vec3(sphere[v], sphere[v + 1], sphere[v + 2]) + offset;
+                low = glm::min(low, position);
+                high = glm::max(high, position);
+                vertices.insert(vertices.end(), {position.x, position.y, position.z, sphere[v + 3], sphere[v + 4],
+                                                 sphere[v + 5]});
+            }
+        }
+        auto mesh = std::make_unique<VAO>("ring" + std::to_string(i));
+        mesh->createArrayBuffer(GLsizei(vertices.size()), vertices.data());
+        mesh->mapArray(vertices.data(), "in_Position", 3);
+        mesh->mapArray(vertices.data(), "in_Normal", 3);
+        mesh->weld();
+        mesh->upload();
+        mesh->setCullingBox(low, high);
+        ringMeshes.push_back(std::move(mesh));
+    }
+    for (auto& ring : rings)
+        for (ORVObject* clone : ring)
+            clone->setVisible(false);
+    ringMatrices.assign(ringCount, glm::mat4(1.0f));
 }
 
 float Scene2Effect::ringHeight(int ring, uint32_t timeMs) const
@@ -132,6 +209,9 @@ void Scene2Effect::animate(uint32_t timeMs)
         const float radius = 5.0f + 3.0f * float(i);
         const float step = 360.0f / float(n);
         const float h = ringHeight(i, timeMs);
+        if (!ringMatrices.empty())
+            ringMatrices[size_t(i)] = glm::rotate(glm::translate(glm::mat4(1.0f), glm::vec3(0.0f, h, 0.0f)),
+                                                  t / 25.0f * degrees, glm::vec3(0, 1, 0));
         for (int k = 0; k < n; ++k) {
             const float angle = (t / 25.0f + step * float(k)) * degrees;
             rings[size_t(i)][size_t(k)]->setLocalMatrix(glm::translate(
@@ -167,8 +247,19 @@ void Scene2Effect::draw(uint32_t timeMs, int32_t, FBO* target)
     composite(res.ambientCombineFog, target, false, 1.0f, true);
 }
 
+void Scene2Effect::drawOwnGeometry()
+{
+    FrameProfiler::Scope timed("rings");
+    for (size_t i = 0; i < ringMeshes.size(); ++i) {
+        ShaderGeoColor* instance = ringInstances[i].get();
+        instance->bind(&frameCamera, ringMatrices[i], ringMeshes[i].get(), ringMaterials[i]);
+        drawMesh(ringMeshes[i].get(), instance->getShader());
+    }
+}
+
 void Scene2Effect::drawReflections()
 {
+    FrameProfiler::Scope timed("reflections");
     Shader* shader = res.reflectMask;
     FBO* gbuffer = renderer->getGeometryBuffer();
     FBO* lightBuffer = renderer->getLightBuffer();
@@ -205,9 +296,16 @@ void Scene2Effect::drawReflections()
         shader->setMatrix4("Modelview", glm::value_ptr(modelView));
         drawMesh(object->getMesh(), shader);
     };
-    for (const auto& ring : rings)
-        for (ORVObject* sphere : ring)
-            reflect(sphere);
+    if (ringMeshes.empty()) {
+        for (const auto& ring : rings)
+            for (ORVObject* sphere : ring)
+                reflect(sphere);
+    }
+    for (size_t i = 0; i < ringMeshes.size(); ++i) {
+        const glm::mat4 modelView = view * ringMatrices[i];
+        shader->setMatrix4("Modelview", glm::value_ptr(modelView));
+        drawMesh(ringMeshes[i].get(), shader);
+    }
     for (ORVObject* sphere : colourSpheres)
         reflect(sphere);
 

@@ -16,6 +16,7 @@ class ORVMaterial;
 class ORVObject;
 class ShaderGeoColor;
 class TrackInterpolate;
+class VAO;
 
 // Eight rings of spheres circling and bouncing over a mirror floor, the outer rings
 // following the inner ones; a sphere turns red and glows as it rises. The coloured
@@ -52,6 +53,8 @@ public:
 
 private:
     void animate(uint32_t timeMs);
+    void buildRingMeshes();
+    void drawOwnGeometry() override;
     void drawReflections();
 
     Resources res;
@@ -66,6 +69,9 @@ private:
     std::vector<std::vector<ORVObject*>> rings;
     std::vector<ORVMaterial*> ringMaterials; // owned by the scene
     std::vector<std::unique_ptr<ShaderGeoColor>> ringInstances;
+    // Each ring's spheres as one mesh, and where it stands this frame.
+    std::vector<std::unique_ptr<VAO>> ringMeshes;
+    std::vector<glm::mat4> ringMatrices;
     std::vector<ORVLight*> colourPoints;
     std::vector<float> colourPointRadii;
     std::vector<ORVObject*> colourSpheres;
