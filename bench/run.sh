@@ -91,17 +91,25 @@ awk '{ t = $1; line = substr($0, index($0, " ") + 1) }
 
 # ---- frame times at 640 x 360 through the offline renderer, in full-screen passes ----------
 # bench_frames: each effect with only what it needs (the solo check's cases), whole
-# sections, the demo at one frame a second, and one full-screen two-texture pass.
+# sections, the demo at one frame a second, and one full-screen two-texture pass; each
+# case again through the frame profiler (its stages).
 (cd "$BUILD" && "$BUILD/bench/bench_frames" "$ROOT/tests/glasshall/solo_cases.txt" --size 640x360 --frames 8 \
   --sections 2000,24000,42000,56000,72000,92000,112000,152000 > "$WORK/frames.log" 2>&1) || true
 pass=$(awk '$1 == "frame" && $2 == "pass" { print $3 }' "$WORK/frames.log")
 if [ -n "$pass" ]; then
   row "full-screen pass, two texture reads" "$pass" ms 1.00 "the unit of the ratios below (passes)"
-  awk -v pass="$pass" '$1 == "frame" && $2 != "pass" {
+  awk -v pass="$pass" '$1 == "frame" && $2 != "pass" && $2 != "pass-alone" {
       name = $2; sub(/^effect:/, "effect ", name); sub(/^section:/, "section from ms ", name)
       if (name == "demo") name = "demo average (1 frame per second)"
       if ($3 == "failed") printf "%s frame\tnot measured\t-\t-\tthe render failed\n", name
       else printf "%s frame\t%s\tms\t%.1f\t-\n", name, $3, $3 / pass }' "$WORK/frames.log" >> "$ROWS"
+  # Each scene's own passes (geometry, lights, and what the effect adds to them), timed
+  # by the frame profiler, against one full-screen pass timed the same way (alone).
+  alone=$(awk '$1 == "frame" && $2 == "pass-alone" { print $3 }' "$WORK/frames.log")
+  awk -v alone="$alone" '$1 == "stage" && $2 ~ /^scene[0-9]$/ && split($3, part, "/") == 2 { sum[$2] += $4 }
+      END { for (s in sum) printf "%s geometry and lighting (profiled)\t%.1f\tms\t%.1f\t<= 9 passes alone\n", s, sum[s], sum[s] / alone }' \
+      "$WORK/frames.log" | sort >> "$ROWS"
+  row "full-screen pass alone (profiled unit)" "$alone" ms 1.00 "the unit of the scene rows"
 else
   row "frame times" "not measured" "-" "-" "bench_frames failed: $(tail -1 "$WORK/frames.log")"
 fi

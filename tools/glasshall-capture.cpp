@@ -7,6 +7,7 @@
 //
 // It opens a hidden window for its GL context, so it needs a display (Xvfb will do).
 #include "Demo.h"
+#include "FrameProfiler.h"
 #include "GlassHallProgressBar.h"
 #include "GlassHallResources.h"
 #include "GlassHallShaderCache.h"
@@ -65,6 +66,8 @@ const char* const usageText =
     "  --fps N          frames per second, 1..240 (default 30)\n"
     "  --quality Q      the production's quality 0..3 (default 2)\n"
     "  --from, --to     the range (default the whole demo, 00:00 to its end)\n"
+    "  --profile        afterwards, the GL time of each effect and of its deferred passes\n"
+    "                   per frame on standard error (profiling slows the capture down)\n"
     "Effects that build up over time (the grain's drift, the warp's turn, scene 5's\n"
     "waterfall) start with each run: a frame alone starts its own.\n"
     "Progress goes to standard error; the engine's log to standard output.\n";
@@ -145,6 +148,7 @@ struct Options {
     std::string listPath;
     std::string output;
     Output kind = Output::Sequence;
+    bool profile = false;
 };
 
 // False with the one-line reason when the arguments make no sense.
@@ -173,6 +177,10 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool&
         if (arg == "-h" || arg == "--help") {
             help = true;
             return true;
+        }
+        if (arg == "--profile") {
+            o.profile = true;
+            continue;
         }
         const bool takesValue = arg == "--archive" || arg == "--resources" || arg == "--size" || arg == "--fps" ||
                                 arg == "--quality" || arg == "--from" || arg == "--to" || arg == "--at" ||
@@ -867,7 +875,13 @@ int main(int argc, char** argv)
         demo.setTitle("Glass Hall");
         if (demo.load(&metrics, mode)) {
             Capture capture(o, work.scratchDir());
+            if (o.profile)
+                ORVDemosys::frameProfiler = new FrameProfiler();
             status = capture.run();
+            if (ORVDemosys::frameProfiler) {
+                std::cerr << "GL time per frame: mean, frames, what\n";
+                ORVDemosys::frameProfiler->report(std::cerr);
+            }
         } else {
             std::string why = demo.getMessage();
             while (!why.empty() && (why.back() == '\n' || why.back() == ' '))
