@@ -360,10 +360,10 @@ bool sceneRingArena(const std::string& out)
     // each shining across it to the centre in the direction the production turns it to.
     s.light("Sun", directional, shining({0, 30, 0}, {0.35f, -1.0f, -0.45f}), 100.0f);
     s.light("Sun2", directional, shining({0, 30, 0}, {-0.5f, -0.7f, 0.55f}), 100.0f);
-    s.light("SideSpot1", spot, place({0, 3, -34}, {0, 180, 0}), 34.0f, 24.0f);
-    s.light("SideSpot2", spot, place({0, 3, 34}, {0, 0, 0}), 34.0f, 24.0f);
-    s.light("SideSpot3", spot, place({34, 3, 0}, {0, 90, 0}), 34.0f, 24.0f);
-    s.light("SideSpot4", spot, place({-34, 3, 0}, {0, -90, 0}), 34.0f, 24.0f);
+    s.light("SideSpot1", spot, place({0, 3, -34}, {0, 180, 0}), 34.0f, 16.0f);
+    s.light("SideSpot2", spot, place({0, 3, 34}, {0, 0, 0}), 34.0f, 16.0f);
+    s.light("SideSpot3", spot, place({34, 3, 0}, {0, 90, 0}), 34.0f, 16.0f);
+    s.light("SideSpot4", spot, place({-34, 3, 0}, {0, -90, 0}), 34.0f, 16.0f);
     return s.save(out);
 }
 
