@@ -141,6 +141,60 @@ std::vector<float> positionsAndNormals(VAO* mesh)
     return out;
 }
 
+// An icosahedron around the sphere's bounds (its vertices on the sphere), as interleaved
+// positions and normals of its 20 triangles: the faint mirror images need no more.
+std::vector<float> coarseSphere(const std::vector<float>& sphere)
+{
+    glm::vec3 low(1e30f), high(-1e30f);
+    for (size_t v = 0; v + 5 < sphere.size(); v += 6) {
+        low = glm::min(low, glm::vec3(sphere[v], sphere[v + 1], sphere[v + 2]));
+        high = glm::max(high, glm::vec3(sphere[v], sphere[v + 1], sphere[v + 2]));
+    }
+    const glm::vec3 centre = 0.5f * (low + high);
+    const float radius = 0.5f * std::max(high.x - low.x, std::max(high.y - low.y, high.z - low.z));
+    const float g = 1.6180340f;
+    const glm::vec3 corners[12] = {{-1, g, 0}, {1, g, 0},  {-1, -g, 0}, {1, -g, 0}, {0, -1, g},  {0, 1, g},
+                                   {0, -1, -g}, {0, 1, -g}, {g, 0, -1},  {g, 0, 1},  {-g, 0, -1}, {-g, 0, 1}};
+    const int faces[20][3] = {{0, 11, 5}, {0, 5, 1},  {0, 1, 7},   {0, 7, 10}, {0, 10, 11}, {1, 5, 9}, {5, 11, 4},
+                              {11, 10, 2}, {10, 7, 6}, {7, 1, 8},   {3, 9, 4},  {3, 4, 2},   {3, 2, 6}, {3, 6, 8},
+                              {3, 8, 9},  {4, 9, 5},  {2, 4, 11},  {6, 2, 10}, {8, 6, 7},   {9, 8, 1}};
+    std::vector<float> out;
+    for (const auto& face : faces)
+        for (int corner : face) {
+            const glm::vec3 n = glm::normalize(corners[corner]);
+            const glm::vec3 p = centre + n * radius;
+            out.insert(out.end(), {p.x, p.y, p.z, n.x, n.y, n.z});
+        }
+    return out;
+}
+
+// Ring i's n spheres at their resting angles as one welded mesh of positions and normals.
+std::unique_ptr<VAO> ringMesh(const std::string& name, const std::vector<float>& sphere, int n, float radius)
+{
+    std::vector<float> vertices;
+    vertices.reserve(sphere.size() * size_t(n));
+    glm::vec3 low(1e30f), high(-1e30f);
+    for (int k = 0; k < n; ++k) {
+        const float angle = 360.0f / float(n) * float(k) * 0.017453292f;
+        const glm::vec3 offset(std::sin(angle) * radius, 0.0f, std::cos(angle) * radius);
+        for (size_t v = 0; v + 5 < sphere.size(); v += 6) {
+            const glm::vec3 position = glm::vec3(sphere[v], sphere[v + 1], sphere[v + 2]) + offset;
+            low = glm::min(low, position);
+            high = glm::max(high, position);
+            vertices.insert(vertices.end(),
+                            {position.x, position.y, position.z, sphere[v + 3], sphere[v + 4], sphere[v + 5]});
+        }
+    }
+    auto mesh = std::make_unique<VAO>(name);
+    mesh->createArrayBuffer(GLsizei(vertices.size()), vertices.data());
+    mesh->mapArray(vertices.data(), "in_Position", 3);
+    mesh->mapArray(vertices.data(), "in_Normal", 3);
+    mesh->weld();
+    mesh->upload();
+    mesh->setCullingBox(low, high);
+    return mesh;
+}
+
 } // namespace
 
 void Scene2Effect::buildRingMeshes()
@@ -148,39 +202,21 @@ void Scene2Effect::buildRingMeshes()
     // A ring moves as one: turned about the y axis by t/25 degrees and lifted by its
     // height. So each ring is drawn as one mesh of all its spheres at their resting
     // angles, in one draw instead of one per sphere; the clones keep their placements
-    // for anyone who reads them, but the scene no longer draws them.
+    // for anyone who reads them, but the scene no longer draws them. The mirror images
+    // are drawn from icosahedra: a fifth of the triangles, and llvmpipe pays per triangle.
     ringMeshes.clear();
+    reflectionMeshes.clear();
     const std::vector<float> sphere = positionsAndNormals(rings.front().front()->getMesh());
     if (sphere.empty()) {
         std::cout << "Scene2Effect: the sphere mesh has no positions and normals to batch; drawing the clones"
                   << std::endl;
         return;
     }
+    const std::vector<float> coarse = coarseSphere(sphere);
     for (int i = 0; i < ringCount; ++i) {
-        const int n = ringSizes[i];
         const float radius = 5.0f + 3.0f * float(i);
-        std::vector<float> vertices;
-        vertices.reserve(sphere.size() * size_t(n));
-        glm::vec3 low(1e30f), high(-1e30f);
-        for (int k = 0; k < n; ++k) {
-            const float angle = 360.0f / float(n) * float(k) * degrees;
-            const glm::vec3 offset(std::sin(angle) * radius, 0.0f, std::cos(angle) * radius);
-            for (size_t v = 0; v < sphere.size(); v += 6) {
-                const glm::vec3 position = glm::vec3(sphere[v], sphere[v + 1], sphere[v + 2]) + offset;
-                low = glm::min(low, position);
-                high = glm::max(high, position);
-                vertices.insert(vertices.end(), {position.x, position.y, position.z, sphere[v + 3], sphere[v + 4],
-                                                 sphere[v + 5]});
-            }
-        }
-        auto mesh = std::make_unique<VAO>("ring" + std::to_string(i));
-        mesh->createArrayBuffer(GLsizei(vertices.size()), vertices.data());
-        mesh->mapArray(vertices.data(), "in_Position", 3);
-        mesh->mapArray(vertices.data(), "in_Normal", 3);
-        mesh->weld();
-        mesh->upload();
-        mesh->setCullingBox(low, high);
-        ringMeshes.push_back(std::move(mesh));
+        ringMeshes.push_back(ringMesh("ring" + std::to_string(i), sphere, ringSizes[i], radius));
+        reflectionMeshes.push_back(ringMesh("ringReflection" + std::to_string(i), coarse, ringSizes[i], radius));
     }
     for (auto& ring : rings)
         for (ORVObject* clone : ring)
@@ -301,10 +337,10 @@ void Scene2Effect::drawReflections()
             for (ORVObject* sphere : ring)
                 reflect(sphere);
     }
-    for (size_t i = 0; i < ringMeshes.size(); ++i) {
+    for (size_t i = 0; i < reflectionMeshes.size(); ++i) {
         const glm::mat4 modelView = view * ringMatrices[i];
         shader->setMatrix4("Modelview", glm::value_ptr(modelView));
-        drawMesh(ringMeshes[i].get(), shader);
+        drawMesh(reflectionMeshes[i].get(), shader);
     }
     for (ORVObject* sphere : colourSpheres)
         reflect(sphere);

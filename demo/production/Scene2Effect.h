@@ -71,6 +71,7 @@ private:
     std::vector<std::unique_ptr<ShaderGeoColor>> ringInstances;
     // Each ring's spheres as one mesh, and where it stands this frame.
     std::vector<std::unique_ptr<VAO>> ringMeshes;
+    std::vector<std::unique_ptr<VAO>> reflectionMeshes; // the same rings of icosahedra
     std::vector<glm::mat4> ringMatrices;
     std::vector<ORVLight*> colourPoints;
     std::vector<float> colourPointRadii;

@@ -29,8 +29,15 @@ void main()
     if (!readPosition(xScale, yScale, s))
         return;
 #ifdef DIRECTIONAL_LIGHT
-    readMaterial(s);
-    lightOut = vec4(shade(s, -normalize(lightDirection), color.rgb), 1.0);
+    // A surface facing away from the light gets nothing from it (no diffuse, so no
+    // highlight either). A full-screen light meets many such pixels; dropping them before
+    // the material is read lets whole blocks of them skip the rest of the program.
+    vec3 toLight = -normalize(lightDirection);
+    readNormal(s);
+    if (dot(s.normal, toLight) <= 0.0)
+        discard;
+    readAlbedoAndMaterial(s);
+    lightOut = vec4(shade(s, toLight, color.rgb), 1.0);
 #else
     vec3 toLight = lightPos - s.position;
     float distance = length(toLight);

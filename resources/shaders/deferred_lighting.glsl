@@ -45,9 +45,14 @@ bool readPosition(float xScale, float yScale, out Surface s)
     return depth < 1.0;
 }
 
-void readMaterial(inout Surface s)
+void readNormal(inout Surface s)
 {
     s.normal = normalize(texelFetch(normalBuffer, gbufferTexel(), 0).xyz + vec3(0.0, 0.0, 1e-5));
+}
+
+// The rest of the surface, after readNormal.
+void readAlbedoAndMaterial(inout Surface s)
+{
     vec4 c = texelFetch(diffuseBuffer, gbufferTexel(), 0);
     s.albedo = c.rgb;
     int row = int(c.a * 255.0 + 0.5);
@@ -56,6 +61,12 @@ void readMaterial(inout Surface s)
     s.diffuse = params.g;
     s.specular = texelFetch(materialBuffer, ivec2(1, row), 0).rgb;
     s.exponent = max(texelFetch(materialBuffer, ivec2(2, row), 0).r * 255.0, 1.0);
+}
+
+void readMaterial(inout Surface s)
+{
+    readNormal(s);
+    readAlbedoAndMaterial(s);
 }
 
 // Diffuse and specular light from a light in direction toLight (unit, view space).

@@ -25,3 +25,26 @@ on_own_display() {
   wait "$server" 2> /dev/null || true
   return $status
 }
+
+# press_dialog_button X Y: clicks the setup dialog ("Orvane Demosys v.2.0") at X, Y once
+# it is on screen, and again while that window stays on screen: a click that lands before
+# the dialog is ready to take it is lost. False when the dialog never appears or never
+# goes. Exported, so that the commands run by on_own_display (bash -c) have it too.
+press_dialog_button() {
+  local x=$1 y=$2 w="" tries
+  for _ in $(seq 1 300); do
+    w=$(xdotool search --onlyvisible --name "^Orvane Demosys v.2.0$" 2> /dev/null | head -1 || true)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || return 1
+  for tries in 1 2 3 4 5; do
+    xdotool mousemove --sync --window "$w" "$x" "$y" click 1 2> /dev/null || true
+    for _ in $(seq 1 20); do
+      xdotool search --onlyvisible --name "^Orvane Demosys v.2.0$" 2> /dev/null | grep -qx "$w" || return 0
+      sleep 0.1
+    done
+  done
+  return 1
+}
+export -f press_dialog_button

@@ -118,12 +118,7 @@ if [ -n "$GLASSHALL" ]; then
   on_own_display 640x360x24 timeout -k 5 60 bash -euo pipefail -c '
     cd "$CASE"
     "$GLASSHALL" > program.log 2>&1 & pid=$!
-    for _ in $(seq 1 300); do
-      w=$(xdotool search --name "^Orvane Demosys v.2.0$" 2>/dev/null | head -1 || true)
-      [ -n "$w" ] && break; sleep 0.1
-    done
-    [ -n "$w" ] || { echo "no setup dialog"; kill $pid; exit 1; }
-    xdotool mousemove --sync --window "$w" 172 260 click 1
+    press_dialog_button 172 260 || { echo "no setup dialog, or Start! not taken"; kill $pid; exit 1; }
     wait $pid' || fail "glasshall on a broken archive: status $?"
   [ "$(tail -1 "$CASE/program.log")" = "[Application End]" ] &&
     grep -q "^Object 'resources/objects/Scene4\.vbo' not found$" "$CASE/program.log" ||

@@ -78,29 +78,18 @@ fi
 export GLASSHALL WORK DEMOSYS_TEST_OUTPUT
 on_own_display 640x360x24 bash -euo pipefail -c '
   fail() { echo "FAILED: $*"; exit 1; }
-  dialog() { # the dialog window, once it is there
-    for _ in $(seq 1 300); do
-      w=$(xdotool search --name "^Orvane Demosys v.2.0$" 2>/dev/null | head -1 || true)
-      [ -n "$w" ] && { echo "$w"; return 0; }
-      sleep 0.1
-    done
-    return 1
-  }
-  click() { xdotool mousemove --sync --window "$1" "$2" "$3" click 1; }
 
   # "Exit!" (at 225, 240, 95 x 40): "Quit demo" and nothing else, no demo window.
   cd "$WORK/run"
   "$GLASSHALL" > exit.log 2>&1 & pid=$!
-  w=$(dialog) || fail "no setup dialog: $(tail -5 exit.log)"
-  click "$w" 272 260
+  press_dialog_button 272 260 || fail "no setup dialog, or Exit! not taken: $(tail -5 exit.log)"
   timeout 20 tail --pid=$pid -f /dev/null || fail "Exit! did not end the program"
   wait $pid || fail "Exit!: exit status $?"
   [ "$(cat exit.log)" = "Quit demo" ] || fail "Exit! printed: $(cat exit.log)"
 
   # "Start!" (at 125, 240): the demo plays; a screenshot; Escape.
   "$GLASSHALL" > run.log 2>&1 & pid=$!
-  w=$(dialog) || fail "no setup dialog: $(tail -5 run.log)"
-  click "$w" 172 260
+  press_dialog_button 172 260 || fail "no setup dialog, or Start! not taken: $(tail -5 run.log)"
   for _ in $(seq 1 600); do grep -q "^\[Demo Init\]$" run.log && break; sleep 0.1; done
   grep -q "^\[Demo Init\]$" run.log || fail "the demo did not start: $(tail -5 run.log)"
   sleep 5
