@@ -58,8 +58,11 @@ if env PATH="$WORK/fake:$PATH" "$CAPTURE" "${CONTENT[@]}" --size 64x36 --from 0 
 # 2. The scene turns every frame at 00:40 (the ring arena), so a frame from the wrong time
 # would not match. Frame k of the sequence is at 40 s + k/10 s; the frame alone runs from
 # the same start, as the grain and other effects that build up with time start with a run.
-capture --size 160x90 --fps 10 --from 00:40 --to 00:40.500 -o seq
+capture --size 160x90 --fps 10 --from 00:40 --to 00:40.500 --profile -o seq
 [ "$(ls seq | wc -l)" -eq 5 ] || fail "5 frames expected in the sequence, got: $(ls seq | xargs)"
+# --profile: the scene's light pass, timed in each of the 5 frames.
+grep -Eq '^ +[0-9.]+ ms +5 x  scene_2_effect / lights$' capture.err ||
+  fail "--profile: no light pass of scene 2 in 5 frames: $(grep ' x  ' capture.err | head -4 | xargs)"
 capture --size 160x90 --fps 10 --from 00:40 --at 40.3 -o at.png
 "$CHECK" compare at.png seq/frame_000003.png at_40.3 0 99 || fail "--at 40.3 is not frame 3 of the sequence"
 "$CHECK" differ at.png seq/frame_000002.png || fail "frames 2 and 3 are the same: nothing moves"
