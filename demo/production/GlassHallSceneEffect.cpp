@@ -3,6 +3,7 @@
 #include "CameraLensEffect.h"
 #include "DeferredRenderer.h"
 #include "FBO.h"
+#include "FrameProfiler.h"
 #include "GlassHallPass.h"
 #include "ORVDemosys.h"
 #include "ORVScene.h"
@@ -105,6 +106,7 @@ void GlassHallSceneEffect::composite(Shader* shader, FBO* target, bool withFade,
         shader->setTexture("depthBuffer", 3, FBO::getDepthTexture(gbuffer));
     if (withFade)
         shader->setFloat("fade", fade);
+    FrameProfiler::Scope timed("composite");
     GlassHallPass::drawQuad();
 }
 

@@ -8,10 +8,19 @@ uniform sampler2D materialBuffer;
 
 const vec3 ambientLight = vec3(0.2, 0.2, 0.22);
 
+// The G-buffer texel under uv: the buffers are read unfiltered, as the light pass wrote
+// them (a target larger than the G-buffer repeats its texels).
+ivec2 gbufferTexelAt(vec2 uv)
+{
+    ivec2 size = textureSize(diffuseMap, 0);
+    return clamp(ivec2(uv * vec2(size)), ivec2(0), size - 1);
+}
+
 vec3 combine(vec2 uv)
 {
-    vec4 surface = texture(diffuseMap, uv);
+    ivec2 texel = gbufferTexelAt(uv);
+    vec4 surface = texelFetch(diffuseMap, texel, 0);
     int row = int(surface.a * 255.0 + 0.5);
     vec4 params = texelFetch(materialBuffer, ivec2(0, row), 0);
-    return texture(lightMap, uv).rgb + surface.rgb * (ambientLight * params.g + params.r);
+    return texelFetch(lightMap, texel, 0).rgb + surface.rgb * (ambientLight * params.g + params.r);
 }

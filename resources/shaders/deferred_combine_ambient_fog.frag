@@ -12,7 +12,7 @@ const vec3 fogColour = vec3(0.045, 0.05, 0.075);
 
 void main()
 {
-    float depth = texture(depthBuffer, uv).r;
+    float depth = texelFetch(depthBuffer, gbufferTexelAt(uv), 0).r;
     float distance = (zFar * zNear / (zNear - zFar)) / (depth - zFar / (zFar - zNear));
     float fog = depth >= 1.0 ? 1.0 : 1.0 - exp(-max(distance - 12.0, 0.0) * 0.018);
     fragColor = vec4(mix(combine(uv), fogColour, clamp(fog, 0.0, 1.0)), 1.0);

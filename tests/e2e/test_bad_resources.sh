@@ -107,9 +107,11 @@ new_case archive-short; head -c $((SIZE / 2)) "$ARCHIVE" > "$CASE/resources.7z"
 run_case "archive cut short" "^Cannot open the resource archive 'resources\.7z'$"
 new_case archive-header-bit; flip_bit "$CASE/resources.7z" $((SIZE - 200))
 run_case "archive header bit flipped" "^Cannot open the resource archive 'resources\.7z'$"
-# The middle of the archive lies in the music's packed stream.
+# The middle of the archive lies in the music's packed stream. Which byte that is moves
+# with the archive's size, and a flipped bit in compressed data shows either as a bad
+# checksum or as data the decompressor cannot decode: either is a failed read.
 new_case archive-data-bit; flip_bit "$CASE/resources.7z" $((SIZE / 2))
-run_case "archive data bit flipped" "^Cannot read '.*' from 'resources\.7z': 7-Zip bad CRC"
+run_case "archive data bit flipped" "^Cannot read '.*' from 'resources\.7z': (7-Zip bad CRC|Decompression failed)"
 
 # The program itself: "Start!" in its dialog, a broken archive, the failure texts, status 0.
 if [ -n "$GLASSHALL" ]; then
