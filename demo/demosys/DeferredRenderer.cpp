@@ -233,15 +233,20 @@ void DeferredRenderer::drawLights(ORVCamera* camera, ORVScene* scene, bool toCur
     glDepthMask(GL_FALSE);
     glDepthRange(1.0, 1.0);
 
+    // Every enabled light of one kind, in name order; a point or spot light of radius 0
+    // lights nothing and is left out.
     const auto& lights = scene->getLights();
-    {
-        FrameProfiler::Scope timed("directional");
+    auto drawKind = [&](const char* name, int kind, void (DeferredRenderer::*drawOne)(ORVLight*, ORVCamera*,
+                                                                                        const glm::mat4&)) {
+        FrameProfiler::Scope timed(name);
         for (const auto& entry : lights) {
             ORVLight* light = entry.second;
-            if (light && light->isEnabled() && light->getKind() == ORVLight::Directional)
-                drawDirectional(light, camera, view);
+            if (light && light->isEnabled() && light->getKind() == kind &&
+                (kind == ORVLight::Directional || light->getRadius() != 0.0f))
+                (this->*drawOne)(light, camera, view);
         }
-    }
+    };
+    drawKind("directional", ORVLight::Directional, &DeferredRenderer::drawDirectional);
 
     glDepthRange(0.0, 1.0);
     glCullFace(GL_FRONT);
@@ -251,22 +256,8 @@ void DeferredRenderer::drawLights(ORVCamera* camera, ORVScene* scene, bool toCur
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_GEQUAL);
     glDepthMask(GL_FALSE);
-    {
-        FrameProfiler::Scope timed("points");
-        for (const auto& entry : lights) {
-            ORVLight* light = entry.second;
-            if (light && light->isEnabled() && light->getKind() == ORVLight::Point && light->getRadius() != 0.0f)
-                drawPoint(light, camera, view);
-        }
-    }
-    {
-        FrameProfiler::Scope timed("spots");
-        for (const auto& entry : lights) {
-            ORVLight* light = entry.second;
-            if (light && light->isEnabled() && light->getKind() == ORVLight::Spot && light->getRadius() != 0.0f)
-                drawSpot(light, camera, view);
-        }
-    }
+    drawKind("points", ORVLight::Point, &DeferredRenderer::drawPoint);
+    drawKind("spots", ORVLight::Spot, &DeferredRenderer::drawSpot);
 
     glCullFace(GL_BACK);
     glDepthMask(GL_TRUE);

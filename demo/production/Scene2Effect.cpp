@@ -173,17 +173,12 @@ std::unique_ptr<VAO> ringMesh(const std::string& name, const std::vector<float>&
 {
     std::vector<float> vertices;
     vertices.reserve(sphere.size() * size_t(n));
-    glm::vec3 low(1e30f), high(-1e30f);
     for (int k = 0; k < n; ++k) {
-        const float angle = 360.0f / float(n) * float(k) * 0.017453292f;
+        const float angle = 360.0f / float(n) * float(k) * degrees;
         const glm::vec3 offset(std::sin(angle) * radius, 0.0f, std::cos(angle) * radius);
-        for (size_t v = 0; v + 5 < sphere.size(); v += 6) {
-            const glm::vec3 position = glm::vec3(sphere[v], sphere[v + 1], sphere[v + 2]) + offset;
-            low = glm::min(low, position);
-            high = glm::max(high, position);
-            vertices.insert(vertices.end(),
-                            {position.x, position.y, position.z, sphere[v + 3], sphere[v + 4], sphere[v + 5]});
-        }
+        for (size_t v = 0; v + 5 < sphere.size(); v += 6)
+            vertices.insert(vertices.end(), {sphere[v] + offset.x, sphere[v + 1], sphere[v + 2] + offset.z,
+                                             sphere[v + 3], sphere[v + 4], sphere[v + 5]});
     }
     auto mesh = std::make_unique<VAO>(name);
     mesh->createArrayBuffer(GLsizei(vertices.size()), vertices.data());
@@ -191,7 +186,6 @@ std::unique_ptr<VAO> ringMesh(const std::string& name, const std::vector<float>&
     mesh->mapArray(vertices.data(), "in_Normal", 3);
     mesh->weld();
     mesh->upload();
-    mesh->setCullingBox(low, high);
     return mesh;
 }
 
