@@ -6,19 +6,33 @@
 # The server picks a free display number itself (-displayfd), so tests that start at the
 # same moment never race for one, as they do with xvfb-run -a.
 on_own_display() {
-  local screen=$1 fifo num server status
+  local screen=$1 fifo num server status attempt up
   shift
-  fifo=$(mktemp -u)
-  mkfifo "$fifo"
-  Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3> "$fifo" > /dev/null 2>&1 &
-  server=$!
-  if ! read -r -t 30 num < "$fifo"; then
+  # A server that reported its number but does not take connections (seen once in a
+  # parallel run) is stopped and another started, up to three times.
+  for attempt in 1 2 3; do
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3> "$fifo" > /dev/null 2>&1 &
+    server=$!
+    num=""
+    read -r -t 30 num < "$fifo" || true
     rm -f "$fifo"
+    up=0
+    if [ -n "$num" ]; then
+      for _ in $(seq 1 20); do
+        DISPLAY=":$num" xdotool getdisplaygeometry > /dev/null 2>&1 && { up=1; break; }
+        sleep 0.1
+      done
+    fi
+    [ "$up" = 1 ] && break
     kill "$server" 2> /dev/null || true
+    wait "$server" 2> /dev/null || true
+  done
+  if [ "$up" != 1 ]; then
     echo "FAILED: no X server of its own started"
     return 1
   fi
-  rm -f "$fifo"
   status=0
   DISPLAY=":$num" "$@" || status=$?
   kill "$server" 2> /dev/null || true
