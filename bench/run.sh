@@ -15,7 +15,7 @@ JOBS=${DEMOSYS_JOBS:-2}
 export LIBGL_ALWAYS_SOFTWARE=1
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${DEMOSYS_BENCH_UNDER_XVFB:-}" ]; then
-  exec env DEMOSYS_BENCH_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+  exec env DEMOSYS_BENCH_UNDER_XVFB=1 xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" "$@"
 fi
 
 cmake -S "$ROOT" -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DDEMOSYS_BENCH=ON > /dev/null

@@ -29,7 +29,7 @@ scene6_lamp_room       02:30.000
 LIST
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
 run=()
-[ -n "${DISPLAY:-}" ] || run=(xvfb-run -a -s "-screen 0 1280x1024x24")
+[ -n "${DISPLAY:-}" ] || run=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
 "${run[@]}" "$CAPTURE" --resources "$BUILD/resources" --size 640x360 --list "$WORK/scenes.list" -o "$WORK" > /dev/null
 
 pictures=("$WORK"/scene*.png)

@@ -11,7 +11,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 if [ "${1:-}" != "--inside-display" ]; then
   scripts/install-deps.sh
   if [ -z "${DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" --inside-display
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$0" --inside-display
   fi
 fi
 

@@ -22,7 +22,7 @@ if [ -d "$RES" ]; then SOURCE=(--resources "$RES"); else SOURCE=(--archive "$RES
 # The same pictures as the test: Mesa's software renderer, no audio device.
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
 run=()
-[ -n "${DISPLAY:-}" ] || run=(xvfb-run -a -s "-screen 0 1280x1024x24")
+[ -n "${DISPLAY:-}" ] || run=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
 "${run[@]}" "$CAPTURE" "${SOURCE[@]}" --size 320x180 --fps 30 --quality 2 \
   --list "$REF/frames.list" -o "$REF" > /dev/null
 echo "wrote $(grep -cvE '^\s*(#|$)' "$REF/frames.list") frames into $REF; look at them before committing"

@@ -4,7 +4,10 @@
 # SCREEN such as 640x360x24) and returns its status. Keys go to the focused window, so a
 # test that presses them must not share its display with the tests ctest runs beside it.
 # The server picks a free display number itself (-displayfd), so tests that start at the
-# same moment never race for one, as they do with xvfb-run -a.
+# same moment never race for one, as they do with xvfb-run -a. -noreset: by default the
+# server resets when its last client leaves and refuses a client that connects meanwhile,
+# so a program started just after another closed (the readiness check below, a window
+# search) could fail to open the display.
 on_own_display() {
   local screen=$1 fifo num server status attempt up
   shift
@@ -13,7 +16,7 @@ on_own_display() {
   for attempt in 1 2 3; do
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp 3> "$fifo" > /dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "$screen" -nolisten tcp -noreset 3> "$fifo" > /dev/null 2>&1 &
     server=$!
     num=""
     read -r -t 30 num < "$fifo" || true
