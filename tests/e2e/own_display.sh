@@ -11,8 +11,9 @@
 on_own_display() {
   local screen=$1 fifo num server status attempt up
   shift
-  # A server that reported its number but does not take connections (seen once in a
-  # parallel run) is stopped and another started, up to three times.
+  # A server that reported its number but does not take a connection within 2 s is
+  # stopped and another started, up to three times. (The one failure that led to this was
+  # most likely the reset that -noreset now prevents; the check stays as a safeguard.)
   for attempt in 1 2 3; do
     fifo=$(mktemp -u)
     mkfifo "$fifo"
