@@ -64,9 +64,17 @@ public:
     bool isOnTimeline() const { return onTimeline; }
     void setOnTimeline(bool on) { onTimeline = on; }
 
+    // The music time (ms) at which the range the timeline draws this effect in began,
+    // set before each frame's calls. What builds up while an effect runs (a turn, a
+    // drift) is computed from here to the frame's time, never from frame to frame, so a
+    // frame is the same whatever the frame rate, the pauses or where the run started.
+    uint32_t getRangeStartMs() const { return rangeStartMs; }
+    void setRangeStartMs(uint32_t ms) { rangeStartMs = ms; }
+
 private:
     // The curves in the order they were added. The effect owns them, so they live as
     // long as the effect that reads them and are released with it.
     std::vector<std::unique_ptr<TrackInterpolate>> tracks;
     bool onTimeline = false;
+    uint32_t rangeStartMs = 0;
 };

@@ -286,22 +286,23 @@ void FMODTimer::update()
     }
 }
 
-void FMODTimer::getSpectrum(int mode, int count, float* out)
+void FMODTimer::getSpectrumAt(double timeMs, int mode, int count, float* out)
 {
-    if (!channel || !out || count <= 0 || count > spectrumBufferSize)
+    if (!sound || !out || count <= 0 || count > spectrumBufferSize)
         return;
     const int window = SoundSystem::WindowHamming;
+    const double frame = timeMs * sound->getSampleRate() / 1000.0;
     switch (mode) {
     case 0:
-        channel->getSpectrum(out, count, 0, window);
+        sound->getSpectrum(frame, out, count, 0, window);
         break;
     case 1:
-        channel->getSpectrum(out, count, 1, window);
+        sound->getSpectrum(frame, out, count, 1, window);
         break;
     case 2:
     case 3: {
-        if (channel->getSpectrum(leftSpectrum.data(), count, 0, window) != SoundOk ||
-            channel->getSpectrum(rightSpectrum.data(), count, 1, window) != SoundOk)
+        if (sound->getSpectrum(frame, leftSpectrum.data(), count, 0, window) != SoundOk ||
+            sound->getSpectrum(frame, rightSpectrum.data(), count, 1, window) != SoundOk)
             return;
         float scale = mode == 3 ? 0.5f : 1.0f;
         for (int i = 0; i < count; ++i)

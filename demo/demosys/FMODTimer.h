@@ -60,9 +60,10 @@ public:
     int getTimeMs() override;
     // Sound system housekeeping; offline, also moves the music to the clock's time.
     void update() override;
-    // mode 0: left, 1: right, 2: left + right, 3: their mean; count values, 1..8192,
-    // from 0 Hz to half the sample rate. Other modes and counts write nothing.
-    void getSpectrum(int mode, int count, float* out) override;
+    // The decoded music's spectrum at timeMs, never what the output happens to have
+    // played: mode 0: left, 1: right, 2: left + right, 3: their mean; count values,
+    // 1..8192, from 0 Hz to half the sample rate. Other modes and counts write nothing.
+    void getSpectrumAt(double timeMs, int mode, int count, float* out) override;
 
     // Where the music is, in ms; -1 without a channel. For measuring the clock against it.
     int getMusicPositionMs();

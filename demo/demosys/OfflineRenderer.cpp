@@ -11,6 +11,7 @@
 #include "Timer.h"
 #include "TrackManager.h"
 
+#include <algorithm>
 #include <memory>
 #include <utility>
 
@@ -92,13 +93,33 @@ private:
 bool OfflineRenderer::render(int startMs, int framesPerSecond, int frameCount, const Sink& sink)
 {
     error.clear();
-    if (!ORVDemosys::tracks || !ORVDemosys::fboPool) {
-        error = "Offline render needs a loaded production";
-        return false;
-    }
     if (framesPerSecond < 1 || framesPerSecond > 1000 || frameCount < 0 || startMs < 0) {
         error = "Offline render needs 1..1000 frames per second, a frame count of 0 or more and a start at or "
                 "after 0 ms";
+        return false;
+    }
+    return run(startMs, frameCount,
+               [framesPerSecond](int k, int64_t& hostMs) { hostMs = static_cast<int64_t>(k) * 1000 / framesPerSecond; },
+               sink);
+}
+
+bool OfflineRenderer::renderTimes(const std::vector<int>& timesMs, const Sink& sink)
+{
+    error.clear();
+    if (std::any_of(timesMs.begin(), timesMs.end(), [](int t) { return t < 0; })) {
+        error = "Offline render needs times at or after 0 ms";
+        return false;
+    }
+    // The clock starts at the earliest time, so every frame's host time is at or after 0.
+    const int earliest = timesMs.empty() ? 0 : *std::min_element(timesMs.begin(), timesMs.end());
+    return run(earliest, static_cast<int>(timesMs.size()),
+               [&timesMs, earliest](int k, int64_t& hostMs) { hostMs = timesMs[size_t(k)] - earliest; }, sink);
+}
+
+bool OfflineRenderer::run(int startMs, int frameCount, const Clocking& clocking, const Sink& sink)
+{
+    if (!ORVDemosys::tracks || !ORVDemosys::fboPool) {
+        error = "Offline render needs a loaded production";
         return false;
     }
     if (!makeTarget())
@@ -144,7 +165,7 @@ bool OfflineRenderer::render(int startMs, int framesPerSecond, int frameCount, c
 
     std::vector<uint8_t> pixels(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
     for (int k = 0; k < frameCount; ++k) {
-        hostMs = static_cast<int64_t>(k) * 1000 / framesPerSecond;
+        clocking(k, hostMs);
         FBO::bind(nullptr);
         timer->update();
         int t = timer->getTimeMs();

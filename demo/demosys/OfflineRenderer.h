@@ -40,6 +40,10 @@ public:
     // of range or the framebuffer cannot be made; the engine's timer, screen settings
     // and clock are as before afterwards.
     bool render(int startMs, int framesPerSecond, int frameCount, const Sink& sink);
+    // Frame k drawn at timesMs[k], in any order, repeats (a pause) and jumps (a seek)
+    // included, as a viewer moving the transport would see them; every time at or after
+    // 0 ms. Fails as render() does.
+    bool renderTimes(const std::vector<int>& timesMs, const Sink& sink);
     const std::string& getError() const { return error; }
 
     int getWidth() const { return width; }
@@ -47,6 +51,9 @@ public:
 
 private:
     bool makeTarget();
+    // Sets the host clock (ms since the render began) for frame k.
+    using Clocking = std::function<void(int k, int64_t& hostMs)>;
+    bool run(int startMs, int frameCount, const Clocking& clocking, const Sink& sink);
 
     int width;
     int height;

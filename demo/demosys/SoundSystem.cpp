@@ -812,9 +812,6 @@ int SoundChannel::stop()
 
 int SoundChannel::getSpectrum(float* out, int count, int channelOffset, int window) const
 {
-    if (!out || count < 1 || count > SoundSystem::maxSpectrum || channelOffset < 0 || channelOffset > 1 ||
-        window < SoundSystem::WindowRect || window > SoundSystem::WindowBlackman)
-        return SoundErrInvalidParam;
     if (int r = checkUsable())
         return r;
     double position;
@@ -822,6 +819,14 @@ int SoundChannel::getSpectrum(float* out, int count, int channelOffset, int wind
         std::lock_guard<std::mutex> guard(owner->lock);
         position = positionLocked(Clock::now());
     }
+    return sound->getSpectrum(position, out, count, channelOffset, window);
+}
+
+int Sound::getSpectrum(double endFrame, float* out, int count, int channelOffset, int window) const
+{
+    if (!out || count < 1 || count > SoundSystem::maxSpectrum || channelOffset < 0 || channelOffset > 1 ||
+        window < SoundSystem::WindowRect || window > SoundSystem::WindowBlackman || !std::isfinite(endFrame))
+        return SoundErrInvalidParam;
     const int n = 2 * count;
     SoundSystem::FftPlan* plan = owner->fftPlan(n);
     if (!plan)
@@ -840,14 +845,15 @@ int SoundChannel::getSpectrum(float* out, int count, int channelOffset, int wind
     std::vector<float>& spectrum = owner->fftOut;
     in.assign(static_cast<size_t>(n), 0.0f);
     spectrum.assign(static_cast<size_t>(n) + 2, 0.0f);
-    const std::vector<int16_t>& pcm = sound->samples;
-    long long end = static_cast<long long>(position);
-    long long first = end - n;
-    long long frames = sound->frameCount();
+    const long long frames = frameCount();
+    // Clamped well outside the sound, where every sample reads as silence anyway.
+    const double clamped = std::min(std::max(endFrame, -double(n)), double(frames) + n);
+    const long long end = static_cast<long long>(std::floor(clamped));
+    const long long first = end - n;
     for (int i = 0; i < n; ++i) {
         long long f = first + i;
         if (f >= 0 && f < frames)
-            in[static_cast<size_t>(i)] = pcm[static_cast<size_t>(2 * f + channelOffset)] / 32768.0f * weights[static_cast<size_t>(i)];
+            in[static_cast<size_t>(i)] = samples[static_cast<size_t>(2 * f + channelOffset)] / 32768.0f * weights[static_cast<size_t>(i)];
     }
     kiss_fftr(plan->config, in.data(), reinterpret_cast<kiss_fft_cpx*>(spectrum.data()));
     const double scale = weightSum > 0.0 ? 2.0 / weightSum : 0.0;

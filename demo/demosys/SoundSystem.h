@@ -164,6 +164,11 @@ public:
     const std::vector<int16_t>& pcm() const { return samples; }
     const std::string& getName() const { return name; }
 
+    // The channel's spectrum (see SoundChannel::getSpectrum) of the 2 * count samples
+    // that end at frame endFrame (floored), wherever the sound plays: what effects read
+    // at a music time, live and offline alike.
+    int getSpectrum(double endFrame, float* out, int count, int channelOffset, int window) const;
+
     Sound(const Sound&) = delete;
     Sound& operator=(const Sound&) = delete;
     ~Sound();

@@ -3,6 +3,7 @@
 #include "HostClock.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <limits>
 
@@ -90,11 +91,20 @@ void Timer::update() {}
 
 std::string Timer::getMessage() { return message; }
 
-void Timer::getSpectrum(int /*mode*/, int count, float* out)
+void Timer::getSpectrum(int mode, int count, float* out) { getSpectrumAt(getTimeMs(), mode, count, out); }
+
+void Timer::getSpectrumAt(double timeMs, int /*mode*/, int count, float* out)
 {
-    // Values 1/1 .. 1/9999; the divisor never reaches 0.
-    for (int i = 0; i < count; ++i)
-        out[i] = static_cast<float>(1.0 / (1 + std::rand() % 9999));
+    // A hash of the millisecond and the band: values 1/1 .. 1/9999 (the divisor never
+    // reaches 0), the same at the same time.
+    const uint64_t ms = static_cast<uint64_t>(static_cast<int64_t>(std::floor(timeMs)));
+    for (int i = 0; i < count; ++i) {
+        uint64_t h = ms * 0x9E3779B97F4A7C15ull + static_cast<uint64_t>(i) * 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 31;
+        h *= 0x94D049BB133111EBull;
+        h ^= h >> 29;
+        out[i] = static_cast<float>(1.0 / (1 + h % 9999));
+    }
 }
 
 uint32_t Timer::rowsForLength(uint32_t ms) const

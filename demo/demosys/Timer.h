@@ -45,9 +45,14 @@ public:
     // Once per frame.
     virtual void update();
     virtual std::string getMessage();
-    // Fills out[0..count-1]; the free-running clock has no music and gives a
-    // pseudo-random spectrum. count <= 0 writes nothing (out may then be null).
-    virtual void getSpectrum(int mode, int count, float* out);
+    // Fills out[0..count-1] with the spectrum at the clock's time (getSpectrumAt).
+    // count <= 0 writes nothing (out may then be null).
+    void getSpectrum(int mode, int count, float* out);
+    // The spectrum at music time timeMs, whatever the clock says: effects pass the time
+    // of the frame they draw, so a frame is the same however that time was reached. The
+    // free-running clock has no music and gives a pseudo-random spectrum that depends on
+    // the time alone.
+    virtual void getSpectrumAt(double timeMs, int mode, int count, float* out);
 
     uint32_t getRate() const { return rate; }
 

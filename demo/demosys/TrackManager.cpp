@@ -515,8 +515,13 @@ void TrackManager::drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs)
         active.reserve(drawOrder.size());
     active.clear();
     for (EffectTracks* entry : drawOrder)
-        if (entry->startStop->isActive(row))
+        if (entry->startStop->isActive(row)) {
             active.push_back(entry);
+            if (entry->effect) {
+                const uint64_t startRow = entry->startStop->getRangeStartRow(row);
+                entry->effect->setRangeStartMs(static_cast<uint32_t>(startRow * 1000u / uint64_t(rowsPerSecond)));
+            }
+        }
     // Each pass finishes for every active effect before the next begins: updates may
     // feed one another (the camera) before anything is drawn.
     for (EffectTracks* entry : active)

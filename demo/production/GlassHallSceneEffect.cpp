@@ -39,10 +39,10 @@ ORVCamera* GlassHallSceneEffect::beginFrame()
     return &frameCamera;
 }
 
-void GlassHallSceneEffect::readSpectrum()
+void GlassHallSceneEffect::readSpectrum(uint32_t timeMs)
 {
     if (ORVDemosys::timer)
-        ORVDemosys::timer->getSpectrum(3, spectrumBands, spectrum.data());
+        ORVDemosys::timer->getSpectrumAt(timeMs, 3, spectrumBands, spectrum.data());
     else
         std::fill(spectrum.begin(), spectrum.end(), 0.0f);
     // A NaN from the sound layer must not travel into light radii and matrices.
@@ -51,7 +51,9 @@ void GlassHallSceneEffect::readSpectrum()
             v = 0.0f;
 }
 
-float GlassHallSceneEffect::bandLevel(int first, int last) const
+float GlassHallSceneEffect::bandLevel(int first, int last) const { return bandMean(spectrum.data(), first, last); }
+
+float GlassHallSceneEffect::bandMean(const float* values, int first, int last)
 {
     first = std::max(0, first);
     last = std::min(spectrumBands - 1, last);
@@ -59,7 +61,7 @@ float GlassHallSceneEffect::bandLevel(int first, int last) const
         return 0.0f;
     float sum = 0.0f;
     for (int i = first; i <= last; ++i)
-        sum += spectrum[size_t(i)];
+        sum += values[i];
     return sum / float(last - first + 1);
 }
 

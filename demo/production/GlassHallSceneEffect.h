@@ -26,6 +26,9 @@ class Texture;
 class GlassHallSceneEffect : public Effect {
 public:
     static constexpr int spectrumBands = 64;
+    // What builds up over time (a turn, a decaying level) is stepped at the frames of a
+    // 60 fps run, so the demo looks at any frame rate as it does at 60.
+    static constexpr int buildUpStepsPerSecond = 60;
 
     GlassHallSceneEffect();
     ~GlassHallSceneEffect() override;
@@ -45,10 +48,13 @@ protected:
     // The shared camera as placed for this frame, copied: a scene turns its copy, so an
     // inactive camera effect never sees its view compound from frame to frame.
     ORVCamera* beginFrame();
-    // The music's spectrum (mean of both channels) into spectrum; silence without a timer.
-    void readSpectrum();
+    // The music's spectrum (mean of both channels) at timeMs into spectrum; silence
+    // without a timer.
+    void readSpectrum(uint32_t timeMs);
     // Mean of bands first..last (clamped to the spectrum).
     float bandLevel(int first, int last) const;
+    // The same of any spectrum of spectrumBands values.
+    static float bandMean(const float* values, int first, int last);
     // How loud band i sounds, 0..1: the magnitude lifted towards the highs (music has far
     // less energy there) on a logarithmic scale, 0 at silence.
     float loudness(int band) const;

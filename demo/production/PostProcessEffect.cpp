@@ -36,13 +36,14 @@ void PostProcessEffect::init()
 {
     noiseOffset = 0.0f;
     distortScroll = 0.0f;
+    distortTravel.reset(0.0);
     res.distortNoise->setWrap(GL_REPEAT);
     res.distortNoise->setFilter(GL_NEAREST);
     overlayList.assign(1, nullptr);
     overlayList.insert(overlayList.end(), std::begin(res.overlays), std::end(res.overlays));
 }
 
-void PostProcessEffect::draw(uint32_t t, int32_t e, FBO* target)
+void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     glDisable(GL_DEPTH_TEST);
     GlassHallPass::bindTarget(target);
@@ -52,6 +53,9 @@ void PostProcessEffect::draw(uint32_t t, int32_t e, FBO* target)
     s->setTexture("image", 0, FBO::getColorTexture(res.staging, 0));
     s->setTexture("distortmap", 1, res.distortNoise);
     s->setTexture("noise", 2, res.colorNoise);
+    // The grain drifts and the distortion scrolls with the time of the range so far.
+    noiseOffset = 0.00025f * float(t - std::min(t, getRangeStartMs()));
+    distortScroll = float(distortTravel.at(getRangeStartMs(), t));
     const float distortAmount = distort->getValue(t);
     s->setFloat("distort_amount", distortAmount);
     s->setFloat("distort_scroll", distortScroll);
@@ -66,10 +70,6 @@ void PostProcessEffect::draw(uint32_t t, int32_t e, FBO* target)
     s->setFloat("noise_offset", noiseOffset);
     s->setFloat("noise_strength", noiseStrength->getValue(t));
     GlassHallPass::drawQuad();
-
-    noiseOffset += 0.00025f * static_cast<float>(e);
-    if (distortAmount > 0.0f)
-        distortScroll += std::fmod(static_cast<float>(e) * 0.001f, 1.0f);
 
     int index = static_cast<int>(overlay->getValue(t));
     if (index != 0) {

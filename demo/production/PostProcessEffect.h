@@ -1,6 +1,8 @@
 #pragma once
 
 #include "Effect.h"
+#include "StepAccumulator.h"
+#include "TrackInterpolate.h"
 
 #include <vector>
 
@@ -38,6 +40,12 @@ private:
     std::vector<Texture*> overlayList;
     float noiseOffset = 0.0f;
     float distortScroll = 0.0f;
+    // The distortion scrolls a thousandth per ms while its curve is above 0, stepped at
+    // the frames of a 60 fps run.
+    StepAccumulator<double> distortTravel{60, 0.0, [this](double& travelled, double stepTimeMs) {
+                                              if (distort->getValue(uint32_t(stepTimeMs)) > 0.0f)
+                                                  travelled += 0.001 * (1000.0 / 60.0);
+                                          }};
 
     TrackInterpolate* aberration = nullptr;
     TrackInterpolate* brightness = nullptr;

@@ -15,12 +15,6 @@ void RadialBlurEffect::setup()
     addTrack("multiply", &multiply);
 }
 
-void RadialBlurEffect::init()
-{
-    angle = 0.0f;
-    strength = 1.0f;
-}
-
 void RadialBlurEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     glDisable(GL_DEPTH_TEST);

@@ -20,7 +20,6 @@ public:
 
     Effect* create() override { return new RadialBlurEffect(); }
     void setup() override;
-    void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
     void setResources(const Resources& r) { res = r; }
@@ -29,7 +28,4 @@ private:
     Resources res;
     TrackInterpolate* numPasses = nullptr;
     TrackInterpolate* multiply = nullptr;
-    // Reset by init; kept for productions that animate the blur centre.
-    float angle = 0.0f;
-    float strength = 1.0f;
 };

@@ -8,6 +8,7 @@
 #include "ORVLight.h"
 #include "ORVMaterial.h"
 #include "ORVObject.h"
+#include "ORVDemosys.h"
 #include "ORVScene.h"
 #include "Shader.h"
 #include "VAO.h"
@@ -16,11 +17,20 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
 
 const float degrees = 0.017453292f;
+
+// The spots' swing at time a (ms) for spot k.
+glm::vec3 spotAngles(double a, int k)
+{
+    const float n = float(k + 1);
+    const float t = float(a);
+    return glm::vec3(10.0f * std::sin((t + 100.0f * n) / 400.0f), 0.0f, 45.0f * std::sin((t + 1000.0f * n) / 400.0f));
+}
 
 glm::mat4 rotationXYZ(const glm::vec3& angles)
 {
@@ -53,6 +63,8 @@ void Scene1Effect::init()
     compositeShader = GetShader("ambient_combine");
     for (float& level : levels)
         level = 0.0f;
+    history.clear();
+    diskTurns.reset(DiskTurns{glm::mat4(1.0f), glm::mat4(1.0f), glm::mat4(1.0f)});
     const auto ballNames = GlassHallSceneNames::scene1Balls();
     const auto diskNames = GlassHallSceneNames::scene1Disks();
     const auto pointNames = GlassHallSceneNames::scene1Points();
@@ -60,6 +72,7 @@ void Scene1Effect::init()
     for (int k = 0; k < 3; ++k) {
         balls[k] = scene->getObjectByName(ballNames[size_t(k)]);
         disks[k] = scene->getObjectByName(diskNames[size_t(k)]);
+        diskPlacements[k] = disks[k]->getLocalMatrix();
         points[k] = scene->getLightByName(pointNames[size_t(k)]);
         spots[k] = scene->getLightByName(spotNames[size_t(k)]);
         spots[k]->setLinearAttenuation(1.75f);
@@ -72,36 +85,43 @@ void Scene1Effect::init()
     spriteQuad.reset(Geometry::createQuad("Geometry::Quad", 0.5f));
 }
 
-void Scene1Effect::updateLevels()
+void Scene1Effect::turnDisks(DiskTurns& turns, double stepTimeMs)
 {
-    readSpectrum();
+    for (int k = 0; k < 3; ++k)
+        turns[size_t(k)] = turns[size_t(k)] * rotationXYZ(spotAngles(stepTimeMs, k));
+}
+
+void Scene1Effect::updateLevels(uint32_t timeMs)
+{
+    // A level jumps up with its band and sinks by levelDecay a step: at each step the
+    // highest of the recent sums, less what it has sunk since.
+    history.update(ORVDemosys::timer, timeMs);
     // Bins 21, 43 and 63 lie between the bands.
     const int first[3] = {0, 22, 44};
     const int last[3] = {20, 42, 62};
     for (int k = 0; k < 3; ++k) {
-        float sum = 0.0f;
-        for (int i = first[k]; i <= last[k]; ++i)
-            sum += spectrum[size_t(i)];
-        if (sum > levels[k])
-            levels[k] = sum;
-        else if (levels[k] > 0.0f)
-            levels[k] = std::max(0.0f, levels[k] - levelDecay);
+        float level = 0.0f;
+        for (int age = 0; age < history.getDepth(); ++age) {
+            const float* values = history.getStep(age);
+            float sum = 0.0f;
+            for (int i = first[k]; i <= last[k]; ++i)
+                sum += values[i];
+            level = std::max(level, sum - levelDecay * float(age));
+        }
+        levels[k] = level;
     }
 }
 
 void Scene1Effect::animate(uint32_t timeMs)
 {
-    const float a = float(timeMs);
+    const DiskTurns& turns = diskTurns.at(getRangeStartMs(), timeMs);
     for (int k = 0; k < 3; ++k) {
         if (ORVMaterial* material = balls[k]->getMaterial())
             material->setParameterA(levels[k]);
         points[k]->setRadius(10.0f * levels[k] + 0.001f);
-        const float n = float(k + 1);
-        const glm::vec3 angles(10.0f * std::sin((a + 100.0f * n) / 400.0f), 0.0f,
-                               45.0f * std::sin((a + 1000.0f * n) / 400.0f));
+        const glm::vec3 angles = spotAngles(timeMs, k);
         spots[k]->setAngles(angles.x, angles.y, angles.z);
-        // The disks turn on from frame to frame by the spots' angles.
-        disks[k]->setLocalMatrix(disks[k]->getLocalMatrix() * rotationXYZ(angles));
+        disks[k]->setLocalMatrix(diskPlacements[k] * turns[size_t(k)]);
     }
     scene->update(timeMs);
 }
@@ -109,7 +129,7 @@ void Scene1Effect::animate(uint32_t timeMs)
 void Scene1Effect::draw(uint32_t timeMs, int32_t, FBO* target)
 {
     beginFrame();
-    updateLevels();
+    updateLevels(timeMs);
     animate(timeMs);
     renderScene();
     composite(compositeShader, target, true, 1.0f, false);

@@ -6,7 +6,12 @@
 // dummy), owned by the effect from then on. init looks up "ambient_combine" itself.
 
 #include "GlassHallSceneEffect.h"
+#include "SpectrumHistory.h"
+#include "StepAccumulator.h"
 
+#include <glm/glm.hpp>
+
+#include <array>
 #include <memory>
 
 class ORVLight;
@@ -34,11 +39,18 @@ public:
     void setResources(const Resources& r);
     float getLevel(int band) const { return levels[band]; }
 
-    // Fall of a band level per frame while the music is below it.
+    // Fall of a band level per step (of buildUpStepsPerSecond) while the music is below
+    // it, and the steps a level may take to sink: a peak of up to levelDecay *
+    // levelSteps is followed all the way down.
     static constexpr float levelDecay = 0.04f;
+    static constexpr int levelSteps = 150;
 
 private:
-    void updateLevels();
+    using DiskTurns = std::array<glm::mat4, 3>;
+    // The disks turn by the spots' angles at every step of the range so far.
+    static void turnDisks(DiskTurns& turns, double stepTimeMs);
+
+    void updateLevels(uint32_t timeMs);
     void animate(uint32_t timeMs);
     void drawSprites(FBO* target);
 
@@ -49,5 +61,8 @@ private:
     ORVLight* points[3] = {nullptr, nullptr, nullptr};
     ORVLight* spots[3] = {nullptr, nullptr, nullptr};
     float levels[3] = {0.0f, 0.0f, 0.0f};
+    glm::mat4 diskPlacements[3];
+    SpectrumHistory history{spectrumBands, buildUpStepsPerSecond, levelSteps + 1};
+    StepAccumulator<DiskTurns> diskTurns{buildUpStepsPerSecond, DiskTurns(), &Scene1Effect::turnDisks};
     std::unique_ptr<VAO> spriteQuad;
 };

@@ -256,7 +256,7 @@ void Scene2Effect::animate(uint32_t timeMs)
 
     // The music: the coloured lights breathe with the first band, the coloured spheres
     // glow with the second. Unkeyed band tracks read 0..0: the lowest bin.
-    readSpectrum();
+    readSpectrum(timeMs);
     const float low = bandLevel(int(freqMin1->getValue(timeMs)), int(freqMax1->getValue(timeMs)));
     const float high = bandLevel(int(freqMin2->getValue(timeMs)), int(freqMax2->getValue(timeMs)));
     for (size_t i = 0; i < colourPoints.size(); ++i)

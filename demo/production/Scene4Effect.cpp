@@ -116,7 +116,7 @@ void Scene4Effect::animate(uint32_t timeMs)
     // Blender n's lights beat with band 2(n - 1): the 32 blenders play the spectrum, their
     // beams brightening and reaching further with their band, and out while it is silent
     // (which also spares the light pass).
-    readSpectrum();
+    readSpectrum(timeMs);
     for (int n = 0; n < blenderCount; ++n) {
         const float level = loudness(2 * n);
         const float beat = 0.45f + 1.1f * level;

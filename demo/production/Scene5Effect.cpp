@@ -8,6 +8,7 @@
 #include "ORVLight.h"
 #include "ORVMaterial.h"
 #include "ORVObject.h"
+#include "ORVDemosys.h"
 #include "ORVScene.h"
 #include "Shader.h"
 #include "ShaderGeoVolumenter1.h"
@@ -75,7 +76,9 @@ void Scene5Effect::init()
     historyPixels.assign(size_t(historyWidth) * historyLength * 4, 0);
     for (float& level : meterLevels)
         level = 0.0f;
-    historyClock = historyRowMs;
+    meterHistory.clear();
+    waterfall.clear();
+    waterfallShown = -1;
     meterTexture.reset(new Texture(historyWidth, 1, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE, meterPixels.data()));
     meterTexture->setFilter(GL_NEAREST);
     meterTexture->setWrap(GL_CLAMP_TO_EDGE);
@@ -129,33 +132,42 @@ void Scene5Effect::init()
     lightCore.reset(Geometry::createCube("Cube", 1.0f));
 }
 
-void Scene5Effect::updateMeters(int32_t deltaMs)
+void Scene5Effect::updateMeters(uint32_t timeMs)
 {
-    readSpectrum();
-    // Bars jump up with the music and sink at two full heights per second.
-    const float fall = std::max(0, deltaMs) * 0.002f;
+    readSpectrum(timeMs);
+    // Bars jump up with the music and sink at meterFallPerMs: at each step the highest
+    // of the recent levels, less what it has sunk since.
+    meterHistory.update(ORVDemosys::timer, timeMs);
+    const float fallPerStep = 1000.0f / float(buildUpStepsPerSecond) * meterFallPerMs;
     for (int b = 0; b < meterBands; ++b) {
-        const float level = meterLevel(bandLevel(bandEdges[b], bandEdges[b + 1] - 1) * (1.0f + 0.35f * float(b)));
-        meterLevels[b] = std::max(level, meterLevels[b] - fall);
+        float shown = 0.0f;
+        for (int age = 0; age < meterHistory.getDepth(); ++age) {
+            const float* values = meterHistory.getStep(age);
+            const float level = meterLevel(bandMean(values, bandEdges[b], bandEdges[b + 1] - 1) * (1.0f + 0.35f * float(b)));
+            shown = std::max(shown, level - fallPerStep * float(age));
+        }
+        meterLevels[b] = shown;
         for (int x = b * historyWidth / meterBands; x < (b + 1) * historyWidth / meterBands; ++x)
             meterPixels[size_t(x) * 4] = toByte(meterLevels[b]);
     }
     meterTexture->upload(meterPixels.data());
 
-    // The waterfall moves one row per 40 ms of music, whatever the frame rate: the newest
-    // spectrum enters at row 0.
-    historyClock += std::max(0, deltaMs);
-    if (historyClock < historyRowMs)
+    // The waterfall: row r is the spectrum r steps of historyRowMs before the newest
+    // step at or before the time.
+    waterfall.update(ORVDemosys::timer, timeMs);
+    if (waterfall.getNewestStep() == waterfallShown)
         return;
-    historyClock = std::min(historyClock - historyRowMs, historyRowMs);
-    const size_t row = size_t(historyWidth) * 4;
-    std::copy_backward(historyPixels.begin(), historyPixels.end() - long(row), historyPixels.end());
-    for (int x = 0; x < historyWidth; ++x) {
-        const uint8_t v = toByte(meterLevel(spectrum[size_t(x)] * (1.0f + 0.1f * float(x))));
-        historyPixels[size_t(x) * 4] = v;
-        historyPixels[size_t(x) * 4 + 1] = v;
-        historyPixels[size_t(x) * 4 + 2] = v;
-        historyPixels[size_t(x) * 4 + 3] = 255;
+    waterfallShown = waterfall.getNewestStep();
+    for (int r = 0; r < historyLength; ++r) {
+        const float* values = waterfall.getStep(r);
+        uint8_t* row = historyPixels.data() + size_t(r) * historyWidth * 4;
+        for (int x = 0; x < historyWidth; ++x) {
+            const uint8_t v = toByte(meterLevel(values[x] * (1.0f + 0.1f * float(x))));
+            row[x * 4] = v;
+            row[x * 4 + 1] = v;
+            row[x * 4 + 2] = v;
+            row[x * 4 + 3] = 255;
+        }
     }
     historyTexture->upload(historyPixels.data());
 }
@@ -191,23 +203,24 @@ void Scene5Effect::animate(uint32_t timeMs)
     scene->update(timeMs);
 }
 
-void Scene5Effect::draw(uint32_t timeMs, int32_t deltaMs, FBO* target)
+void Scene5Effect::draw(uint32_t timeMs, int32_t, FBO* target)
 {
     glEnable(GL_DEPTH_TEST);
     beginFrame();
-    updateMeters(deltaMs);
+    updateMeters(timeMs);
     animate(timeMs);
     renderScene();
     composite(res.ambientCombine, res.lightBuffer2, true, 1.0f, false);
 
+    // The glass's noise drifts with the time the scene has run.
+    const float e = float(timeMs - std::min(timeMs, getRangeStartMs()));
+    noiseScroll[0] = glm::vec2(0.00002f * e, -0.0001f * e);
+    noiseScroll[1] = glm::vec2(0.00014f * e, -0.00008f * e);
+    noiseScroll[2] = glm::vec2(-0.00004f * e, 0.00006f * e);
     const float bulge = bulgeRadius->getValue(timeMs) * std::sin(wobble->getValue(timeMs));
     drawCylinder(target, bulge);
     drawLights(target);
 
-    const float e = float(std::max(0, deltaMs));
-    noiseScroll[0] += glm::vec2(0.00002f * e, -0.0001f * e);
-    noiseScroll[1] += glm::vec2(0.00014f * e, -0.00008f * e);
-    noiseScroll[2] += glm::vec2(-0.00004f * e, 0.00006f * e);
 }
 
 void Scene5Effect::drawCylinder(FBO* target, float bulge)

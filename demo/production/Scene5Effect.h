@@ -7,6 +7,7 @@
 // "lightsprite" itself and gives the floors, roofs and walls their meter instances.
 
 #include "GlassHallSceneEffect.h"
+#include "SpectrumHistory.h"
 
 #include <glm/glm.hpp>
 
@@ -46,6 +47,10 @@ public:
     static constexpr int historyWidth = 64;
     static constexpr int historyLength = 64;
     static constexpr int historyRowMs = 40;
+    // The bars sink two full heights a second; a full bar is down after meterSteps
+    // steps (of buildUpStepsPerSecond).
+    static constexpr float meterFallPerMs = 0.002f;
+    static constexpr int meterSteps = 31;
 
     Scene5Effect();
     ~Scene5Effect() override;
@@ -60,7 +65,7 @@ public:
     Texture* getHistoryTexture() const { return historyTexture.get(); }
 
 private:
-    void updateMeters(int32_t deltaMs);
+    void updateMeters(uint32_t timeMs);
     void animate(uint32_t timeMs);
     void drawCylinder(FBO* target, float bulge);
     void drawLights(FBO* target);
@@ -79,7 +84,9 @@ private:
     std::vector<uint8_t> meterPixels;
     std::vector<uint8_t> historyPixels;
     float meterLevels[meterBands] = {};
-    int historyClock = 0; // ms of music not yet in the waterfall
+    SpectrumHistory meterHistory{spectrumBands, buildUpStepsPerSecond, meterSteps};
+    SpectrumHistory waterfall{historyWidth, 1000 / historyRowMs, historyLength};
+    int64_t waterfallShown = -1; // the newest step on the texture
     std::unique_ptr<VAO> spriteQuad;
     std::unique_ptr<VAO> lightCore;
 

@@ -152,7 +152,7 @@ void Scene6Effect::animate(uint32_t timeMs)
         sceneCamera->getProjection() = lens->getCamera()->getProjection();
     frameCamera = *sceneCamera;
 
-    readSpectrum();
+    readSpectrum(timeMs);
     const float bass = bandLevel(0, 5);
     // The balls bounce one after the other and glow with their third of the spectrum.
     for (int i = 0; i < 3; ++i) {

@@ -7,6 +7,8 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
+
 void WarpspeedEffect::setup()
 {
     addTrack("move", &move);
@@ -19,10 +21,9 @@ void WarpspeedEffect::init()
 {
     res.texture->setWrap(GL_REPEAT);
     res.texture2->setWrap(GL_REPEAT);
-    angle = 0.0f;
 }
 
-void WarpspeedEffect::draw(uint32_t t, int32_t e, FBO* target)
+void WarpspeedEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     // A background: it neither tests nor writes depth, so scenes drawn after it cover it.
     glDisable(GL_DEPTH_TEST);
@@ -33,10 +34,10 @@ void WarpspeedEffect::draw(uint32_t t, int32_t e, FBO* target)
     s->setTexture("tex2", 1, res.texture2);
     s->setFloat("scroll", move->getValue(t));
     s->setFloat("intensity", intensity->getValue(t));
-    s->setFloat("zangle", angle);
+    // The tunnel turns a thousandth of a radian per ms of its range.
+    s->setFloat("zangle", 0.001f * float(t - std::min(t, getRangeStartMs())));
     s->setFloat("speedlayer_alpha", speedlayerAlpha->getValue(t));
     s->setFloat("accelerate", accelerate->getValue(t));
     GlassHallPass::drawQuad();
     glEnable(GL_DEPTH_TEST);
-    angle += static_cast<float>(e) * 0.001f;
 }

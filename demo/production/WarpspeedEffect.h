@@ -22,12 +22,9 @@ public:
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
     void setResources(const Resources& r) { res = r; }
-    float getAngle() const { return angle; }
 
 private:
     Resources res;
-    // Seconds of drawing so far: the tunnel's turn.
-    float angle = 0.0f;
     TrackInterpolate* move = nullptr;
     TrackInterpolate* intensity = nullptr;
     TrackInterpolate* speedlayerAlpha = nullptr;

@@ -3,7 +3,7 @@
 // frame loop or draws chosen effects alone through the offline renderer.
 //
 //   glasshall_check [--mode N] [--size WxH] [--quality Q] [--play FROM_MS TO_MS]
-//                   [--solo CASES OUT_DIR [--render-size WxH]]
+//                   [--solo CASES OUT_DIR [--render-size WxH]] [--purity TIMES OUT_DIR]
 //
 // The log is the program's own from "Run demo" on, as glasshall prints it. --play
 // starts the demo at FROM_MS and ends it at TO_MS (music time). --solo reads CASES, one
@@ -12,6 +12,11 @@
 // two frames before it) into OUT_DIR/NAME.png, renders it again without the first
 // effect, and prints "Solo NAME: ok" when the frame is neither black nor flat and the
 // first effect changed it, otherwise "Solo NAME: FAILED: ..." with the figures.
+// --purity reads TIMES, one "NAME TIME_MS" a line, and renders the frame at each time
+// five ways: alone, at the end of runs from 10 s before at 25 and at 60 fps, after a
+// seek from 3 s before and a pause (the same time drawn many times), and after a seek
+// back from 5 s later. It prints "Purity NAME: ok" when all five are the same bit for
+// bit, otherwise "Purity NAME: FAILED: ..." and writes the differing frames to OUT_DIR.
 #include "Demo.h"
 #include "GlassHallProgressBar.h"
 #include "GlassHallResources.h"
@@ -29,6 +34,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -109,6 +115,76 @@ bool renderAlone(OfflineRenderer& renderer, TimelineSolo& solo, const std::vecto
     return ok;
 }
 
+// Every pixel of the last frame of a render.
+struct LastFrame {
+    RgbaImage image;
+    OfflineRenderer::Sink sink()
+    {
+        return [this](const OfflineRenderer::Frame& frame) {
+            image.width = frame.width;
+            image.height = frame.height;
+            image.pixels = frame.pixels;
+            return true;
+        };
+    }
+};
+
+void runPurity(const std::string& timesPath, const std::string& outDir, int width, int height)
+{
+    std::filesystem::create_directories(outDir);
+    OfflineRenderer renderer(width, height);
+    std::ifstream in(timesPath);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string name;
+        int t = 0;
+        if (line.empty() || line[0] == '#' || !(fields >> name >> t))
+            continue;
+        const int before = std::max(0, t - 10000);
+        std::vector<int> paused{std::max(0, t - 3000)};
+        paused.resize(12, t);
+        struct Way {
+            const char* name;
+            std::function<bool(LastFrame&)> render;
+        };
+        const Way ways[] = {
+            {"alone", [&](LastFrame& f) { return renderer.renderTimes({t}, f.sink()); }},
+            {"run-25fps", [&](LastFrame& f) { return renderer.render(before, 25, (t - before) * 25 / 1000 + 1, f.sink()); }},
+            {"run-60fps", [&](LastFrame& f) { return renderer.render(before, 60, (t - before) * 60 / 1000 + 1, f.sink()); }},
+            {"paused", [&](LastFrame& f) { return renderer.renderTimes(paused, f.sink()); }},
+            {"seek-back", [&](LastFrame& f) { return renderer.renderTimes({t + 5000, t}, f.sink()); }},
+        };
+        LastFrame first;
+        std::string fault;
+        for (const Way& way : ways) {
+            LastFrame frame;
+            if (!way.render(frame)) {
+                fault = std::string(way.name) + ": " + renderer.getError();
+                break;
+            }
+            if (&way == &ways[0]) {
+                first = frame;
+                continue;
+            }
+            size_t differing = 0;
+            for (size_t i = 0; i < frame.image.pixels.size(); i += 4)
+                if (std::memcmp(&frame.image.pixels[i], &first.image.pixels[i], 4) != 0)
+                    ++differing;
+            if (differing > 0) {
+                fault += std::string(fault.empty() ? "" : "; ") + way.name + " differs from alone in " +
+                         std::to_string(differing) + " pixels";
+                writePng(outDir + "/" + name + "-" + way.name + ".png", frame.image);
+                writePng(outDir + "/" + name + "-alone.png", first.image);
+            }
+        }
+        const FrameStats s = statsOf(first.image);
+        if (fault.empty() && (s.lit < 0.02 || s.spread < 2.0))
+            fault = "the frame is black or flat";
+        std::cout << "Purity " << name << ": " << (fault.empty() ? "ok" : "FAILED: " + fault) << std::endl;
+    }
+}
+
 void runSolo(const std::string& casesPath, const std::string& outDir, int width, int height)
 {
     std::filesystem::create_directories(outDir);
@@ -151,7 +227,7 @@ int main(int argc, char** argv)
     metrics.setFullscreen(false);
     int mode = 0;
     int playFrom = -1, playTo = -1;
-    std::string casesPath, outDir;
+    std::string casesPath, outDir, purityPath;
     int renderWidth = 0, renderHeight = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -170,6 +246,9 @@ int main(int argc, char** argv)
         } else if (arg == "--solo" && i + 2 < argc) {
             casesPath = argv[++i];
             outDir = argv[++i];
+        } else if (arg == "--purity" && i + 2 < argc) {
+            purityPath = argv[++i];
+            outDir = argv[++i];
         } else if (arg == "--render-size" && more && parseSize(argv[i + 1], renderWidth, renderHeight)) {
             ++i;
         } else {
@@ -186,7 +265,10 @@ int main(int argc, char** argv)
         ORVDemosys::resources = new GlassHallResources();
         demo.setTitle("Glass Hall");
         if (demo.load(&metrics, mode)) {
-            if (!casesPath.empty()) {
+            if (!purityPath.empty()) {
+                runPurity(purityPath, outDir, renderWidth > 0 ? renderWidth : metrics.getWidth(),
+                          renderHeight > 0 ? renderHeight : metrics.getHeight());
+            } else if (!casesPath.empty()) {
                 runSolo(casesPath, outDir, renderWidth > 0 ? renderWidth : metrics.getWidth(),
                         renderHeight > 0 ? renderHeight : metrics.getHeight());
             } else if (playFrom >= 0) {

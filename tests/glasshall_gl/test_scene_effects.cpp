@@ -54,12 +54,14 @@ const int width = 640, height = 360;
 class FixedSpectrumTimer : public Timer {
 public:
     FixedSpectrumTimer() : Timer(20) {}
-    void getSpectrum(int, int count, float* out) override
+    void getSpectrumAt(double timeMs, int, int count, float* out) override
     {
+        const bool quiet = timeMs >= silentFromMs;
         for (int i = 0; i < count; ++i)
-            out[i] = silent ? 0.0f : 0.12f / (1.0f + 0.25f * float(i)) + (i % 9 == 2 ? 0.05f : 0.0f);
+            out[i] = quiet ? 0.0f : 0.12f / (1.0f + 0.25f * float(i)) + (i % 9 == 2 ? 0.05f : 0.0f);
     }
-    bool silent = false;
+    // The music stops here.
+    double silentFromMs = 1e12;
 };
 
 struct SceneCase {
@@ -287,22 +289,22 @@ TEST_F(GlassHallScenes, LevelsFallRingsFollowAndTimeDrivesTheScrolls)
 
     auto* scene1 = static_cast<Scene1Effect*>(ORVDemosys::effectInstancePool->get("scene_1_effect"));
     scene1->init();
-    timer.silent = false;
-    scene1->draw(1000, 40, target);
+    // The music stops at step 60 (1000 ms): each 60 fps step later the level is one
+    // levelDecay lower, whichever times are drawn, until it reaches 0.
+    timer.silentFromMs = 1000.0;
+    scene1->draw(990, 40, target);
     const float loud = scene1->getLevel(0);
     EXPECT_GT(loud, 0.2f);
-    timer.silent = true;
-    for (int k = 1; k <= 3; ++k) {
-        scene1->draw(1000 + 40 * k, 40, target);
-        EXPECT_NEAR(scene1->getLevel(0), loud - 0.04f * float(k), 1e-4f);
+    for (int k : {3, 1, 2}) {
+        scene1->draw(uint32_t(std::ceil((59 + k) * 1000.0 / 60.0)), 40, target);
+        EXPECT_NEAR(scene1->getLevel(0), loud - 0.04f * float(k), 1e-4f) << k;
     }
-    for (int k = 0; k < int(loud / 0.04f) + 5; ++k)
-        scene1->draw(2000, 40, target);
+    scene1->draw(1000 + uint32_t(loud / 0.04f * 1000.0f / 60.0f) + 100, 40, target);
     ORVLight* point = scene1->getScene()->getLightByName("Point0");
     for (int band = 0; band < 3; ++band)
         EXPECT_EQ(scene1->getLevel(band), 0.0f);
     EXPECT_FLOAT_EQ(point->getRadius(), 0.001f);
-    timer.silent = false;
+    timer.silentFromMs = 1e12;
 
     auto* scene2 = static_cast<Scene2Effect*>(ORVDemosys::effectInstancePool->get("scene_2_effect"));
     for (int i = 0; i < scene2->getTrackCount(); ++i) {

@@ -206,11 +206,10 @@ TEST_F(TimerTest, SpectrumIsFiniteAndWritesOnlyCount)
 {
     Timer timer(20);
     timer.init();
-    std::srand(12345);
     std::vector<float> values(1000);
     float smallest = 1.0f;
     for (int round = 0; round < 200; ++round) {
-        timer.getSpectrum(3, static_cast<int>(values.size()), values.data());
+        timer.getSpectrumAt(round * 16.5, 3, static_cast<int>(values.size()), values.data());
         for (float v : values) {
             ASSERT_TRUE(std::isfinite(v));
             ASSERT_GT(v, 0.0f);
@@ -226,4 +225,11 @@ TEST_F(TimerTest, SpectrumIsFiniteAndWritesOnlyCount)
     EXPECT_EQ(guarded[3], -7.0f);
     timer.getSpectrum(0, 0, nullptr);
     timer.getSpectrum(0, -4, nullptr);
+
+    // A function of the time alone: the same time reads the same, another time not.
+    std::vector<float> again(1000), later(1000);
+    timer.getSpectrumAt(199 * 16.5, 3, 1000, again.data());
+    timer.getSpectrumAt(200 * 16.5, 3, 1000, later.data());
+    EXPECT_EQ(again, values);
+    EXPECT_NE(later, values);
 }
