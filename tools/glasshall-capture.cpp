@@ -676,11 +676,14 @@ private:
             return fail("cannot make the folder " + o.output + (e ? ": " + e.message() : ""));
         const int64_t count = frameCount();
         Progress progress("capture", count);
+        std::vector<uint8_t> rgb;
         const bool ok = render(fromMs(), count, [&](const OfflineRenderer::Frame& f) {
             char name[32];
             std::snprintf(name, sizeof(name), "frame_%06d.png", f.index);
-            if (!writePngFile((fs::path(o.output) / name).string(), f.width, f.height, 4, f.pixels.data(), true,
-                              error))
+            // Opaque frames: the framebuffer's alpha is whatever the last pass left, not a
+            // coverage a video editor should composite with.
+            toRgbTopFirst(f, rgb);
+            if (!writePngFile((fs::path(o.output) / name).string(), f.width, f.height, 3, rgb.data(), false, error))
                 return false;
             progress.step(f.index + 1);
             return true;
