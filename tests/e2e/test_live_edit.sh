@@ -3,7 +3,7 @@
 # test production (fast, every case) and Glass Hall (once, on a copy of the build's
 # resource tree):
 #  - Space pauses (two screenshots a second apart are identical, the overlay's time code
-#    included) and resumes;
+#    included; in Glass Hall inside scene 1, whose picture builds up over time) and resumes;
 #  - beat, bar and section seeks land on the right rows (the "Seek to" lines);
 #  - a sync script saved while the demo runs changes a curve's value at the current time
 #    (the picture changes), a script with an error leaves the old timeline playing and
@@ -227,8 +227,17 @@ key Home Down Down Right shift+Right Up
 expect_lines "$(since_mark | grep '^Paused at')" "Seek to 00:00:000 row 0 bar 1.1" "Seek to 00:16:000 row 320 bar 9.1" \
   "Seek to 00:32:000 row 640 bar 17.1" "Seek to 00:32:500 row 650 bar 17.2" "Seek to 00:34:000 row 680 bar 18.1" \
   "Seek to 00:32:000 row 640 bar 17.1"
+# At 00:21, in scene 1 (bar 11 beat 3), without the overlay: its disks turn and its
+# lights follow the music, yet the paused picture stands still.
+mark
+key Home Down shift+Right shift+Right Right Right Tab
+expect_lines "Seek to 00:00:000 row 0 bar 1.1" "Seek to 00:16:000 row 320 bar 9.1" "Seek to 00:18:000 row 360 bar 10.1" \
+  "Seek to 00:20:000 row 400 bar 11.1" "Seek to 00:20:500 row 410 bar 11.2" "Seek to 00:21:000 row 420 bar 11.3"
+sleep 0.5
+shot s1a; sleep 1; shot s1b
+same s1a s1b || fail "Glass Hall: two frames of scene 1 a second apart differ while paused"
 # At 00:40, in the ring arena.
-key shift+Right shift+Right shift+Right shift+Right Tab
+key Down shift+Right shift+Right shift+Right shift+Right
 sleep 0.5
 shot gh1; sleep 1; shot gh2
 same gh1 gh2 || fail "Glass Hall: two frames a second apart differ while paused"

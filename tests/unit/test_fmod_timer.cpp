@@ -266,6 +266,20 @@ TEST_F(FMODTimerTest, OfflineMusicStandsWhereTheClockSays)
     EXPECT_EQ(peakAt(6000), 40);
     clock.advanceMs(-1500);
     EXPECT_EQ(peakAt(4500), 10);
+
+    // The spectrum at a time is the music's there, wherever the clock or the output
+    // stands: on a playing live timer too.
+    FMODTimer live("resources/sound/change.wav", 20);
+    ASSERT_TRUE(initQuietly(live));
+    live.setTimeMs(1000);
+    live.play();
+    for (FMODTimer* t : {&timer, &live}) {
+        std::vector<float> out(128);
+        t->getSpectrumAt(6000.0, 0, 128, out.data());
+        EXPECT_EQ(std::max_element(out.begin(), out.end()) - out.begin(), 40);
+        t->getSpectrumAt(4999.0, 0, 128, out.data());
+        EXPECT_EQ(std::max_element(out.begin(), out.end()) - out.begin(), 10);
+    }
 }
 
 TEST_F(FMODTimerTest, SeekingBackFromTheEndPlaysTheMusicAgain)
