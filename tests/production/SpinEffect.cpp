@@ -14,10 +14,9 @@ void SpinEffect::init() { scene = GetScene("hall"); }
 
 void SpinEffect::update(uint32_t timeMs) { scene->update(timeMs); }
 
-void SpinEffect::draw(uint32_t timeMs, int32_t deltaMs, FBO* target)
+void SpinEffect::draw(uint32_t timeMs, int32_t, FBO* target)
 {
-    angle = std::fmod(angle + speed->getValue(timeMs) * static_cast<float>(deltaMs) / 1000.0f, 360.0f);
-    const float radians = angle * 3.14159265f / 180.0f;
+    const float radians = angle.at(getRangeStartMs(), timeMs) * 3.14159265f / 180.0f;
     ORVCamera::lookAt(&camera, glm::vec3(0.0f, 0.5f, 0.0f),
                       glm::vec3(6.0f * std::sin(radians), 3.5f, 6.0f * std::cos(radians)), glm::vec3(0, 1, 0));
     const float width = target ? static_cast<float>(FBO::getWidth(target)) : 16.0f;

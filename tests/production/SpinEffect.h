@@ -2,13 +2,17 @@
 
 #include "Effect.h"
 #include "ORVCamera.h"
+#include "StepAccumulator.h"
+#include "TrackInterpolate.h"
+
+#include <cmath>
 
 class ORVScene;
 class TrackInterpolate;
 
-// The scene seen from a camera that circles it. The angle accumulates the frame times
-// ("speed" degrees per second), so it depends on every frame's delta, not only on the
-// time: the effect a fixed-interval render must reproduce exactly.
+// The scene seen from a camera that circles it at "speed" degrees per second. The speed
+// changes over time, so the angle is its sum over 60 steps a second since the effect's
+// range began: a function of the time alone, whatever the frame rate or the pauses.
 class SpinEffect : public Effect {
 public:
     SpinEffect() : camera("spin_camera") {}
@@ -22,5 +26,7 @@ private:
     TrackInterpolate* speed = nullptr;
     ORVScene* scene = nullptr;
     ORVCamera camera;
-    float angle = 30.0f;
+    StepAccumulator<float> angle{60, 30.0f, [this](float& degrees, double stepTimeMs) {
+                                     degrees = std::fmod(degrees + speed->getValue(uint32_t(stepTimeMs)) / 60.0f, 360.0f);
+                                 }};
 };
