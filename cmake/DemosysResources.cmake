@@ -25,6 +25,8 @@
 # The archive is non-solid (each entry can be read alone) at the highest level, made anew
 # from exactly the files above, so nothing stale left in the tree gets in.
 include_guard(GLOBAL)
+# The functions keep the policies of their definition, whatever the calling project sets.
+cmake_policy(VERSION 3.25)
 
 # The engine's own shaders: DEMOSYS_SHADER_DIR is set by whoever includes this file (the
 # engine's CMakeLists.txt or the installed package's config). Kept in a global property,
