@@ -197,6 +197,7 @@ bool Shader::build()
 void Shader::readUniforms()
 {
     uniforms.clear();
+    reportedMissing.clear();
     std::cout << "Shader " << name << std::endl;
     GLint count = 0;
     glGetProgramiv(pref, GL_ACTIVE_UNIFORMS, &count);
@@ -267,7 +268,8 @@ GLint Shader::uniformLocation(const std::string& uniform)
     auto found = uniforms.find(uniform);
     if (found != uniforms.end())
         return found->second.location;
-    std::cout << "ERROR: Shader " << name << " : Uniform variable '" << uniform << "' not found!" << std::endl;
+    if (reportedMissing.insert(uniform).second)
+        std::cout << "ERROR: Shader " << name << " : Uniform variable '" << uniform << "' not found!" << std::endl;
     return -1;
 }
 

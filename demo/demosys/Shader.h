@@ -4,6 +4,7 @@
 #include <glm/glm.hpp>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,8 @@ struct ShaderVariable {
 // One linked GLSL program made of a vertex and a fragment shader. It keeps the
 // preprocessed sources, an error log that grows with every failure, the program's
 // active uniforms and attributes, and the texture bound to each unit through it.
-// Uniform setters assume the program is bound; a name the program does not have is
-// reported on every call and changes nothing.
+// Uniform setters assume the program is bound; a name the program does not have
+// changes nothing and is reported once per program (a setter runs every frame).
 class Shader {
 public:
     explicit Shader(const std::string& name);
@@ -49,8 +50,8 @@ public:
     // Makes the program current unless it already is; a switch empties the texture slots.
     void bind();
 
-    // The uniform's location, or -1 with an error line when the program has none of
-    // that name.
+    // The uniform's location, or -1 when the program has none of that name; the error
+    // line for a name is written the first time only, and again after a rebuild.
     GLint uniformLocation(const std::string& name);
 
     const std::string& getName() const { return name; }
@@ -124,6 +125,7 @@ private:
     std::string errorLog;
     std::vector<Texture*> textureSlots;
     std::map<std::string, ShaderVariable> uniforms;
+    std::set<std::string> reportedMissing;
     std::map<std::string, ShaderVariable> attributes;
     std::vector<ShaderVariable> attributeList;
     std::string attributeKey;

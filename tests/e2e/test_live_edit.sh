@@ -105,7 +105,8 @@ quit() {
 
 # ---- The test production --------------------------------------------------------
 DIR=$WORK/production
-"$SOURCE/tests/production/make_resources.sh" "$DIR" 2> /dev/null
+mkdir -p "$DIR"
+cp -r "${DEMOSYS_TEST_PRODUCTION_RESOURCES:?}" "$DIR/resources"
 cp "$SOURCE/tests/production/timeline.sync" "$DIR/"
 cp "$DIR/timeline.sync" "$DIR/timeline.sync.orig"
 COMMON=$DIR/resources/shaders/common.glsl

@@ -99,7 +99,7 @@ TEST(Shader, BuildFailuresReportTheirTexts)
     EXPECT_NE(out.find("Error while linking shader pair"), std::string::npos);
 }
 
-TEST(Shader, DiscoversUniformsAndReportsMissingOnesOnEverySet)
+TEST(Shader, DiscoversUniformsAndReportsEachMissingOneOnce)
 {
     auto shader = makeShader("uniforms", fullScreenVertex, colorFragment);
     CaptureStdout();
@@ -119,13 +119,34 @@ TEST(Shader, DiscoversUniformsAndReportsMissingOnesOnEverySet)
     EXPECT_GE(shader->uniformLocation("weights"), 0);
     EXPECT_EQ(shader->uniformLocation("weights"), shader->uniformLocation("weights[0]"));
 
+    // A setter runs every frame: a name the program lacks is reported once, whichever
+    // setter asks; another name, another program or a rebuild reports again.
+    auto other = makeShader("other", fullScreenVertex, colorFragment);
+    CaptureStdout();
+    ASSERT_TRUE(other->build());
+    GetCapturedStdout();
     shader->bind();
     CaptureStdout();
     shader->setFloat("unusedFactor", 1.0f);
     shader->setFloat("unusedFactor", 2.0f);
     shader->setVec3("unusedFactor", glm::vec3(1.0f));
-    const std::string missing = "ERROR: Shader uniforms : Uniform variable 'unusedFactor' not found!\n";
-    EXPECT_EQ(GetCapturedStdout(), missing + missing + missing);
+    EXPECT_EQ(shader->uniformLocation("unusedFactor"), -1);
+    shader->setFloat("missingToo", 1.0f);
+    shader->setFloat("missingToo", 1.0f);
+    other->bind();
+    other->setFloat("unusedFactor", 1.0f);
+    other->setFloat("unusedFactor", 1.0f);
+    EXPECT_EQ(GetCapturedStdout(), "ERROR: Shader uniforms : Uniform variable 'unusedFactor' not found!\n"
+                                   "ERROR: Shader uniforms : Uniform variable 'missingToo' not found!\n"
+                                   "ERROR: Shader other : Uniform variable 'unusedFactor' not found!\n");
+    CaptureStdout();
+    ASSERT_TRUE(shader->build());
+    GetCapturedStdout();
+    shader->bind();
+    CaptureStdout();
+    shader->setFloat("unusedFactor", 1.0f);
+    shader->setFloat("unusedFactor", 1.0f);
+    EXPECT_EQ(GetCapturedStdout(), "ERROR: Shader uniforms : Uniform variable 'unusedFactor' not found!\n");
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 

@@ -1,0 +1,55 @@
+# What the engine's static libraries link against, found for the engine's own build and
+# again by the installed DemosysConfig.cmake for every project that links them: a static
+# library carries none of its dependencies. Add a dependency here, once, for both.
+#
+# With DEMOSYS_FIND_FOR_PACKAGE set (the installed config), a missing dependency makes
+# find_package(Demosys) report it and fail; otherwise it stops the configure step.
+include(CMakeFindDependencyMacro)
+
+macro(_demosys_find_package)
+  if(DEMOSYS_FIND_FOR_PACKAGE)
+    find_dependency(${ARGN})
+  else()
+    find_package(${ARGN} REQUIRED)
+  endif()
+endmacro()
+
+# pkg-config modules, as imported targets PkgConfig::<prefix> (the prefixes are part of
+# the exported link interface).
+macro(_demosys_find_module prefix module)
+  if(DEMOSYS_FIND_FOR_PACKAGE)
+    pkg_check_modules(${prefix} QUIET IMPORTED_TARGET ${module})
+    if(NOT ${prefix}_FOUND)
+      set(Demosys_NOT_FOUND_MESSAGE "the pkg-config module '${module}' that the engine links was not found")
+      set(Demosys_FOUND FALSE)
+      return()
+    endif()
+  else()
+    pkg_check_modules(${prefix} REQUIRED IMPORTED_TARGET ${module})
+  endif()
+endmacro()
+
+if(NOT DEFINED OpenGL_GL_PREFERENCE)
+  set(OpenGL_GL_PREFERENCE GLVND)
+endif()
+
+# The engine (Demosys::demosys): window and context, GL, maths, archives, images,
+# MP3 decoding, audio output, the spectrum's FFT and the VP8 decoder.
+_demosys_find_package(PkgConfig)
+_demosys_find_package(OpenGL)
+_demosys_find_package(glfw3 3.3)
+_demosys_find_package(GLEW)
+_demosys_find_package(glm)
+_demosys_find_package(LibArchive)
+_demosys_find_package(LibLZMA)
+_demosys_find_module(DEMOSYS_IL IL)
+_demosys_find_module(DEMOSYS_MPG123 libmpg123)
+_demosys_find_module(DEMOSYS_SDL sdl)
+_demosys_find_module(DEMOSYS_KISSFFT kissfft-float)
+_demosys_find_module(DEMOSYS_VPX vpx)
+
+# The tools' shared code (Demosys::demosys_tools): PNG files, text in pictures, scene
+# import.
+_demosys_find_package(PNG)
+_demosys_find_package(Freetype)
+_demosys_find_package(assimp CONFIG)
