@@ -53,3 +53,23 @@ _demosys_find_module(DEMOSYS_VPX vpx)
 _demosys_find_package(PNG)
 _demosys_find_package(Freetype)
 _demosys_find_package(assimp CONFIG)
+
+# The programs around a production (Demosys::demosys_app): the setup dialog is FLTK, whose
+# Debian CMake package names a fluid program that is not installed with the library, so
+# the library and headers are found directly; SDL lists the screen modes it offers.
+find_path(DEMOSYS_FLTK_INCLUDE_DIR FL/Fl.H)
+find_library(DEMOSYS_FLTK_LIBRARY fltk)
+if(NOT DEMOSYS_FLTK_INCLUDE_DIR OR NOT DEMOSYS_FLTK_LIBRARY)
+  if(DEMOSYS_FIND_FOR_PACKAGE)
+    set(Demosys_NOT_FOUND_MESSAGE "FLTK, which the setup dialog uses, was not found (libfltk1.3-dev)")
+    set(Demosys_FOUND FALSE)
+    return()
+  endif()
+  message(FATAL_ERROR "FLTK, which the setup dialog uses, was not found (libfltk1.3-dev)")
+endif()
+if(NOT TARGET Demosys::fltk)
+  add_library(Demosys::fltk UNKNOWN IMPORTED)
+  set_target_properties(Demosys::fltk PROPERTIES IMPORTED_LOCATION ${DEMOSYS_FLTK_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${DEMOSYS_FLTK_INCLUDE_DIR})
+endif()
+_demosys_find_package(X11)

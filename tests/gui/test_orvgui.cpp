@@ -1,6 +1,7 @@
 // The setup dialog under a real X display: its layout, the labels and tags of the
 // resolution list, the defaults and what the buttons do.
 #include "ORVGui.h"
+#include "OrvaneGuiLogo.xpm"
 
 #include <FL/Fl.H>
 #include <FL/Fl_Box.H>
@@ -57,7 +58,7 @@ void expectWidget(Fl_Widget* widget, int x, int y, int w, int h, const char* lab
 TEST(SetupDialog, LaysOutItsWidgetsAndTagsEveryMode)
 {
     ModeList modes{{1920, 1080}, {1680, 1050}, {1360, 768}, {1280, 1024}, {1024, 768}, {1000, 1000}, {1280, 960}};
-    ORVGui gui(450, 300, "Orvane Demosys v.2.0", modes.modes());
+    ORVGui gui(450, 300, "Orvane Demosys v.2.0", orvane_gui_logo_xpm, modes.modes());
     Fl::check();
 
     EXPECT_TRUE(gui.shown());
@@ -133,12 +134,12 @@ TEST(SetupDialog, LaysOutItsWidgetsAndTagsEveryMode)
 TEST(SetupDialog, FirstModeWithoutTagAndExit)
 {
     ModeList modes{{1024, 1024}, {1280, 1024}};
-    ORVGui gui(450, 300, "Orvane Demosys v.2.0", modes.modes());
+    ORVGui gui(450, 300, "Orvane Demosys v.2.0", orvane_gui_logo_xpm, modes.modes());
     Fl::check();
     EXPECT_EQ(entries(dynamic_cast<Fl_Choice*>(gui.child(1))),
               (std::vector<std::string>{"1024 X 1024 ", "1280 X 1024 (5:4)"}));
     gui.child(5)->do_callback(); // Start! and then, in a second dialog, Exit!
-    ORVGui second(450, 300, "Orvane Demosys v.2.0", modes.modes());
+    ORVGui second(450, 300, "Orvane Demosys v.2.0", orvane_gui_logo_xpm, modes.modes());
     EXPECT_TRUE(second.getExit());
     Fl::check();
     second.child(6)->do_callback();
@@ -150,7 +151,7 @@ TEST(SetupDialog, FirstModeWithoutTagAndExit)
 TEST(SetupDialog, WithoutAModeListOffersTheDesktopAndWideSizesThatFit)
 {
     for (SDL_Rect** answer : {static_cast<SDL_Rect**>(nullptr), reinterpret_cast<SDL_Rect**>(-1)}) {
-        ORVGui gui(450, 300, "Orvane Demosys v.2.0", answer);
+        ORVGui gui(450, 300, "Orvane Demosys v.2.0", orvane_gui_logo_xpm, answer);
         std::vector<std::string> labels = entries(dynamic_cast<Fl_Choice*>(gui.child(1)));
         ASSERT_GE(labels.size(), 1u);
         // No SDL video here: the desktop is the display's size.

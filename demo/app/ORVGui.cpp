@@ -8,7 +8,6 @@
 #include <FL/Fl_Pixmap.H>
 #include <SDL.h>
 
-#include "OrvaneGuiLogo.xpm"
 
 namespace {
 
@@ -87,16 +86,16 @@ void styleLabel(Fl_Widget* widget)
 
 } // namespace
 
-ORVGui::ORVGui(int width, int height, const char* title)
+ORVGui::ORVGui(int width, int height, const char* title, const char* const* logoXpm)
     : Fl_Double_Window((Fl::w() - width) / 2, (Fl::h() - height) / 2, width, height, title)
 {
-    build(listFullscreenModes());
+    build(logoXpm, listFullscreenModes());
 }
 
-ORVGui::ORVGui(int width, int height, const char* title, SDL_Rect** modes)
+ORVGui::ORVGui(int width, int height, const char* title, const char* const* logoXpm, SDL_Rect** modes)
     : Fl_Double_Window((Fl::w() - width) / 2, (Fl::h() - height) / 2, width, height, title)
 {
-    build(modes);
+    build(logoXpm, modes);
 }
 
 ORVGui::~ORVGui()
@@ -132,7 +131,7 @@ SDL_Rect** ORVGui::fallbackModes()
     return fallbackList.data();
 }
 
-void ORVGui::build(SDL_Rect** modes)
+void ORVGui::build(const char* const* logoXpm, SDL_Rect** modes)
 {
     // A fresh dialog starts from the documented defaults.
     choices.quality = 2;
@@ -144,9 +143,11 @@ void ORVGui::build(SDL_Rect** modes)
 
     color(Background);
 
-    logo = new Fl_Pixmap(orvane_gui_logo_xpm);
-    Fl_Box* logoBox = new Fl_Box(0, 0, 450, 100);
-    logoBox->image(logo);
+    if (logoXpm) {
+        logo = new Fl_Pixmap(logoXpm);
+        Fl_Box* logoBox = new Fl_Box(0, 0, 450, 100);
+        logoBox->image(logo);
+    }
 
     Fl_Choice* resolution = new Fl_Choice(125, 120, 200, 25, "Available resolutions:");
     styleLabel(resolution);

@@ -12,14 +12,16 @@ struct SDL_Rect;
 // vertical sync and quality, then "Start!" or "Exit!". Construction builds and shows the
 // window; main runs Fl::run() until the buttons hide it and reads the choices through
 // the getters. The choices are process-wide: the widgets' callbacks write them.
+//
+// The production's logo, an XPM picture 450 x 100, heads the dialog (null: none).
 class ORVGui : public Fl_Double_Window {
 public:
     // Lists the fullscreen modes through SDL (32 bits per pixel).
-    ORVGui(int width, int height, const char* title);
+    ORVGui(int width, int height, const char* title, const char* const* logoXpm);
     // Lists the given modes instead of asking SDL: a null-terminated array, largest
     // first, as SDL_ListModes returns it (null or (SDL_Rect**)-1 as SDL means them).
     // The array must outlive the dialog.
-    ORVGui(int width, int height, const char* title, SDL_Rect** modes);
+    ORVGui(int width, int height, const char* title, const char* const* logoXpm, SDL_Rect** modes);
     ~ORVGui() override;
 
     ORVGui(const ORVGui&) = delete;
@@ -33,7 +35,7 @@ public:
     bool getExit() const;
 
 private:
-    void build(SDL_Rect** modes);
+    void build(const char* const* logoXpm, SDL_Rect** modes);
     // When SDL names no mode or any mode: the desktop's own size and the common 16:9
     // sizes that fit it, largest first.
     SDL_Rect** fallbackModes();
