@@ -687,6 +687,12 @@ private:
         say(text);
         return 1;
     }
+    // Bad input: exit status 2.
+    int refuse(const std::string& text)
+    {
+        say(text);
+        return 2;
+    }
     // 128 + the signal, as a shell reports a program that the signal ended.
     int stopped()
     {
@@ -803,7 +809,7 @@ private:
         const int64_t offset = o.atMs - start;
         const int64_t index = (offset * o.fps + 999) / 1000;
         if (index * 1000 / o.fps != offset) {
-            return fail("--at " + formatTime(o.atMs) + " is not a frame of a run from " + formatTime(start) +
+            return refuse("--at " + formatTime(o.atMs) + " is not a frame of a run from " + formatTime(start) +
                         " at " + std::to_string(o.fps) + " fps (the nearest are " +
                         formatTime(start + (index - 1) * 1000 / o.fps) + " and " +
                         formatTime(start + index * 1000 / o.fps) + ")");
