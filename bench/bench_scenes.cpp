@@ -9,7 +9,7 @@
 // OUTPUT-DIRECTORY defaults to build/scene_previews; with a TEXTURE-DIRECTORY (for example
 // build/resources/graphics) textured materials are drawn with their textures.
 //
-// Run it under a display (xvfb-run) with the software rasteriser for llvmpipe figures.
+// Its GL context is offscreen (no display needed); LIBGL_ALWAYS_SOFTWARE=1 gives llvmpipe figures.
 // The light programs are stand-ins for the production's (tests/support/ScenePreview.cpp).
 #include "GLContext.h"
 #include "ImageCompare.h"

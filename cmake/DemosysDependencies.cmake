@@ -36,7 +36,8 @@ endif()
 # The engine (Demosys::demosys): window and context, GL, maths, archives, images,
 # MP3 decoding, audio output, the spectrum's FFT and the VP8 decoder.
 _demosys_find_package(PkgConfig)
-_demosys_find_package(OpenGL)
+# EGL: the offscreen context of offline rendering, which needs no display.
+_demosys_find_package(OpenGL COMPONENTS OpenGL EGL)
 _demosys_find_package(glfw3 3.3)
 _demosys_find_package(GLEW)
 _demosys_find_package(glm)

@@ -5,8 +5,6 @@
 # overlays (the generated files themselves).
 #
 #   scripts/content-sheet.sh [BUILD_DIR] [OUT.png]      (default build/, build/content-sheet.png)
-#
-# Starts Xvfb when there is no display.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build}
@@ -28,9 +26,7 @@ scene5_volume_meters   01:12.000
 scene6_lamp_room       02:30.000
 LIST
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
-run=()
-[ -n "${DISPLAY:-}" ] || run=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
-"${run[@]}" "$CAPTURE" --resources "$BUILD/resources" --size 640x360 --list "$WORK/scenes.list" -o "$WORK" > /dev/null
+"$CAPTURE" --resources "$BUILD/resources" --size 640x360 --list "$WORK/scenes.list" -o "$WORK" > /dev/null
 
 pictures=("$WORK"/scene*.png)
 for f in GlassHallFrame1 GlassHallFrame2 GlassHallFrame3 GlassHallFrame4 GlassHallFrame5 Vesk ZAV \

@@ -10,7 +10,7 @@ PACKAGES=(
   libarchive-dev liblzma-dev libdevil-dev libstb-dev libpng-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth libgl1-mesa-dri libglx-mesa0 mesa-utils xdotool
+  xvfb xauth libgl1-mesa-dri libglx-mesa0 libegl-dev libegl-mesa0 mesa-utils xdotool
   libmpg123-dev libsdl1.2-dev libkissfft-dev lame sox libsox-fmt-mp3
   libassimp-dev vpx-tools libvpx-dev libfltk1.3-dev
   libfreetype-dev fonts-dejavu-core

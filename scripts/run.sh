@@ -9,7 +9,7 @@ cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo > /dev/null
 cmake --build build -j"$(nproc 2>/dev/null || echo 2)"
 
 if [ -z "${DISPLAY:-}" ]; then
-  echo "run: no display to show the demo on; watch it as a video instead: (cd build && xvfb-run -a tools/glasshall-capture -o glasshall.mp4)" >&2
+  echo "run: no display to show the demo on; watch it as a video instead: (cd build && tools/glasshall-capture --preset preview -o glasshall.mp4)" >&2
   exit 1
 fi
 # The program reads resources.7z from its working directory.

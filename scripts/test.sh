@@ -2,7 +2,10 @@
 # Builds everything and runs every test: the normal build (unit, gl, e2e and the
 # fuzzers' short runs), then an AddressSanitizer + UndefinedBehaviorSanitizer build of
 # the unit and GL tests, Glass Hall's play and its loading of broken archives. Starts a
-# virtual X display when there is none.
+# virtual X display when there is none, for the tests of the windowed program (dialog,
+# frame loop, edit mode, window); the GL tests and the capture tool's tests render
+# offscreen and run with DISPLAY removed (tests/CMakeLists.txt), which shows that offline
+# rendering needs no X server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$(pwd)

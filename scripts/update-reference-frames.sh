@@ -6,7 +6,7 @@
 #   scripts/update-reference-frames.sh [BUILD_DIR] [RESOURCES]
 #
 # RESOURCES is an archive (.7z) or a resources/ tree; by default BUILD_DIR/resources.7z,
-# else BUILD_DIR/resources. Starts Xvfb when there is no display.
+# else BUILD_DIR/resources. No display needed: the capture's GL context is offscreen.
 set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build}
@@ -21,8 +21,6 @@ if [ -d "$RES" ]; then SOURCE=(--resources "$RES"); else SOURCE=(--archive "$RES
 
 # The same pictures as the test: Mesa's software renderer, no audio device.
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
-run=()
-[ -n "${DISPLAY:-}" ] || run=(xvfb-run -a -s "-screen 0 1280x1024x24 -noreset")
-"${run[@]}" "$CAPTURE" "${SOURCE[@]}" --size 320x180 --fps 30 --quality 2 \
+"$CAPTURE" "${SOURCE[@]}" --size 320x180 --fps 30 --quality 2 \
   --list "$REF/frames.list" -o "$REF" > /dev/null
 echo "wrote $(grep -cvE '^\s*(#|$)' "$REF/frames.list") frames into $REF; look at them before committing"

@@ -4,8 +4,7 @@
 // effects see what they would see in a real run at that frame rate and two captures of
 // the same range give the same pictures. The MP4's sound is the music of the range,
 // decoded by the engine's sound layer, so the picture and the sound start together.
-//
-// It opens a hidden window for its GL context, so it needs a display (Xvfb will do).
+// Its GL context is offscreen (EGL), so it runs on a server without a display.
 #include "Demo.h"
 #include "FrameProfiler.h"
 #include "GlassHallProgressBar.h"
@@ -22,7 +21,6 @@
 #include "TimeCode.h"
 #include "VideoEncoder.h"
 
-#include <GLFW/glfw3.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,14 +44,19 @@ namespace fs = std::filesystem;
 namespace {
 
 const char* const usageText =
-    "usage: glasshall-capture [--archive FILE | --resources DIR] [--size WxH] [--fps N]\n"
-    "                         [--quality 0..3] [--from TIME] [--to TIME] -o OUT\n"
+    "usage: glasshall-capture [--archive FILE | --resources DIR] [--preset NAME] [--size WxH]\n"
+    "                         [--fps N] [--quality 0..3] [--from TIME] [--to TIME] -o OUT\n"
     "       glasshall-capture [...] --at TIME -o FILE.png\n"
     "       glasshall-capture [...] --sheet STEP -o FILE.png\n"
     "       glasshall-capture [...] --list FILE -o DIR\n"
     "\n"
     "Renders Glass Hall offline. TIME is MM:SS.mmm, MM:SS or seconds (12.5).\n"
     "  -o OUT.mp4       H.264 video with the music of the range (needs ffmpeg)\n"
+    "  --preset party   the video a party takes: 1920x1080, 60 fps, H.264 High profile,\n"
+    "                   yuv420p, a constant 16 Mbit/s, AAC stereo 48 kHz 256 kbit/s, the\n"
+    "                   index at the front (--size and --fps given as well win)\n"
+    "  --preset preview a small file made fast: 640x360, 30 fps, x264 quality 28 at most\n"
+    "                   1.5 Mbit/s, AAC stereo 48 kHz 128 kbit/s\n"
     "  -o DIR           PNG sequence DIR/frame_000000.png ...; frame k is at FROM + k/FPS\n"
     "  --at TIME        one frame at TIME into FILE.png; with --from the run starts there\n"
     "                   and the frame is the one a sequence from --from shows\n"
@@ -62,23 +65,23 @@ const char* const usageText =
     "  --list FILE      one frame per line 'NAME TIME' of FILE into DIR/NAME.png\n"
     "  --archive FILE   resources from this archive (default: resources.7z here)\n"
     "  --resources DIR  resources from this loose resources/ tree (or the folder holding it)\n"
-    "  --size WxH       frame size (default 640x360)\n"
+    "  --size WxH       frame size (default 640x360); an MP4 needs an even width and height\n"
     "  --fps N          frames per second, 1..240 (default 30)\n"
     "  --quality Q      the production's quality 0..3 (default 2)\n"
-    "  --from, --to     the range (default the whole demo, 00:00 to its end)\n"
+    "  --from, --to     the range, inside the demo (default the whole demo, 00:00 to its end)\n"
     "  --profile        afterwards, the GL time of each effect and of its deferred passes\n"
     "                   per frame on standard error (profiling slows the capture down)\n"
-    "Effects that build up over time (the grain's drift, the warp's turn, scene 5's\n"
-    "waterfall) start with each run: a frame alone starts its own.\n"
-    "Progress goes to standard error; the engine's log to standard output.\n";
+    "Progress goes to standard error; the engine's log to standard output. Bad arguments\n"
+    "exit with status 2 and write nothing; an output appears only once it is complete.\n";
 
 const char* const programName = "glasshall-capture";
 
 // One line on standard error, after the progress bar's line if one is open.
 void say(const std::string& text) { std::cerr << programName << ": " << text << std::endl; }
 
-std::atomic<bool> interrupted{false};
-void onSignal(int) { interrupted = true; }
+// The signal that asked the capture to stop, 0 while none has.
+std::atomic<int> interrupted{0};
+void onSignal(int signal) { interrupted = signal; }
 
 // Times stop short of 100 minutes, so frame and sample counts stay in range.
 constexpr int64_t timeLimitMs = 100 * 60000;
@@ -133,12 +136,46 @@ bool endsWith(const std::string& s, const std::string& tail)
 
 enum class Output { Video, Sequence, Frame, Sheet, List };
 
+// A video made for one purpose in one option; --size and --fps given as well win.
+struct Preset {
+    const char* name;
+    int width;
+    int height;
+    int fps;
+    const char* speed; // x264's preset
+    const char* profile;
+    int videoKbps; // constant bitrate; 0: crf
+    int crf;
+    int maxKbps;
+    int audioKbps;
+    int audioRate;
+};
+
+// party: what parties' rules ask of a demo's video: 1080p at 60 fps, H.264 High in
+// yuv420p, which every player and projector chain decodes, at a constant 16 Mbit/s, so
+// the stream never drops under the usual 8 Mbit/s minimum however dark or still the
+// picture, and AAC at the rates they name. preview: small and quick to make and send.
+const Preset presets[] = {
+    {"party", 1920, 1080, 60, "slow", "high", 16000, 0, 0, 256, 48000},
+    {"preview", 640, 360, 30, "veryfast", "", 0, 28, 1500, 128, 48000},
+};
+
+const Preset* findPreset(const std::string& name)
+{
+    for (const Preset& p : presets)
+        if (name == p.name)
+            return &p;
+    return nullptr;
+}
+
 struct Options {
     std::string archive;
     std::string resources;
+    const Preset* preset = nullptr;
     int width = 640;
     int height = 360;
     bool sizeGiven = false;
+    bool fpsGiven = false;
     int fps = 30;
     int quality = 2;
     int64_t fromMs = -1;
@@ -182,7 +219,8 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool&
             o.profile = true;
             continue;
         }
-        const bool takesValue = arg == "--archive" || arg == "--resources" || arg == "--size" || arg == "--fps" ||
+        const bool takesValue = arg == "--archive" || arg == "--resources" || arg == "--preset" ||
+                                arg == "--size" || arg == "--fps" ||
                                 arg == "--quality" || arg == "--from" || arg == "--to" || arg == "--at" ||
                                 arg == "--sheet" || arg == "--list" || arg == "-o";
         if (!takesValue) {
@@ -198,6 +236,12 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool&
             o.archive = value;
         } else if (arg == "--resources") {
             o.resources = value;
+        } else if (arg == "--preset") {
+            o.preset = findPreset(value);
+            if (!o.preset) {
+                error = "unknown --preset '" + std::string(value) + "': party or preview";
+                return false;
+            }
         } else if (arg == "--size") {
             int w = 0, h = 0;
             char tail = 0;
@@ -211,6 +255,7 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool&
         } else if (arg == "--fps") {
             if (!intArgument(arg, value, 1, 240, o.fps))
                 return false;
+            o.fpsGiven = true;
         } else if (arg == "--quality") {
             if (!intArgument(arg, value, 0, 3, o.quality))
                 return false;
@@ -290,6 +335,19 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool&
         error = "--to (" + formatTime(o.toMs) + ") must come after --from (" + formatTime(o.fromMs) + ")";
         return false;
     }
+    if (o.preset) {
+        if (o.kind != Output::Video) {
+            error = "--preset " + std::string(o.preset->name) + " makes a video: -o OUT.mp4, not '" + o.output + "'";
+            return false;
+        }
+        if (!o.sizeGiven) {
+            o.width = o.preset->width;
+            o.height = o.preset->height;
+        }
+        if (!o.fpsGiven)
+            o.fps = o.preset->fps;
+    }
+    // H.264 in yuv420p halves the colour planes both ways: x264 refuses odd sizes.
     if (o.kind == Output::Video && (o.width % 2 || o.height % 2)) {
         error = "H.264 needs an even width and height, not " + std::to_string(o.width) + "x" + std::to_string(o.height);
         return false;
@@ -573,6 +631,39 @@ class Capture {
 public:
     Capture(const Options& o, const fs::path& scratch) : o(o), scratch(scratch), renderer(o.width, o.height) {}
 
+    // Exit status 2 with the reason when the times asked for lie outside the demo;
+    // checked before anything is written.
+    bool checkTimes(std::string& error)
+    {
+        const int64_t end = ORVDemosys::endTime.getTotal();
+        auto past = [&](const std::string& what, int64_t t) {
+            error = what + " " + formatTime(t) + " lies past the end of the demo at " + formatTime(end);
+            return false;
+        };
+        switch (o.kind) {
+        case Output::Frame:
+            return o.atMs <= end || past("--at", o.atMs);
+        case Output::List:
+            if (!readList(o.listPath, shots, error))
+                return false;
+            for (const Shot& shot : shots)
+                if (shot.timeMs > end)
+                    return past("'" + shot.name + "' at", shot.timeMs);
+            return true;
+        default:
+            break;
+        }
+        if (o.fromMs >= end)
+            return past("--from", o.fromMs);
+        if (o.toMs > end)
+            return past("--to", o.toMs);
+        if (toMs() <= fromMs()) {
+            error = "the range " + formatTime(fromMs()) + " to " + formatTime(toMs()) + " is empty";
+            return false;
+        }
+        return true;
+    }
+
     int run()
     {
         switch (o.kind) {
@@ -596,7 +687,18 @@ private:
         say(text);
         return 1;
     }
-    int stopped() { return fail("interrupted"); }
+    // Bad input: exit status 2.
+    int refuse(const std::string& text)
+    {
+        say(text);
+        return 2;
+    }
+    // 128 + the signal, as a shell reports a program that the signal ended.
+    int stopped()
+    {
+        fail("interrupted");
+        return 128 + interrupted;
+    }
 
     // Renders count frames from startMs, handing each to take; false on a render error
     // or when take says stop.
@@ -617,20 +719,9 @@ private:
         return ok && !stoppedBySink;
     }
 
-    bool checkRange(std::string& error)
-    {
-        if (toMs() <= fromMs()) {
-            error = "the range " + formatTime(fromMs()) + " to " + formatTime(toMs()) + " is empty";
-            return false;
-        }
-        return true;
-    }
-
     int video()
     {
         std::string error;
-        if (!checkRange(error))
-            return fail(error);
         const int64_t count = frameCount();
         // A production without music makes a silent video.
         const std::string wav = ORVDemosys::musicFile.empty() ? "" : (scratch / "music.wav").string();
@@ -644,6 +735,15 @@ private:
         s.width = o.width;
         s.height = o.height;
         s.fps = o.fps;
+        if (const Preset* p = o.preset) {
+            s.speed = p->speed;
+            s.profile = p->profile;
+            s.videoKbps = p->videoKbps;
+            s.crf = p->crf;
+            s.maxKbps = p->maxKbps;
+            s.audioKbps = p->audioKbps;
+            s.audioRate = p->audioRate;
+        }
         if (!encoder.start(s, error))
             return fail(error);
         Progress progress("capture", count);
@@ -668,8 +768,6 @@ private:
     int sequence()
     {
         std::string error;
-        if (!checkRange(error))
-            return fail(error);
         std::error_code e;
         fs::create_directories(o.output, e);
         if (e || !fs::is_directory(o.output))
@@ -714,10 +812,10 @@ private:
         const int64_t offset = o.atMs - start;
         const int64_t index = (offset * o.fps + 999) / 1000;
         if (index * 1000 / o.fps != offset) {
-            return fail("--at " + formatTime(o.atMs) + " is not a frame of a run from " + formatTime(start) +
-                        " at " + std::to_string(o.fps) + " fps (the nearest are " +
-                        formatTime(start + (index - 1) * 1000 / o.fps) + " and " +
-                        formatTime(start + index * 1000 / o.fps) + ")");
+            return refuse("--at " + formatTime(o.atMs) + " is not a frame of a run from " + formatTime(start) +
+                          " at " + std::to_string(o.fps) + " fps (the nearest are " +
+                          formatTime(start + (index - 1) * 1000 / o.fps) + " and " +
+                          formatTime(start + index * 1000 / o.fps) + ")");
         }
         std::unique_ptr<Progress> progress;
         if (index > 0)
@@ -740,8 +838,6 @@ private:
     int sheet()
     {
         std::string error;
-        if (!checkRange(error))
-            return fail(error);
         std::vector<int64_t> times;
         for (int64_t t = fromMs(); t < toMs(); t += o.sheetStepMs)
             times.push_back(t);
@@ -761,9 +857,6 @@ private:
     int list()
     {
         std::string error;
-        std::vector<Shot> shots;
-        if (!readList(o.listPath, shots, error))
-            return fail(error);
         std::error_code e;
         fs::create_directories(o.output, e);
         if (e || !fs::is_directory(o.output))
@@ -784,6 +877,8 @@ private:
     const Options& o;
     fs::path scratch;
     OfflineRenderer renderer;
+    // --list's frames, read by checkTimes.
+    std::vector<Shot> shots;
 };
 
 } // namespace
@@ -805,13 +900,6 @@ int main(int argc, char** argv)
         say("ffmpeg is not installed (Debian package \"ffmpeg\"); MP4 output needs it");
         return 1;
     }
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) {
-        say("no display: the capture opens a hidden window for its GL context (set DISPLAY, or run it under "
-            "xvfb-run)");
-        return 1;
-    }
-
     // Paths are taken as given from here, before the work moves to a scratch directory.
     auto absolute = [](std::string& p) {
         if (!p.empty())
@@ -857,14 +945,6 @@ int main(int argc, char** argv)
     // The capture plays nothing: the music timer of the load must not take the audio device.
     setenv("SDL_AUDIODRIVER", "dummy", 1);
 
-    if (!glfwInit()) {
-        say("no display: cannot open a GL context on '" + std::string(display) +
-            "' (the capture needs an X display; run it under xvfb-run)");
-        return 1;
-    }
-    // The window only carries the context: the frames go to the renderer's own target.
-    glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
-
     ScreenMetrics metrics;
     metrics.setSize(o.width, o.height);
     metrics.setFullscreen(false);
@@ -876,11 +956,21 @@ int main(int argc, char** argv)
         ORVDemosys::shaderCache = new GlassHallShaderCache();
         ORVDemosys::resources = new GlassHallResources();
         demo.setTitle("Glass Hall");
+        // The context only carries the GL state: the frames go to the renderer's own target.
+        demo.setOffscreen(true);
         if (demo.load(&metrics, mode)) {
             Capture capture(o, work.scratchDir());
             if (o.profile)
                 ORVDemosys::frameProfiler = new FrameProfiler();
-            status = capture.run();
+            if (!capture.checkTimes(error)) {
+                say(error);
+                status = 2;
+            } else if (interrupted) {
+                say("interrupted");
+                status = 128 + interrupted;
+            } else {
+                status = capture.run();
+            }
             if (ORVDemosys::frameProfiler) {
                 std::cerr << "GL time per frame: mean, frames, what\n";
                 ORVDemosys::frameProfiler->report(std::cerr);

@@ -49,28 +49,36 @@ bool Demo::load(ScreenMetrics* metrics, int mode)
 {
     ORV_ASSERT_AT(ORVDemosys::resources != nullptr, "ORVDemosys::resources != __null", "demo/demosys/Demo", 50,
                   "bool Demo::load(ScreenMetrics*, int)");
-    if (!glfwInit())
-        return fail("Failed to initialize GLFW");
-    glfwStarted = true;
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
-    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 2);
-    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
-    // Core contexts on every platform the demo runs on are forward-compatible.
-    glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    // Offscreen, GLFW (which needs a display) stays down.
+    if (!offscreen) {
+        if (!glfwInit())
+            return fail("Failed to initialize GLFW");
+        glfwStarted = true;
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
+        glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 2);
+        glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+        // Core contexts on every platform the demo runs on are forward-compatible.
+        glfwWindowHint(GLFW_OPENGL_FORWARD_COMPAT, GLFW_TRUE);
+    }
 
     ORVIO::init(mode);
     loader = std::make_unique<ResourceLoader>();
 
     LoadingPipeline::createDataPools();
-    if (!LoadingPipeline::openScreen(*loader, metrics, title))
+    if (!LoadingPipeline::openScreen(*loader, metrics, title, offscreen))
         return fail(loader->getMessage());
 
-    glewExperimental = GL_TRUE;
-    if (glewInit() != GLEW_OK)
-        return fail("Error initializing glew\n");
-    // The extension probing of the loader leaves an error behind in core contexts;
-    // it is not the demo's.
-    while (glGetError() != GL_NO_ERROR) {
+    if (offscreen) {
+        // The context has loaded the entry points itself.
+        std::cout << "Offscreen context : " << describeOffscreen() << std::endl;
+    } else {
+        glewExperimental = GL_TRUE;
+        if (glewInit() != GLEW_OK)
+            return fail("Error initializing glew\n");
+        // The extension probing of the loader leaves an error behind in core contexts;
+        // it is not the demo's.
+        while (glGetError() != GL_NO_ERROR) {
+        }
     }
     std::cout << "OpenGL version : " << glGetString(GL_VERSION) << std::endl;
     std::cout << "GLSL version : " << glGetString(GL_SHADING_LANGUAGE_VERSION) << std::endl;
@@ -103,7 +111,7 @@ void Demo::setCallbacks()
 
 void Demo::run()
 {
-    if (failed || !loader)
+    if (failed || !loader || !currentWindow())
         return;
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
@@ -161,7 +169,7 @@ bool ORVDemosys::shutdown()
     }
     LoadingPipeline::deletePools();
     // The shared meshes and the quad shader hold GL names of this context.
-    if (currentWindow()) {
+    if (hasScreen()) {
         QuadRenderer::release();
         Geometry::release();
     }

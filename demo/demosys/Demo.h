@@ -16,6 +16,9 @@ public:
     Demo& operator=(const Demo&) = delete;
 
     void setTitle(const std::string& t) { title = t; }
+    // Loads onto an offscreen context (no window, no display needed) for offline
+    // rendering; run() has no window to show frames in then. Set before load().
+    void setOffscreen(bool on) { offscreen = on; }
     const std::string& getTitle() const { return title; }
     // mode selects where resources come from: 0 loose files, 1 the archive.
     bool load(ScreenMetrics* metrics, int mode);
@@ -39,6 +42,7 @@ private:
     std::string message;
     std::string title = "Orvane Demosystem 3.0";
     bool failed = false;
+    bool offscreen = false;
 };
 
 namespace ORVDemosys {

@@ -2,11 +2,11 @@
 
 #include "DataTexturePool.h"
 #include "ORVDemosys.h"
+#include "OffscreenContext.h"
 #include "RenderState.h"
 #include "ScreenMetrics.h"
 #include "Texture.h"
 
-#include <GLFW/glfw3.h>
 
 #include <algorithm>
 #include <iostream>
@@ -294,9 +294,9 @@ void FBO::screenSize(int& w, int& h)
     if (const ScreenMetrics* metrics = ORVDemosys::screenMetrics) {
         w = metrics->getWidth();
         h = metrics->getHeight();
-    } else if (GLFWwindow* window = glfwGetCurrentContext()) {
-        // No demo window (tools, tests): the default framebuffer of the current context.
-        glfwGetFramebufferSize(window, &w, &h);
+    } else {
+        // No demo screen (tools, tests): the default framebuffer of the current context.
+        OffscreenContext::currentScreenSize(w, h);
     }
 }
 

@@ -43,11 +43,14 @@ bool LoadingPipeline::createDataPools()
     return true;
 }
 
-bool LoadingPipeline::openScreen(ResourceLoader& loader, ScreenMetrics* metrics, const std::string& title)
+bool LoadingPipeline::openScreen(ResourceLoader& loader, ScreenMetrics* metrics, const std::string& title,
+                                 bool offscreen)
 {
     if (ORVDemosys::resources)
         ORVDemosys::resources->configure(metrics);
-    bool opened = metrics->isFullscreen() ? openFullscreen(metrics) : openWindow(metrics, title);
+    bool opened = offscreen                 ? openOffscreen(metrics)
+                  : metrics->isFullscreen() ? openFullscreen(metrics)
+                                            : openWindow(metrics, title);
     if (!opened) {
         loader.fail("Failed to open screen : " + std::to_string(metrics->getWidth()) + "x" +
                     std::to_string(metrics->getHeight()) + ORVDemosys::lastError);
@@ -446,7 +449,7 @@ void LoadingPipeline::deletePools()
 {
     ORVDemosys::engineState().release();
     std::cout << "Query GL for remaining texture objects (1-250)" << std::endl;
-    if (!currentWindow())
+    if (!hasScreen())
         return; // no context: there is nothing to query
     for (GLuint n = 1; n < 250; ++n) {
         if (glIsTexture(n)) {

@@ -12,8 +12,10 @@ class LoadingPipeline {
 public:
     // "[Creating DataPools]": creates the pools, in the order they are deleted later.
     static bool createDataPools();
-    // Opens the window (fullscreen or titled) and applies the letterbox viewport.
-    static bool openScreen(ResourceLoader& loader, ScreenMetrics* metrics, const std::string& title);
+    // Opens the window (fullscreen or titled), or the offscreen context, and applies the
+    // letterbox viewport.
+    static bool openScreen(ResourceLoader& loader, ScreenMetrics* metrics, const std::string& title,
+                           bool offscreen = false);
     // Declares the production's resources and effects, then loads every declared
     // shader, 3D object, texture, binary and video into the pools, advancing the loading
     // screen one step per item. False at the first resource that fails.

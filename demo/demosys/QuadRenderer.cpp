@@ -3,12 +3,12 @@
 #include "Assert.h"
 #include "FBO.h"
 #include "Geometry.h"
+#include "OffscreenContext.h"
 #include "RenderState.h"
 #include "Shader.h"
 #include "Texture.h"
 #include "VAO.h"
 
-#include <GLFW/glfw3.h>
 
 #include <iostream>
 
@@ -16,7 +16,7 @@ namespace {
 
 Shader* builtIn = nullptr;
 // The context the built-in program was made in.
-GLFWwindow* builtInContext = nullptr;
+const void* builtInContext = nullptr;
 
 const char* const vertexSource = R"(#version 150
 in vec3 in_Position;
@@ -61,7 +61,8 @@ void restoreProgram(unsigned int program)
 Shader* QuadRenderer::getShader()
 {
     if (builtIn) {
-        ORV_ASSERT_AT(builtInContext == glfwGetCurrentContext(), "builtInContext == glfwGetCurrentContext()",
+        ORV_ASSERT_AT(builtInContext == OffscreenContext::currentHandle(),
+                      "builtInContext == OffscreenContext::currentHandle()",
                       "demo/demosys/QuadRenderer", __LINE__, "static Shader* QuadRenderer::getShader()");
         return builtIn;
     }
@@ -77,7 +78,7 @@ Shader* QuadRenderer::getShader()
     glUniform1i(shader->uniformLocation("texture0"), 0);
     restoreProgram(previous);
     builtIn = shader;
-    builtInContext = glfwGetCurrentContext();
+    builtInContext = OffscreenContext::currentHandle();
     return builtIn;
 }
 

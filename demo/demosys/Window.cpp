@@ -1,6 +1,7 @@
 #include "Window.h"
 
 #include "ORVDemosys.h"
+#include "OffscreenContext.h"
 #include "RenderState.h"
 #include "ScreenMetrics.h"
 
@@ -8,10 +9,12 @@
 #include <GLFW/glfw3.h>
 
 #include <iostream>
+#include <memory>
 
 namespace {
 
 GLFWwindow* window = nullptr;
+std::unique_ptr<OffscreenContext> offscreen;
 
 bool open(ScreenMetrics* metrics, bool fullscreen, const std::string& title)
 {
@@ -42,15 +45,34 @@ bool openFullscreen(ScreenMetrics* metrics) { return open(metrics, true, "Demosy
 
 bool openWindow(ScreenMetrics* metrics, const std::string& title) { return open(metrics, false, title); }
 
+bool openOffscreen(ScreenMetrics* metrics)
+{
+    ORVDemosys::screenMetrics = metrics;
+    offscreen = std::make_unique<OffscreenContext>();
+    // The context resets the binding caches itself.
+    if (!offscreen->open(metrics->getWidth(), metrics->getHeight())) {
+        // Follows the size in the loader's "Failed to open screen" line.
+        ORVDemosys::lastError = " (no offscreen GL context: " + offscreen->getError() + ")";
+        offscreen.reset();
+        return false;
+    }
+    return true;
+}
+
 void closeWindow()
 {
     if (window) {
         glfwDestroyWindow(window);
         window = nullptr;
     }
+    offscreen.reset();
 }
 
 GLFWwindow* currentWindow() { return window; }
+
+bool hasScreen() { return window || offscreen; }
+
+std::string describeOffscreen() { return offscreen ? offscreen->describe() : std::string(); }
 
 void pollWindowEvents()
 {

@@ -11,9 +11,17 @@ struct GLFWwindow;
 // ORVDemosys::lastError to "Failed to open window" and return false.
 bool openFullscreen(ScreenMetrics* metrics);
 bool openWindow(ScreenMetrics* metrics, const std::string& title);
-// Destroys the window if one is open.
+// Instead of a window, an offscreen context (OffscreenContext) of the metrics' size, for
+// offline rendering with or without a display; currentWindow() stays null. On failure
+// ORVDemosys::lastError says why each platform gave none.
+bool openOffscreen(ScreenMetrics* metrics);
+// Destroys the window or the offscreen context if one is open.
 void closeWindow();
 GLFWwindow* currentWindow();
+// Whether the window or the offscreen context is open: the demo has a GL context.
+bool hasScreen();
+// The offscreen context's platform and renderer; "" without one.
+std::string describeOffscreen();
 // Reads the window's pending events (nothing without a window). Before the input
 // callbacks are installed this only keeps the window responsive: keys have no effect.
 void pollWindowEvents();

@@ -9,7 +9,8 @@ CAPTURE=${DEMOSYS_CAPTURE:?}
 CHECK=${DEMOSYS_CAPTURE_CHECK:?}
 REF=${DEMOSYS_SOURCE_DIR:?}/tests/data/reference/glasshall
 . "$DEMOSYS_SOURCE_DIR/tests/e2e/tool_checks.sh"
-[ -n "${DISPLAY:-}" ] || { echo "no display: the test command runs this under Xvfb"; exit 1; }
+# Offline rendering needs no X server.
+unset DISPLAY
 glasshall_content
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
 export DEMOSYS_TEST_OUTPUT=${DEMOSYS_TEST_OUTPUT:-$PWD/reference_frames}

@@ -1,9 +1,11 @@
 #include "GLContext.h"
 #include "ImageCompare.h"
+#include "OffscreenContext.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 
 // The harness itself: a core context of at least 3.2 whose default framebuffer reads back
@@ -30,4 +32,38 @@ TEST(GLContext, CoreProfileReadsBackAClear)
     // Fixed-function calls do not exist here: the reason the engine draws every quad
     // through a shader.
     EXPECT_FALSE(std::strstr(reinterpret_cast<const char*>(glGetString(GL_VERSION)), "Compatibility"));
+}
+
+// The engine's offscreen context: its default framebuffer has the size asked for (what
+// FBO::screenSize reads when no demo screen is set), and a refused one says why and
+// leaves the current context as it was.
+TEST(GLContext, OffscreenDefaultFramebufferHasItsSize)
+{
+    OffscreenContext* shared = GLContext::context();
+    ASSERT_NE(shared, nullptr);
+    std::printf("context: %s\n", shared->describe().c_str());
+    EXPECT_NE(shared->getKind(), OffscreenContext::Kind::None);
+    int w = 0, h = 0;
+    ASSERT_TRUE(OffscreenContext::currentScreenSize(w, h));
+    EXPECT_EQ(w, 256);
+    EXPECT_EQ(h, 256);
+
+    const void* before = OffscreenContext::currentHandle();
+    OffscreenContext empty;
+    EXPECT_FALSE(empty.open(0, 10));
+    EXPECT_NE(empty.getError().find("0x10"), std::string::npos) << empty.getError();
+    EXPECT_EQ(OffscreenContext::currentHandle(), before);
+
+    {
+        OffscreenContext small;
+        ASSERT_TRUE(small.open(40, 30)) << small.getError();
+        EXPECT_EQ(small.getKind(), shared->getKind());
+        ASSERT_TRUE(OffscreenContext::currentScreenSize(w, h));
+        EXPECT_EQ(w, 40);
+        EXPECT_EQ(h, 30);
+    }
+    EXPECT_EQ(OffscreenContext::currentHandle(), nullptr);
+    ASSERT_TRUE(shared->makeCurrent());
+    ASSERT_TRUE(OffscreenContext::currentScreenSize(w, h));
+    EXPECT_EQ(w, 256);
 }

@@ -1,15 +1,16 @@
 #include "BuildShader.h"
 #include "DeathTest.h"
 #include "FBO.h"
+#include "GLContext.h"
 #include "Geometry.h"
 #include "ImageCompare.h"
+#include "OffscreenContext.h"
 #include "QuadRenderer.h"
 #include "RenderState.h"
 #include "Shader.h"
 #include "Texture.h"
 
 #include <GL/glew.h>
-#include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -228,12 +229,11 @@ TEST_F(QuadRendererTest, RebuiltAfterReleaseAndInANewContext)
     Geometry::release();
     glUseProgram(0);
     glBindVertexArray(0);
-    GLFWwindow* first = glfwGetCurrentContext();
-    GLFWwindow* second = glfwCreateWindow(256, 256, "second context", nullptr, nullptr);
-    ASSERT_NE(second, nullptr);
-    glfwMakeContextCurrent(second);
-    RenderState::reset();
+    const void* first = OffscreenContext::currentHandle();
     {
+        OffscreenContext second;
+        ASSERT_TRUE(second.open(256, 256)) << second.getError();
+        ASSERT_NE(OffscreenContext::currentHandle(), first);
         auto local = quadrants();
         screen();
         QuadRenderer::drawFullscreen(local.get(), GL_ONE, GL_ZERO);
@@ -242,9 +242,8 @@ TEST_F(QuadRendererTest, RebuiltAfterReleaseAndInANewContext)
         QuadRenderer::release();
         Geometry::release();
     }
-    glfwDestroyWindow(second);
-    glfwMakeContextCurrent(first);
-    RenderState::reset();
+    ASSERT_TRUE(GLContext::context()->makeCurrent());
+    ASSERT_EQ(OffscreenContext::currentHandle(), first);
     screen();
     QuadRenderer::drawCentered(texture.get(), 2, 2);
     expectPixels({{250, 250, white}});
@@ -256,8 +255,8 @@ void drawInAContextWithoutRelease()
 {
     auto texture = quadrants();
     QuadRenderer::drawCentered(texture.get(), 1, 1);
-    glfwMakeContextCurrent(glfwCreateWindow(64, 64, "second context", nullptr, nullptr));
-    RenderState::reset();
+    // Left open on purpose: the process ends at the assertion.
+    (new OffscreenContext)->open(64, 64);
     auto local = quadrants();
     QuadRenderer::drawCentered(local.get(), 1, 1);
 }
@@ -269,5 +268,5 @@ TEST(QuadRendererDeathTest, DrawingInAnotherContextWithoutReleaseStops)
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH(STDOUT_TO_STDERR(drawInAContextWithoutRelease()),
                  "demo/demosys/QuadRenderer:[0-9]+: static Shader\\* QuadRenderer::getShader\\(\\): Assertion "
-                 "`builtInContext == glfwGetCurrentContext\\(\\)' failed");
+                 "`builtInContext == OffscreenContext::currentHandle\\(\\)' failed");
 }

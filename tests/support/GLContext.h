@@ -1,15 +1,17 @@
 #pragma once
 
-struct GLFWwindow;
+class OffscreenContext;
 
-// One hidden window with a GL 3.2 core, forward-compatible context for a GL test
-// binary (Mesa's software rasteriser under Xvfb in CI). Made once, current for every
-// test; the engine's binding caches are reset when it is made.
+// The GL 3.2 core, forward-compatible context of a GL test binary: the engine's offscreen
+// context (EGL, no display needed; Mesa's software rasteriser in CI), with a 256 x 256
+// default framebuffer unless asked otherwise. Made once, current for every test; the
+// engine's binding caches are reset when it is made.
 class GLContext {
 public:
-    // Creates the window on first use; false (with the reason on stderr) when no
-    // display or no core context is available.
+    // Creates the context on first use; false (with the reason on stderr) when no
+    // platform gives a core context.
     static bool ensure(int width = 256, int height = 256);
-    static GLFWwindow* window();
+    // Null until ensure() succeeded.
+    static OffscreenContext* context();
     static void destroy();
 };

@@ -39,6 +39,44 @@ std::string VideoEncoder::findProgram(const std::string& name)
     return "";
 }
 
+std::vector<std::string> VideoEncoder::arguments(const Settings& s, const std::string& outputPath)
+{
+    std::vector<std::string> args = {"-hide_banner", "-loglevel", "error", "-y",
+                                     // The picture: raw RGB frames on standard input.
+                                     "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
+                                     std::to_string(s.width) + "x" + std::to_string(s.height), "-framerate",
+                                     std::to_string(s.fps), "-i", "pipe:0"};
+    if (!s.audioWav.empty())
+        args.insert(args.end(), {"-i", s.audioWav, "-map", "0:v:0", "-map", "1:a:0"});
+    // BT.709 in TV range, and said so in the stream: players take untagged HD video for
+    // BT.709, and converting with the default BT.601 matrix would shift the colours.
+    args.insert(args.end(), {"-vf", "scale=out_color_matrix=bt709:out_range=tv,format=yuv420p", "-colorspace",
+                             "bt709", "-color_primaries", "bt709", "-color_trc", "bt709", "-color_range", "tv",
+                             "-c:v", "libx264", "-pix_fmt", "yuv420p", "-preset", s.speed});
+    if (!s.profile.empty())
+        args.insert(args.end(), {"-profile:v", s.profile});
+    if (s.videoKbps > 0) {
+        const std::string rate = std::to_string(s.videoKbps) + "k";
+        // The buffer of a second: x264's HRD model pads every second up to the rate.
+        args.insert(args.end(), {"-b:v", rate, "-minrate", rate, "-maxrate", rate, "-bufsize", rate, "-x264-params",
+                                 "nal-hrd=cbr:force-cfr=1"});
+    } else {
+        args.insert(args.end(), {"-crf", std::to_string(s.crf)});
+        if (s.maxKbps > 0)
+            args.insert(args.end(), {"-maxrate", std::to_string(s.maxKbps) + "k", "-bufsize",
+                                     std::to_string(s.maxKbps * 2) + "k"});
+    }
+    if (!s.audioWav.empty()) {
+        args.insert(args.end(), {"-c:a", "aac", "-b:a", std::to_string(s.audioKbps) + "k", "-ac", "2"});
+        if (s.audioRate > 0)
+            args.insert(args.end(), {"-ar", std::to_string(s.audioRate)});
+    }
+    // The index (moov) before the data, so a player starts before the whole file is
+    // read; the format is named, as the temporary name does not end in .mp4.
+    args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", outputPath});
+    return args;
+}
+
 bool VideoEncoder::start(const Settings& s, std::string& error)
 {
     abort();
@@ -54,20 +92,8 @@ bool VideoEncoder::start(const Settings& s, std::string& error)
     }
     partialPath = s.output + ".partial";
 
-    std::vector<std::string> args = {program, "-hide_banner", "-loglevel", "error", "-y",
-                                     // The picture: raw RGB frames on standard input.
-                                     "-f", "rawvideo", "-pix_fmt", "rgb24", "-video_size",
-                                     std::to_string(s.width) + "x" + std::to_string(s.height), "-framerate",
-                                     std::to_string(s.fps), "-i", "pipe:0"};
-    if (!s.audioWav.empty()) {
-        args.insert(args.end(), {"-i", s.audioWav, "-map", "0:v:0", "-map", "1:a:0"});
-    }
-    args.insert(args.end(), {"-c:v", "libx264", "-preset", "medium", "-crf", std::to_string(s.crf), "-pix_fmt",
-                             "yuv420p"});
-    if (!s.audioWav.empty())
-        args.insert(args.end(), {"-c:a", "aac", "-b:a", "192k"});
-    // The format is named: the temporary name does not end in .mp4.
-    args.insert(args.end(), {"-movflags", "+faststart", "-f", "mp4", partialPath});
+    std::vector<std::string> args = arguments(s, partialPath);
+    args.insert(args.begin(), program);
 
     int fds[2];
     if (pipe(fds) != 0) {
@@ -83,12 +109,18 @@ bool VideoEncoder::start(const Settings& s, std::string& error)
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, s.logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // A process group of its own: a terminal's Ctrl+C goes to the driving program alone.
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setpgroup(&attributes, 0);
     std::vector<char*> argv;
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[0]);
     if (spawned != 0) {

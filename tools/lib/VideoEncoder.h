@@ -4,12 +4,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // An H.264 MP4 written by Debian's ffmpeg program: the frames go to it as raw RGB
 // through a pipe, the sound as a WAV file it reads beside them. Nothing links to the
 // codec libraries; a missing program or a failed encode is an error text, and the
 // output file appears only once the encode has succeeded (it is written under a
-// temporary name beside it and renamed), so a failure leaves nothing behind.
+// temporary name beside it, OUT.partial, and renamed), so a failure or an abort leaves
+// nothing behind. ffmpeg runs in a process group of its own: Ctrl+C on the terminal
+// reaches the program that drives it, which stops it and removes the partial file.
 class VideoEncoder {
 public:
     struct Settings {
@@ -19,7 +22,15 @@ public:
         int width = 0;
         int height = 0;
         int fps = 30;
-        int crf = 18; // x264 constant quality; lower is better
+        std::string speed = "medium"; // x264's preset: slower packs more picture into the bits
+        std::string profile;          // H.264 profile ("high"); "" leaves it to x264
+        // Constant bitrate in kbit/s, padded with filler so that the stream never falls
+        // below it (a party's minimum); 0 for constant quality (crf) instead.
+        int videoKbps = 0;
+        int crf = 18;           // x264 constant quality; lower is better
+        int maxKbps = 0;        // with crf: a ceiling on the rate (0: none)
+        int audioKbps = 192;    // AAC
+        int audioRate = 0;      // sample rate of the AAC; 0 keeps the WAV's
     };
 
     VideoEncoder() = default;
@@ -30,6 +41,8 @@ public:
 
     // The full path of a program found on PATH, or "".
     static std::string findProgram(const std::string& name);
+    // ffmpeg's arguments after the program name, writing to outputPath.
+    static std::vector<std::string> arguments(const Settings& settings, const std::string& outputPath);
 
     bool start(const Settings& settings, std::string& error);
     // One frame: width * height * 3 bytes, top row first.
