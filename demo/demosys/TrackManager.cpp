@@ -522,6 +522,7 @@ void TrackManager::drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs)
                 entry->effect->setRangeStartMs(static_cast<uint32_t>(startRow * 1000u / uint64_t(rowsPerSecond)));
             }
         }
+    drawing = true;
     // Each pass finishes for every active effect before the next begins: updates may
     // feed one another (the camera) before anything is drawn.
     for (EffectTracks* entry : active)
@@ -535,6 +536,7 @@ void TrackManager::drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs)
     for (EffectTracks* entry : active)
         if (entry->effect)
             entry->effect->postDraw(timeMs);
+    drawing = false;
 }
 
 Effect* TrackManager::findActiveEffect(std::string_view name) const

@@ -116,6 +116,9 @@ public:
     const std::vector<EffectTracks*>& getActiveEntries() const { return active; }
     // The active effect of that name in the last frame, or null.
     Effect* findActiveEffect(std::string_view name) const;
+    // True while drawFrame runs: an effect drawn outside it (by a tool or a test) has no
+    // frame to ask findActiveEffect about.
+    bool isDrawingFrame() const { return drawing; }
 
     void printPriorities() const;
 
@@ -147,6 +150,7 @@ private:
     // Rebuilt every frame in place: its capacity covers every entry, so a frame in
     // steady state allocates nothing.
     std::vector<EffectTracks*> active;
+    bool drawing = false;
     int32_t rowsPerSecond = defaultRowsPerSecond;
     std::string loadError;
 };

@@ -9,6 +9,7 @@
 #include "ORVScene.h"
 #include "Shader.h"
 #include "Timer.h"
+#include "TrackManager.h"
 #include "VAO.h"
 
 #include <GL/glew.h>
@@ -16,7 +17,10 @@
 #include <algorithm>
 #include <cmath>
 
-GlassHallSceneEffect::GlassHallSceneEffect() : frameCamera("GlassHallSceneCam"), spectrum(spectrumBands, 0.0f) {}
+GlassHallSceneEffect::GlassHallSceneEffect()
+    : frameCamera("GlassHallSceneCam"), restCamera("GlassHallSceneCam"), spectrum(spectrumBands, 0.0f)
+{
+}
 
 GlassHallSceneEffect::~GlassHallSceneEffect() = default;
 
@@ -34,8 +38,13 @@ void GlassHallSceneEffect::initScene()
 
 ORVCamera* GlassHallSceneEffect::beginFrame()
 {
-    if (lens)
-        frameCamera = *lens->getCamera();
+    // In the timeline's frame, the camera effect's placement only while it runs this
+    // frame: otherwise it is where some earlier frame left it, and the picture would
+    // depend on that frame. Drawn alone (a tool, a test), the camera as it stands.
+    const TrackManager* timeline = ORVDemosys::tracks;
+    const bool placed =
+        lens && !(timeline && timeline->isDrawingFrame() && timeline->findActiveEffect("cameralens_effect") != lens);
+    frameCamera = placed ? *lens->getCamera() : restCamera;
     return &frameCamera;
 }
 

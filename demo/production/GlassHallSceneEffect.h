@@ -46,7 +46,8 @@ protected:
     // Looks up the camera effect; the scene and renderer must be wired.
     void initScene();
     // The shared camera as placed for this frame, copied: a scene turns its copy, so an
-    // inactive camera effect never sees its view compound from frame to frame.
+    // inactive camera effect never sees its view compound from frame to frame. Without
+    // the camera effect on the timeline this frame, a camera at rest.
     ORVCamera* beginFrame();
     // The music's spectrum (mean of both channels) at timeMs into spectrum; silence
     // without a timer.
@@ -76,5 +77,6 @@ protected:
     ORVScene* scene = nullptr;
     CameraLensEffect* lens = nullptr;
     ORVCamera frameCamera;
+    ORVCamera restCamera;
     std::vector<float> spectrum;
 };

@@ -1,0 +1,991 @@
+// A production rendered offline, frame by frame, into a video, a PNG sequence, one frame
+// or a contact sheet. Frame k of a range is drawn at FROM + k * 1000 / FPS ms (whole ms)
+// with the music standing at that time; every frame is a function of its time, so a
+// frame alone, inside any capture and in the demo itself are the same picture, and two
+// captures of the same range are the same file. The MP4's sound is the music of the
+// range, decoded by the engine's sound layer, so the picture and the sound start
+// together. Its GL context is offscreen (EGL), so it runs on a server without a display.
+#include "CaptureApp.h"
+#include "Demo.h"
+#include "FrameProfiler.h"
+#include "ORVDemosys.h"
+#include "ORVIO.h"
+#include "OfflineRenderer.h"
+#include "PngWriter.h"
+#include "Production.h"
+#include "ResourceFile.h"
+#include "ScreenMetrics.h"
+#include "SoundSystem.h"
+#include "TextPainter.h"
+#include "TimeCode.h"
+#include "VideoEncoder.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The usage text of the capture program of a production.
+std::string usageText(const std::string& program, const std::string& title)
+{
+    const std::string indent(7 + program.size() + 1, ' ');
+    return "usage: " + program + " [--archive FILE | --resources DIR] [--preset NAME] [--size WxH]\n" +
+           indent + "[--fps N] [--quality 0..3] [--from TIME] [--to TIME] -o OUT\n" +
+           "       " + program + " [...] --at TIME -o FILE.png\n" +
+           "       " + program + " [...] --sheet STEP -o FILE.png\n" +
+           "       " + program + " [...] --list FILE -o DIR\n" +
+           "\n"
+           "Renders " + title + " offline. TIME is MM:SS.mmm, MM:SS or seconds (12.5).\n"
+           "  -o OUT.mp4       H.264 video with the music of the range (needs ffmpeg)\n"
+           "  --preset party   the video a party takes: 1920x1080, 60 fps, H.264 High profile,\n"
+           "                   yuv420p, a constant 16 Mbit/s, AAC stereo 48 kHz 256 kbit/s, the\n"
+           "                   index at the front (--size and --fps given as well win)\n"
+           "  --preset preview a small file made fast: 640x360, 30 fps, x264 quality 28 at most\n"
+           "                   1.5 Mbit/s, AAC stereo 48 kHz 128 kbit/s\n"
+           "  -o DIR           PNG sequence DIR/frame_000000.png ...; frame k is at FROM + k/FPS\n"
+           "  --at TIME        one frame at TIME into FILE.png: what every capture and the demo\n"
+           "                   show at TIME (with --from, TIME must be a frame of that run)\n"
+           "  --sheet STEP     a contact sheet of frames every STEP seconds of the range, each\n"
+           "                   with its time under it (frames 320x180 unless --size is given)\n"
+           "  --list FILE      one frame per line 'NAME TIME' of FILE into DIR/NAME.png\n"
+           "  --archive FILE   resources from this archive (default: resources.7z here)\n"
+           "  --resources DIR  resources from this loose resources/ tree (or the folder holding it)\n"
+           "  --size WxH       frame size (default 640x360); an MP4 needs an even width and height\n"
+           "  --fps N          frames per second, 1..240 (default 30)\n"
+           "  --quality Q      the production's quality 0..3 (default 2)\n"
+           "  --from, --to     the range, inside the demo (default the whole demo, 00:00 to its end)\n"
+           "  --profile        afterwards, the GL time of each effect and of its deferred passes\n"
+           "                   per frame on standard error (profiling slows the capture down)\n"
+           "Progress goes to standard error; the engine's log to standard output. Bad arguments\n"
+           "exit with status 2 and write nothing; an output appears only once it is complete.\n";
+}
+
+// The program's name in its messages: the production's name + "-capture".
+std::string programName = "capture";
+
+// One line on standard error, after the progress bar's line if one is open.
+void say(const std::string& text) { std::cerr << programName << ": " << text << std::endl; }
+
+// The signal that asked the capture to stop, 0 while none has.
+std::atomic<int> interrupted{0};
+void onSignal(int signal) { interrupted = signal; }
+
+// Times stop short of 100 minutes, so frame and sample counts stay in range.
+constexpr int64_t timeLimitMs = 100 * 60000;
+
+// MM:SS.mmm, MM:SS, or seconds with an optional fraction, under 100 minutes; -1 when it
+// is none of these.
+int64_t parseTime(const std::string& text)
+{
+    auto parseSeconds = [](const std::string& s, double limit) -> double {
+        if (s.empty() || s.find_first_not_of("0123456789.") != std::string::npos ||
+            std::count(s.begin(), s.end(), '.') > 1 || s == ".")
+            return -1;
+        const double v = std::strtod(s.c_str(), nullptr);
+        return v < limit ? v : -1;
+    };
+    const size_t colon = text.find(':');
+    double seconds = 0;
+    if (colon == std::string::npos) {
+        seconds = parseSeconds(text, 1e7);
+    } else {
+        const std::string minutes = text.substr(0, colon);
+        if (minutes.empty() || minutes.size() > 4 || minutes.find_first_not_of("0123456789") != std::string::npos)
+            return -1;
+        const double s = parseSeconds(text.substr(colon + 1), 60.0);
+        if (s < 0)
+            return -1;
+        seconds = std::stoi(minutes) * 60.0 + s;
+    }
+    if (seconds < 0)
+        return -1;
+    const int64_t ms = static_cast<int64_t>(std::llround(seconds * 1000.0));
+    return ms < timeLimitMs ? ms : -1;
+}
+
+// "MM:SS", with ".mmm" when the time is not on a whole second.
+std::string formatTime(int64_t ms)
+{
+    char text[32];
+    if (ms % 1000 == 0)
+        std::snprintf(text, sizeof(text), "%02lld:%02lld", static_cast<long long>(ms / 60000),
+                      static_cast<long long>(ms / 1000 % 60));
+    else
+        std::snprintf(text, sizeof(text), "%02lld:%02lld.%03lld", static_cast<long long>(ms / 60000),
+                      static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
+    return text;
+}
+
+bool endsWith(const std::string& s, const std::string& tail)
+{
+    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+enum class Output { Video, Sequence, Frame, Sheet, List };
+
+// A video made for one purpose in one option; --size and --fps given as well win.
+struct Preset {
+    const char* name;
+    int width;
+    int height;
+    int fps;
+    const char* speed; // x264's preset
+    const char* profile;
+    int videoKbps; // constant bitrate; 0: crf
+    int crf;
+    int maxKbps;
+    int audioKbps;
+    int audioRate;
+};
+
+// party: what parties' rules ask of a demo's video: 1080p at 60 fps, H.264 High in
+// yuv420p, which every player and projector chain decodes, at a constant 16 Mbit/s, so
+// the stream never drops under the usual 8 Mbit/s minimum however dark or still the
+// picture, and AAC at the rates they name. preview: small and quick to make and send.
+const Preset presets[] = {
+    {"party", 1920, 1080, 60, "slow", "high", 16000, 0, 0, 256, 48000},
+    {"preview", 640, 360, 30, "veryfast", "", 0, 28, 1500, 128, 48000},
+};
+
+const Preset* findPreset(const std::string& name)
+{
+    for (const Preset& p : presets)
+        if (name == p.name)
+            return &p;
+    return nullptr;
+}
+
+struct Options {
+    std::string archive;
+    std::string resources;
+    const Preset* preset = nullptr;
+    int width = 640;
+    int height = 360;
+    bool sizeGiven = false;
+    bool fpsGiven = false;
+    int fps = 30;
+    int quality = 2;
+    int64_t fromMs = -1;
+    int64_t toMs = -1;
+    int64_t atMs = -1;
+    int64_t sheetStepMs = -1;
+    std::string listPath;
+    std::string output;
+    Output kind = Output::Sequence;
+    bool profile = false;
+};
+
+// False with the one-line reason when the arguments make no sense.
+bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool& help)
+{
+    auto timeArgument = [&](const std::string& name, const char* value, int64_t& out) {
+        out = parseTime(value);
+        if (out < 0)
+            error = name + " takes a time under 100 minutes as MM:SS.mmm or seconds, not '" + value + "'";
+        return out >= 0;
+    };
+    auto intArgument = [&](const std::string& name, const char* value, int low, int high, int& out) {
+        char* end = nullptr;
+        const long v = std::strtol(value, &end, 10);
+        if (!*value || *end || v < low || v > high) {
+            error = name + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+                    ", not '" + value + "'";
+            return false;
+        }
+        out = static_cast<int>(v);
+        return true;
+    };
+    int modes = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            help = true;
+            return true;
+        }
+        if (arg == "--profile") {
+            o.profile = true;
+            continue;
+        }
+        const bool takesValue = arg == "--archive" || arg == "--resources" || arg == "--preset" ||
+                                arg == "--size" || arg == "--fps" ||
+                                arg == "--quality" || arg == "--from" || arg == "--to" || arg == "--at" ||
+                                arg == "--sheet" || arg == "--list" || arg == "-o";
+        if (!takesValue) {
+            error = "unknown argument '" + arg + "' (--help lists them)";
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error = arg + " needs a value";
+            return false;
+        }
+        const char* value = argv[++i];
+        if (arg == "--archive") {
+            o.archive = value;
+        } else if (arg == "--resources") {
+            o.resources = value;
+        } else if (arg == "--preset") {
+            o.preset = findPreset(value);
+            if (!o.preset) {
+                error = "unknown --preset '" + std::string(value) + "': party or preview";
+                return false;
+            }
+        } else if (arg == "--size") {
+            int w = 0, h = 0;
+            char tail = 0;
+            if (std::sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 || h > 8192) {
+                error = "--size takes WIDTHxHEIGHT, each 16 to 8192, not '" + std::string(value) + "'";
+                return false;
+            }
+            o.width = w;
+            o.height = h;
+            o.sizeGiven = true;
+        } else if (arg == "--fps") {
+            if (!intArgument(arg, value, 1, 240, o.fps))
+                return false;
+            o.fpsGiven = true;
+        } else if (arg == "--quality") {
+            if (!intArgument(arg, value, 0, 3, o.quality))
+                return false;
+        } else if (arg == "--from") {
+            if (!timeArgument(arg, value, o.fromMs))
+                return false;
+        } else if (arg == "--to") {
+            if (!timeArgument(arg, value, o.toMs))
+                return false;
+        } else if (arg == "--at") {
+            if (!timeArgument(arg, value, o.atMs))
+                return false;
+            o.kind = Output::Frame;
+            ++modes;
+        } else if (arg == "--sheet") {
+            if (!timeArgument(arg, value, o.sheetStepMs))
+                return false;
+            if (o.sheetStepMs < 1) {
+                error = "--sheet needs a step above 0";
+                return false;
+            }
+            o.kind = Output::Sheet;
+            ++modes;
+        } else if (arg == "--list") {
+            o.listPath = value;
+            o.kind = Output::List;
+            ++modes;
+        } else if (arg == "-o") {
+            o.output = value;
+        }
+    }
+    if (o.output.empty()) {
+        error = "no output: -o OUT (.mp4, a folder, or .png with --at or --sheet)";
+        return false;
+    }
+    if (modes > 1) {
+        error = "--at, --sheet and --list are one each: pick one";
+        return false;
+    }
+    if (!o.archive.empty() && !o.resources.empty()) {
+        error = "--archive and --resources exclude each other";
+        return false;
+    }
+    const bool png = endsWith(o.output, ".png");
+    if (o.kind == Output::Frame || o.kind == Output::Sheet) {
+        if (!png) {
+            error = std::string(o.kind == Output::Frame ? "--at" : "--sheet") + " writes a PNG: -o FILE.png, not '" +
+                    o.output + "'";
+            return false;
+        }
+    } else if (png) {
+        error = "a .png output needs --at or --sheet; a PNG sequence goes to a folder";
+        return false;
+    } else if (endsWith(o.output, ".mp4")) {
+        if (o.kind == Output::List) {
+            error = "--list writes PNG files into a folder, not '" + o.output + "'";
+            return false;
+        }
+        o.kind = Output::Video;
+    } else if (!fs::path(o.output).extension().empty() && !fs::is_directory(o.output)) {
+        error = "unsupported output '" + o.output + "': .mp4, a folder, or .png with --at or --sheet";
+        return false;
+    }
+    if (o.kind == Output::Frame && o.toMs >= 0) {
+        error = "--at renders one frame: --to does not apply";
+        return false;
+    }
+    if (o.kind == Output::Frame && o.fromMs > o.atMs) {
+        error = "--from (" + formatTime(o.fromMs) + ") must not come after --at (" + formatTime(o.atMs) + ")";
+        return false;
+    }
+    if (o.kind == Output::List && (o.fromMs >= 0 || o.toMs >= 0)) {
+        error = "--list renders the times of its file: --from and --to do not apply";
+        return false;
+    }
+    if (o.fromMs >= 0 && o.toMs >= 0 && o.toMs <= o.fromMs) {
+        error = "--to (" + formatTime(o.toMs) + ") must come after --from (" + formatTime(o.fromMs) + ")";
+        return false;
+    }
+    if (o.preset) {
+        if (o.kind != Output::Video) {
+            error = "--preset " + std::string(o.preset->name) + " makes a video: -o OUT.mp4, not '" + o.output + "'";
+            return false;
+        }
+        if (!o.sizeGiven) {
+            o.width = o.preset->width;
+            o.height = o.preset->height;
+        }
+        if (!o.fpsGiven)
+            o.fps = o.preset->fps;
+    }
+    // H.264 in yuv420p halves the colour planes both ways: x264 refuses odd sizes.
+    if (o.kind == Output::Video && (o.width % 2 || o.height % 2)) {
+        error = "H.264 needs an even width and height, not " + std::to_string(o.width) + "x" + std::to_string(o.height);
+        return false;
+    }
+    if (o.kind == Output::Sheet && !o.sizeGiven) {
+        o.width = 320;
+        o.height = 180;
+    }
+    return true;
+}
+
+struct Shot {
+    std::string name;
+    int64_t timeMs;
+};
+
+// "NAME TIME" lines; blank lines and lines starting with "#" are skipped.
+bool readList(const std::string& path, std::vector<Shot>& shots, std::string& error)
+{
+    std::ifstream in(path);
+    if (!in) {
+        error = "cannot read the list " + path;
+        return false;
+    }
+    std::string line;
+    int number = 0;
+    while (std::getline(in, line)) {
+        ++number;
+        std::istringstream fields(line);
+        std::string name, time, extra;
+        if (!(fields >> name) || name[0] == '#')
+            continue;
+        const int64_t t = (fields >> time) ? parseTime(time) : -1;
+        if (t < 0 || (fields >> extra && extra[0] != '#') || name.find('/') != std::string::npos) {
+            error = path + ":" + std::to_string(number) + ": expected 'NAME TIME', got '" + line + "'";
+            return false;
+        }
+        shots.push_back({name, t});
+    }
+    if (shots.empty()) {
+        error = "the list " + path + " names no frames";
+        return false;
+    }
+    return true;
+}
+
+// Frames done, frames per second and the time left, on one line of standard error that
+// redraws itself on a terminal; elsewhere (logs) a line every tenth of the way.
+class Progress {
+public:
+    Progress(std::string what, int64_t total) : what(std::move(what)), total(std::max<int64_t>(total, 1))
+    {
+        terminal = isatty(STDERR_FILENO);
+        begin = std::chrono::steady_clock::now();
+    }
+
+    void step(int64_t done)
+    {
+        const double elapsed =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+        const int tenth = static_cast<int>(done * 10 / total);
+        if (!terminal && tenth == lastTenth && done != total)
+            return;
+        if (terminal && done != total && elapsed - lastDraw < 0.2)
+            return;
+        lastTenth = tenth;
+        lastDraw = elapsed;
+        const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0.0;
+        const int left = rate > 0 ? static_cast<int>(static_cast<double>(total - done) / rate + 0.5) : 0;
+        const int width = 30;
+        const int filled = static_cast<int>(done * width / total);
+        char line[200];
+        std::snprintf(line, sizeof(line), "%s [%s%s] %lld/%lld frames  %.1f fps  %d:%02d left", what.c_str(),
+                      std::string(static_cast<size_t>(filled), '#').c_str(),
+                      std::string(static_cast<size_t>(width - filled), '.').c_str(), static_cast<long long>(done),
+                      static_cast<long long>(total), rate, left / 60, left % 60);
+        // On a terminal the line is redrawn in place and cleared to its end.
+        std::cerr << (terminal ? "\r" : "") << line << (terminal ? "\033[K" : "\n") << std::flush;
+        open = terminal;
+    }
+
+    // Ends the bar's line, so later messages start on their own.
+    void close()
+    {
+        if (open)
+            std::cerr << std::endl;
+        open = false;
+    }
+    ~Progress() { close(); }
+
+private:
+    std::string what;
+    int64_t total;
+    bool terminal = false;
+    bool open = false;
+    int lastTenth = -1;
+    double lastDraw = -1;
+    std::chrono::steady_clock::time_point begin;
+};
+
+// RGBA bottom row first (as GL reads) to RGB top row first (as files and ffmpeg want).
+void toRgbTopFirst(const OfflineRenderer::Frame& frame, std::vector<uint8_t>& rgb)
+{
+    const size_t w = static_cast<size_t>(frame.width);
+    rgb.resize(w * static_cast<size_t>(frame.height) * 3);
+    for (int y = 0; y < frame.height; ++y) {
+        const uint8_t* src = frame.pixels.data() + static_cast<size_t>(frame.height - 1 - y) * w * 4;
+        uint8_t* dst = rgb.data() + static_cast<size_t>(y) * w * 3;
+        for (size_t x = 0; x < w; ++x) {
+            dst[x * 3] = src[x * 4];
+            dst[x * 3 + 1] = src[x * 4 + 1];
+            dst[x * 3 + 2] = src[x * 4 + 2];
+        }
+    }
+}
+
+// The music of frames [0, frameCount) of a range starting at fromMs, as a 16-bit stereo
+// WAV at the music's own rate, decoded by the engine's sound layer as the demo plays it;
+// silence past its end.
+bool writeMusicRange(const std::string& wavPath, int64_t fromMs, int64_t frameCount, int fps, std::string& error)
+{
+    const std::string path = ORVDemosys::soundDirectory + ORVDemosys::musicFile;
+    const int mode = ORVIO::getMode();
+    // The load has closed the archive; the music is read from it again.
+    if (mode == ORVIO::ModeArchive)
+        ORVIO::init(ORVIO::ModeArchive);
+    std::unique_ptr<ResourceFile> file(ORVIO::loadFile(path));
+    if (mode == ORVIO::ModeArchive)
+        ORVIO::release();
+    if (!file || !file->isLoaded()) {
+        error = "cannot read the music " + path;
+        return false;
+    }
+    SoundSystem* system = nullptr;
+    if (SoundSystem::create(&system) != SoundOk || !system) {
+        error = "the sound layer does not start";
+        return false;
+    }
+    struct Release {
+        SoundSystem* s;
+        ~Release() { s->release(); }
+    } release{system};
+    if (system->init(1, SoundSystem::InitOffline, nullptr) != SoundOk) {
+        error = "the sound layer does not start: " + system->getLastError();
+        return false;
+    }
+    SoundCreateInfo info;
+    info.size = static_cast<int>(sizeof(SoundCreateInfo));
+    info.length = static_cast<unsigned>(file->byteSize());
+    Sound* sound = nullptr;
+    if (system->createSound(reinterpret_cast<const char*>(file->bytes().data()),
+                            SoundSystem::ModeMemory | SoundSystem::ModeSoftware, &info, &sound) != SoundOk ||
+        !sound) {
+        error = "cannot decode the music " + path + ": " + system->getLastError();
+        return false;
+    }
+    const int rate = sound->getSampleRate();
+    const int64_t first = fromMs * rate / 1000;
+    const int64_t count = frameCount * rate / fps;
+    const std::vector<int16_t>& pcm = sound->pcm();
+    const int64_t available = static_cast<int64_t>(sound->frameCount());
+
+    std::vector<int16_t> out(static_cast<size_t>(count) * 2, 0);
+    for (int64_t i = 0; i < count && first + i < available; ++i) {
+        out[static_cast<size_t>(i) * 2] = pcm[static_cast<size_t>(first + i) * 2];
+        out[static_cast<size_t>(i) * 2 + 1] = pcm[static_cast<size_t>(first + i) * 2 + 1];
+    }
+
+    std::ofstream wav(wavPath, std::ios::binary);
+    auto u32 = [&](uint32_t v) {
+        const char b[4] = {char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+        wav.write(b, 4);
+    };
+    auto u16 = [&](uint16_t v) {
+        const char b[2] = {char(v), char(v >> 8)};
+        wav.write(b, 2);
+    };
+    const uint32_t dataBytes = static_cast<uint32_t>(out.size() * 2);
+    wav.write("RIFF", 4);
+    u32(36 + dataBytes);
+    wav.write("WAVEfmt ", 8);
+    u32(16);
+    u16(1); // PCM
+    u16(2);
+    u32(static_cast<uint32_t>(rate));
+    u32(static_cast<uint32_t>(rate) * 4);
+    u16(4);
+    u16(16);
+    wav.write("data", 4);
+    u32(dataBytes);
+    for (int16_t s : out)
+        u16(static_cast<uint16_t>(s));
+    wav.close();
+    if (!wav) {
+        error = "cannot write the sound to " + wavPath;
+        return false;
+    }
+    return true;
+}
+
+// Where the engine finds its files: it reads "resources.7z" or "resources/..." relative
+// to the working directory, so a run on another archive or tree works in a scratch
+// directory holding a link of that name.
+class Workplace {
+public:
+    ~Workplace()
+    {
+        if (!scratch.empty()) {
+            std::error_code ignored;
+            fs::current_path(home, ignored);
+            fs::remove_all(scratch, ignored);
+        }
+    }
+
+    bool make(std::string& error)
+    {
+        home = fs::current_path();
+        char pattern[] = "/tmp/demosys-capture.XXXXXX";
+        if (!mkdtemp(pattern)) {
+            error = std::string("cannot make a scratch directory: ") + std::strerror(errno);
+            return false;
+        }
+        scratch = pattern;
+        return true;
+    }
+
+    // Links name in the scratch directory to target and works there.
+    bool linkAndEnter(const std::string& target, const std::string& name, std::string& error)
+    {
+        std::error_code e;
+        fs::create_symlink(fs::absolute(target), scratch / name, e);
+        if (!e)
+            fs::current_path(scratch, e);
+        if (e) {
+            error = "cannot set up " + target + ": " + e.message();
+            return false;
+        }
+        return true;
+    }
+
+    const fs::path& scratchDir() const { return scratch; }
+
+private:
+    fs::path home;
+    fs::path scratch;
+};
+
+// A contact sheet: the frames in rows of up to six, each with its time under it.
+bool writeSheet(const std::string& path, const std::vector<std::vector<uint8_t>>& tiles,
+                const std::vector<int64_t>& times, int tileW, int tileH, std::string& error)
+{
+    const int count = static_cast<int>(tiles.size());
+    const int columns = std::min(count, 6);
+    const int rows = (count + columns - 1) / columns;
+    const int gap = std::max(4, tileW / 60);
+    const int label = std::max(16, tileH / 8);
+    const int width = columns * tileW + (columns + 1) * gap;
+    const int height = rows * (tileH + label) + (rows + 1) * gap;
+    std::vector<uint8_t> sheet(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 24);
+
+    TextPainter text;
+    if (!text.open(TextPainter::defaultFont, label * 7 / 10, error))
+        return false;
+    const uint8_t ink[3] = {230, 230, 230};
+    for (int i = 0; i < count; ++i) {
+        const int x0 = gap + (i % columns) * (tileW + gap);
+        const int y0 = gap + (i / columns) * (tileH + label + gap);
+        for (int y = 0; y < tileH; ++y)
+            std::memcpy(sheet.data() + (static_cast<size_t>(y0 + y) * width + x0) * 3,
+                        tiles[static_cast<size_t>(i)].data() + static_cast<size_t>(y) * tileW * 3,
+                        static_cast<size_t>(tileW) * 3);
+        const std::string caption = formatTime(times[static_cast<size_t>(i)]);
+        const int baseline = y0 + tileH + (label + text.capHeight()) / 2;
+        text.draw(sheet, width, height, x0 + (tileW - text.measure(caption)) / 2, baseline, caption, ink);
+    }
+    return writePngFile(path, width, height, 3, sheet.data(), false, error);
+}
+
+// The capture once the production is loaded.
+class Capture {
+public:
+    Capture(const Options& o, const fs::path& scratch) : o(o), scratch(scratch), renderer(o.width, o.height) {}
+
+    // Exit status 2 with the reason when the times asked for lie outside the demo;
+    // checked before anything is written.
+    bool checkTimes(std::string& error)
+    {
+        const int64_t end = ORVDemosys::endTime.getTotal();
+        auto past = [&](const std::string& what, int64_t t) {
+            error = what + " " + formatTime(t) + " lies past the end of the demo at " + formatTime(end);
+            return false;
+        };
+        switch (o.kind) {
+        case Output::Frame:
+            return o.atMs <= end || past("--at", o.atMs);
+        case Output::List:
+            if (!readList(o.listPath, shots, error))
+                return false;
+            for (const Shot& shot : shots)
+                if (shot.timeMs > end)
+                    return past("'" + shot.name + "' at", shot.timeMs);
+            return true;
+        default:
+            break;
+        }
+        if (o.fromMs >= end)
+            return past("--from", o.fromMs);
+        if (o.toMs > end)
+            return past("--to", o.toMs);
+        if (toMs() <= fromMs()) {
+            error = "the range " + formatTime(fromMs()) + " to " + formatTime(toMs()) + " is empty";
+            return false;
+        }
+        return true;
+    }
+
+    int run()
+    {
+        switch (o.kind) {
+        case Output::Video: return video();
+        case Output::Sequence: return sequence();
+        case Output::Frame: return frame();
+        case Output::Sheet: return sheet();
+        case Output::List: return list();
+        }
+        return 1;
+    }
+
+    int64_t fromMs() const { return o.fromMs >= 0 ? o.fromMs : ORVDemosys::startTime.getTotal(); }
+    int64_t toMs() const { return o.toMs >= 0 ? o.toMs : ORVDemosys::endTime.getTotal(); }
+    // Frames whose times lie in [from, to).
+    int64_t frameCount() const { return ((toMs() - fromMs()) * o.fps + 999) / 1000; }
+
+private:
+    int fail(const std::string& text)
+    {
+        say(text);
+        return 1;
+    }
+    // Bad input: exit status 2.
+    int refuse(const std::string& text)
+    {
+        say(text);
+        return 2;
+    }
+    // 128 + the signal, as a shell reports a program that the signal ended.
+    int stopped()
+    {
+        fail("interrupted");
+        return 128 + interrupted;
+    }
+
+    // Renders count frames from startMs, handing each to take; false on a render error
+    // or when take says stop.
+    bool render(int64_t startMs, int64_t count, const std::function<bool(const OfflineRenderer::Frame&)>& take,
+                std::string& error)
+    {
+        bool stoppedBySink = false;
+        const bool ok = renderer.render(static_cast<int>(startMs), o.fps, static_cast<int>(count),
+                                        [&](const OfflineRenderer::Frame& f) {
+                                            if (interrupted || !take(f)) {
+                                                stoppedBySink = true;
+                                                return false;
+                                            }
+                                            return true;
+                                        });
+        if (!ok)
+            error = renderer.getError();
+        return ok && !stoppedBySink;
+    }
+
+    int video()
+    {
+        std::string error;
+        const int64_t count = frameCount();
+        // A production without music makes a silent video.
+        const std::string wav = ORVDemosys::musicFile.empty() ? "" : (scratch / "music.wav").string();
+        if (!wav.empty() && !writeMusicRange(wav, fromMs(), count, o.fps, error))
+            return fail(error);
+        VideoEncoder encoder;
+        VideoEncoder::Settings s;
+        s.output = o.output;
+        s.audioWav = wav;
+        s.logPath = (scratch / "ffmpeg.log").string();
+        s.width = o.width;
+        s.height = o.height;
+        s.fps = o.fps;
+        if (const Preset* p = o.preset) {
+            s.speed = p->speed;
+            s.profile = p->profile;
+            s.videoKbps = p->videoKbps;
+            s.crf = p->crf;
+            s.maxKbps = p->maxKbps;
+            s.audioKbps = p->audioKbps;
+            s.audioRate = p->audioRate;
+        }
+        if (!encoder.start(s, error))
+            return fail(error);
+        Progress progress("capture", count);
+        std::vector<uint8_t> rgb;
+        const bool ok = render(fromMs(), count, [&](const OfflineRenderer::Frame& f) {
+            toRgbTopFirst(f, rgb);
+            if (!encoder.writeFrame(rgb.data(), error))
+                return false;
+            progress.step(f.index + 1);
+            return true;
+        }, error);
+        progress.close();
+        if (!ok) {
+            encoder.abort();
+            return interrupted ? stopped() : fail(error);
+        }
+        if (!encoder.finish(error))
+            return fail(error);
+        return 0;
+    }
+
+    int sequence()
+    {
+        std::string error;
+        std::error_code e;
+        fs::create_directories(o.output, e);
+        if (e || !fs::is_directory(o.output))
+            return fail("cannot make the folder " + o.output + (e ? ": " + e.message() : ""));
+        const int64_t count = frameCount();
+        Progress progress("capture", count);
+        std::vector<uint8_t> rgb;
+        const bool ok = render(fromMs(), count, [&](const OfflineRenderer::Frame& f) {
+            char name[32];
+            std::snprintf(name, sizeof(name), "frame_%06d.png", f.index);
+            // Opaque frames: the framebuffer's alpha is whatever the last pass left, not a
+            // coverage a video editor should composite with.
+            toRgbTopFirst(f, rgb);
+            if (!writePngFile((fs::path(o.output) / name).string(), f.width, f.height, 3, rgb.data(), false, error))
+                return false;
+            progress.step(f.index + 1);
+            return true;
+        }, error);
+        progress.close();
+        if (!ok)
+            return interrupted ? stopped() : fail(error);
+        return 0;
+    }
+
+    // One frame at t, top row first.
+    bool still(int64_t t, std::vector<uint8_t>& rgb, std::string& error)
+    {
+        return render(t, 1, [&](const OfflineRenderer::Frame& f) {
+            toRgbTopFirst(f, rgb);
+            return true;
+        }, error);
+    }
+
+    // With --from, the run starts there and the frame at --at is the one a sequence from
+    // --from shows, effects that build up over time included; --at must then lie on that
+    // sequence's frame grid.
+    int frame()
+    {
+        std::string error;
+        std::vector<uint8_t> rgb;
+        const int64_t start = o.fromMs >= 0 ? o.fromMs : o.atMs;
+        const int64_t offset = o.atMs - start;
+        const int64_t index = (offset * o.fps + 999) / 1000;
+        if (index * 1000 / o.fps != offset) {
+            return refuse("--at " + formatTime(o.atMs) + " is not a frame of a run from " + formatTime(start) +
+                          " at " + std::to_string(o.fps) + " fps (the nearest are " +
+                          formatTime(start + (index - 1) * 1000 / o.fps) + " and " +
+                          formatTime(start + index * 1000 / o.fps) + ")");
+        }
+        std::unique_ptr<Progress> progress;
+        if (index > 0)
+            progress = std::make_unique<Progress>("run-up", index + 1);
+        const bool ok = render(start, index + 1, [&](const OfflineRenderer::Frame& f) {
+            if (f.index == index)
+                toRgbTopFirst(f, rgb);
+            if (progress)
+                progress->step(f.index + 1);
+            return true;
+        }, error);
+        progress.reset();
+        if (!ok)
+            return interrupted ? stopped() : fail(error);
+        if (!writePngFile(o.output, o.width, o.height, 3, rgb.data(), false, error))
+            return fail(error);
+        return 0;
+    }
+
+    int sheet()
+    {
+        std::string error;
+        std::vector<int64_t> times;
+        for (int64_t t = fromMs(); t < toMs(); t += o.sheetStepMs)
+            times.push_back(t);
+        std::vector<std::vector<uint8_t>> tiles(times.size());
+        Progress progress("sheet", static_cast<int64_t>(times.size()));
+        for (size_t i = 0; i < times.size(); ++i) {
+            if (!still(times[i], tiles[i], error))
+                return interrupted ? stopped() : fail(error);
+            progress.step(static_cast<int64_t>(i) + 1);
+        }
+        progress.close();
+        if (!writeSheet(o.output, tiles, times, o.width, o.height, error))
+            return fail(error);
+        return 0;
+    }
+
+    int list()
+    {
+        std::string error;
+        std::error_code e;
+        fs::create_directories(o.output, e);
+        if (e || !fs::is_directory(o.output))
+            return fail("cannot make the folder " + o.output + (e ? ": " + e.message() : ""));
+        Progress progress("frames", static_cast<int64_t>(shots.size()));
+        std::vector<uint8_t> rgb;
+        for (size_t i = 0; i < shots.size(); ++i) {
+            if (!still(shots[i].timeMs, rgb, error))
+                return interrupted ? stopped() : fail(error);
+            if (!writePngFile((fs::path(o.output) / (shots[i].name + ".png")).string(), o.width, o.height, 3,
+                              rgb.data(), false, error))
+                return fail(error);
+            progress.step(static_cast<int64_t>(i) + 1);
+        }
+        return 0;
+    }
+
+    const Options& o;
+    fs::path scratch;
+    OfflineRenderer renderer;
+    // --list's frames, read by checkTimes.
+    std::vector<Shot> shots;
+};
+
+} // namespace
+
+int CaptureApp::run(const Production& production, int argc, char** argv)
+{
+    programName = production.programName + "-capture";
+    Options o;
+    std::string error;
+    bool help = false;
+    if (!parseArguments(argc, argv, o, error, help)) {
+        say(error);
+        return 2;
+    }
+    if (help) {
+        std::cout << usageText(programName, production.title);
+        return 0;
+    }
+    if (o.kind == Output::Video && VideoEncoder::findProgram("ffmpeg").empty()) {
+        say("ffmpeg is not installed (Debian package \"ffmpeg\"); MP4 output needs it");
+        return 1;
+    }
+    // Paths are taken as given from here, before the work moves to a scratch directory.
+    auto absolute = [](std::string& p) {
+        if (!p.empty())
+            p = fs::absolute(p).lexically_normal().string();
+    };
+    absolute(o.output);
+    absolute(o.listPath);
+    absolute(o.archive);
+    absolute(o.resources);
+    int mode = ORVIO::ModeArchive;
+    std::string link;
+    if (!o.resources.empty()) {
+        if (!fs::is_directory(o.resources)) {
+            say("no resource tree at " + o.resources);
+            return 1;
+        }
+        // The folder that holds the tree will do as well as the tree itself.
+        const fs::path inner = fs::path(o.resources) / "resources";
+        if (fs::is_directory(inner) && !fs::is_directory(fs::path(o.resources) / "shaders"))
+            o.resources = inner.string();
+        mode = ORVIO::ModeFiles;
+        link = "resources";
+    } else {
+        if (o.archive.empty())
+            o.archive = fs::absolute("resources.7z").string();
+        if (!fs::is_regular_file(o.archive)) {
+            say("no archive at " + o.archive + " (--archive FILE or --resources DIR name another)");
+            return 1;
+        }
+        link = "resources.7z";
+    }
+    Workplace work;
+    if (!work.make(error) ||
+        !work.linkAndEnter(mode == ORVIO::ModeFiles ? o.resources : o.archive, link, error)) {
+        say(error);
+        return 1;
+    }
+
+    std::signal(SIGINT, onSignal);
+    std::signal(SIGTERM, onSignal);
+    // A dead ffmpeg shows as a failed write, not as the end of this program.
+    std::signal(SIGPIPE, SIG_IGN);
+    // The capture plays nothing: the music timer of the load must not take the audio device.
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    ScreenMetrics metrics;
+    metrics.setSize(o.width, o.height);
+    metrics.setFullscreen(false);
+    metrics.setQuality(o.quality);
+    int status = 1;
+    {
+        Demo demo(argc, argv);
+        production.install();
+        demo.setTitle(production.title);
+        // The context only carries the GL state: the frames go to the renderer's own target.
+        demo.setOffscreen(true);
+        if (demo.load(&metrics, mode)) {
+            Capture capture(o, work.scratchDir());
+            if (o.profile)
+                ORVDemosys::frameProfiler = new FrameProfiler();
+            if (!capture.checkTimes(error)) {
+                say(error);
+                status = 2;
+            } else if (interrupted) {
+                say("interrupted");
+                status = 128 + interrupted;
+            } else {
+                status = capture.run();
+            }
+            if (ORVDemosys::frameProfiler) {
+                std::cerr << "GL time per frame: mean, frames, what\n";
+                ORVDemosys::frameProfiler->report(std::cerr);
+            }
+        } else {
+            std::string why = demo.getMessage();
+            while (!why.empty() && (why.back() == '\n' || why.back() == ' '))
+                why.pop_back();
+            std::replace(why.begin(), why.end(), '\n', ' ');
+            say(production.title + " did not load" + (why.empty() ? std::string() : ": " + why));
+        }
+        ORVDemosys::shutdown();
+    }
+    return status;
+}
