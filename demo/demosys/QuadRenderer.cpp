@@ -149,7 +149,14 @@ void QuadRenderer::drawWithShader(Texture* texture, Shader* shader, float posX, 
     if (!Geometry::cornerQuad)
         Geometry::build();
     Geometry::cornerQuad->bind(shader);
-    shader->setTexture("texture0", 0, texture);
+    // Without a texture, unit 0 is left empty and a shader that samples none need not
+    // declare texture0.
+    if (texture) {
+        shader->setTexture("texture0", 0, texture);
+    } else {
+        glActiveTexture(GL_TEXTURE0);
+        glBindTexture(GL_TEXTURE_2D, 0);
+    }
     shader->setVec2("scale", scaleX, scaleY);
     shader->setVec2("pos", posX, posY);
     Geometry::cornerQuad->draw();

@@ -33,8 +33,9 @@ public:
     // The same, blended and with alpha discard as drawFullscreen.
     static void drawAt(Texture* texture, float x, float y, float width, float height, GLenum srcFactor,
                        GLenum dstFactor);
-    // Through the caller's shader: texture on unit 0 as "texture0", vec2 "scale" and
-    // vec2 "pos" for the corner-anchored quad. The shader stays bound with the texture,
+    // Through the caller's shader: texture on unit 0 as "texture0" (with no texture,
+    // unit 0 is emptied and texture0 not set), vec2 "scale" and vec2 "pos" for the
+    // corner-anchored quad, whose vertices are "in_Position" (xy) and "in_UV0". The shader stays bound with the texture,
     // as after any other draw through it.
     static void drawWithShader(Texture* texture, Shader* shader, float posX, float posY, float scaleX,
                                float scaleY);

@@ -47,9 +47,8 @@ cp "$WORK/build/resources.7z" "$WORK/run/"
   fail "package_production (exit status $?):$(echo; tail -20 "$WORK/run/run.log")"
 grep -qx "package production: all checks passed" "$WORK/run/run.log" || fail "$(tail -20 "$WORK/run/run.log")"
 [ -s "$WORK/run/frame.png" ] || fail "no frame written"
-# The effect's shader has no texture0, which the quad drawer sets on every frame: one line.
-[ "$(grep -c "^ERROR: Shader level.* : Uniform variable 'texture0' not found!$" "$WORK/run/run.log")" = 1 ] ||
-  fail "the missing uniform is not reported exactly once: $(grep -c "not found!" "$WORK/run/run.log") lines"
+# The effect's shader samples no texture and the quad drawer, given none, sets no texture0.
+! grep -n "not found!" "$WORK/run/run.log" || fail "a uniform the program does not use was set"
 
 rebuild() { # rebuild NAME: builds again, the output in $WORK/NAME.log
   quiet "$WORK/$1.log" cmake --build "$WORK/build" -j2
