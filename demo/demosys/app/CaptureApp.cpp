@@ -805,9 +805,8 @@ private:
         }, error);
     }
 
-    // With --from, the run starts there and the frame at --at is the one a sequence from
-    // --from shows, effects that build up over time included; --at must then lie on that
-    // sequence's frame grid.
+    // With --from, the run starts there (the frame is the same: every frame is a function
+    // of its time), and --at must lie on that run's frame grid.
     int frame()
     {
         std::string error;
