@@ -6,6 +6,7 @@
 #include "EditSession.h"
 #include "ORVDemosys.h"
 #include "ResourceLoader.h"
+#include "RocketLink.h"
 #include "Shader.h"
 #include "ShaderDeclaration.h"
 #include "ShaderPreprocessor.h"
@@ -106,8 +107,13 @@ std::string absolute(const std::string& path)
 
 } // namespace
 
+EditMode::EditMode() = default;
+
 EditMode::~EditMode()
 {
+    if (ORVDemosys::editSession)
+        ORVDemosys::editSession->setFrameHook(nullptr);
+    link.reset();
     if (linkDirectory.empty())
         return;
     std::error_code ec;
@@ -117,7 +123,8 @@ EditMode::~EditMode()
 
 const char* EditMode::usage()
 {
-    return "[--edit [--size WxH] [--quality N] [--resources DIR] [--sync FILE] [--score FILE]]";
+    return "[--edit [--size WxH] [--quality N] [--resources DIR] [--sync FILE] [--score FILE] "
+           "[--rocket [HOST:PORT]]]";
 }
 
 bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
@@ -125,6 +132,18 @@ bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
     const std::string arg = argv[i];
     if (arg == "--edit") {
         enabled = true;
+        return true;
+    }
+    if (arg == "--rocket") {
+        // The address is optional: a following option is not one.
+        std::string address;
+        if (i + 1 < argc && argv[i + 1][0] != '-')
+            address = argv[++i];
+        if (!RocketLink::parseAddress(address, rocketHost, rocketPort)) {
+            error = "--rocket takes HOST:PORT (default 127.0.0.1:1338), not '" + address + "'";
+            return false;
+        }
+        rocketEnabled = true;
         return true;
     }
     const bool hasValue = i + 1 < argc;
@@ -221,21 +240,167 @@ bool EditMode::reloadSync(const std::string& path, std::vector<std::string>& err
     }
     std::ostringstream text;
     text << in.rdbuf();
+    // The script as the link last saved it: the keys being edited stay.
+    if (!edit.isLoaded() || text.str() != edit.getBaseText()) {
+        SyncScriptEdit fresh;
+        std::string error;
+        if (!fresh.loadText(text.str(), path, error)) {
+            errors.push_back(error);
+            return false;
+        }
+        if (edit.isLoaded() && edit.isModified())
+            std::cout << "Edit : the sync script changed on disk: " << edit.getPendingChanges()
+                      << " unsaved changes from the editor are replaced by it" << std::endl;
+        edit = std::move(fresh);
+    }
+    applyEdit();
+    return true;
+}
+
+void EditMode::applyEdit()
+{
     TimelineDocument document;
-    std::string error;
-    if (!TrackScript::parse(text.str(), path, document, error)) {
-        errors.push_back(error);
-        return false;
-    }
-    if (!document.validate(error)) {
-        errors.push_back(path + ": " + error);
-        return false;
-    }
+    edit.build(document);
     std::vector<std::string> notes;
     ORVDemosys::tracks->adoptKeys(*document.manager(), resolveTarget, notes);
     for (const std::string& note : notes)
         std::cout << "Edit : " << note << std::endl;
-    return true;
+}
+
+namespace {
+
+// The editors' key types on the engine's: step, linear, smooth and ramp are hold,
+// linear, smooth and quadratic.
+uint32_t engineType(uint8_t editorType)
+{
+    switch (editorType) {
+    case RocketProtocol::Step: return InterpolateKey::Hold;
+    case RocketProtocol::Smooth: return InterpolateKey::Smooth;
+    case RocketProtocol::Ramp: return InterpolateKey::Quadratic;
+    default: return InterpolateKey::Linear;
+    }
+}
+
+// The editor type an engine type shows as: sine ease-out as linear, cosine ease-in as
+// ramp, the types without a curve of their own as linear.
+uint8_t editorType(uint32_t engine)
+{
+    switch (engine) {
+    case InterpolateKey::Hold: return RocketProtocol::Step;
+    case InterpolateKey::Smooth: return RocketProtocol::Smooth;
+    case InterpolateKey::Quadratic:
+    case InterpolateKey::CosineIn: return RocketProtocol::Ramp;
+    default: return RocketProtocol::Linear;
+    }
+}
+
+} // namespace
+
+void EditMode::startLink()
+{
+    if (syncPath.empty() || !edit.isLoaded()) {
+        std::cout << "Rocket: no sync script to key into: the link is off" << std::endl;
+        return;
+    }
+    std::vector<std::string> names;
+    linkTracks.clear();
+    for (const EffectTracks* entry : ORVDemosys::tracks->getDrawOrder()) {
+        for (const TrackInterpolate* curve : entry->tracks) {
+            names.push_back(entry->name + ":" + curve->getName());
+            linkTracks.push_back(LinkTrack{entry->name, curve->getName(), entry->startStop->getPriority()});
+        }
+        names.push_back(entry->name + ":active");
+        linkTracks.push_back(LinkTrack{entry->name, std::string(), entry->startStop->getPriority()});
+    }
+    const int32_t rate = ORVDemosys::tracks->getRowsPerSecond();
+    const uint32_t lastRow = static_cast<uint32_t>(uint64_t(ORVDemosys::endTime.getTotal()) * rate / 1000);
+    link = std::make_unique<RocketLink>(
+        rocketHost, rocketPort, names, lastRow, [this](const RocketProtocol::Command& c) { linkCommand(c); },
+        [](const std::string& line, bool problem) {
+            std::cout << line << std::endl;
+            if (problem)
+                ORVDemosys::editSession->showErrors("rocket", {line});
+            else
+                ORVDemosys::editSession->getOverlay().clearError("rocket");
+        });
+    ORVDemosys::editSession->setFrameHook([this, rate]() {
+        Transport& transport = ORVDemosys::editSession->getTransport();
+        link->poll(static_cast<uint32_t>(uint64_t(transport.getTimeMs()) * rate / 1000), !transport.isPaused());
+    });
+    std::cout << "Rocket: linking to the editor at " << rocketHost << ":" << rocketPort << " (" << names.size()
+              << " tracks)" << std::endl;
+}
+
+void EditMode::linkCommand(const RocketProtocol::Command& command)
+{
+    Transport& transport = ORVDemosys::editSession->getTransport();
+    const int32_t rate = ORVDemosys::tracks->getRowsPerSecond();
+    switch (command.type) {
+    case RocketProtocol::SetRow:
+        transport.seek(static_cast<uint32_t>(uint64_t(command.row) * 1000 / rate));
+        return;
+    case RocketProtocol::Pause:
+        if (command.pause)
+            transport.pause();
+        else
+            transport.resume();
+        return;
+    case RocketProtocol::SaveTracks: {
+        std::string error;
+        const int changes = edit.getPendingChanges();
+        if (edit.save(error)) {
+            std::cout << "Rocket: saved " << changes << " changes into " << edit.getPath() << std::endl;
+            ORVDemosys::editSession->getOverlay().clearError("rocket");
+        } else {
+            std::cout << "Rocket: " << error << std::endl;
+            ORVDemosys::editSession->showErrors("rocket", {error});
+        }
+        return;
+    }
+    default: break;
+    }
+    const LinkTrack& track = linkTracks[command.track];
+    if (!edit.hasEffect(track.effect))
+        edit.addEffect(track.effect, track.priority);
+    std::string error;
+    bool changed = false;
+    if (track.curve.empty()) {
+        if (command.type == RocketProtocol::DeleteKey) {
+            changed = edit.deleteStartStop(track.effect, command.row, error);
+        } else {
+            // 1 starts the effect, 0 stops it. A start draws where the effect's start
+            // before it drew (its first start's target when there is none before).
+            const bool start = command.value >= 0.5f;
+            std::string target = "screen";
+            const std::vector<StartStopKey> keys = edit.startStopKeys(track.effect);
+            for (const StartStopKey& k : keys)
+                if (k.isStart() && (k.row <= command.row || target == "screen"))
+                    target = k.target;
+            const StartStopKey key(command.row, start ? StartStopKey::Start : StartStopKey::Stop, target);
+            bool same = false;
+            for (const StartStopKey& k : keys)
+                same = same || (k.row == key.row && k.type == key.type);
+            changed = same || edit.setStartStop(track.effect, key, error);
+            changed = changed && !same;
+        }
+    } else if (command.type == RocketProtocol::DeleteKey) {
+        changed = edit.deleteCurveKey(track.effect, track.curve, command.row);
+    } else {
+        uint32_t type = engineType(command.keyType);
+        // An engine type the editor cannot show comes back as its nearest: it stays.
+        if (const InterpolateKey* old = edit.findCurveKey(track.effect, track.curve, command.row))
+            if (editorType(old->type) == command.keyType)
+                type = old->type;
+        const InterpolateKey* old = edit.findCurveKey(track.effect, track.curve, command.row);
+        if (!old || old->value != command.value || old->type != type)
+            changed = edit.setCurveKey(track.effect, track.curve, InterpolateKey(command.row, command.value, type));
+    }
+    if (!error.empty()) {
+        std::cout << "Rocket: " << error << std::endl;
+        ORVDemosys::editSession->showErrors("rocket", {error});
+    }
+    if (changed)
+        applyEdit();
 }
 
 bool EditMode::reloadTracks(std::vector<std::string>& errors)
@@ -349,4 +514,6 @@ void EditMode::install()
         watchProgram(program, fragmentMap.getFiles());
     }
     std::cout << "Edit : " << programs.size() << " programs watched" << std::endl;
+    if (rocketEnabled)
+        startLink();
 }

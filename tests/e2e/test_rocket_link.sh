@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# The link to a sync editor end to end: a stand-in editor (rocket_editor.py) on a free
+# loopback port drives the test production's edit mode: the greeting and the track
+# requests, a seek, a key changing the picture, play and pause with the rows reported,
+# a save into the sync script that changes only the keyed lines, a command that does not
+# exist and one cut off (the link drops, the demo plays on, links again, nothing of the
+# cut command is applied). It prints the time from a key sent to the changed picture.
+set -euo pipefail
+PROD=${DEMOSYS_TEST_PRODUCTION:?}
+SOURCE=${DEMOSYS_SOURCE_DIR:?}
+for tool in Xvfb xdotool import convert python3; do
+  command -v $tool > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
+done
+# Its own display: the screenshots must show its window alone.
+if [ "${1:-}" != --own-display ]; then
+  . "$(dirname "$0")/own_display.sh"
+  on_own_display 800x600x24 bash "$0" --own-display
+  exit $?
+fi
+export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cp -r "${DEMOSYS_TEST_PRODUCTION_RESOURCES:?}" "$WORK/resources"
+cp "$SOURCE/tests/production/timeline.sync" "$WORK/"
+# The strip below the panels shows the backdrop alone.
+python3 "$SOURCE/tests/e2e/rocket_editor.py" "$WORK" "$WORK/timeline.sync" "Demosys test production" 640x50+0+305 \
+  -- "$PROD" --edit --size 640x360 --sync timeline.sync
