@@ -155,13 +155,16 @@ try:
     conn.sendall(struct.pack(">BI", SET_ROW, 80))
     log.wait(r"^Seek to 00:04:000 row 80\b")
     time.sleep(0.5)
+    took = time.time()
     base = brightness()
+    shot_ms = (time.time() - took) * 1000
 
     # SET_KEY: the fade's key at 00:02 keyed down to 0.2 darkens the backdrop now.
     sent = time.time()
     conn.sendall(set_key(0, 40, 0.2, 2))
     dark = wait_brightness(lambda m: m < base * 0.5, "SET_KEY")
-    print("Key to screen: %d ms (brightness %.3f -> %.3f)" % ((time.time() - sent) * 1000, base, dark))
+    print("Key to screen: %d ms, one screenshot taking %d ms of it (brightness %.3f -> %.3f)"
+          % ((time.time() - sent) * 1000, shot_ms, base, dark))
     # A new key on another curve.
     conn.sendall(set_key(2, 100, 45, 1))
 

@@ -19,9 +19,10 @@ if [ "${1:-}" != --own-display ]; then
 fi
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
 WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+trap '[ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT; echo "work: $WORK"
 cp -r "${DEMOSYS_TEST_PRODUCTION_RESOURCES:?}" "$WORK/resources"
 cp "$SOURCE/tests/production/timeline.sync" "$WORK/"
-# The strip below the panels shows the backdrop alone.
-python3 "$SOURCE/tests/e2e/rocket_editor.py" "$WORK" "$WORK/timeline.sync" "Demosys test production" 640x50+0+305 \
+# The top right corner shows the backdrop alone (the overlay writes its errors at the
+# bottom).
+python3 "$SOURCE/tests/e2e/rocket_editor.py" "$WORK" "$WORK/timeline.sync" "Demosys test production" 200x40+430+15 \
   -- "$PROD" --edit --size 640x360 --sync timeline.sync
