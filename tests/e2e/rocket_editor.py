@@ -4,7 +4,9 @@ the end-to-end test. It listens on a free loopback port, runs the demo it is giv
 --rocket pointed at it, and checks what the demo does through its log, its window and its
 sync script.
 
-usage: rocket_editor.py DIR SCRIPT TITLE STRIP -- PROGRAM ARGS...
+usage: rocket_editor.py CASE DIR SCRIPT TITLE STRIP -- PROGRAM ARGS...
+  CASE    production (the test production, every check) or glasshall (Glass Hall: its
+          track names, a key on its beat grid, the save)
   DIR     the demo's working directory (its log goes to DIR/run.log)
   SCRIPT  the sync script the demo edits
   TITLE   the demo window's title (screenshots)
@@ -125,7 +127,7 @@ def wait_brightness(test, what):
     fail("%s: the picture did not change (mean %f)" % (what, m))
 
 
-WORK, SCRIPT, TITLE, STRIP = sys.argv[1:5]
+CASE, WORK, SCRIPT, TITLE, STRIP = sys.argv[1:6]
 PROGRAM = sys.argv[sys.argv.index("--") + 1:]
 
 server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -138,7 +140,45 @@ original = open(SCRIPT).read()
 with open(os.path.join(WORK, "run.log"), "w") as out:
     DEMO = subprocess.Popen(PROGRAM + ["--rocket", "127.0.0.1:%d" % port], cwd=WORK, stdout=out,
                             stderr=subprocess.STDOUT)
-try:
+
+
+def glasshall():
+    log = Log()
+    conn = accept(server, 120)
+    count = int(log.wait(r"^Rocket: linked to the editor at .*, (\d+) tracks$", 120).group(1))
+    names = read_tracks(conn, count)
+    for name in ["cameralens_effect:x", "cameralens_effect:active", "postprocess_effect:brightness",
+                 "postprocess_effect:active"]:
+        if name not in names:
+            fail("no track %s among %s" % (name, names))
+    if any(n.count(":") != 1 for n in names) or len(set(names)) != len(names):
+        fail("track names: %s" % names)
+    brightness_track = names.index("postprocess_effect:brightness")
+    log.wait(r"^\[Demo Init\]", 120)
+    # Paused in the ring arena, bar 21.
+    log.mark()
+    conn.sendall(struct.pack(">BB", PAUSE, 1) + struct.pack(">BI", SET_ROW, 800))
+    log.wait(r"^Seek to 00:40:000 row 800 bar 21\.1$")
+    time.sleep(0.5)
+    base = brightness()
+    sent = time.time()
+    conn.sendall(set_key(brightness_track, 0, -0.3, 1))
+    lit = wait_brightness(lambda m: m < base - 0.1, "Glass Hall SET_KEY")
+    print("Glass Hall key to screen: %d ms (brightness %.3f -> %.3f)" % ((time.time() - sent) * 1000, base, lit))
+    # A key between beats is written on the beat grid.
+    log.mark()
+    conn.sendall(set_key(brightness_track, 805, -0.3, 0) + struct.pack(">B", SAVE_TRACKS))
+    log.wait(r"^Rocket: saved 2 changes into ")
+    want = original.replace("  curve brightness\n    bar 1 0\n",
+                            "  curve brightness\n    bar 1 -0.3\n    bar 21.1+0.5 -0.3 hold\n")
+    saved = open(SCRIPT).read()
+    if want == original or saved != want:
+        fail("the saved script differs:\n" + "".join(
+            l for l in __import__("difflib").unified_diff(original.splitlines(True), saved.splitlines(True))))
+    conn.close()
+
+
+def production():
     log = Log()
     # The handshake and one request per curve and per start/stop track, in drawing order.
     conn = accept(server, 60)
@@ -222,6 +262,12 @@ try:
     log.mark()
     conn.close()
     log.wait(r"^Rocket: the editor went away$")
+    if DEMO.poll() is not None:
+        fail("the demo ended")
+
+
+try:
+    glasshall() if CASE == "glasshall" else production()
     if DEMO.poll() is not None:
         fail("the demo ended")
     print("PASSED")
