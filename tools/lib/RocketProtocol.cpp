@@ -1,5 +1,7 @@
 #include "RocketProtocol.h"
 
+#include "TrackInterpolate.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -112,6 +114,34 @@ CommandReader::Result CommandReader::next(Command& out, std::string& error)
     offset += size;
     out = c;
     return Ready;
+}
+
+uint32_t engineType(uint8_t type)
+{
+    switch (type) {
+    case Step: return InterpolateKey::Hold;
+    case Smooth: return InterpolateKey::Smooth;
+    case Ramp: return InterpolateKey::Quadratic;
+    default: return InterpolateKey::Linear;
+    }
+}
+
+uint8_t editorType(uint32_t type)
+{
+    switch (type) {
+    case InterpolateKey::Hold: return Step;
+    case InterpolateKey::Smooth: return Smooth;
+    case InterpolateKey::Quadratic:
+    case InterpolateKey::CosineIn: return Ramp;
+    default: return Linear;
+    }
+}
+
+uint32_t keptType(uint8_t type, int64_t previous)
+{
+    if (previous >= 0 && editorType(static_cast<uint32_t>(previous)) == type)
+        return static_cast<uint32_t>(previous);
+    return engineType(type);
 }
 
 std::string encodeGetTrack(const std::string& name)

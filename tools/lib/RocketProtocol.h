@@ -71,6 +71,17 @@ private:
     uint32_t rows = 0;
 };
 
+// The editors' key types on the engine's: step, linear, smooth and ramp are hold,
+// linear, smooth and quadratic.
+uint32_t engineType(uint8_t editorType);
+// The editor type an engine type shows as: sine ease-out as linear, cosine ease-in as
+// ramp, the types without a curve of their own as linear.
+uint8_t editorType(uint32_t engineType);
+// The engine type a key set from the editor gets: the editor's type, except that a key
+// whose engine type the editor shows as that same type keeps it (previous: the type of
+// the key at that row, -1 for none).
+uint32_t keptType(uint8_t editorType, int64_t previous);
+
 // Messages from the demo to the editor.
 std::string encodeGetTrack(const std::string& name);
 std::string encodeSetRow(uint32_t row);

@@ -398,6 +398,44 @@ std::vector<StartStopKey> SyncScriptEdit::startStopKeys(const std::string& effec
     return out;
 }
 
+bool SyncScriptEdit::replaceCurve(const std::string& effect, const std::string& curve,
+                                  const std::vector<InterpolateKey>& keys)
+{
+    Curve* c = curveFor(effect, curve, true);
+    if (!c)
+        return false;
+    c->keys.clear();
+    for (const InterpolateKey& k : keys)
+        c->keys[k.row] = k;
+    ++pending;
+    return true;
+}
+
+bool SyncScriptEdit::replaceStartStop(const std::string& effect, const std::vector<StartStopKey>& keys,
+                                      std::string& error)
+{
+    if (!effects.count(effect)) {
+        error = "no effect '" + effect + "'";
+        return false;
+    }
+    Effects candidate = effects;
+    std::map<uint32_t, StartStopKey>& track = candidate[effect].startStop;
+    track.clear();
+    for (const StartStopKey& k : keys)
+        track[k.row] = StartStopKey(k.row, k.type, k.target);
+    if (!checkStartStop(candidate, error))
+        return false;
+    effects = std::move(candidate);
+    ++pending;
+    return true;
+}
+
+std::vector<std::string> SyncScriptEdit::curveNames(const std::string& effect) const
+{
+    const auto e = effects.find(effect);
+    return e == effects.end() ? std::vector<std::string>() : e->second.curveOrder;
+}
+
 void SyncScriptEdit::build(TimelineDocument& out) const
 {
     auto manager = std::make_unique<TrackManager>();

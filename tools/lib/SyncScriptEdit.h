@@ -56,6 +56,16 @@ public:
     bool moveStartStop(const std::string& effect, uint32_t fromRow, uint32_t toRow, std::string& error);
     std::vector<StartStopKey> startStopKeys(const std::string& effect) const;
 
+    // All keys of a track at once (a project read from another program): a curve's keys
+    // replaced (the curve added when new), an effect's start/stop keys replaced when the
+    // whole of them passes the start/stop check.
+    bool replaceCurve(const std::string& effect, const std::string& curve, const std::vector<InterpolateKey>& keys);
+    bool replaceStartStop(const std::string& effect, const std::vector<StartStopKey>& keys, std::string& error);
+
+    // Effects in script order (then added ones), and an effect's curves in its order.
+    const std::vector<std::string>& effectNames() const { return effectOrder; }
+    std::vector<std::string> curveNames(const std::string& effect) const;
+
     // The edited timeline as a document of stand-in effects, ready for
     // TrackManager::adoptKeys on the running one.
     void build(TimelineDocument& out) const;

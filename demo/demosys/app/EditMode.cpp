@@ -267,35 +267,6 @@ void EditMode::applyEdit()
         std::cout << "Edit : " << note << std::endl;
 }
 
-namespace {
-
-// The editors' key types on the engine's: step, linear, smooth and ramp are hold,
-// linear, smooth and quadratic.
-uint32_t engineType(uint8_t editorType)
-{
-    switch (editorType) {
-    case RocketProtocol::Step: return InterpolateKey::Hold;
-    case RocketProtocol::Smooth: return InterpolateKey::Smooth;
-    case RocketProtocol::Ramp: return InterpolateKey::Quadratic;
-    default: return InterpolateKey::Linear;
-    }
-}
-
-// The editor type an engine type shows as: sine ease-out as linear, cosine ease-in as
-// ramp, the types without a curve of their own as linear.
-uint8_t editorType(uint32_t engine)
-{
-    switch (engine) {
-    case InterpolateKey::Hold: return RocketProtocol::Step;
-    case InterpolateKey::Smooth: return RocketProtocol::Smooth;
-    case InterpolateKey::Quadratic:
-    case InterpolateKey::CosineIn: return RocketProtocol::Ramp;
-    default: return RocketProtocol::Linear;
-    }
-}
-
-} // namespace
-
 void EditMode::startLink()
 {
     if (syncPath.empty() || !edit.isLoaded()) {
@@ -386,12 +357,9 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
     } else if (command.type == RocketProtocol::DeleteKey) {
         changed = edit.deleteCurveKey(track.effect, track.curve, command.row);
     } else {
-        uint32_t type = engineType(command.keyType);
         // An engine type the editor cannot show comes back as its nearest: it stays.
-        if (const InterpolateKey* old = edit.findCurveKey(track.effect, track.curve, command.row))
-            if (editorType(old->type) == command.keyType)
-                type = old->type;
         const InterpolateKey* old = edit.findCurveKey(track.effect, track.curve, command.row);
+        const uint32_t type = RocketProtocol::keptType(command.keyType, old ? int64_t(old->type) : -1);
         if (!old || old->value != command.value || old->type != type)
             changed = edit.setCurveKey(track.effect, track.curve, InterpolateKey(command.row, command.value, type));
     }
