@@ -269,7 +269,7 @@ void EditMode::applyEdit()
 
 void EditMode::startLink()
 {
-    if (syncPath.empty() || !edit.isLoaded()) {
+    if (syncPath.empty()) {
         std::cout << "Rocket: no sync script to key into: the link is off" << std::endl;
         return;
     }
@@ -329,6 +329,14 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
         return;
     }
     default: break;
+    }
+    if (!edit.isLoaded()) {
+        // Keys go into the script: not while it has errors.
+        const std::string line = "Rocket: the sync script has errors: the key at row " + std::to_string(command.row) +
+                                 " is not taken";
+        std::cout << line << std::endl;
+        ORVDemosys::editSession->showErrors("rocket", {line});
+        return;
     }
     const LinkTrack& track = linkTracks[command.track];
     if (!edit.hasEffect(track.effect))
