@@ -164,7 +164,9 @@ def glasshall():
     sent = time.time()
     conn.sendall(set_key(brightness_track, 0, -0.3, 1))
     lit = wait_brightness(lambda m: m < base - 0.1, "Glass Hall SET_KEY")
-    print("Glass Hall key to screen: %d ms (brightness %.3f -> %.3f)" % ((time.time() - sent) * 1000, base, lit))
+    print("Glass Hall key to screen: %d ms (brightness %.3f -> %.3f); the demo: %s"
+          % ((time.time() - sent) * 1000, base, lit,
+             log.wait(r"^Rocket: key on screen [0-9.]+ ms after it was taken$").group(0)))
     # A key between beats is written on the beat grid.
     log.mark()
     conn.sendall(set_key(brightness_track, 805, -0.3, 0) + struct.pack(">B", SAVE_TRACKS))
@@ -203,8 +205,9 @@ def production():
     sent = time.time()
     conn.sendall(set_key(0, 40, 0.2, 2))
     dark = wait_brightness(lambda m: m < base * 0.5, "SET_KEY")
-    print("Key to screen: %d ms, one screenshot taking %d ms of it (brightness %.3f -> %.3f)"
-          % ((time.time() - sent) * 1000, shot_ms, base, dark))
+    print("Key to screen: %d ms, one screenshot taking %d ms of it (brightness %.3f -> %.3f); the demo: %s"
+          % ((time.time() - sent) * 1000, shot_ms, base, dark,
+             log.wait(r"^Rocket: key on screen [0-9.]+ ms after it was taken$").group(0)))
     # A new key on another curve.
     conn.sendall(set_key(2, 100, 45, 1))
 

@@ -20,6 +20,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -41,6 +42,12 @@ void editKey(GLFWwindow* window, int key, int scancode, int action, int mods)
         return;
     if (programKeys)
         programKeys(window, key, scancode, action, mods);
+}
+
+int64_t nowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // Start keys draw into the framebuffer of the pool that they name, as at the load.
@@ -295,6 +302,12 @@ void EditMode::startLink()
                 ORVDemosys::editSession->getOverlay().clearError("rocket");
         });
     ORVDemosys::editSession->setFrameHook([this, rate]() {
+        // The frame that drew the editor's last keys has been shown.
+        if (keyDrawn) {
+            keyDrawn = false;
+            std::cout << "Rocket: key on screen " << (nowUs() - keyTakenUs) / 1000.0 << " ms after it was taken"
+                      << std::endl;
+        }
         Transport& transport = ORVDemosys::editSession->getTransport();
         link->poll(static_cast<uint32_t>(uint64_t(transport.getTimeMs()) * rate / 1000), !transport.isPaused());
     });
@@ -375,8 +388,13 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
         std::cout << "Rocket: " << error << std::endl;
         ORVDemosys::editSession->showErrors("rocket", {error});
     }
-    if (changed)
+    if (changed) {
         applyEdit();
+        if (!keyDrawn) {
+            keyDrawn = true;
+            keyTakenUs = nowUs();
+        }
+    }
 }
 
 bool EditMode::reloadTracks(std::vector<std::string>& errors)

@@ -105,4 +105,8 @@ private:
     };
     std::vector<LinkTrack> linkTracks; // by the link's track index
     std::unique_ptr<RocketLink> link;
+    // When the first key of the frame being drawn was taken: the next frame reports how
+    // long it took to reach the screen.
+    bool keyDrawn = false;
+    int64_t keyTakenUs = 0;
 };
