@@ -16,6 +16,8 @@
 namespace {
 
 const std::chrono::milliseconds retryInterval(1000);
+// A host that does not answer at all: give up on the attempt and try again.
+const std::chrono::milliseconds connectTimeout(3000);
 
 } // namespace
 
@@ -151,8 +153,11 @@ void RocketLink::poll(uint32_t row, bool playing)
     }
     if (state == State::Connecting) {
         pollfd p{fd, POLLOUT, 0};
-        if (::poll(&p, 1, 0) <= 0)
+        if (::poll(&p, 1, 0) <= 0) {
+            if (std::chrono::steady_clock::now() - lastAttempt > connectTimeout)
+                drop(std::string(), false);
             return;
+        }
         int error = 0;
         socklen_t size = sizeof error;
         if (getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) != 0 || error != 0) {
@@ -174,6 +179,8 @@ void RocketLink::poll(uint32_t row, bool playing)
             std::string error;
             if (reader.next(none, error) == RocketProtocol::CommandReader::Bad)
                 drop("Rocket: " + error + ": connection dropped", true);
+            else if (!reader.greeted() && std::chrono::steady_clock::now() - lastAttempt > 2 * connectTimeout)
+                drop("Rocket: " + host + ":" + std::to_string(port) + " does not answer the greeting: dropped", true);
             if (!reader.greeted())
                 return;
         }
