@@ -126,6 +126,11 @@ TEST(SyncScriptEdit, KeepsTimesAndRowsAndRefusesBrokenRanges)
     EXPECT_FALSE(edit.setStartStop("a", StartStopKey(100, StartStopKey::Start), error));
     EXPECT_FALSE(error.empty());
     ASSERT_TRUE(edit.moveStartStop("a", 200, 180, error)) << error;
+    // New starts draw where the start before them drew, the first start's target before it.
+    ASSERT_TRUE(edit.setStartStop("a", StartStopKey(300, StartStopKey::Start, "fbo"), error)) << error;
+    EXPECT_EQ(edit.startTargetAt("a", 250), "screen");
+    EXPECT_EQ(edit.startTargetAt("a", 300), "fbo");
+    ASSERT_TRUE(edit.deleteStartStop("a", 300, error)) << error;
     EXPECT_EQ(edit.text(), "rate 20\r\neffect a priority 0\r\n  start 0\r\n  stop @00:09.000\r\n"
                            "  curve fade\r\n    0 0.3\r\n    @00:02.000 1 ease-out\r\n    @00:03.000 0.5\r\n"
                            "  curve speed\r\n    0 90\r\n    7 45\r\n");

@@ -215,23 +215,13 @@ bool EditorProject::apply(const std::vector<Track>& tracks, SyncScriptEdit& edit
             edit.addEffect(effect, static_cast<int32_t>(edit.effectNames().size()));
         if (curve == "active") {
             std::vector<StartStopKey> keys;
-            const std::vector<StartStopKey> before = edit.startStopKeys(effect);
             std::map<uint32_t, Key> sorted;
             for (const Key& k : track.keys)
                 sorted[k.row] = k;
-            std::string target = "screen";
-            for (const StartStopKey& k : before)
-                if (k.isStart()) {
-                    target = k.target;
-                    break;
-                }
             for (const auto& entry : sorted) {
                 const bool start = entry.second.value >= 0.5f;
-                for (const StartStopKey& k : before)
-                    if (k.isStart() && k.row <= entry.first)
-                        target = k.target;
                 keys.push_back(StartStopKey(entry.first, start ? StartStopKey::Start : StartStopKey::Stop,
-                                            start ? target : std::string("screen")));
+                                            start ? edit.startTargetAt(effect, entry.first) : std::string("screen")));
             }
             std::string reason;
             if (!edit.replaceStartStop(effect, keys, reason)) {

@@ -436,6 +436,23 @@ std::vector<std::string> SyncScriptEdit::curveNames(const std::string& effect) c
     return e == effects.end() ? std::vector<std::string>() : e->second.curveOrder;
 }
 
+std::string SyncScriptEdit::startTargetAt(const std::string& effect, uint32_t row) const
+{
+    std::string target = "screen";
+    bool found = false;
+    for (const StartStopKey& k : startStopKeys(effect)) {
+        if (!k.isStart())
+            continue;
+        if (k.row > row && found)
+            break;
+        target = k.target;
+        found = true;
+        if (k.row > row)
+            break;
+    }
+    return target;
+}
+
 void SyncScriptEdit::build(TimelineDocument& out) const
 {
     auto manager = std::make_unique<TrackManager>();

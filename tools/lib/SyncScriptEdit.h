@@ -55,6 +55,9 @@ public:
     bool deleteStartStop(const std::string& effect, uint32_t row, std::string& error);
     bool moveStartStop(const std::string& effect, uint32_t fromRow, uint32_t toRow, std::string& error);
     std::vector<StartStopKey> startStopKeys(const std::string& effect) const;
+    // Where a new start at row draws: the target of the effect's last start at or before
+    // row, else of its first start, else the screen.
+    std::string startTargetAt(const std::string& effect, uint32_t row) const;
 
     // All keys of a track at once (a project read from another program): a curve's keys
     // replaced (the curve added when new), an effect's start/stop keys replaced when the

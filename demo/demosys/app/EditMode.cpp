@@ -363,14 +363,10 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
             // 1 starts the effect, 0 stops it. A start draws where the effect's start
             // before it drew (its first start's target when there is none before).
             const bool start = command.value >= 0.5f;
-            std::string target = "screen";
-            const std::vector<StartStopKey> keys = edit.startStopKeys(track.effect);
-            for (const StartStopKey& k : keys)
-                if (k.isStart() && (k.row <= command.row || target == "screen"))
-                    target = k.target;
-            const StartStopKey key(command.row, start ? StartStopKey::Start : StartStopKey::Stop, target);
+            const StartStopKey key(command.row, start ? StartStopKey::Start : StartStopKey::Stop,
+                                   start ? edit.startTargetAt(track.effect, command.row) : std::string("screen"));
             bool same = false;
-            for (const StartStopKey& k : keys)
+            for (const StartStopKey& k : edit.startStopKeys(track.effect))
                 same = same || (k.row == key.row && k.type == key.type);
             changed = same || edit.setStartStop(track.effect, key, error);
             changed = changed && !same;
