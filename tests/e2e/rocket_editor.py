@@ -50,7 +50,7 @@ class Log:
     def since(self):
         return log_text()[self.start:]
 
-    def wait(self, pattern, seconds=20):
+    def wait(self, pattern, seconds=60):
         end = time.time() + seconds
         while time.time() < end:
             found = re.search(pattern, self.since(), re.M)
@@ -62,7 +62,7 @@ class Log:
         fail("no line '%s'" % pattern)
 
 
-def recv_exact(conn, size, seconds=20):
+def recv_exact(conn, size, seconds=60):
     conn.settimeout(seconds)
     data = b""
     while len(data) < size:
@@ -73,7 +73,7 @@ def recv_exact(conn, size, seconds=20):
     return data
 
 
-def accept(server, seconds=20):
+def accept(server, seconds=60):
     """The demo's connection and its greeting, answered; then its track requests."""
     server.settimeout(seconds)
     try:
