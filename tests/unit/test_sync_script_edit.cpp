@@ -99,13 +99,14 @@ effect post priority 1
     // A curve and an effect the script has no lines for get them; moving a key moves it.
     ASSERT_TRUE(edit.moveCurveKey("camera", "y", 0, 20));
     ASSERT_TRUE(edit.setCurveKey("camera", "z", InterpolateKey(0, 3)));
+    ASSERT_TRUE(edit.setCurveKey("post", "#tint", InterpolateKey(0, 1)));
     edit.addEffect("titles", 5);
     ASSERT_TRUE(edit.setStartStop("titles", StartStopKey(40, StartStopKey::Start), error)) << error;
     ASSERT_TRUE(edit.setStartStop("titles", StartStopKey(60, StartStopKey::Stop), error)) << error;
     const std::string text = edit.text();
     EXPECT_NE(text.find("  curve y\n    bar 1.3 1\n"), std::string::npos) << text;
     EXPECT_NE(text.find("    bar 1.3 1\n  curve z\n    bar 1.1 3\n\n# the post pass"), std::string::npos) << text;
-    EXPECT_NE(text.find("  stop 320\n\neffect titles priority 5\n  start bar 2.1\n  stop bar 2.3\n"),
+    EXPECT_NE(text.find("  stop 320\n  curve \"#tint\"\n    bar 1.1 1\n\neffect titles priority 5\n  start bar 2.1\n  stop bar 2.3\n"),
               std::string::npos)
         << text;
 }

@@ -207,7 +207,11 @@ bool EditorProject::apply(const std::vector<Track>& tracks, SyncScriptEdit& edit
         }
         const std::string effect = track.name.substr(0, colon);
         const std::string curve = track.name.substr(colon + 1);
-        if (effect.find_first_of("./") != std::string::npos || curve.find('/') != std::string::npos) {
+        bool control = false;
+        for (char c : track.name)
+            control = control || static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
+        // A script line cannot hold control characters, and names make up file names.
+        if (control || effect.find_first_of("./") != std::string::npos || curve.find('/') != std::string::npos) {
             error = "track '" + track.name + "' names no effect and curve a script can hold";
             return false;
         }

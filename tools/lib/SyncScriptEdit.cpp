@@ -148,7 +148,7 @@ std::string startStopCode(const std::string& position, const StartStopKey& key)
 {
     std::string code = (key.isStart() ? "start " : "stop ") + position;
     if (key.isStart() && key.target != "screen")
-        code += " " + key.target;
+        code += " " + TrackScript::quoteName(key.target);
     return code;
 }
 
@@ -540,7 +540,7 @@ std::string SyncScriptEdit::text() const
             if (!keyed)
                 continue;
             // An effect the script has no block for: a new block at the end.
-            std::string text = "\neffect " + name + " priority " + std::to_string(now.priority) + "\n";
+            std::string text = "\neffect " + TrackScript::quoteName(name) + " priority " + std::to_string(now.priority) + "\n";
             for (const auto& k : now.startStop)
                 text += "  " + startStopCode(TrackScript::positionText(k.first, rowsPerSecond, grid, false), k.second) +
                         "\n";
@@ -548,7 +548,7 @@ std::string SyncScriptEdit::text() const
                 const Curve& c = now.curves.at(curve);
                 if (c.keys.empty())
                     continue;
-                text += "  curve " + curve + "\n";
+                text += "  curve " + TrackScript::quoteName(curve) + "\n";
                 for (const auto& k : c.keys)
                     text += "    " +
                             curveKeyCode(TrackScript::positionText(k.first, rowsPerSecond, grid, false), k.second) +
@@ -592,7 +592,7 @@ std::string SyncScriptEdit::text() const
                     continue;
                 // A curve new to the script: after the block's last statement.
                 std::vector<std::string>& after = patch.insertedAfter[lastLine];
-                after.push_back(curveIndent + "curve " + curve + cr);
+                after.push_back(curveIndent + "curve " + TrackScript::quoteName(curve) + cr);
                 for (const auto& k : c.keys)
                     after.push_back(curveIndent + "  " +
                                     curveKeyCode(TrackScript::positionText(k.first, rowsPerSecond, grid, false),

@@ -620,3 +620,8 @@ std::string TrackScript::valueText(float value)
     }
     return buffer;
 }
+
+std::string TrackScript::quoteName(const std::string& name)
+{
+    return quoteIfNeeded(name);
+}

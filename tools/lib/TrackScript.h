@@ -52,6 +52,9 @@ public:
     // when preferTime and the row is a whole millisecond, otherwise the row.
     static std::string positionText(uint32_t row, int32_t rowsPerSecond, const TimelineDocument::BeatGrid& grid,
                                     bool preferTime);
+    // A name or target as the text form writes it: in double quotes with backslash
+    // escapes where it holds blanks, "#", quotes or starts with "@".
+    static std::string quoteName(const std::string& name);
     // The shortest decimal text that reads back as the same float.
     static std::string valueText(float value);
     // The document's timeline as text, effects in drawing order.
