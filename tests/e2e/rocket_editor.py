@@ -192,10 +192,14 @@ def production():
     log.wait(r"^Rocket: linked to the editor at 127\.0\.0\.1:%d, 7 tracks$" % port)
     log.wait(r"^\[Demo Init\]", 60)
 
-    # SET_ROW seeks, paused (the production has no music: its clock starts paused).
+    # SET_ROW seeks, paused (the production has no music: its clock starts paused); a
+    # row beyond the end seeks to the end.
     log.mark()
-    conn.sendall(struct.pack(">BI", SET_ROW, 80))
+    conn.sendall(struct.pack(">BI", SET_ROW, 5000) + struct.pack(">BI", SET_ROW, 80))
+    log.wait(r"^Seek to 00:10:000 row 200\b")
     log.wait(r"^Seek to 00:04:000 row 80\b")
+    if "Rocket:" in log.since():
+        fail("the cursor beyond the end dropped the link")
     time.sleep(0.5)
     took = time.time()
     base = brightness()

@@ -42,7 +42,7 @@ void drain(RocketProtocol::CommandReader& reader, Run& run, uint32_t tracks, uin
             std::abort();
         if ((c.type == RocketProtocol::SetKey || c.type == RocketProtocol::DeleteKey) && c.track >= tracks)
             std::abort();
-        if (c.type != RocketProtocol::Pause && c.type != RocketProtocol::SaveTracks && c.row > rows)
+        if ((c.type == RocketProtocol::SetKey || c.type == RocketProtocol::DeleteKey) && c.row > rows)
             std::abort();
         if (c.type == RocketProtocol::SetKey && (!std::isfinite(c.value) || c.keyType > RocketProtocol::Ramp))
             std::abort();

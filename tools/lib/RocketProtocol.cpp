@@ -104,7 +104,9 @@ CommandReader::Result CommandReader::next(Command& out, std::string& error)
     }
     if (c.type == SetRow)
         c.row = readBig(p + 1);
-    if ((c.type == SetKey || c.type == DeleteKey || c.type == SetRow) && c.row > rows)
+    // A key beyond the end would go into the script; the editor's cursor may go there
+    // (the demo then seeks to its end).
+    if ((c.type == SetKey || c.type == DeleteKey) && c.row > rows)
         return fail("row " + std::to_string(c.row) + " is beyond the demo's last row " + std::to_string(rows), error);
     if (c.type == Pause) {
         if (p[1] > 1)

@@ -16,7 +16,7 @@
 //   SAVE_TRACKS 5  nothing
 //
 // The reader takes the bytes as they arrive and hands out whole commands only, checked
-// against what the demo knows (the tracks it asked for, its last row): a command that
+// against what the demo knows (the tracks it asked for, its last row for keys): a command that
 // is not whole yet is never acted on, and one that is wrong ends the connection.
 namespace RocketProtocol {
 
