@@ -4,10 +4,15 @@
 //   demosys-tracks compile SCRIPT DIR [--files]   text -> packed pair (or one file per track)
 //   demosys-tracks decompile DIR [--files] [-o SCRIPT] [--rate N]
 //                                                 stored form -> text (standard output by default)
+//   demosys-tracks to-editor SCRIPT PROJECT       text -> the sync editors' XML project
+//   demosys-tracks from-editor PROJECT SCRIPT     the project's keys -> into the text
+#include "EditorProject.h"
+#include "SyncScriptEdit.h"
 #include "TimelineDocument.h"
 #include "TrackManager.h"
 #include "TrackScript.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -20,6 +25,8 @@ namespace {
 const char* const usage =
     "usage: demosys-tracks compile SCRIPT DIR [--files]\n"
     "       demosys-tracks decompile DIR [--files] [-o SCRIPT] [--rate N]\n"
+    "       demosys-tracks to-editor SCRIPT PROJECT\n"
+    "       demosys-tracks from-editor PROJECT SCRIPT\n"
     "\n"
     "compile    reads a sync script and writes its timeline into DIR: index.list and\n"
     "           track.data (the form the demo loads), or one .track file per track with\n"
@@ -28,6 +35,11 @@ const char* const usage =
     "           earlier timeline in DIR that this one does not write are removed.\n"
     "decompile  reads the timeline stored in DIR and writes it as a sync script, keys on\n"
     "           rows; --rate overrides the rows per second stored with it (default 20)\n"
+    "to-editor  writes the script's keys as a sync editor's XML project: tracks\n"
+    "           effect:curve and effect:active (start 1, stop 0), the editors' key types\n"
+    "from-editor puts the tracks of such a project into the script: their keys replace\n"
+    "           the script's keys of those tracks, written in its notation; comments and\n"
+    "           every other line stay\n"
     "\n"
     "Positions in a script (start, stop and curve keys) are written as\n"
     "  640            a row (rate 20: 20 rows a second)\n"
@@ -98,6 +110,52 @@ int decompile(const std::string& directory, TimelineDocument::Form form, const s
     return 0;
 }
 
+int toEditor(const std::string& scriptPath, const std::string& projectPath)
+{
+    SyncScriptEdit edit;
+    std::string error;
+    if (!edit.load(scriptPath, error))
+        return fail(error);
+    // The editor's rows reach past the last key.
+    uint32_t last = 0;
+    for (const std::string& effect : edit.effectNames()) {
+        for (const StartStopKey& k : edit.startStopKeys(effect))
+            last = std::max(last, k.row);
+        for (const std::string& curve : edit.curveNames(effect))
+            for (const InterpolateKey& k : edit.curveKeys(effect, curve))
+                last = std::max(last, k.row);
+    }
+    std::ofstream out(projectPath, std::ios::binary);
+    out << EditorProject::write(edit, last + 1);
+    out.close();
+    if (!out)
+        return fail(projectPath + ": cannot write");
+    return 0;
+}
+
+int fromEditor(const std::string& projectPath, const std::string& scriptPath)
+{
+    std::ifstream in(projectPath, std::ios::binary);
+    if (!in)
+        return fail(projectPath + ": cannot read");
+    std::stringstream xml;
+    xml << in.rdbuf();
+    std::vector<EditorProject::Track> tracks;
+    std::string error;
+    if (!EditorProject::read(xml.str(), tracks, error))
+        return fail(projectPath + ": " + error);
+    SyncScriptEdit edit;
+    if (!edit.load(scriptPath, error))
+        return fail(error);
+    if (!EditorProject::apply(tracks, edit, error))
+        return fail(projectPath + ": " + error);
+    if (!edit.save(error))
+        return fail(error);
+    std::cerr << "demosys-tracks: " << tracks.size() << " tracks of " << projectPath << " in " << scriptPath
+              << std::endl;
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -128,6 +186,10 @@ int main(int argc, char** argv)
     }
     if (args[0] == "compile" && positional.size() == 2)
         return compile(positional[0], positional[1], form);
+    if (args[0] == "to-editor" && positional.size() == 2)
+        return toEditor(positional[0], positional[1]);
+    if (args[0] == "from-editor" && positional.size() == 2)
+        return fromEditor(positional[0], positional[1]);
     if (args[0] == "decompile" && positional.size() == 1)
         return decompile(positional[0], form, output, rate);
     std::cerr << usage;

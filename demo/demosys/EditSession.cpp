@@ -85,6 +85,8 @@ void EditSession::beforeFrame()
         }
     }
     transport.update();
+    if (frameHook)
+        frameHook();
 }
 
 void EditSession::afterFrame(const TrackManager* timeline)

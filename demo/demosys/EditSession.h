@@ -41,6 +41,9 @@ public:
     bool handleKey(int key, int action, int mods);
 
     void beforeFrame();
+    // Runs at the end of each beforeFrame(), after the transport's update: work a
+    // program does once a frame while editing (a link to an editor).
+    void setFrameHook(std::function<void()> hook) { frameHook = std::move(hook); }
     void afterFrame(const TrackManager* timeline);
 
     Transport& getTransport() { return transport; }
@@ -56,4 +59,5 @@ private:
     EditOverlay overlay;
     FileWatcher watcher;
     std::multimap<std::string, Watch> watches; // by path
+    std::function<void()> frameHook;
 };

@@ -58,6 +58,7 @@ float TrackInterpolate::getValue(uint32_t timeMs, int32_t rowsPerSecond) const
     case InterpolateKey::SineOut: w = static_cast<float>(std::cos((1.0 - static_cast<double>(c)) * pi * 0.5)); break;
     case InterpolateKey::CosineIn: w = 1.0f - static_cast<float>(std::cos(static_cast<double>(c) * pi * 0.5)); break;
     case InterpolateKey::Quadratic: w = c * c; break;
+    case InterpolateKey::Smooth: w = c * c * (3.0f - 2.0f * c); break;
     default: w = c; break;
     }
     return earlier.value + (later.value - earlier.value) * w;

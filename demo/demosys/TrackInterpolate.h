@@ -12,8 +12,9 @@ struct InterpolateKey : TrackKey {
         SineOut = 1,  // w = cos((1 - c) * pi / 2): fast start, slow arrival
         CosineIn = 2, // w = 1 - cos(c * pi / 2): slow start
         Hold = 3,     // the earlier key's value until the next key
-        Quadratic = 4 // w = c * c
-        // 5 and above are linear.
+        Quadratic = 4, // w = c * c
+        Smooth = 5     // w = c * c * (3 - 2c): slow start and arrival
+        // 6 and above are linear.
     };
 
     InterpolateKey() = default;

@@ -95,8 +95,28 @@ expect_failure index.list "$BIN/demosys-inspect" tracks short
 expect_failure nowhere "$BIN/demosys-inspect" tracks nowhere --files
 printf 'effect a\n  start 10\n  start 20\n' > bad.sync
 expect_failure bad.sync "$BIN/demosys-tracks" compile bad.sync out
-printf 'effect a\n  start 10\n  curve x\n    5 1 smooth\n' > bad2.sync
+printf 'effect a\n  start 10\n  curve x\n    5 1 bouncy\n' > bad2.sync
 expect_failure 'bad2.sync:4' "$BIN/demosys-tracks" compile bad2.sync out
 printf 'effect a\n  curve "cam/x"\n' > bad3.sync
 expect_failure "bad3.sync:2: curve name 'cam/x'" "$BIN/demosys-tracks" compile bad3.sync out
+
+# The sync editors' project file: Glass Hall's script there and back is the same file
+# (its ease-out keys, shown as linear, keep their type); a key changed in the project
+# changes that line only; a project that is not one changes nothing.
+cp "$DEMOSYS_SOURCE_DIR/content/sync/glasshall.sync" gh.sync
+"$BIN/demosys-tracks" to-editor gh.sync gh.xml
+grep -q '<track name="postprocess_effect:active">' gh.xml || { echo "FAILED: no start/stop track in the project"; exit 1; }
+"$BIN/demosys-tracks" from-editor gh.xml gh.sync 2> /dev/null
+cmp -s gh.sync "$DEMOSYS_SOURCE_DIR/content/sync/glasshall.sync" || { echo "FAILED: the project round trip changed the script"; exit 1; }
+sed -i '/<track name="postprocess_effect:brightness">/{n;s/<key row="0" value="0" interpolation="1"/<key row="0" value="0.25" interpolation="2"/}' gh.xml
+sed -i 's#<track name="postprocess_effect:brightness">#&<key row="805" value="1" interpolation="0"/>#' gh.xml
+"$BIN/demosys-tracks" from-editor gh.xml gh.sync 2> /dev/null
+[ "$(diff "$DEMOSYS_SOURCE_DIR/content/sync/glasshall.sync" gh.sync | grep '^[<>]')" = "$(printf '%s\n' '<     bar 1 0' \
+  '>     bar 1 0.25 smooth' '>     bar 21.1+0.5 1 hold')" ] || { echo "FAILED: the project's keys:"; diff "$DEMOSYS_SOURCE_DIR/content/sync/glasshall.sync" gh.sync; exit 1; }
+cp gh.sync gh.before
+printf '<sync><tracks><track name="a:x"><key row="1" value="nan" interpolation="1"/></track></tracks></sync>\n' > bad.xml
+expect_failure "bad.xml: line 1: key value 'nan'" "$BIN/demosys-tracks" from-editor bad.xml gh.sync
+printf '<sync>\n<track name="postprocess_effect:active"><key row="5" value="1" interpolation="0"/>\n<key row="9" value="1" interpolation="0"/></track></sync>\n' > bad2.xml
+expect_failure "bad2.xml: track 'postprocess_effect:active'" "$BIN/demosys-tracks" from-editor bad2.xml gh.sync
+cmp -s gh.sync gh.before || { echo "FAILED: a bad project changed the script"; exit 1; }
 echo "tools: all checks passed"

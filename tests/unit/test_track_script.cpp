@@ -97,7 +97,7 @@ TEST(TrackScript, ErrorsNameTheLine)
     } cases[] = {
         {"start 10\n", "test.sync:1: 'start' outside an effect block"},
         {"effect a\n  start 10\n  start 10\n", "test.sync:3: effect 'a' already has a key at row 10"},
-        {"effect a\n\n  curve c\n    5 1 smooth\n", "test.sync:4: unknown interpolation 'smooth'"},
+        {"effect a\n\n  curve c\n    5 1 bouncy\n", "test.sync:4: unknown interpolation 'bouncy'"},
         {"effect a\n  4 1\n", "test.sync:2: a curve key before any 'curve NAME' line"},
         {"effect a\n  start @00:01.010\n", "test.sync:2: time @00:01.010 falls between rows"},
         {"effect a\n  start @1:75.000\n", "test.sync:2: '@1:75.000' is not a time"},

@@ -73,8 +73,10 @@ TEST(TrackInterpolate, EasingWeightsAtTheMiddleOfASegment)
     EXPECT_NEAR(segment(InterpolateKey::SineOut)->getValue(1500, 20), 0.70710678f, 1e-6);
     EXPECT_NEAR(segment(InterpolateKey::CosineIn)->getValue(1500, 20), 0.29289322f, 1e-6);
     EXPECT_FLOAT_EQ(segment(InterpolateKey::Quadratic)->getValue(1500, 20), 0.25f);
+    // Smooth: c * c * (3 - 2c), a quarter in.
+    EXPECT_FLOAT_EQ(segment(InterpolateKey::Smooth)->getValue(1250, 20), 0.15625f);
     // Unknown types interpolate linearly.
-    EXPECT_FLOAT_EQ(segment(5)->getValue(1500, 20), 0.5f);
+    EXPECT_FLOAT_EQ(segment(6)->getValue(1250, 20), 0.25f);
     EXPECT_FLOAT_EQ(segment(99)->getValue(1500, 20), 0.5f);
     // The weight scales the difference from the earlier value, in either direction.
     EXPECT_FLOAT_EQ(segment(InterpolateKey::Quadratic, 2.0f, 4.0f)->getValue(1500, 20), 2.5f);

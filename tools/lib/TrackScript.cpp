@@ -17,7 +17,7 @@
 
 namespace {
 
-const char* const interpolationNames[] = {"linear", "ease-out", "ease-in", "hold", "quad"};
+const char* const interpolationNames[] = {"linear", "ease-out", "ease-in", "hold", "quad", "smooth"};
 
 // Splits one line into words: blanks separate, "#" starts a comment, double quotes
 // hold a word with blanks (backslash escapes the next character).
@@ -229,7 +229,10 @@ struct Block {
 
 class Parser {
 public:
-    Parser(const std::string& fileName, std::string& error) : fileName(fileName), error(error) {}
+    Parser(const std::string& fileName, std::string& error, std::vector<TrackScript::Statement>* layout)
+        : fileName(fileName), error(error), layout(layout)
+    {
+    }
 
     bool run(const std::string& text, TimelineDocument& document)
     {
@@ -389,6 +392,7 @@ private:
             if (!current->curveNames.insert(w[1]).second)
                 return fail("curve '" + w[1] + "' appears twice in effect '" + current->name + "'");
             current->effect->addTrack(w[1], &current->curve);
+            record(TrackScript::Statement::Curve, w[1], 0);
             return true;
         }
         const bool beat = keyword.size() > 1 && keyword[0] == 'b' && keyword[1] >= '0' && keyword[1] <= '9';
@@ -427,6 +431,7 @@ private:
             }
         }
         current = std::move(block);
+        record(TrackScript::Statement::Effect, std::string(), 0);
         return true;
     }
 
@@ -445,6 +450,7 @@ private:
             return fail("effect '" + current->name + "' already has a key at row " + std::to_string(r));
         current->startStop->insertKey(StartStopKey(r, start ? StartStopKey::Start : StartStopKey::Stop,
                                                    start && i < w.size() ? w[i] : "screen"));
+        record(start ? TrackScript::Statement::Start : TrackScript::Statement::Stop, std::string(), r);
         return true;
     }
 
@@ -466,10 +472,11 @@ private:
             return fail("'" + number + "' is not a number");
         uint32_t type = InterpolateKey::Linear;
         if (w.size() == i + 2 && !TrackScript::parseInterpolation(w[i + 1], type))
-            return fail("unknown interpolation '" + w[i + 1] + "' (linear, ease-out, ease-in, hold, quad or a number)");
+            return fail("unknown interpolation '" + w[i + 1] + "' (linear, ease-out, ease-in, hold, quad, smooth or a number)");
         if (current->curve->hasKey(r))
             return fail("curve '" + current->curve->getName() + "' already has a key at row " + std::to_string(r));
         current->curve->insertKey(InterpolateKey(r, value, type));
+        record(TrackScript::Statement::Key, current->curve->getName(), r);
         return true;
     }
 
@@ -481,8 +488,22 @@ private:
         return true;
     }
 
+    void record(TrackScript::Statement::Kind kind, const std::string& curve, uint32_t row)
+    {
+        if (!layout)
+            return;
+        TrackScript::Statement st;
+        st.line = lineNumber - 1;
+        st.kind = kind;
+        st.effect = current ? current->name : std::string();
+        st.curve = curve;
+        st.row = row;
+        layout->push_back(st);
+    }
+
     std::string fileName;
     std::string& error;
+    std::vector<TrackScript::Statement>* layout;
     int lineNumber = 0;
     int32_t rate = TrackManager::defaultRowsPerSecond;
     int32_t milliBpm = 0;
@@ -496,12 +517,12 @@ private:
 
 std::string TrackScript::interpolationName(uint32_t type)
 {
-    return type < 5 ? interpolationNames[type] : std::to_string(type);
+    return type < 6 ? interpolationNames[type] : std::to_string(type);
 }
 
 bool TrackScript::parseInterpolation(const std::string& word, uint32_t& type)
 {
-    for (uint32_t t = 0; t < 5; ++t) {
+    for (uint32_t t = 0; t < 6; ++t) {
         if (word == interpolationNames[t]) {
             type = t;
             return true;
@@ -515,9 +536,11 @@ bool TrackScript::parseInterpolation(const std::string& word, uint32_t& type)
 }
 
 bool TrackScript::parse(const std::string& text, const std::string& fileName, TimelineDocument& document,
-                        std::string& error)
+                        std::string& error, std::vector<Statement>* layout)
 {
-    Parser parser(fileName, error);
+    if (layout)
+        layout->clear();
+    Parser parser(fileName, error, layout);
     return parser.run(text, document);
 }
 
@@ -572,4 +595,33 @@ std::string TrackScript::format(const TimelineDocument& document)
         }
     }
     return out.str();
+}
+
+std::string TrackScript::positionText(uint32_t row, int32_t rowsPerSecond, const TimelineDocument::BeatGrid& grid,
+                                      bool preferTime)
+{
+    const Grid g = gridOf(rowsPerSecond, grid.milliBpm, grid.rowsPerBeat);
+    // On the grid when the part of a beat is a whole number of thousandths.
+    if (g.defined() && (uint64_t(row) * g.den % g.num) * 1000 % g.num == 0)
+        return formatBar(row, g);
+    const uint64_t rate = static_cast<uint64_t>(rowsPerSecond);
+    if (preferTime && uint64_t(row) * 1000 % rate == 0)
+        return "@" + formatTime(uint64_t(row) * 1000 / rate);
+    return std::to_string(row);
+}
+
+std::string TrackScript::valueText(float value)
+{
+    char buffer[32];
+    for (int digits = 1; digits <= 9; ++digits) {
+        std::snprintf(buffer, sizeof buffer, "%.*g", digits, static_cast<double>(value));
+        if (std::strtof(buffer, nullptr) == value)
+            break;
+    }
+    return buffer;
+}
+
+std::string TrackScript::quoteName(const std::string& name)
+{
+    return quoteIfNeeded(name);
 }

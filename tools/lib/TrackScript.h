@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
-class TimelineDocument;
+#include "TimelineDocument.h"
 
 // The readable text form of a timeline, for people who key sync by hand:
 //
@@ -19,7 +21,8 @@ class TimelineDocument;
 //     stop @00:31.500
 //     curve fade                     # a curve; its keys follow, one per line:
 //       0 0.0                        # row, value and interpolation to the next key:
-//       40 1.0 ease-out              # linear (default), ease-out, ease-in, hold, quad
+//       40 1.0 ease-out              # linear (default), ease-out, ease-in, hold, quad,
+//                                    # smooth
 //       100 0.5 hold                 # or the type number
 //       b65 1                        # beat 65 (counted from 1: b1 is row 0)
 //       bar 17.3+0.5 0               # bar 17, beat 3, and half a beat (4 beats a bar)
@@ -31,8 +34,29 @@ class TrackScript {
 public:
     // Builds the timeline the text describes into document. False with one line
     // "FILE:LINE: reason" in error.
+    // Where each statement stands in the text, for edits written back into it.
+    struct Statement {
+        enum Kind { Effect, Start, Stop, Curve, Key };
+        int line = 0; // counted from 0
+        Kind kind = Effect;
+        std::string effect;
+        std::string curve; // Curve and Key
+        uint32_t row = 0;  // Start, Stop and Key
+    };
+    // Builds the timeline the text describes into document. False with one line
+    // "FILE:LINE: reason" in error. With layout, also the statements in text order.
     static bool parse(const std::string& text, const std::string& fileName, TimelineDocument& document,
-                      std::string& error);
+                      std::string& error, std::vector<Statement>* layout = nullptr);
+    // A position as new keys are written: "bar N.B+F" when there is a beat grid and the
+    // row lies on it (a whole number of thousandths of a beat), otherwise @MM:SS.mmm
+    // when preferTime and the row is a whole millisecond, otherwise the row.
+    static std::string positionText(uint32_t row, int32_t rowsPerSecond, const TimelineDocument::BeatGrid& grid,
+                                    bool preferTime);
+    // A name or target as the text form writes it: in double quotes with backslash
+    // escapes where it holds blanks, "#", quotes or starts with "@".
+    static std::string quoteName(const std::string& name);
+    // The shortest decimal text that reads back as the same float.
+    static std::string valueText(float value);
     // The document's timeline as text, effects in drawing order.
     static std::string format(const TimelineDocument& document);
 

@@ -6,6 +6,7 @@
 #include "EditSession.h"
 #include "ORVDemosys.h"
 #include "ResourceLoader.h"
+#include "RocketLink.h"
 #include "Shader.h"
 #include "ShaderDeclaration.h"
 #include "ShaderPreprocessor.h"
@@ -19,6 +20,7 @@
 
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -40,6 +42,12 @@ void editKey(GLFWwindow* window, int key, int scancode, int action, int mods)
         return;
     if (programKeys)
         programKeys(window, key, scancode, action, mods);
+}
+
+int64_t nowUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
 }
 
 // Start keys draw into the framebuffer of the pool that they name, as at the load.
@@ -106,8 +114,13 @@ std::string absolute(const std::string& path)
 
 } // namespace
 
+EditMode::EditMode() = default;
+
 EditMode::~EditMode()
 {
+    if (ORVDemosys::editSession)
+        ORVDemosys::editSession->setFrameHook(nullptr);
+    link.reset();
     if (linkDirectory.empty())
         return;
     std::error_code ec;
@@ -117,7 +130,8 @@ EditMode::~EditMode()
 
 const char* EditMode::usage()
 {
-    return "[--edit [--size WxH] [--quality N] [--resources DIR] [--sync FILE] [--score FILE]]";
+    return "[--edit [--size WxH] [--quality N] [--resources DIR] [--sync FILE] [--score FILE] "
+           "[--rocket [HOST:PORT]]]";
 }
 
 bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
@@ -125,6 +139,18 @@ bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
     const std::string arg = argv[i];
     if (arg == "--edit") {
         enabled = true;
+        return true;
+    }
+    if (arg == "--rocket") {
+        // The address is optional: a following option is not one.
+        std::string address;
+        if (i + 1 < argc && argv[i + 1][0] != '-')
+            address = argv[++i];
+        if (!RocketLink::parseAddress(address, rocketHost, rocketPort)) {
+            error = "--rocket takes HOST:PORT (default 127.0.0.1:1338), not '" + address + "'";
+            return false;
+        }
+        rocketEnabled = true;
         return true;
     }
     const bool hasValue = i + 1 < argc;
@@ -221,21 +247,150 @@ bool EditMode::reloadSync(const std::string& path, std::vector<std::string>& err
     }
     std::ostringstream text;
     text << in.rdbuf();
+    // The script as the link last saved it: the keys being edited stay.
+    if (!edit.isLoaded() || text.str() != edit.getBaseText()) {
+        SyncScriptEdit fresh;
+        std::string error;
+        if (!fresh.loadText(text.str(), path, error)) {
+            errors.push_back(error);
+            return false;
+        }
+        if (edit.isLoaded() && edit.isModified())
+            std::cout << "Edit : the sync script changed on disk: " << edit.getPendingChanges()
+                      << " unsaved changes from the editor are replaced by it" << std::endl;
+        edit = std::move(fresh);
+    }
+    applyEdit();
+    return true;
+}
+
+void EditMode::applyEdit()
+{
     TimelineDocument document;
-    std::string error;
-    if (!TrackScript::parse(text.str(), path, document, error)) {
-        errors.push_back(error);
-        return false;
-    }
-    if (!document.validate(error)) {
-        errors.push_back(path + ": " + error);
-        return false;
-    }
+    edit.build(document);
     std::vector<std::string> notes;
     ORVDemosys::tracks->adoptKeys(*document.manager(), resolveTarget, notes);
     for (const std::string& note : notes)
         std::cout << "Edit : " << note << std::endl;
-    return true;
+}
+
+void EditMode::startLink()
+{
+    if (syncPath.empty()) {
+        std::cout << "Rocket: no sync script to key into: the link is off" << std::endl;
+        return;
+    }
+    std::vector<std::string> names;
+    linkTracks.clear();
+    for (const EffectTracks* entry : ORVDemosys::tracks->getDrawOrder()) {
+        for (const TrackInterpolate* curve : entry->tracks) {
+            names.push_back(entry->name + ":" + curve->getName());
+            linkTracks.push_back(LinkTrack{entry->name, curve->getName(), entry->startStop->getPriority()});
+        }
+        names.push_back(entry->name + ":active");
+        linkTracks.push_back(LinkTrack{entry->name, std::string(), entry->startStop->getPriority()});
+    }
+    const int32_t rate = ORVDemosys::tracks->getRowsPerSecond();
+    const uint32_t lastRow = static_cast<uint32_t>(uint64_t(ORVDemosys::endTime.getTotal()) * rate / 1000);
+    link = std::make_unique<RocketLink>(
+        rocketHost, rocketPort, names, lastRow, [this](const RocketProtocol::Command& c) { linkCommand(c); },
+        [](const std::string& line, bool problem) {
+            std::cout << line << std::endl;
+            if (problem)
+                ORVDemosys::editSession->showErrors("rocket", {line});
+            else
+                ORVDemosys::editSession->getOverlay().clearError("rocket");
+        });
+    ORVDemosys::editSession->setFrameHook([this, rate]() {
+        // The frame that drew the editor's last keys has been shown.
+        if (keyDrawn) {
+            keyDrawn = false;
+            std::cout << "Rocket: key on screen " << (nowUs() - keyTakenUs) / 1000.0 << " ms after it was taken"
+                      << std::endl;
+        }
+        Transport& transport = ORVDemosys::editSession->getTransport();
+        link->poll(static_cast<uint32_t>(uint64_t(transport.getTimeMs()) * rate / 1000), !transport.isPaused());
+    });
+    std::cout << "Rocket: linking to the editor at " << rocketHost << ":" << rocketPort << " (" << names.size()
+              << " tracks)" << std::endl;
+}
+
+void EditMode::linkCommand(const RocketProtocol::Command& command)
+{
+    Transport& transport = ORVDemosys::editSession->getTransport();
+    const int32_t rate = ORVDemosys::tracks->getRowsPerSecond();
+    switch (command.type) {
+    case RocketProtocol::SetRow:
+        transport.seek(static_cast<uint32_t>(uint64_t(command.row) * 1000 / rate));
+        return;
+    case RocketProtocol::Pause:
+        if (command.pause)
+            transport.pause();
+        else
+            transport.resume();
+        return;
+    case RocketProtocol::SaveTracks: {
+        std::string error;
+        const int changes = edit.getPendingChanges();
+        if (edit.save(error)) {
+            std::cout << "Rocket: saved " << changes << " changes into " << edit.getPath() << std::endl;
+            ORVDemosys::editSession->getOverlay().clearError("rocket");
+        } else {
+            std::cout << "Rocket: " << error << std::endl;
+            ORVDemosys::editSession->showErrors("rocket", {error});
+        }
+        return;
+    }
+    default: break;
+    }
+    if (!edit.isLoaded()) {
+        // Keys go into the script: not while it has errors.
+        const std::string line = "Rocket: the sync script has errors: the key at row " + std::to_string(command.row) +
+                                 " is not taken";
+        std::cout << line << std::endl;
+        ORVDemosys::editSession->showErrors("rocket", {line});
+        return;
+    }
+    const LinkTrack& track = linkTracks[command.track];
+    if (!edit.hasEffect(track.effect))
+        edit.addEffect(track.effect, track.priority);
+    std::string error;
+    bool changed = false;
+    if (track.curve.empty()) {
+        if (command.type == RocketProtocol::DeleteKey) {
+            changed = edit.deleteStartStop(track.effect, command.row, error);
+        } else {
+            // 1 starts the effect, 0 stops it. A start draws where the effect's start
+            // before it drew (its first start's target when there is none before).
+            const bool start = command.value >= 0.5f;
+            const StartStopKey key(command.row, start ? StartStopKey::Start : StartStopKey::Stop,
+                                   start ? edit.startTargetAt(track.effect, command.row) : std::string("screen"));
+            bool same = false;
+            for (const StartStopKey& k : edit.startStopKeys(track.effect))
+                same = same || (k.row == key.row && k.type == key.type);
+            changed = same || edit.setStartStop(track.effect, key, error);
+            changed = changed && !same;
+        }
+    } else if (command.type == RocketProtocol::DeleteKey) {
+        changed = edit.deleteCurveKey(track.effect, track.curve, command.row);
+    } else {
+        // An engine type the editor cannot show comes back as its nearest: it stays.
+        const InterpolateKey* old = edit.findCurveKey(track.effect, track.curve, command.row);
+        const uint32_t type = RocketProtocol::keptType(command.keyType, old ? int64_t(old->type) : -1);
+        if (!old || old->value != command.value || old->type != type)
+            changed = edit.setCurveKey(track.effect, track.curve, InterpolateKey(command.row, command.value, type));
+    }
+    if (!error.empty()) {
+        std::cout << "Rocket: " << error << std::endl;
+        ORVDemosys::editSession->showErrors("rocket", {error});
+    }
+    if (changed) {
+        applyEdit();
+        if (!keyDrawn) {
+            keyDrawn = true;
+            keyTakenUs = nowUs();
+        }
+    }
 }
 
 bool EditMode::reloadTracks(std::vector<std::string>& errors)
@@ -349,4 +504,6 @@ void EditMode::install()
         watchProgram(program, fragmentMap.getFiles());
     }
     std::cout << "Edit : " << programs.size() << " programs watched" << std::endl;
+    if (rocketEnabled)
+        startLink();
 }

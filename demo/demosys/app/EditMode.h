@@ -1,31 +1,41 @@
 #pragma once
 
+#include "SyncScriptEdit.h"
+
+#include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+class RocketLink;
 struct ShaderDeclaration;
+namespace RocketProtocol {
+struct Command;
+}
 
 // A program's live-editing mode (--edit): its command-line options, the loose resource
 // tree it reads, and the engine's edit session put together once the production has
 // loaded: the transport keys in front of the program's own, the overlay, and reloads of
 // the sync script, the packed track files and every shader source and include a program
 // was built from. An edit that fails leaves the last good state running and its error on
-// the overlay until it is fixed.
+// the overlay until it is fixed. With --rocket, a sync editor linked over TCP keys the
+// running timeline and saves its keys into the sync script (SyncScriptEdit).
 //
 // Order in main: takeOption() for each argument, prepare() before Demo::load (it makes
 // the resource tree the working directory's resources/), then, after Demo::setCallbacks,
 // install() and Demo::run.
 class EditMode {
 public:
-    EditMode() = default;
+    EditMode();
     ~EditMode();
     EditMode(const EditMode&) = delete;
     EditMode& operator=(const EditMode&) = delete;
 
     // Takes argv[i] when it is one of --edit, --size WxH, --quality N, --resources DIR,
-    // --sync FILE and --score FILE, moving i over its value; false for anything else. A
-    // value missing or malformed is also false, with the reason in error.
+    // --sync FILE, --score FILE and --rocket [HOST:PORT], moving i over its value; false
+    // for anything else. A value missing or malformed is also false, with the reason in
+    // error.
     bool takeOption(int argc, char** argv, int& i, std::string& error);
     // The options' one-line summary, for usage errors.
     static const char* usage();
@@ -59,6 +69,10 @@ private:
     };
 
     bool reloadSync(const std::string& path, std::vector<std::string>& errors);
+    // The keys being edited onto the running timeline.
+    void applyEdit();
+    void startLink();
+    void linkCommand(const RocketProtocol::Command& command);
     bool reloadTracks(std::vector<std::string>& errors);
     bool reloadProgram(Program& program, std::vector<std::string>& errors);
     // Watches the files of a program that are not watched yet.
@@ -78,4 +92,21 @@ private:
     // The directory made to hold a resources link when the tree has another name.
     std::string linkDirectory;
     std::vector<Program> programs;
+
+    bool rocketEnabled = false;
+    std::string rocketHost;
+    uint16_t rocketPort = 0;
+    // The sync script as keys, for the link's edits and saves.
+    SyncScriptEdit edit;
+    struct LinkTrack {
+        std::string effect;
+        std::string curve; // empty: the effect's start/stop track
+        int32_t priority = 0;
+    };
+    std::vector<LinkTrack> linkTracks; // by the link's track index
+    std::unique_ptr<RocketLink> link;
+    // When the first key of the frame being drawn was taken: the next frame reports how
+    // long it took to reach the screen.
+    bool keyDrawn = false;
+    int64_t keyTakenUs = 0;
 };

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# The link to a sync editor end to end: a stand-in editor (rocket_editor.py) on a free
+# loopback port drives the test production's edit mode: the greeting and the track
+# requests, a seek, a key changing the picture, play and pause with the rows reported,
+# a save into the sync script that changes only the keyed lines, a command that does not
+# exist and one cut off (the link drops, the demo plays on, links again, nothing of the
+# cut command is applied); then Glass Hall, once: its track names, a key that lights the
+# picture and a key saved on its beat grid. It prints the time from a key sent to the
+# changed picture.
+set -euo pipefail
+PROD=${DEMOSYS_TEST_PRODUCTION:?}
+GLASSHALL=${DEMOSYS_GLASSHALL:-}
+SOURCE=${DEMOSYS_SOURCE_DIR:?}
+for tool in Xvfb xdotool import convert python3; do
+  command -v $tool > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
+done
+# Its own display: the screenshots must show its window alone.
+if [ "${1:-}" != --own-display ]; then
+  . "$(dirname "$0")/own_display.sh"
+  on_own_display 800x600x24 bash "$0" --own-display
+  exit $?
+fi
+export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
+WORK=$(mktemp -d)
+trap '[ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT; echo "work: $WORK"
+mkdir "$WORK/production"
+cp -r "${DEMOSYS_TEST_PRODUCTION_RESOURCES:?}" "$WORK/production/resources"
+cp "$SOURCE/tests/production/timeline.sync" "$WORK/production/"
+# The top right corner shows the backdrop alone (the overlay writes its errors at the
+# bottom).
+python3 "$SOURCE/tests/e2e/rocket_editor.py" production "$WORK/production" "$WORK/production/timeline.sync" \
+  "Demosys test production" 200x40+430+15 -- "$PROD" --edit --size 640x360 --sync timeline.sync
+
+if [ -z "$GLASSHALL" ]; then echo "glasshall is not built: the test production passed"; exit 0; fi
+RES=${DEMOSYS_BINARY_DIR:-$SOURCE/build}/resources
+[ -s "$RES/objects/Scene1.vbo" ] || { echo "SKIPPED: no Glass Hall content in $RES"; exit 77; }
+mkdir "$WORK/glasshall"
+cp -r "$RES" "$WORK/glasshall/resources"
+cp "$SOURCE/content/sync/glasshall.sync" "$WORK/glasshall/"
+python3 "$SOURCE/tests/e2e/rocket_editor.py" glasshall "$WORK/glasshall" "$WORK/glasshall/glasshall.sync" \
+  "Glass Hall" 640x200+0+160 -- "$GLASSHALL" --edit --size 640x360 --quality 0 --resources resources \
+  --sync glasshall.sync --score "$SOURCE/content/music/glass_hall.score"
