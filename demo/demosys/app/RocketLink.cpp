@@ -119,7 +119,9 @@ bool RocketLink::sendAll(const std::string& bytes)
 void RocketLink::receive()
 {
     uint8_t chunk[4096];
-    for (;;) {
+    // At most 256 KiB a frame: an editor that sends without pause cannot hold the frame
+    // or make the buffer grow without bound; the rest waits for the next frame.
+    for (int reads = 0; reads < 64; ++reads) {
         const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
         if (n > 0) {
             reader.feed(chunk, static_cast<size_t>(n));
