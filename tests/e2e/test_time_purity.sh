@@ -5,7 +5,9 @@
 #     it are the same bit for bit (glasshall_check --purity, through the offline renderer);
 #  2. glasshall-capture --at 00:21.000, in a process of its own, is the frame at 00:21.000
 #     of a capture that starts at 00:16 (scene 1: its disks turn and its lights follow
-#     the music, so a frame that depended on where the run began would differ).
+#     the music, so a frame that depended on where the run began would differ);
+#  3. two MP4 captures of the same range decode to the same video frames and sound, bit
+#     for bit.
 set -euo pipefail
 CHECK=${DEMOSYS_GLASSHALL_CHECK:?}
 CAPTURE=${DEMOSYS_CAPTURE:?}
@@ -39,4 +41,15 @@ times=$(grep -cvE '^(#|$)' "$SRC/tests/glasshall/purity_times.txt")
 "$COMPARE" compare alone.png seq/frame_000050.png at_00:21 0 99 ||
   fail "--at 00:21.000 is not the frame at 00:21.000 of a capture from 00:16"
 "$COMPARE" differ alone.png seq/frame_000049.png || fail "00:20.900 and 00:21.000 are the same: nothing moves"
+
+# 3. The same second twice, in two processes.
+for n in 1 2; do
+  env -u DISPLAY "$CAPTURE" "${CONTENT[@]}" --size 160x90 --fps 25 --from 00:40 --to 00:41 -o "clip$n.mp4" \
+    > capture.log 2> capture.err || fail "glasshall-capture -o clip$n.mp4: $(tail -3 capture.err)"
+  ffmpeg -v error -i "clip$n.mp4" -map 0:v -f framemd5 - > "video$n.md5"
+  ffmpeg -v error -i "clip$n.mp4" -map 0:a -f framemd5 - > "audio$n.md5"
+done
+[ "$(grep -vc '^#' video1.md5)" -eq 25 ] || fail "25 video frames expected, got $(grep -vc '^#' video1.md5)"
+cmp -s video1.md5 video2.md5 || fail "two captures of 00:40-00:41 differ in their video"
+cmp -s audio1.md5 audio2.md5 || fail "two captures of 00:40-00:41 differ in their sound"
 echo "time purity: ok"
