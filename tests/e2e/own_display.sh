@@ -66,3 +66,16 @@ press_dialog_button() {
   return 1
 }
 export -f press_dialog_button
+
+# focus_window TITLE: sets WID to the window of that title and waits until it has the
+# focus (on a busy machine a key pressed before could be lost). False when there is none.
+focus_window() {
+  WID=$(xdotool search --name "^$1\$" | head -1)
+  [ -n "$WID" ] || return 1
+  for _ in $(seq 1 50); do
+    [ "$(xdotool getwindowfocus 2> /dev/null)" = "$WID" ] && break
+    xdotool windowfocus "$WID" 2> /dev/null || true
+    sleep 0.1
+  done
+  sleep 0.5
+}

@@ -28,6 +28,7 @@ if [ "${1:-}" != --own-display ]; then
   on_own_display 800x600x24 bash "$0" --own-display
   exit $?
 fi
+. "$(dirname "$0")/own_display.sh"
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
 WORK=$(mktemp -d)
 PID=""
@@ -43,16 +44,7 @@ start() { # start DIR TITLE PROGRAM ARGS...: runs it in DIR until its frame loop
   PID=$!
   for _ in $(seq 1 600); do grep -q "^\[Demo Init\]" "$LOG" && break; kill -0 "$PID" 2>/dev/null || break; sleep 0.1; done
   grep -q "^\[Demo Init\]" "$LOG" || fail "$title did not reach its frame loop"
-  WID=$(xdotool search --name "^$title\$" | head -1)
-  [ -n "$WID" ] || fail "no window '$title'"
-  # Keys go to the focused window: wait until it is this one (on a busy machine the
-  # first key could otherwise arrive before the window has the focus, and be lost).
-  for _ in $(seq 1 50); do
-    [ "$(xdotool getwindowfocus 2> /dev/null)" = "$WID" ] && break
-    xdotool windowfocus "$WID" 2> /dev/null || true
-    sleep 0.1
-  done
-  sleep 0.5
+  focus_window "$title" || fail "no window '$title'"
 }
 key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
 shot() { import -window "$WID" "$WORK/$1.png"; }

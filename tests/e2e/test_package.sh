@@ -15,10 +15,7 @@ export LIBGL_ALWAYS_SOFTWARE=1
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
 fail() { echo "FAILED: $*"; exit 1; }
-quiet() { # quiet LOG COMMAND...: runs COMMAND, shows the end of LOG if it fails
-  local log=$1; shift
-  "$@" > "$log" 2>&1 || fail "$* (exit status $?):$(echo; tail -30 "$log")"
-}
+. "$SOURCE/tests/e2e/tool_checks.sh"
 
 PREFIX=$WORK/prefix
 quiet "$WORK/install.log" cmake --install "$BUILD" --prefix "$PREFIX"

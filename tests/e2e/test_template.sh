@@ -13,19 +13,16 @@ if [ "${1:-}" != --own-display ]; then
   WORK=$(mktemp -d)
   trap 'rm -rf "$WORK"' EXIT
   fail() { echo "FAILED: $*"; exit 1; }
-  quiet() { # quiet LOG COMMAND...: runs COMMAND, shows the end of LOG if it fails
-    local log=$1; shift
-    "$@" > "$log" 2>&1 || fail "$* (exit status $?):$(echo; tail -30 "$log")"
-  }
+  . "$(dirname "$0")/tool_checks.sh"
   PREFIX=$WORK/prefix
   quiet "$WORK/install.log" cmake --install "$BUILD" --prefix "$PREFIX"
   NEW=$PREFIX/bin/demosys-new
 
   # Refusals: one line, status 2 for a bad name; a folder in use is left as it was.
-  if "$NEW" "9lives" "$WORK/bad" 2> err.txt; then fail "a name starting with a digit was taken"; fi
+  if "$NEW" "9lives" "$WORK/bad" 2> "$WORK/err.txt"; then fail "a name starting with a digit was taken"; fi
   [ -e "$WORK/bad" ] && fail "a refused name left a folder"
   mkdir "$WORK/used" && echo keep > "$WORK/used/notes.txt"
-  if "$NEW" used "$WORK/used" 2> err.txt; then fail "a folder in use was written into"; fi
+  if "$NEW" used "$WORK/used" 2> "$WORK/err.txt"; then fail "a folder in use was written into"; fi
   [ "$(ls "$WORK/used")" = notes.txt ] || fail "a folder in use was changed: $(ls "$WORK/used")"
 
   quiet "$WORK/new.log" "$NEW" mydemo "$WORK/mydemo" --title "My Demo"
@@ -66,14 +63,8 @@ PID=$!
 for _ in $(seq 1 300); do grep -q "^\[Demo Init\]" "$WORK/edit.log" && break; kill -0 $PID 2>/dev/null || break; sleep 0.1; done
 grep -q "^\[Demo Init\]" "$WORK/edit.log" || fail "edit mode did not reach its frame loop"
 grep -q "^Edit : timeline from .*sync/mydemo.sync$" "$WORK/edit.log" || fail "edit mode did not take the sync script"
-WID=$(xdotool search --name "^My Demo\$" | head -1)
-[ -n "$WID" ] || fail "no window 'My Demo'"
-for _ in $(seq 1 50); do
-  [ "$(xdotool getwindowfocus 2> /dev/null)" = "$WID" ] && break
-  xdotool windowfocus "$WID" 2> /dev/null || true
-  sleep 0.1
-done
-sleep 0.5
+. "$(dirname "$0")/own_display.sh"
+focus_window "My Demo" || fail "no window 'My Demo'"
 xdotool key --clearmodifiers Escape
 for _ in $(seq 1 100); do kill -0 $PID 2>/dev/null || break; sleep 0.1; done
 wait $PID || fail "edit mode ended with exit status $?"

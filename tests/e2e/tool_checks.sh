@@ -34,3 +34,10 @@ glasshall_content() {
     exit 77
   fi
 }
+
+# quiet LOG COMMAND...: runs COMMAND with its output in LOG; on failure says so with the
+# end of LOG and exits.
+quiet() {
+  local log=$1; shift
+  "$@" > "$log" 2>&1 || { echo "FAILED: $* (exit status $?):"; tail -30 "$log"; exit 1; }
+}
