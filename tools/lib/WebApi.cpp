@@ -17,18 +17,22 @@ namespace {
 constexpr uint32_t maxWaveformWidth = 65536;
 constexpr uint32_t lastKeyType = InterpolateKey::Smooth;
 
+// Names from a request or a script may be any bytes: text that is not UTF-8 goes out
+// with replacement characters instead of failing the answer.
+std::string text(const json& value) { return value.dump(-1, ' ', false, json::error_handler_t::replace); }
+
 WebApi::Reply error(int status, const std::string& reason)
 {
     WebApi::Reply reply;
     reply.status = status;
-    reply.body = json{{"error", reason}}.dump();
+    reply.body = text(json{{"error", reason}});
     return reply;
 }
 
 WebApi::Reply ok(const json& body)
 {
     WebApi::Reply reply;
-    reply.body = body.dump();
+    reply.body = text(body);
     return reply;
 }
 
@@ -301,7 +305,7 @@ std::string WebApi::timelineJson(const Host& host) const
                       {"pendingChanges", edit.getPendingChanges()},
                       {"sections", sections},
                       {"effects", effects}};
-    return out.dump();
+    return text(out);
 }
 
 std::string WebApi::trackJson(const TrackName& track) const
@@ -314,12 +318,12 @@ std::string WebApi::trackJson(const TrackName& track) const
         out["track"] = track.effect + ":" + track.curve;
         out["keys"] = curveKeysJson(edit.curveKeys(track.effect, track.curve));
     }
-    return out.dump();
+    return text(out);
 }
 
 std::string WebApi::transportJson(const Host& host) const
 {
-    return json{{"row", host.currentRow()}, {"playing", host.isPlaying()}, {"loop", loopJson(host)}}.dump();
+    return text(json{{"row", host.currentRow()}, {"playing", host.isPlaying()}, {"loop", loopJson(host)}});
 }
 
 WebApi::Reply WebApi::getWaveform(const Request& request, Host& host)
