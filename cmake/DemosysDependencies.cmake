@@ -54,6 +54,8 @@ _demosys_find_module(DEMOSYS_VPX vpx)
 _demosys_find_package(PNG)
 _demosys_find_package(Freetype)
 _demosys_find_package(assimp CONFIG)
+# The timeline editor's JSON API.
+_demosys_find_package(nlohmann_json 3)
 
 # The programs around a production (Demosys::demosys_app): the setup dialog is FLTK, whose
 # Debian CMake package names a fluid program that is not installed with the library, so
@@ -74,3 +76,22 @@ if(NOT TARGET Demosys::fltk)
     INTERFACE_INCLUDE_DIRECTORIES ${DEMOSYS_FLTK_INCLUDE_DIR})
 endif()
 _demosys_find_package(X11)
+# The timeline editor's web server (edit mode's --web): HTTP and WebSocket. Debian's CMake
+# package names a server program that is not installed with the library (as FLTK's does),
+# so the library and header are found directly.
+find_path(DEMOSYS_CIVETWEB_INCLUDE_DIR civetweb.h)
+find_library(DEMOSYS_CIVETWEB_LIBRARY civetweb)
+if(NOT DEMOSYS_CIVETWEB_INCLUDE_DIR OR NOT DEMOSYS_CIVETWEB_LIBRARY)
+  set(_demosys_missing "civetweb, the timeline editor's web server, was not found (libcivetweb-dev)")
+  if(DEMOSYS_FIND_FOR_PACKAGE)
+    set(Demosys_NOT_FOUND_MESSAGE "${_demosys_missing}")
+    set(Demosys_FOUND FALSE)
+    return()
+  endif()
+  message(FATAL_ERROR "${_demosys_missing}")
+endif()
+if(NOT TARGET Demosys::civetweb)
+  add_library(Demosys::civetweb UNKNOWN IMPORTED)
+  set_target_properties(Demosys::civetweb PROPERTIES IMPORTED_LOCATION ${DEMOSYS_CIVETWEB_LIBRARY}
+    INTERFACE_INCLUDE_DIRECTORIES ${DEMOSYS_CIVETWEB_INCLUDE_DIR})
+endif()

@@ -36,6 +36,13 @@ if(NOT DEMOSYS_SHADER_DIR OR NOT EXISTS "${DEMOSYS_SHADER_DIR}/default_Progress.
 endif()
 set_property(GLOBAL PROPERTY DEMOSYS_DEFAULT_SHADERS
   "${DEMOSYS_SHADER_DIR}/default_Progress.vert" "${DEMOSYS_SHADER_DIR}/default_Progress.frag")
+# The timeline editor's page (edit mode's --web), from DEMOSYS_WEB_DIR: into every tree's
+# web/, never into the archive (a played demo does not serve it).
+if(DEMOSYS_WEB_DIR AND EXISTS "${DEMOSYS_WEB_DIR}/index.html")
+  file(GLOB _demosys_web_files CONFIGURE_DEPENDS "${DEMOSYS_WEB_DIR}/*.html" "${DEMOSYS_WEB_DIR}/*.js"
+    "${DEMOSYS_WEB_DIR}/*.css" "${DEMOSYS_WEB_DIR}/*.svg")
+  set_property(GLOBAL PROPERTY DEMOSYS_WEB_FILES "${_demosys_web_files}")
+endif()
 
 # One copy rule per file into SUBDIR of the tree; appends to the caller's outputs.
 function(_demosys_copy_files tree subdir)
@@ -172,9 +179,17 @@ function(demosys_add_resources name)
     list(APPEND outputs "${file}")
   endforeach()
 
+  # The editor's page: in the tree, kept out of the archive's list.
+  set(archived "${outputs}")
+  set(outputs "")
+  get_property(page GLOBAL PROPERTY DEMOSYS_WEB_FILES)
+  _demosys_copy_files("${tree}" web ${page})
+  set(page_outputs "${outputs}")
+  set(outputs "${archived}")
+
   set(archive "${out}/resources.7z")
   if(arg_NO_ARCHIVE)
-    add_custom_target(${name} ALL DEPENDS ${outputs})
+    add_custom_target(${name} ALL DEPENDS ${outputs} ${page_outputs})
     if(arg_DEPENDS)
       add_dependencies(${name} ${arg_DEPENDS})
     endif()
@@ -184,7 +199,7 @@ function(demosys_add_resources name)
       message(FATAL_ERROR "demosys_add_resources: packing the archive needs 7z (Debian: p7zip-full)")
     endif()
     # The tree alone, then the archive once the tree is complete.
-    add_custom_target(${name}_tree ALL DEPENDS ${outputs})
+    add_custom_target(${name}_tree ALL DEPENDS ${outputs} ${page_outputs})
     if(arg_DEPENDS)
       add_dependencies(${name}_tree ${arg_DEPENDS})
     endif()

@@ -71,6 +71,8 @@ public:
     std::string getOutputName() const;
     // How fast the clock runs now against the host timer (1 unless it follows a device).
     double getPace() const { return pace; }
+    // The decoded music; null before init or without one.
+    const Sound* getSound() const { return sound; }
 
 private:
     void releaseAll();

@@ -189,6 +189,23 @@ void Transport::toggleLoop()
     announceLoop();
 }
 
+void Transport::setLoop(uint32_t firstMs, uint32_t lastMs)
+{
+    if (lastMs < firstMs)
+        std::swap(firstMs, lastMs);
+    loopStartMs = std::max(firstMs, startMs);
+    loopEndMs = std::min(lastMs, endMs);
+    loopEndSet = loopEndMs > loopStartMs;
+    looping = loopEndSet;
+    announceLoop();
+}
+
+void Transport::clearLoop()
+{
+    looping = false;
+    announceLoop();
+}
+
 void Transport::announceLoop() const { std::cout << "Loop " << loopText() << (looping ? " on" : " off") << std::endl; }
 
 void Transport::update()

@@ -67,6 +67,11 @@ public:
     void setLoopEnd();
     // Turns looping on (when the loop has an end after its start) or off.
     void toggleLoop();
+    // Sets the loop to firstMs..lastMs (within the demo's span) and turns it on; an empty
+    // range leaves it off.
+    void setLoop(uint32_t firstMs, uint32_t lastMs);
+    // Turns looping off; the range stays for toggleLoop.
+    void clearLoop();
 
     // Once a frame, before the frame reads the time.
     void update();

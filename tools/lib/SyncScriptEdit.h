@@ -37,6 +37,12 @@ public:
     int32_t getRowsPerSecond() const { return rowsPerSecond; }
 
     bool hasEffect(const std::string& effect) const { return effects.count(effect) != 0; }
+    // The effect's priority in the timeline; 0 for an effect the edit does not have.
+    int32_t priorityOf(const std::string& effect) const
+    {
+        const auto e = effects.find(effect);
+        return e == effects.end() ? 0 : e->second.priority;
+    }
     // Adds an effect the script has no block for (the running production has it).
     void addEffect(const std::string& effect, int32_t priority);
 

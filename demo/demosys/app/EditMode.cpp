@@ -4,6 +4,7 @@
 #include "DataFBOPool.h"
 #include "DataShaderPool.h"
 #include "EditSession.h"
+#include "FMODTimer.h"
 #include "ORVDemosys.h"
 #include "ResourceLoader.h"
 #include "RocketLink.h"
@@ -11,15 +12,19 @@
 #include "ShaderDeclaration.h"
 #include "ShaderPreprocessor.h"
 #include "ShaderSourceMap.h"
+#include "SoundSystem.h"
 #include "TimelineDocument.h"
 #include "TrackManager.h"
 #include "TrackScript.h"
+#include "WebApi.h"
+#include "WebEditor.h"
 #include "Window.h"
 
 #include <GLFW/glfw3.h>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -114,12 +119,107 @@ std::string absolute(const std::string& path)
 
 } // namespace
 
+// The running program as the web API sees it: the transport, the music and the running
+// timeline, all on the frame loop.
+class EditMode::WebHost : public WebApi::Host {
+public:
+    explicit WebHost(EditMode& mode) : mode(mode) {}
+
+    static uint32_t rate() { return static_cast<uint32_t>(ORVDemosys::tracks->getRowsPerSecond()); }
+    // The first ms of a row, which the timer counts as that row.
+    static uint32_t msOfRow(uint32_t row) { return static_cast<uint32_t>((uint64_t(row) * 1000 + rate() - 1) / rate()); }
+    static uint32_t rowOfMs(uint32_t ms) { return static_cast<uint32_t>(uint64_t(ms) * rate() / 1000); }
+    static Transport& transport() { return ORVDemosys::editSession->getTransport(); }
+
+    uint32_t currentRow() const override { return rowOfMs(transport().getTimeMs()); }
+    bool isPlaying() const override { return !transport().isPaused(); }
+    bool loopRows(uint32_t& first, uint32_t& last) const override
+    {
+        if (!transport().isLooping())
+            return false;
+        first = rowOfMs(transport().getLoopStartMs());
+        last = rowOfMs(transport().getLoopEndMs());
+        return true;
+    }
+    void seek(uint32_t row) override { transport().seek(msOfRow(row)); }
+    void setPaused(bool paused) override
+    {
+        if (paused)
+            transport().pause();
+        else
+            transport().resume();
+    }
+    void setLoop(uint32_t first, uint32_t last) override { transport().setLoop(msOfRow(first), msOfRow(last)); }
+    void clearLoop() override { transport().clearLoop(); }
+    uint32_t startMs() const override { return ORVDemosys::startTime.getTotal(); }
+    uint32_t endMs() const override { return ORVDemosys::endTime.getTotal(); }
+
+    void waveform(uint32_t width, std::vector<float>& low, std::vector<float>& high) override
+    {
+        if (width == cachedWidth) {
+            low = cachedLow;
+            high = cachedHigh;
+            return;
+        }
+        low.assign(width, 0.0f);
+        high.assign(width, 0.0f);
+        const FMODTimer* music = dynamic_cast<const FMODTimer*>(static_cast<Timer*>(ORVDemosys::timer));
+        const Sound* sound = music ? music->getSound() : nullptr;
+        if (sound && sound->getSampleRate() > 0 && endMs() > startMs()) {
+            const std::vector<int16_t>& pcm = sound->pcm();
+            const uint64_t frames = sound->frameCount();
+            const double framesPerMs = sound->getSampleRate() / 1000.0;
+            const double msPerColumn = double(endMs() - startMs()) / width;
+            for (uint32_t c = 0; c < width; ++c) {
+                const uint64_t from = std::min<uint64_t>(frames, uint64_t((startMs() + c * msPerColumn) * framesPerMs));
+                const uint64_t to = std::min<uint64_t>(frames, uint64_t((startMs() + (c + 1) * msPerColumn) * framesPerMs));
+                int lo = 0, hi = 0;
+                for (uint64_t f = from; f < to; ++f) {
+                    // Both channels in one envelope.
+                    const int a = pcm[2 * f], b = pcm[2 * f + 1];
+                    lo = std::min(lo, std::min(a, b));
+                    hi = std::max(hi, std::max(a, b));
+                }
+                low[c] = lo / 32768.0f;
+                high[c] = hi / 32767.0f;
+            }
+        }
+        cachedWidth = width;
+        cachedLow = low;
+        cachedHigh = high;
+    }
+
+    bool drawnValue(const std::string& effect, const std::string& curve, uint32_t row, float& value) override
+    {
+        const EffectTracks* entry = ORVDemosys::tracks->findEntry(effect);
+        if (!entry)
+            return false;
+        if (curve.empty()) {
+            value = entry->startStop->isActive(row) ? 1.0f : 0.0f;
+            return true;
+        }
+        const auto c = entry->tracksByName.find(curve);
+        if (c == entry->tracksByName.end())
+            return false;
+        value = c->second->getValue(msOfRow(row));
+        return true;
+    }
+
+    void applyEdit() override { mode.applyEdit(); }
+
+private:
+    EditMode& mode;
+    uint32_t cachedWidth = 0;
+    std::vector<float> cachedLow, cachedHigh;
+};
+
 EditMode::EditMode() = default;
 
 EditMode::~EditMode()
 {
     if (ORVDemosys::editSession)
         ORVDemosys::editSession->setFrameHook(nullptr);
+    web.reset();
     link.reset();
     if (linkDirectory.empty())
         return;
@@ -131,7 +231,7 @@ EditMode::~EditMode()
 const char* EditMode::usage()
 {
     return "[--edit [--size WxH] [--quality N] [--resources DIR] [--sync FILE] [--score FILE] "
-           "[--rocket [HOST:PORT]]]";
+           "[--rocket [HOST:PORT]] [--web [PORT]]]";
 }
 
 bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
@@ -139,6 +239,20 @@ bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
     const std::string arg = argv[i];
     if (arg == "--edit") {
         enabled = true;
+        return true;
+    }
+    if (arg == "--web") {
+        // The port is optional; 0 takes any free one.
+        if (i + 1 < argc && argv[i + 1][0] != '-') {
+            const std::string digits = argv[++i];
+            if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoul(digits) > 65535) {
+                error = "--web takes a port from 0 to 65535 (default 7331), not '" + digits + "'";
+                return false;
+            }
+            webPort = static_cast<uint16_t>(std::stoul(digits));
+        }
+        webEnabled = true;
         return true;
     }
     if (arg == "--rocket") {
@@ -258,7 +372,10 @@ bool EditMode::reloadSync(const std::string& path, std::vector<std::string>& err
         if (edit.isLoaded() && edit.isModified())
             std::cout << "Edit : the sync script changed on disk: " << edit.getPendingChanges()
                       << " unsaved changes from the editor are replaced by it" << std::endl;
+        const bool reloaded = edit.isLoaded();
         edit = std::move(fresh);
+        if (reloaded)
+            pushTimeline("the sync script changed on disk");
     }
     applyEdit();
     return true;
@@ -301,16 +418,6 @@ void EditMode::startLink()
             else
                 ORVDemosys::editSession->getOverlay().clearError("rocket");
         });
-    ORVDemosys::editSession->setFrameHook([this, rate]() {
-        // The frame that drew the editor's last keys has been shown.
-        if (keyDrawn) {
-            keyDrawn = false;
-            std::cout << "Rocket: key on screen " << (nowUs() - keyTakenUs) / 1000.0 << " ms after it was taken"
-                      << std::endl;
-        }
-        Transport& transport = ORVDemosys::editSession->getTransport();
-        link->poll(static_cast<uint32_t>(uint64_t(transport.getTimeMs()) * rate / 1000), !transport.isPaused());
-    });
     std::cout << "Rocket: linking to the editor at " << rocketHost << ":" << rocketPort << " (" << names.size()
               << " tracks)" << std::endl;
 }
@@ -386,6 +493,7 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
     }
     if (changed) {
         applyEdit();
+        pushTrack(track.effect, track.curve);
         if (!keyDrawn) {
             keyDrawn = true;
             keyTakenUs = nowUs();
@@ -506,4 +614,102 @@ void EditMode::install()
     std::cout << "Edit : " << programs.size() << " programs watched" << std::endl;
     if (rocketEnabled)
         startLink();
+    if (webEnabled)
+        startWeb();
+    if (link || web)
+        session.setFrameHook([this]() { frameWork(); });
+}
+
+void EditMode::frameWork()
+{
+    if (link) {
+        // The frame that drew the editor's last keys has been shown.
+        if (keyDrawn) {
+            keyDrawn = false;
+            std::cout << "Rocket: key on screen " << (nowUs() - keyTakenUs) / 1000.0 << " ms after it was taken"
+                      << std::endl;
+        }
+        Transport& transport = ORVDemosys::editSession->getTransport();
+        const int32_t rate = ORVDemosys::tracks->getRowsPerSecond();
+        link->poll(static_cast<uint32_t>(uint64_t(transport.getTimeMs()) * rate / 1000), !transport.isPaused());
+    }
+    if (web)
+        webFrame();
+}
+
+void EditMode::startWeb()
+{
+    if (syncPath.empty() || !edit.isLoaded()) {
+        std::cout << "Web  : no sync script to key into: the timeline editor is off" << std::endl;
+        return;
+    }
+    const int32_t rate = ORVDemosys::tracks->getRowsPerSecond();
+    const uint32_t lastRow = static_cast<uint32_t>(uint64_t(ORVDemosys::endTime.getTotal()) * rate / 1000);
+    webHost = std::make_unique<WebHost>(*this);
+    webApi = std::make_unique<WebApi>(edit, ORVDemosys::editSession->getTransport().getGrid(), lastRow);
+    std::error_code ec;
+    const std::string pageDirectory = absolute("resources/web");
+    if (!fs::is_regular_file(fs::path(pageDirectory) / "index.html", ec))
+        std::cout << "Web  : no web/index.html in the resource tree: the API answers, the page is missing"
+                  << std::endl;
+    web = std::make_unique<WebEditor>(pageDirectory, WebEditor::sessionToken(), [this](const WebApi::Request& r) {
+        WebApi::Reply reply = webApi->handle(r, *webHost);
+        if (!reply.changedTrack.empty()) {
+            // The demo draws the change in this very frame; every page hears of it.
+            applyEdit();
+            web->push("{\"type\": \"track\", " + reply.body.substr(1));
+        } else if (r.path == "/api/save" && reply.status == 200) {
+            web->push("{\"type\": \"saved\", " + reply.body.substr(1));
+            std::cout << "Web  : saved into " << edit.getPath() << std::endl;
+        }
+        return reply;
+    });
+    std::string error;
+    if (!web->start(webPort, error)) {
+        std::cout << "Web  : " << error << ": the timeline editor is off" << std::endl;
+        web.reset();
+        return;
+    }
+    web->setRevision(webApi->getRevision());
+    std::cout << "Web  : timeline editor at " << web->pageAddress() << std::endl;
+}
+
+void EditMode::webFrame()
+{
+    if (webChangeDrawn) {
+        webChangeDrawn = false;
+        std::cout << "Web  : change on screen " << (WebEditor::nowUs() - webChangeUs) / 1000.0
+                  << " ms after it arrived" << std::endl;
+    }
+    int64_t arrived = 0;
+    if (web->poll(arrived) > 0) {
+        webChangeDrawn = true;
+        webChangeUs = arrived;
+    }
+    web->setRevision(webApi->getRevision());
+    // The row while playing, and every change of the transport, at most once a frame.
+    const std::string transport = webApi->transportJson(*webHost);
+    if (transport != lastTransport) {
+        lastTransport = transport;
+        web->push("{\"type\": \"row\", " + transport.substr(1), true);
+    }
+}
+
+void EditMode::pushTrack(const std::string& effect, const std::string& curve)
+{
+    if (!web)
+        return;
+    webApi->noteChange();
+    web->setRevision(webApi->getRevision());
+    web->push("{\"type\": \"track\", " + webApi->trackJson(WebApi::TrackName{effect, curve}).substr(1));
+}
+
+void EditMode::pushTimeline(const std::string& reason)
+{
+    if (!web)
+        return;
+    webApi->noteChange();
+    web->setRevision(webApi->getRevision());
+    web->push("{\"type\": \"timeline\", \"revision\": " + std::to_string(webApi->getRevision()) +
+              ", \"reason\": \"" + reason + "\"}");
 }

@@ -9,6 +9,8 @@
 #include <vector>
 
 class RocketLink;
+class WebApi;
+class WebEditor;
 struct ShaderDeclaration;
 namespace RocketProtocol {
 struct Command;
@@ -20,7 +22,8 @@ struct Command;
 // the sync script, the packed track files and every shader source and include a program
 // was built from. An edit that fails leaves the last good state running and its error on
 // the overlay until it is fixed. With --rocket, a sync editor linked over TCP keys the
-// running timeline and saves its keys into the sync script (SyncScriptEdit).
+// running timeline and saves its keys into the sync script (SyncScriptEdit); with --web,
+// a page in the browser does the same (WebEditor, WebApi), and both see each other's keys.
 //
 // Order in main: takeOption() for each argument, prepare() before Demo::load (it makes
 // the resource tree the working directory's resources/), then, after Demo::setCallbacks,
@@ -33,7 +36,8 @@ public:
     EditMode& operator=(const EditMode&) = delete;
 
     // Takes argv[i] when it is one of --edit, --size WxH, --quality N, --resources DIR,
-    // --sync FILE, --score FILE and --rocket [HOST:PORT], moving i over its value; false
+    // --sync FILE, --score FILE, --rocket [HOST:PORT] and --web [PORT], moving i over its
+    // value; false
     // for anything else. A value missing or malformed is also false, with the reason in
     // error.
     bool takeOption(int argc, char** argv, int& i, std::string& error);
@@ -73,6 +77,13 @@ private:
     void applyEdit();
     void startLink();
     void linkCommand(const RocketProtocol::Command& command);
+    void startWeb();
+    // Once a frame: the link's and the page's requests and news.
+    void frameWork();
+    void webFrame();
+    // Tells the pages about keys changed elsewhere: one track, or the whole timeline.
+    void pushTrack(const std::string& effect, const std::string& curve);
+    void pushTimeline(const std::string& reason);
     bool reloadTracks(std::vector<std::string>& errors);
     bool reloadProgram(Program& program, std::vector<std::string>& errors);
     // Watches the files of a program that are not watched yet.
@@ -109,4 +120,14 @@ private:
     // long it took to reach the screen.
     bool keyDrawn = false;
     int64_t keyTakenUs = 0;
+
+    bool webEnabled = false;
+    uint16_t webPort = 7331;
+    class WebHost;
+    std::unique_ptr<WebHost> webHost;
+    std::unique_ptr<WebApi> webApi;
+    std::unique_ptr<WebEditor> web;
+    std::string lastTransport; // the transport as the pages were last told it
+    bool webChangeDrawn = false;
+    int64_t webChangeUs = 0;
 };
