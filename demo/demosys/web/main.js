@@ -4,7 +4,7 @@
 
 import { api, connectEvents, token, ApiError } from "./api.js";
 import { valueAt, valueRange, valueStep, snapValue, snapRow, barBeat, formatValue, TYPE_NAMES } from "./curves.js";
-import { Layer, drawHeader, drawLanes, drawPlayhead, gridFor, effectColour, HEADER_H, RULER_H, SECTION_H, EFFECT_H } from "./view.js";
+import { Layer, drawHeader, drawLanes, gridFor, effectColour, HEADER_H, RULER_H, SECTION_H, EFFECT_H } from "./view.js";
 import { History } from "./history.js";
 
 const $ = (id) => document.getElementById(id);
@@ -352,17 +352,13 @@ function frame() {
     updateRanges();
     drawHeader(header, st);
     drawLanes(lanesLayer, st, st.lanes, scroll);
+    if (measuring) { header.flush(); lanesLayer.flush(); }
     lastScroll = scroll;
     staticDirty = false;
     stats.staticDraws++;
     stats.lastStaticMs = performance.now() - t0;
   }
-  const g1 = header.present();
-  drawPlayhead(g1, st, HEADER_H, true);
-  drawLoopPreview(g1, HEADER_H);
-  const g2 = lanesLayer.present();
-  drawPlayhead(g2, st, lanesLayer.h, false);
-  drawLoopPreview(g2, lanesLayer.h);
+  placeMarks();
   updateLabelValues();
   updateClock();
   const ms = performance.now() - t0;
@@ -374,14 +370,24 @@ function frame() {
   if (stats.recent.length > 240) stats.recent.shift();
   if (stats.draws % 10 === 1) showPerf();
 }
-let lastScroll = -1;
+let lastScroll = -1, measuring = false;
 
-function drawLoopPreview(g, h) {
+// The playhead and the loop being dragged: elements over the canvases.
+function placeMarks() {
+  const ph = $("playhead");
+  const x = Math.round(xOfRow(st.row));
+  if (x < 0 || x > header.w) ph.hidden = true;
+  else { ph.hidden = false; ph.style.transform = `translateX(${x}px)`; }
+  const lp = $("looppreview");
   const d = st.drag;
-  if (!d || d.kind !== "loop" || !d.moved) return;
-  const a = xOfRow(Math.min(d.a, d.b)), b = xOfRow(Math.max(d.a, d.b));
-  g.fillStyle = "rgba(246,196,83,0.22)";
-  g.fillRect(a, 0, b - a, h);
+  if (d && d.kind === "loop" && d.moved) {
+    const a = Math.max(0, xOfRow(Math.min(d.a, d.b))), b = Math.min(header.w, xOfRow(Math.max(d.a, d.b)));
+    lp.hidden = false;
+    lp.style.transform = `translateX(${a}px)`;
+    lp.style.width = Math.max(1, b - a) + "px";
+  } else {
+    lp.hidden = true;
+  }
 }
 
 function showPerf() {
@@ -984,6 +990,30 @@ window.editor = {
   },
   setLaneHeight(h) { st.laneHeight = h; layout(); },
   busy: () => !!st.drag || history.busy,
+  // Frame times over `frames` animation frames: each one a full redraw (the view moved by
+  // a pixel) or, with playheadOnly, the playhead moved (what playing costs).
+  measure(frames, playheadOnly) {
+    measuring = true;
+    return new Promise((resolve) => {
+      const times = [];
+      let n = 0;
+      const step = () => {
+        if (n > 0) times.push(stats.lastDrawMs);
+        if (n++ >= frames) {
+          times.sort((a, b) => a - b);
+          measuring = false;
+          resolve({ frames: times.length, mean: times.reduce((a, b) => a + b, 0) / times.length,
+            p95: times[Math.floor(times.length * 0.95)], max: times[times.length - 1] });
+          return;
+        }
+        if (playheadOnly) st.row = (st.row + 1) % Math.max(1, st.tl.lengthRows);
+        else st.view.start += (n % 2 ? 1 : -1) / st.view.pxPerRow;
+        invalidate(!playheadOnly);
+        requestAnimationFrame(() => setTimeout(step, 0));
+      };
+      step();
+    });
+  },
   redraw: () => invalidate(true),
 };
 

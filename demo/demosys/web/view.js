@@ -45,41 +45,31 @@ function targetColour(target) {
   return `hsl(${h}, 40%, 42%)`;
 }
 
-// A canvas and its offscreen layer, sized in CSS pixels and drawn at the device's.
+// A canvas sized in CSS pixels and drawn at the device's. The playhead is not drawn on
+// it (a positioned element over it), so playing costs no canvas work at all.
 export class Layer {
   constructor(canvas) {
     this.canvas = canvas;
     this.ctx = canvas.getContext("2d", { alpha: false });
-    this.off = document.createElement("canvas");
-    this.offCtx = this.off.getContext("2d", { alpha: false });
     this.w = 0; this.h = 0; this.dpr = 1;
   }
   resize(w, h) {
     const dpr = window.devicePixelRatio || 1;
     if (w === this.w && h === this.h && dpr === this.dpr) return false;
     this.w = w; this.h = h; this.dpr = dpr;
-    for (const c of [this.canvas, this.off]) {
-      c.width = Math.max(1, Math.round(w * dpr));
-      c.height = Math.max(1, Math.round(h * dpr));
-    }
+    this.canvas.width = Math.max(1, Math.round(w * dpr));
+    this.canvas.height = Math.max(1, Math.round(h * dpr));
     this.canvas.style.width = w + "px";
     this.canvas.style.height = h + "px";
     return true;
   }
-  // The offscreen layer's context, cleared and scaled to CSS pixels.
-  beginStatic() {
-    const g = this.offCtx;
-    g.setTransform(this.dpr, 0, 0, this.dpr, 0, 0);
-    return g;
+  begin() {
+    this.ctx.setTransform(this.dpr, 0, 0, this.dpr, 0, 0);
+    return this.ctx;
   }
-  // The on-screen context with the static layer copied in.
-  present() {
-    const g = this.ctx;
-    g.setTransform(1, 0, 0, 1, 0, 0);
-    g.drawImage(this.off, 0, 0);
-    g.setTransform(this.dpr, 0, 0, this.dpr, 0, 0);
-    return g;
-  }
+  // Waits for the drawing to be rasterized (the canvas records commands and draws them
+  // later): only for measuring.
+  flush() { this.ctx.getImageData(0, 0, 1, 1); }
 }
 
 // Grid spacing for the current zoom: bar labels every `barStep` bars, beat ticks when a
@@ -127,7 +117,7 @@ function drawGrid(g, view, tl, w, top, h, strong) {
 }
 
 export function drawHeader(layer, st) {
-  const g = layer.beginStatic();
+  const g = layer.begin();
   const { view, tl } = st;
   const w = layer.w;
   g.fillStyle = C.ruler; g.fillRect(0, 0, w, RULER_H);
@@ -224,7 +214,7 @@ function drawWaveform(g, st, w) {
 
 // The lanes: `lanes` from the layout, `scroll` the vertical offset of the scroller.
 export function drawLanes(layer, st, lanes, scroll) {
-  const g = layer.beginStatic();
+  const g = layer.begin();
   const { view, tl } = st;
   const w = layer.w, h = layer.h;
   g.fillStyle = C.bg; g.fillRect(0, 0, w, h);
@@ -266,6 +256,15 @@ export function drawLanes(layer, st, lanes, scroll) {
     if (y + lane.h >= 0 && y <= h) g.fillRect(0, y + lane.h - 1, w, 1);
   }
   if (xe < w) { g.fillStyle = "rgba(0,0,0,0.35)"; g.fillRect(Math.max(0, xe), 0, w - xe, h); }
+}
+
+function keyMark(p, x, y, r, type) {
+  if (type === 3) { p.rect(x - r, y - r, 2 * r, 2 * r); return; }
+  if (type === 0) {
+    p.moveTo(x, y - r - 0.5); p.lineTo(x + r + 0.5, y); p.lineTo(x, y + r + 0.5); p.lineTo(x - r - 0.5, y); p.closePath();
+    return;
+  }
+  p.moveTo(x + r, y); p.arc(x, y, r, 0, Math.PI * 2);
 }
 
 function drawActive(g, st, lane, y, w, X) {
@@ -356,33 +355,27 @@ function drawCurve(g, st, lane, y, w, X) {
   g.lineJoin = "round";
   g.stroke(path);
 
-  // Keys: hold as squares, linear as diamonds, the eased types as circles.
+  // Keys: hold as squares, linear as diamonds, the eased types as circles; one path for
+  // all of a lane's keys (a fill per key is what costs on a long timeline).
   const r = h >= 24 ? 3.5 : 2.5;
+  const marks = new Path2D();
+  let selected = null;
   for (const k of keys) {
     const x = X(k.row);
     if (x < -6 || x > w + 6) continue;
     const yy = Y(k.value);
-    const sel = st.isSelected(lane.track, k.row);
-    g.fillStyle = sel ? C.select : lane.colour;
-    g.beginPath();
-    if (k.type === 3) g.rect(x - r, yy - r, 2 * r, 2 * r);
-    else if (k.type === 0) { g.moveTo(x, yy - r - 0.5); g.lineTo(x + r + 0.5, yy); g.lineTo(x, yy + r + 0.5); g.lineTo(x - r - 0.5, yy); g.closePath(); }
-    else g.arc(x, yy, r, 0, Math.PI * 2);
-    g.fill();
-    if (sel) { g.strokeStyle = C.select; g.lineWidth = 1; g.beginPath(); g.arc(x, yy, r + 3, 0, Math.PI * 2); g.stroke(); }
+    if (st.isSelected(lane.track, k.row)) selected = { x, yy, type: k.type };
+    keyMark(marks, x, yy, r, k.type);
+  }
+  g.fillStyle = lane.colour;
+  g.fill(marks);
+  if (selected) {
+    const one = new Path2D();
+    keyMark(one, selected.x, selected.yy, r + 1, selected.type);
+    g.fillStyle = C.select; g.fill(one);
+    g.strokeStyle = C.select; g.lineWidth = 1;
+    g.beginPath(); g.arc(selected.x, selected.yy, r + 4, 0, Math.PI * 2); g.stroke();
   }
   g.restore();
 }
 
-// The playhead and anything that follows the pointer, over the copied layers.
-export function drawPlayhead(g, st, h, top) {
-  const x = Math.round((st.row - st.view.start) * st.view.pxPerRow) + 0.5;
-  if (x < -2 || x > g.canvas.width) return;
-  g.strokeStyle = C.playhead;
-  g.lineWidth = 1;
-  g.beginPath(); g.moveTo(x, top ? SECTION_H : 0); g.lineTo(x, h); g.stroke();
-  if (top) {
-    g.fillStyle = C.playhead;
-    g.beginPath(); g.moveTo(x - 5, SECTION_H); g.lineTo(x + 5, SECTION_H); g.lineTo(x, SECTION_H + 7); g.closePath(); g.fill();
-  }
-}
