@@ -351,8 +351,12 @@ function frame() {
   if (staticDirty || scroll !== lastScroll) {
     updateRanges();
     drawHeader(header, st);
+    if (measuring) header.flush();
+    const t1 = performance.now();
     drawLanes(lanesLayer, st, st.lanes, scroll);
-    if (measuring) { header.flush(); lanesLayer.flush(); }
+    if (measuring) lanesLayer.flush();
+    stats.headerMs = t1 - t0;
+    stats.lanesMs = performance.now() - t1;
     lastScroll = scroll;
     staticDirty = false;
     stats.staticDraws++;
@@ -1002,7 +1006,7 @@ window.editor = {
         if (n++ >= frames) {
           times.sort((a, b) => a - b);
           measuring = false;
-          resolve({ frames: times.length, mean: times.reduce((a, b) => a + b, 0) / times.length,
+          resolve({ headerMs: stats.headerMs, lanesMs: stats.lanesMs, frames: times.length, mean: times.reduce((a, b) => a + b, 0) / times.length,
             p95: times[Math.floor(times.length * 0.95)], max: times[times.length - 1] });
           return;
         }

@@ -316,11 +316,16 @@ function drawCurve(g, st, lane, y, w, X) {
   if (range.lo < 0 && range.hi > 0) {
     g.fillStyle = C.zero; g.fillRect(0, Math.round(Y(0)), w, 1);
   }
-  if (h >= 26) {
+  // The lane's range at its left edge, on a backing so that curves do not garble it.
+  if (h >= 30) {
     g.font = "9px ui-monospace, monospace";
+    const hi = formatValue(range.hi), lo = formatValue(range.lo);
+    g.fillStyle = "rgba(21,23,28,0.8)";
+    g.fillRect(0, y + 1, g.measureText(hi).width + 5, 11);
+    g.fillRect(0, y + h - 12, g.measureText(lo).width + 5, 11);
     g.fillStyle = C.dim;
-    g.textBaseline = "top"; g.fillText(formatValue(range.hi), 3, y + 2);
-    g.textBaseline = "bottom"; g.fillText(formatValue(range.lo), 3, y + h - 1);
+    g.textBaseline = "top"; g.fillText(hi, 2, y + 2);
+    g.textBaseline = "bottom"; g.fillText(lo, 2, y + h - 2);
   }
   if (keys.length === 0) { g.restore(); return; }
 
