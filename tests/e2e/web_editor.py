@@ -373,6 +373,21 @@ def production():
              "the delete undone")
     settle()
 
+    # The backdrop's stop dragged from the end to row 160 (an edge of its range): it no
+    # longer draws after it; undone.
+    active = "backdrop:active"
+    edges = keys_of(timeline(), active)
+    x0, y0 = point(active, edges[-1]["row"])
+    x1, _ = point(active, 160)
+    drag(x0, y0, x1, y0)
+    wait_for(lambda: [k["row"] for k in keys_of(timeline(), active)] == [0, 160], "the stop moved")
+    if demo_value(active, 150) != 1 or demo_value(active, 170) != 0:
+        fail("the demo draws the backdrop outside its new range")
+    settle()
+    keys(Keys.CONTROL, "z")
+    wait_for(lambda: keys_of(timeline(), active) == edges, "the stop's move undone")
+    settle()
+
     # A change from elsewhere (another page, the sync-editor link) shows in the page.
     api("POST", "/api/keys", {"track": "spin:speed", "row": 140, "value": 45})
     wait_for(lambda: any(k["row"] == 140 for k in js("return window.editor.keys('spin:speed')")),
