@@ -29,11 +29,18 @@ export class History {
 
   // Both answer the entry's label, or throw the API's error: the entry is dropped then
   // (the timeline changed under it in a way it cannot be replayed on).
-  async undo() { return this.step(this.done, this.undone, "backward"); }
-  async redo() { return this.step(this.undone, this.done, "forward"); }
+  // A press while the previous one is on its way waits for it.
+  undo() { return this.after(() => this.step(this.done, this.undone, "backward")); }
+  redo() { return this.after(() => this.step(this.undone, this.done, "forward")); }
+
+  after(fn) {
+    const p = (this.pending || Promise.resolve()).then(fn, fn);
+    this.pending = p.catch(() => {});
+    return p;
+  }
 
   async step(from, to, which) {
-    if (this.busy || from.length === 0) return null;
+    if (from.length === 0) return null;
     const entry = from.pop();
     this.busy = true;
     try {

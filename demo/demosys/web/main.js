@@ -102,6 +102,7 @@ function adopt(tl) {
   st.modified = !!tl.modified;
   if (st.selection && !keysOf(st.selection.track).some((k) => k.row === st.selection.row)) st.selection = null;
   $("script").textContent = tl.script || "";
+  document.title = `${(tl.script || "").split("/").pop() || "timeline"} \u2014 Demosys timeline`;
   const sel = $("section");
   sel.length = 1;
   tl.sections.forEach((s, i) => sel.add(new Option(`${s.name} (bar ${s.bar})`, String(i))));
