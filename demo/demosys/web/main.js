@@ -152,6 +152,7 @@ function applyTrack(msg) {
   if (st.selection && st.selection.track === msg.track && !keys.some((k) => k.row === st.selection.row) &&
       !(st.drag && st.drag.track === msg.track)) st.selection = null;
   rangesDirty = true;
+  if (st.selection && st.selection.track === msg.track) updateKeyBox();
   invalidate(true);
 }
 
@@ -858,9 +859,11 @@ lanesCanvas.addEventListener("contextmenu", (ev) => {
   del.dataset.action = "delete";
   del.addEventListener("click", () => { closeMenu(); deleteSelected(); });
   menu.appendChild(del);
-  menu.style.left = ev.clientX + "px";
-  menu.style.top = ev.clientY + "px";
   menu.hidden = false;
+  // Inside the window near its right and bottom edges.
+  const mw = menu.offsetWidth, mh = menu.offsetHeight;
+  menu.style.left = Math.min(ev.clientX, innerWidth - mw - 4) + "px";
+  menu.style.top = Math.min(ev.clientY, innerHeight - mh - 4) + "px";
 });
 
 function closeMenu() { $("menu").hidden = true; }
@@ -966,6 +969,10 @@ $("keyvalue").addEventListener("keydown", (ev) => {
     updateKeyBox();
   }
 });
+
+// Buttons and menus give the keyboard back: Space must pause, not press them again.
+for (const el of document.querySelectorAll("#toolbar button, #toolbar select, #banner button"))
+  el.addEventListener(el.tagName === "SELECT" ? "change" : "click", () => el.blur());
 
 window.addEventListener("resize", () => layout());
 
