@@ -309,9 +309,7 @@ function drawCurve(g, st, lane, y, w, X) {
     const yy = top + (1 - t) * span;
     return yy < y ? y : yy > y + h - 1 ? y + h - 1 : yy;
   };
-  g.save();
-  g.beginPath(); g.rect(0, y, w, h); g.clip();
-
+  // No clip: every y is clamped into the lane, and x past the canvas costs nothing.
   // The zero line where it is inside the range.
   if (range.lo < 0 && range.hi > 0) {
     g.fillStyle = C.zero; g.fillRect(0, Math.round(Y(0)), w, 1);
@@ -327,7 +325,7 @@ function drawCurve(g, st, lane, y, w, X) {
     g.textBaseline = "top"; g.fillText(hi, 2, y + 2);
     g.textBaseline = "bottom"; g.fillText(lo, 2, y + h - 2);
   }
-  if (keys.length === 0) { g.restore(); return; }
+  if (keys.length === 0) return;
 
   const rowAt = (px) => st.view.start + px / st.view.pxPerRow;
   const path = new Path2D();
@@ -337,6 +335,8 @@ function drawCurve(g, st, lane, y, w, X) {
   path.moveTo(Math.min(0, xf), Y(0));
   path.lineTo(xf, Y(0));
   path.lineTo(xf, Y(first.value));
+  // Eased segments sampled every other pixel, every third in a low lane.
+  const step = h >= 24 ? 2 : 3;
   let cut = false;
   for (let i = 0; i + 1 < keys.length; i++) {
     const a = keys[i], b = keys[i + 1];
@@ -344,7 +344,7 @@ function drawCurve(g, st, lane, y, w, X) {
     if (xa > w) { cut = true; break; }
     if (xb >= 0 && a.type !== 0 && a.type !== 3) {
       // Eased: sampled every other pixel across the visible part of the segment.
-      for (let px = xa < 0 ? 0 : xa + 2; px < Math.min(xb, w + 2); px += 2) path.lineTo(px, Y(segmentValue(a, b, rowAt(px))));
+      for (let px = xa < 0 ? 0 : xa + step; px < Math.min(xb, w + step); px += step) path.lineTo(px, Y(segmentValue(a, b, rowAt(px))));
       path.lineTo(xb, Y(segmentValue(a, b, b.row)));
     } else if (a.type === 3) {
       path.lineTo(xb, Y(a.value));
@@ -357,7 +357,7 @@ function drawCurve(g, st, lane, y, w, X) {
   }
   g.strokeStyle = lane.colour;
   g.lineWidth = h >= 24 ? 1.5 : 1;
-  g.lineJoin = "round";
+  g.lineJoin = "bevel";
   g.stroke(path);
 
   // Keys: hold as squares, linear as diamonds, the eased types as circles; one path for
@@ -368,7 +368,7 @@ function drawCurve(g, st, lane, y, w, X) {
   for (const k of keys) {
     const x = X(k.row);
     if (x < -6 || x > w + 6) continue;
-    const yy = Y(k.value);
+    const yy = Math.min(Math.max(Y(k.value), y + r), y + h - 1 - r);
     if (st.isSelected(lane.track, k.row)) selected = { x, yy, type: k.type };
     keyMark(marks, x, yy, r, k.type);
   }
@@ -381,6 +381,5 @@ function drawCurve(g, st, lane, y, w, X) {
     g.strokeStyle = C.select; g.lineWidth = 1;
     g.beginPath(); g.arc(selected.x, selected.yy, r + 4, 0, Math.PI * 2); g.stroke();
   }
-  g.restore();
 }
 
