@@ -193,8 +193,7 @@ def click_at(x, y, button="left"):
 
 
 def drag(x0, y0, x1, y1, steps=8):
-    """Press, move in steps (the page follows each), release. Answers the page's time from
-    the last pointer move to the demo's answer."""
+    """Press, move in steps (the page follows each), release."""
     a = mouse()
     a.pointer_action.move_to_location(int(x0), int(y0)).pointer_down()
     for i in range(1, steps + 1):
@@ -253,6 +252,7 @@ def start_demo():
 def refused_and_bad_requests(tl):
     """Requests from elsewhere are refused; bad ones answer 400 and change nothing."""
     port = PORT
+    refused = 0
     for what, kwargs in [
             ("no token", dict(token=False)),
             ("a wrong token", dict(token=False, headers={"Authorization": "Bearer " + "0" * 32})),
@@ -264,6 +264,7 @@ def refused_and_bad_requests(tl):
             status, answer = request(method, path, body, **kwargs)
             if status != 403:
                 fail("%s %s with %s: %d, expected 403" % (method, path, what, status))
+            refused += 1
     # The page itself without its token.
     if request("GET", "/", token=False)[0] != 403:
         fail("the page was served without the token")
@@ -298,7 +299,7 @@ def refused_and_bad_requests(tl):
     status, answer = request("POST", "/api/save", {"revision": tl["revision"] - 1})
     if status != 409:
         fail("a save with an old revision: %d %r, expected 409" % (status, answer))
-    print("Refused: %d requests from elsewhere, %d bad ones, a stale save" % (10, len(bad) + 2))
+    print("Refused: %d requests from elsewhere, %d bad ones, a stale save" % (refused + 1, len(bad) + 2))
 
 
 def production():
