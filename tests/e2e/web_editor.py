@@ -10,7 +10,7 @@ usage: web_editor.py CASE DIR SCRIPT -- PROGRAM ARGS...
   DIR     the demo's working directory (its log goes to DIR/run.log)
   SCRIPT  the sync script the demo edits
 Screenshots go to DIR; with DEMOSYS_WEB_SCREENSHOTS=FOLDER Glass Hall's are also written
-there as web-editor-timeline.png and web-editor-section.png.
+there as web-editor-whole.png and web-editor-section.png.
 """
 import difflib
 import http.client
@@ -448,7 +448,7 @@ def glasshall():
     lanes = js("return [document.getElementById('content').offsetHeight, document.getElementById('scroller').clientHeight]")
     if lanes[0] > lanes[1]:
         fail("the whole timeline does not fit on a 1920x1080 page (%d px of lanes in %d)" % tuple(lanes))
-    shot("glasshall-timeline.png", copy_to)
+    shot("glasshall-whole.png", copy_to)
     full = js_async("window.editor.measure(120).then(done)")
     play = js_async("window.editor.measure(120, true).then(done)")
     print("Frame time with all %d effects and %d curves on screen: %.2f ms mean, %.2f ms p95, %.2f ms max "
