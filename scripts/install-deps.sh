@@ -16,6 +16,7 @@ PACKAGES=(
   libfreetype-dev fonts-dejavu-core
   libcivetweb-dev nlohmann-json3-dev
   p7zip-full python3 imagemagick ffmpeg
+  chromium chromium-driver python3-selenium
 )
 
 missing=()

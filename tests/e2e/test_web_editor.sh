@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# The timeline editor in a real browser: headless chromium, driven through selenium
+# (web_editor.py), on the page that --edit --web serves. The test production: requests
+# from elsewhere refused, bad ones answering 400 and changing nothing, the page's curves
+# equal to the values the demo plays, a key added and one dragged with the mouse, undo
+# and redo, a key's type from its menu, Delete, the ruler's seek and loop, Space, and a
+# save with every other line of the script unchanged. Glass Hall: the whole timeline on
+# one screen, its frame time, a drag and its time to the demo's answer, the screenshots
+# (into FOLDER too with DEMOSYS_WEB_SCREENSHOTS=FOLDER).
+set -euo pipefail
+PROD=${DEMOSYS_TEST_PRODUCTION:?}
+GLASSHALL=${DEMOSYS_GLASSHALL:-}
+SOURCE=${DEMOSYS_SOURCE_DIR:?}
+for tool in Xvfb xdotool convert chromium chromedriver; do
+  command -v $tool > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
+done
+# The system's python, where Debian's selenium is.
+PYTHON=python3
+$PYTHON -c 'import selenium' 2> /dev/null || PYTHON=/usr/bin/python3
+$PYTHON -c 'import selenium' 2> /dev/null || { echo "FAILED: python3-selenium is not installed"; exit 1; }
+# The demo's window on a display of its own; the browser runs headless.
+if [ "${1:-}" != --own-display ]; then
+  . "$(dirname "$0")/own_display.sh"
+  on_own_display 800x600x24 bash "$0" --own-display
+  exit $?
+fi
+export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
+WORK=$(mktemp -d)
+trap '[ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT; echo "work: $WORK"
+# The page's token is kept in the user's configuration folder: the test's own.
+export XDG_CONFIG_HOME="$WORK/config"
+mkdir "$WORK/production"
+cp -r "${DEMOSYS_TEST_PRODUCTION_RESOURCES:?}" "$WORK/production/resources"
+cp "$SOURCE/tests/production/timeline.sync" "$WORK/production/"
+[ -s "$WORK/production/resources/web/index.html" ] || { echo "FAILED: no web/ page in the resource tree"; exit 1; }
+$PYTHON "$SOURCE/tests/e2e/web_editor.py" production "$WORK/production" "$WORK/production/timeline.sync" \
+  -- "$PROD" --edit --size 640x360 --sync timeline.sync --web 0
+
+if [ -z "$GLASSHALL" ]; then echo "glasshall is not built: the test production passed"; exit 0; fi
+RES=${DEMOSYS_BINARY_DIR:-$SOURCE/build}/resources
+[ -s "$RES/objects/Scene1.vbo" ] || { echo "SKIPPED: no Glass Hall content in $RES"; exit 77; }
+mkdir "$WORK/glasshall"
+cp -r "$RES" "$WORK/glasshall/resources"
+cp "$SOURCE/content/sync/glasshall.sync" "$WORK/glasshall/"
+$PYTHON "$SOURCE/tests/e2e/web_editor.py" glasshall "$WORK/glasshall" "$WORK/glasshall/glasshall.sync" \
+  -- "$GLASSHALL" --edit --size 640x360 --quality 0 --resources resources --sync glasshall.sync \
+  --score "$SOURCE/content/music/glass_hall.score" --web 0
