@@ -427,8 +427,34 @@ def production():
     if errors:
         fail("console errors: %s" % errors)
     print("Saved lines: %s" % added_lines)
+    restarted()
     print("Drag: the demo's answer %.1f ms after the pointer's last move; the demo's changes on screen: %s ms"
           % (trip, ", ".join(screen[-3:]) or "not logged"))
+
+
+def restarted():
+    """The page left open while the demo is stopped, its script edited and the demo started
+    again on the same port: the page reconnects and shows the script's keys."""
+    global PROGRAM
+    DEMO.terminate()
+    DEMO.wait(10)
+    wait_for_page = lambda: js("return document.getElementById('link').textContent")
+    end = time.time() + 10
+    while time.time() < end and wait_for_page() == "live":
+        time.sleep(0.05)
+    if wait_for_page() == "live":
+        fail("the page did not notice the demo going away")
+    text = open(SCRIPT).read()
+    with open(SCRIPT, "w") as f:
+        f.write(text.replace("  curve speed\n    0 91\n", "  curve speed\n    0 92\n"))
+    token = TOKEN
+    PROGRAM = PROGRAM[:PROGRAM.index("--web") + 1] + [str(PORT)]
+    start_demo()
+    if TOKEN != token:
+        fail("the demo started again with another token: the open page cannot reach it")
+    wait_for(lambda: wait_for_page() == "live", "the page linked again", 30)
+    wait_for(lambda: js("return window.editor.keys('spin:speed')")[0]["value"] == 92, "the page's reload after the restart")
+    print("Restart: the page linked again and read the timeline anew")
 
 
 # ---- Glass Hall: the whole timeline ----------------------------------------------------------
