@@ -20,22 +20,17 @@ import subprocess
 import sys
 import time
 
+from demo_run import DemoRun
+
 SET_KEY, DELETE_KEY, GET_TRACK, SET_ROW, PAUSE, SAVE_TRACKS = range(6)
 
 
 def fail(message):
-    print("FAILED: " + message)
-    log = os.path.join(WORK, "run.log")
-    if os.path.exists(log):
-        lines = [l for l in open(log, errors="replace").read().splitlines()
-                 if not re.match(r"^(-> |Shader |VAO )", l)]
-        print("\n".join(lines[-25:]))
-    sys.exit(1)
+    RUN.fail(message)
 
 
 def log_text():
-    with open(os.path.join(WORK, "run.log"), errors="replace") as f:
-        return f.read()
+    return RUN.log_text()
 
 
 class Log:
@@ -51,15 +46,7 @@ class Log:
         return log_text()[self.start:]
 
     def wait(self, pattern, seconds=60):
-        end = time.time() + seconds
-        while time.time() < end:
-            found = re.search(pattern, self.since(), re.M)
-            if found:
-                return found
-            if DEMO.poll() is not None:
-                fail("the demo ended (status %d) waiting for '%s'" % (DEMO.returncode, pattern))
-            time.sleep(0.05)
-        fail("no line '%s'" % pattern)
+        return RUN.wait_for(lambda: re.search(pattern, self.since(), re.M), "line '%s'" % pattern, seconds)
 
 
 def recv_exact(conn, size, seconds=60):
@@ -129,6 +116,7 @@ def wait_brightness(test, what):
 
 CASE, WORK, SCRIPT, TITLE, STRIP = sys.argv[1:6]
 PROGRAM = sys.argv[sys.argv.index("--") + 1:]
+RUN = DemoRun(WORK)
 
 server = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
 server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
@@ -137,9 +125,7 @@ server.listen(1)
 port = server.getsockname()[1]
 original = open(SCRIPT).read()
 
-with open(os.path.join(WORK, "run.log"), "w") as out:
-    DEMO = subprocess.Popen(PROGRAM + ["--rocket", "127.0.0.1:%d" % port], cwd=WORK, stdout=out,
-                            stderr=subprocess.STDOUT)
+RUN.start(PROGRAM + ["--rocket", "127.0.0.1:%d" % port])
 
 
 def glasshall():
@@ -269,16 +255,14 @@ def production():
     log.mark()
     conn.close()
     log.wait(r"^Rocket: the editor went away$")
-    if DEMO.poll() is not None:
+    if not RUN.running():
         fail("the demo ended")
 
 
 try:
     glasshall() if CASE == "glasshall" else production()
-    if DEMO.poll() is not None:
+    if not RUN.running():
         fail("the demo ended")
     print("PASSED")
 finally:
-    if DEMO.poll() is None:
-        DEMO.terminate()
-        DEMO.wait(10)
+    RUN.stop()

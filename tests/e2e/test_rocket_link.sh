@@ -23,20 +23,14 @@ fi
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
 WORK=$(mktemp -d)
 trap '[ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT; echo "work: $WORK"
-mkdir "$WORK/production"
-cp -r "${DEMOSYS_TEST_PRODUCTION_RESOURCES:?}" "$WORK/production/resources"
-cp "$SOURCE/tests/production/timeline.sync" "$WORK/production/"
+. "$(dirname "$0")/tool_checks.sh"
+copy_production_to_edit "$WORK/production"
 # The top right corner shows the backdrop alone (the overlay writes its errors at the
 # bottom).
 python3 "$SOURCE/tests/e2e/rocket_editor.py" production "$WORK/production" "$WORK/production/timeline.sync" \
   "Demosys test production" 200x40+430+15 -- "$PROD" --edit --size 640x360 --sync timeline.sync
 
 if [ -z "$GLASSHALL" ]; then echo "glasshall is not built: the test production passed"; exit 0; fi
-RES=${DEMOSYS_BINARY_DIR:-$SOURCE/build}/resources
-[ -s "$RES/objects/Scene1.vbo" ] || { echo "SKIPPED: no Glass Hall content in $RES"; exit 77; }
-mkdir "$WORK/glasshall"
-cp -r "$RES" "$WORK/glasshall/resources"
-cp "$SOURCE/content/sync/glasshall.sync" "$WORK/glasshall/"
+copy_glasshall_to_edit "$WORK/glasshall" || { echo "SKIPPED: no Glass Hall content built"; exit 77; }
 python3 "$SOURCE/tests/e2e/rocket_editor.py" glasshall "$WORK/glasshall" "$WORK/glasshall/glasshall.sync" \
-  "Glass Hall" 640x200+0+160 -- "$GLASSHALL" --edit --size 640x360 --quality 0 --resources resources \
-  --sync glasshall.sync --score "$SOURCE/content/music/glass_hall.score"
+  "Glass Hall" 640x200+0+160 -- "$GLASSHALL" "${EDIT_GLASSHALL[@]}"

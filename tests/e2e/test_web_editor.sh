@@ -29,19 +29,13 @@ WORK=$(mktemp -d)
 trap '[ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT; echo "work: $WORK"
 # The page's token is kept in the user's configuration folder: the test's own.
 export XDG_CONFIG_HOME="$WORK/config"
-mkdir "$WORK/production"
-cp -r "${DEMOSYS_TEST_PRODUCTION_RESOURCES:?}" "$WORK/production/resources"
-cp "$SOURCE/tests/production/timeline.sync" "$WORK/production/"
+. "$(dirname "$0")/tool_checks.sh"
+copy_production_to_edit "$WORK/production"
 [ -s "$WORK/production/resources/web/index.html" ] || { echo "FAILED: no web/ page in the resource tree"; exit 1; }
 $PYTHON "$SOURCE/tests/e2e/web_editor.py" production "$WORK/production" "$WORK/production/timeline.sync" \
   -- "$PROD" --edit --size 640x360 --sync timeline.sync --web 0
 
 if [ -z "$GLASSHALL" ]; then echo "glasshall is not built: the test production passed"; exit 0; fi
-RES=${DEMOSYS_BINARY_DIR:-$SOURCE/build}/resources
-[ -s "$RES/objects/Scene1.vbo" ] || { echo "SKIPPED: no Glass Hall content in $RES"; exit 77; }
-mkdir "$WORK/glasshall"
-cp -r "$RES" "$WORK/glasshall/resources"
-cp "$SOURCE/content/sync/glasshall.sync" "$WORK/glasshall/"
+copy_glasshall_to_edit "$WORK/glasshall" || { echo "SKIPPED: no Glass Hall content built"; exit 77; }
 $PYTHON "$SOURCE/tests/e2e/web_editor.py" glasshall "$WORK/glasshall" "$WORK/glasshall/glasshall.sync" \
-  -- "$GLASSHALL" --edit --size 640x360 --quality 0 --resources resources --sync glasshall.sync \
-  --score "$SOURCE/content/music/glass_hall.score" --web 0
+  -- "$GLASSHALL" "${EDIT_GLASSHALL[@]}" --web 0

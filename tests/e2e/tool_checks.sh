@@ -41,3 +41,22 @@ quiet() {
   local log=$1; shift
   "$@" > "$log" 2>&1 || { echo "FAILED: $* (exit status $?):"; tail -30 "$log"; exit 1; }
 }
+
+# Copies to edit, for the tests of edit mode's links: the test production's resource tree
+# and sync script in DIR; Glass Hall's built tree and script in DIR, with EDIT_GLASSHALL
+# holding edit mode's arguments for it (false when the content is not built).
+copy_production_to_edit() { # copy_production_to_edit DIR
+  mkdir "$1"
+  cp -r "${DEMOSYS_TEST_PRODUCTION_RESOURCES:?}" "$1/resources"
+  cp "${DEMOSYS_SOURCE_DIR:?}/tests/production/timeline.sync" "$1/"
+}
+copy_glasshall_to_edit() { # copy_glasshall_to_edit DIR
+  local res=${DEMOSYS_BINARY_DIR:-$DEMOSYS_SOURCE_DIR/build}/resources
+  [ -s "$res/objects/Scene1.vbo" ] || return 1
+  mkdir "$1"
+  cp -r "$res" "$1/resources"
+  cp "$DEMOSYS_SOURCE_DIR/content/sync/glasshall.sync" "$1/"
+  EDIT_GLASSHALL=(--edit --size 640x360 --quality 0 --resources resources --sync glasshall.sync
+    --score "$DEMOSYS_SOURCE_DIR/content/music/glass_hall.score")
+}
+

@@ -21,6 +21,7 @@ import subprocess
 import sys
 import time
 
+from demo_run import DemoRun
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.action_chains import ActionChains
@@ -29,42 +30,19 @@ from selenium.webdriver.common.keys import Keys
 
 CASE, WORK, SCRIPT = sys.argv[1:4]
 PROGRAM = sys.argv[sys.argv.index("--") + 1:]
-DEMO = None
 BROWSER = None
 
 
-def fail(message):
-    print("FAILED: " + message)
-    log = os.path.join(WORK, "run.log")
-    if os.path.exists(log):
-        lines = [l for l in open(log, errors="replace").read().splitlines()
-                 if not re.match(r"^(-> |Shader |VAO )", l)]
-        print("\n".join(lines[-25:]))
+def browser_report():
     if BROWSER is not None:
-        try:
-            BROWSER.save_screenshot(os.path.join(WORK, "failed.png"))
-            for entry in BROWSER.get_log("browser"):
-                print("console: %s" % entry["message"])
-        except Exception:
-            pass
-    sys.exit(1)
+        BROWSER.save_screenshot(os.path.join(WORK, "failed.png"))
+        for entry in BROWSER.get_log("browser"):
+            print("console: %s" % entry["message"])
 
 
-def wait_for(test, what, seconds=30):
-    end = time.time() + seconds
-    while time.time() < end:
-        value = test()
-        if value:
-            return value
-        if DEMO.poll() is not None:
-            fail("the demo ended (status %d) waiting for %s" % (DEMO.returncode, what))
-        time.sleep(0.05)
-    fail("no %s within %d s" % (what, seconds))
-
-
-def log_text():
-    with open(os.path.join(WORK, "run.log"), errors="replace") as f:
-        return f.read()
+RUN = DemoRun(WORK)
+RUN.on_failure = browser_report
+fail, wait_for, log_text = RUN.fail, RUN.wait_for, RUN.log_text
 
 
 # ---- The API, as a page or another tool sends it ----------------------------------------
@@ -239,9 +217,8 @@ def check_values(tl, tracks, rows_per_track):
 
 
 def start_demo():
-    global DEMO, PORT, TOKEN, URL
-    with open(os.path.join(WORK, "run.log"), "w") as out:
-        DEMO = subprocess.Popen(PROGRAM, cwd=WORK, stdout=out, stderr=subprocess.STDOUT)
+    global PORT, TOKEN, URL
+    RUN.start(PROGRAM)
     found = wait_for(lambda: re.search(r"^Web  : timeline editor at (http://127\.0\.0\.1:(\d+)/\?token=([0-9a-f]{32}))$",
                                        log_text(), re.M), "the editor's address", 120)
     URL, PORT, TOKEN = found.group(1), int(found.group(2)), found.group(3)
@@ -436,8 +413,7 @@ def restarted():
     """The page left open while the demo is stopped, its script edited and the demo started
     again on the same port: the page reconnects and shows the script's keys."""
     global PROGRAM
-    DEMO.terminate()
-    DEMO.wait(10)
+    RUN.stop()
     wait_for_page = lambda: js("return document.getElementById('link').textContent")
     end = time.time() + 10
     while time.time() < end and wait_for_page() == "live":
@@ -537,12 +513,10 @@ ORIGINAL = open(SCRIPT).read()
 start_demo()
 try:
     glasshall() if CASE == "glasshall" else production()
-    if DEMO.poll() is not None:
+    if not RUN.running():
         fail("the demo ended")
     print("PASSED")
 finally:
     if BROWSER is not None:
         BROWSER.quit()
-    if DEMO.poll() is None:
-        DEMO.terminate()
-        DEMO.wait(10)
+    RUN.stop()
