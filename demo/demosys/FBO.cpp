@@ -1,6 +1,7 @@
 #include "FBO.h"
 
 #include "DataTexturePool.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "OffscreenContext.h"
 #include "RenderState.h"
@@ -9,7 +10,8 @@
 
 
 #include <algorithm>
-#include <iostream>
+
+using ORVDemosys::Log;
 
 class FBO::Scope {
 public:
@@ -212,7 +214,7 @@ bool FBO::checkStatus()
     statusText = statusTextOf(status);
     complete = status == GL_FRAMEBUFFER_COMPLETE;
     if (!complete)
-        std::cout << "FBO " << statusText << "(" << status << ")" << " = " << "false" << std::endl;
+        Log::info() << "FBO " << statusText << "(" << status << ")" << " = " << "false" << std::endl;
     return complete;
 }
 
@@ -305,7 +307,7 @@ bool FBO::selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttach
     bool badSource = src && (srcAttachment < 0 || srcAttachment >= src->getColorTextureCount());
     bool badTarget = dst && (dstAttachment < 0 || dstAttachment >= dst->getColorTextureCount());
     if (badSource || badTarget) {
-        std::cout << "FBO blit: no colour attachment " << (badSource ? srcAttachment : dstAttachment) << " in "
+        Log::warning() << "FBO blit: no colour attachment " << (badSource ? srcAttachment : dstAttachment) << " in "
                   << describe(badSource ? src : dst) << std::endl;
         return false;
     }

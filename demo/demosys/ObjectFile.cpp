@@ -1,5 +1,6 @@
 #include "ObjectFile.h"
 
+#include "Log.h"
 #include "ResourceFile.h"
 
 #include <algorithm>
@@ -7,6 +8,8 @@
 #include <limits>
 #include <map>
 #include <set>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -83,7 +86,9 @@ std::vector<std::string> ObjectFile::Mesh::attributeNames() const
     return names;
 }
 
-ObjectFile::ObjectFile() : log(&std::cout) {}
+ObjectFile::ObjectFile() : log(nullptr) {}
+
+std::ostream& ObjectFile::logStream() const { return log ? *log : Log::info(); }
 
 bool ObjectFile::fail(const std::string& detail)
 {
@@ -94,7 +99,7 @@ bool ObjectFile::fail(const std::string& detail)
 void ObjectFile::warn(const std::string& line)
 {
     warnings.push_back(line);
-    *log << line << std::endl;
+    logStream() << line << std::endl;
 }
 
 bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
@@ -108,7 +113,7 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
     lights.clear();
     nodes.clear();
     Cursor in(file);
-    std::ostream& out = *log;
+    std::ostream& out = logStream();
     auto tooMany = [&](const char* noun, uint64_t count) {
         return fail(std::string("the ") + noun + " count " + std::to_string(count) + " is more than the " +
                     std::to_string(in.remaining()) + " bytes left can hold");
@@ -216,7 +221,7 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
 
 bool ObjectFile::readMesh(Cursor& in, uint32_t index, uint32_t total)
 {
-    std::ostream& out = *log;
+    std::ostream& out = logStream();
     const std::string which = "mesh " + ordinal(index, total);
     Mesh m;
     m.id = in.u32();
@@ -336,7 +341,7 @@ bool ObjectFile::readMesh(Cursor& in, uint32_t index, uint32_t total)
 
 bool ObjectFile::readNode(Cursor& in, int32_t index, int32_t total)
 {
-    std::ostream& out = *log;
+    std::ostream& out = logStream();
     Node n;
     n.id = in.i32();
     n.type = in.i32();

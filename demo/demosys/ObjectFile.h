@@ -91,6 +91,7 @@ public:
 
     // Trace lines of the layout go to the log when on (default); warnings always do.
     void setTrace(bool on) { trace = on; }
+    // Where the trace and the warnings go (the engine log unless named).
     void setLog(std::ostream& stream) { log = &stream; }
 
     // Reads the file from its cursor. path names it in messages.
@@ -130,7 +131,8 @@ private:
     bool checkScene();
 
     bool trace = true;
-    std::ostream* log;
+    std::ostream& logStream() const;
+    std::ostream* log; // null: the engine log
     std::string path;
     std::string error;
     std::vector<std::string> warnings;

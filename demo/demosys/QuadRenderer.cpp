@@ -46,16 +46,6 @@ void main()
 }
 )";
 
-// Makes the program that was current before a draw current again, through the cache.
-void restoreProgram(unsigned int program)
-{
-    if (RenderState::currentProgram == program)
-        return;
-    glUseProgram(program);
-    ++RenderState::programSwitches;
-    RenderState::currentProgram = program;
-}
-
 } // namespace
 
 Shader* QuadRenderer::getShader()
@@ -76,7 +66,7 @@ Shader* QuadRenderer::getShader()
     unsigned int previous = RenderState::currentProgram;
     shader->bind();
     glUniform1i(shader->uniformLocation("texture0"), 0);
-    restoreProgram(previous);
+    RenderState::useProgram(previous);
     builtIn = shader;
     builtInContext = OffscreenContext::currentHandle();
     return builtIn;
@@ -87,7 +77,7 @@ void QuadRenderer::release()
     if (builtIn && RenderState::currentProgram == builtIn->getProgram()) {
         // Deleting the current program only flags it; unbinding frees it now and
         // keeps the cache true.
-        restoreProgram(0);
+        RenderState::useProgram(0);
     }
     delete builtIn;
     builtIn = nullptr;
@@ -112,7 +102,7 @@ void QuadRenderer::drawTexture(Texture* texture, float x, float y, float width, 
     texture->bind();
     Geometry::cornerQuad->draw();
     texture->unbind();
-    restoreProgram(previous);
+    RenderState::useProgram(previous);
 }
 
 void QuadRenderer::drawCentered(Texture* texture, float width, float height)

@@ -1,5 +1,7 @@
 #include "RenderState.h"
 
+#include <GL/glew.h>
+
 unsigned int RenderState::currentProgram = 0;
 uint64_t RenderState::programSwitches = 0;
 unsigned int RenderState::currentFramebuffer = 0;
@@ -27,4 +29,14 @@ void RenderState::resetCounters()
     programSwitches = 0;
     vertexArraySwitches = 0;
     drawCalls = 0;
+}
+
+bool RenderState::useProgram(unsigned int program)
+{
+    if (currentProgram == program)
+        return false;
+    glUseProgram(program);
+    ++programSwitches;
+    currentProgram = program;
+    return true;
 }

@@ -30,6 +30,10 @@ public:
     // Draw calls issued through the engine's meshes.
     static uint64_t drawCalls;
 
+    // Makes program current through the cache: GL is called and the switch counted only
+    // when it is not current already. True when it switched.
+    static bool useProgram(unsigned int program);
+
     // Forgets every binding and zeroes the counters; called whenever a context is made.
     static void reset();
     static void invalidateFramebuffer() { currentFramebuffer = invalidFramebuffer; }

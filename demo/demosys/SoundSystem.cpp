@@ -1,5 +1,7 @@
 #include "SoundSystem.h"
 
+#include "Log.h"
+
 #include <SDL.h>
 #include <kiss_fftr.h>
 #include <mpg123.h>
@@ -8,9 +10,10 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
-#include <iostream>
 #include <limits>
 #include <sstream>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -403,7 +406,7 @@ int SoundSystem::init(int maxChannels, unsigned flags, void* driverData)
             channels.clear();
             return fail(SoundErrOutput, "no audio output: " + why);
         }
-        std::cout << "Sound : no audio device (" << why << "), playing silently on the system clock" << std::endl;
+        Log::warning() << "Sound : no audio device (" << why << "), playing silently on the system clock" << std::endl;
     }
     output = OutputSilent;
     return SoundOk;
@@ -527,12 +530,12 @@ int SoundSystem::createSound(const char* nameOrData, unsigned mode, const SoundC
         name = nameOrData;
         std::ifstream in(name, std::ios::binary);
         if (!in) {
-            std::cout << "Sound : cannot open '" << name << "'" << std::endl;
+            Log::error() << "Sound : cannot open '" << name << "'" << std::endl;
             return fail(SoundErrFileNotFound, "cannot open '" + name + "'");
         }
         file.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         if (in.bad()) {
-            std::cout << "Sound : cannot read '" << name << "'" << std::endl;
+            Log::error() << "Sound : cannot read '" << name << "'" << std::endl;
             return fail(SoundErrFileNotFound, "cannot read '" + name + "'");
         }
         data = file.data();
@@ -544,7 +547,7 @@ int SoundSystem::createSound(const char* nameOrData, unsigned mode, const SoundC
     else
         decoded = looksLikeWav(data, size) ? decodeWav(data, size) : decodeMp3(data, size);
     if (!decoded.error.empty()) {
-        std::cout << "Sound : '" << name << "' : " << decoded.error << std::endl;
+        Log::error() << "Sound : '" << name << "' : " << decoded.error << std::endl;
         return fail(SoundErrFileBad, "'" + name + "' : " + decoded.error);
     }
     sounds.emplace_back(new Sound(this, name, decoded.rate, std::move(decoded.samples)));

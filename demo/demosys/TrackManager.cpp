@@ -3,15 +3,17 @@
 #include "Assert.h"
 #include "Effect.h"
 #include "FrameProfiler.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "ResourceFile.h"
 #include "TrackInterpolate.h"
 #include "TrackStartStop.h"
 
-#include <iostream>
 #include <iterator>
 #include <utility>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -78,7 +80,7 @@ std::unique_ptr<TrackStartStop> readStartStop(ResourceFile& file, const std::str
         what = "priority runs past the end";
         return nullptr;
     }
-    std::cout << "Loading '" << label << "' (" << priority << ")" << std::endl;
+    Log::info() << "Loading '" << label << "' (" << priority << ")" << std::endl;
 
     const int32_t count = file.readInt();
     if (file.readFailed()) {
@@ -108,7 +110,7 @@ std::unique_ptr<TrackStartStop> readStartStop(ResourceFile& file, const std::str
                 return nullptr;
             }
             if (verbose)
-                std::cout << "Raw string = '" << raw << "'" << std::endl;
+                Log::info() << "Raw string = '" << raw << "'" << std::endl;
             FBO* fbo = nullptr;
             if (!raw.empty() && resolver && resolver(raw, &fbo)) {
                 key.target = raw;
@@ -117,7 +119,7 @@ std::unique_ptr<TrackStartStop> readStartStop(ResourceFile& file, const std::str
         }
         track->insertKey(key);
         if (verbose)
-            std::cout << "keyframe " << row << " : " << type << ", " << key.target << std::endl;
+            Log::info() << "keyframe " << row << " : " << type << ", " << key.target << std::endl;
     }
     return track;
 }
@@ -143,7 +145,7 @@ bool readCurve(ResourceFile& file, bool verbose, std::vector<InterpolateKey>& ke
         }
         keys.emplace_back(row, value, type);
         if (verbose)
-            std::cout << "keyframe " << row << " : " << type << ", " << value << std::endl;
+            Log::info() << "keyframe " << row << " : " << type << ", " << value << std::endl;
     }
     return true;
 }
@@ -182,7 +184,7 @@ bool saveOut(ResourceFile& file)
 {
     if (file.isLoaded() && file.save())
         return true;
-    std::cout << "Cannot write track file '" << file.getName() << "'" << std::endl;
+    Log::error() << "Cannot write track file '" << file.getName() << "'" << std::endl;
     return false;
 }
 
@@ -239,7 +241,7 @@ struct TrackManager::BodySource {
         std::unique_ptr<ResourceFile> index(ORVIO::loadFile(indexPath));
         if (!index || !index->isLoaded()) {
             // Like a missing body, but for every effect at once: worth a line.
-            std::cout << "Track index '" << indexPath << "' is missing: no effect has track data" << std::endl;
+            Log::warning() << "Track index '" << indexPath << "' is missing: no effect has track data" << std::endl;
             return;
         }
 
@@ -363,7 +365,8 @@ std::unique_ptr<TrackManager> TrackManager::loadFrom(BodySource& source, const s
     for (size_t i = 0; i < effectNames.size(); ++i) {
         const std::string& name = effectNames[i];
         if (manager->findEntry(name)) {
-            std::cout << "Effect '" << name << "' is listed twice for the timeline; keeping the first" << std::endl;
+            Log::warning() << "Effect '" << name << "' is listed twice for the timeline; keeping the first"
+                           << std::endl;
             continue;
         }
 
@@ -375,7 +378,7 @@ std::unique_ptr<TrackManager> TrackManager::loadFrom(BodySource& source, const s
             if (!startStop)
                 manager->fail(source.corrupt(startStopFile, what));
         } else if (verbose) {
-            std::cout << "Track '" << name << "' do not exit. Creating dummy." << std::endl;
+            Log::warning() << "Track '" << name << "' do not exit. Creating dummy." << std::endl;
         }
         // A missing or corrupt body leaves the effect with a never-active dummy.
         EffectTracks* entry = manager->addEntry(name, effects[i], std::move(startStop));
@@ -386,10 +389,10 @@ std::unique_ptr<TrackManager> TrackManager::loadFrom(BodySource& source, const s
             ResourceFile* body = source.open(curveFile);
             if (!body) {
                 if (verbose)
-                    std::cout << "-> '" << curveFile << "' do not exit. Keeping dummy." << std::endl;
+                    Log::warning() << "-> '" << curveFile << "' do not exit. Keeping dummy." << std::endl;
                 continue;
             }
-            std::cout << "Loading '" << name << "." << curve->getName() << "'" << std::endl;
+            Log::info() << "Loading '" << name << "." << curve->getName() << "'" << std::endl;
             std::vector<InterpolateKey> keys;
             std::string what;
             if (!readCurve(*body, verbose, keys, what)) {
@@ -406,7 +409,7 @@ std::unique_ptr<TrackManager> TrackManager::loadFrom(BodySource& source, const s
 
 void TrackManager::fail(const std::string& message)
 {
-    std::cout << message << std::endl;
+    Log::info() << message << std::endl;
     if (loadError.empty())
         loadError = message;
 }
@@ -453,14 +456,14 @@ void TrackManager::arrangeDrawOrder()
 
 bool TrackManager::validate() const
 {
-    std::cout << "Validating StartStop track data." << std::endl;
+    Log::info() << "Validating StartStop track data." << std::endl;
     if (!loadError.empty()) {
-        std::cout << loadError << std::endl;
+        Log::error() << loadError << std::endl;
         return false;
     }
     for (const EffectTracks* entry : drawOrder) {
         if (!entry->startStop->validate()) {
-            std::cout << "--> StartStop Track : " << entry->name << " has keyframe mismatch" << std::endl;
+            Log::warning() << "--> StartStop Track : " << entry->name << " has keyframe mismatch" << std::endl;
             return false;
         }
     }
@@ -551,7 +554,7 @@ Effect* TrackManager::findActiveEffect(std::string_view name) const
 void TrackManager::printPriorities() const
 {
     for (const EffectTracks* entry : drawOrder)
-        std::cout << "Priority " << entry->startStop->getPriority() << " = " << entry->name << std::endl;
+        Log::info() << "Priority " << entry->startStop->getPriority() << " = " << entry->name << std::endl;
 }
 
 bool TrackManager::saveFiles(const std::string& directory) const
@@ -603,7 +606,7 @@ bool TrackManager::saveProperties(const std::string& directory) const
     ResourceFile file(joinPath(directory, "track.properties"), ResourceFile::Truncate);
     file.appendInt(getEntryCount());
     for (const auto& item : entriesByName) {
-        std::cout << "Saving track property for " << item.first << std::endl;
+        Log::info() << "Saving track property for " << item.first << std::endl;
         file.appendString(item.first);
         file.appendByte(0);
         file.appendInt(item.second->startStop->isEnabled() ? 0 : 1);
@@ -630,7 +633,7 @@ bool TrackManager::loadProperties(const std::string& directory)
         std::string name;
         if (!readName(*file, i, name, what))
             break;
-        std::cout << "Loading track property for " << name << std::endl;
+        Log::info() << "Loading track property for " << name << std::endl;
         const int32_t flag = file->readInt();
         if (file->readFailed()) {
             what = "entry " + std::to_string(i) + " flag runs past the end";
@@ -638,12 +641,12 @@ bool TrackManager::loadProperties(const std::string& directory)
         }
         if (EffectTracks* entry = findEntry(name)) {
             entry->startStop->setEnabled(flag == 0);
-            std::cout << "Flag : " << flag << std::endl;
+            Log::info() << "Flag : " << flag << std::endl;
         }
     }
     if (what.empty())
         return true;
-    std::cout << corruptText(path, what) << std::endl;
+    Log::error() << corruptText(path, what) << std::endl;
     return false;
 }
 

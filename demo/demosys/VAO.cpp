@@ -2,16 +2,18 @@
 
 #include "ArrayBuffer.h"
 #include "Assert.h"
+#include "Log.h"
 #include "RenderState.h"
 #include "Shader.h"
 #include "VAOCombo.h"
 
 #include <algorithm>
-#include <iostream>
 #include <iterator>
 #include <limits>
 #include <string>
 #include <unordered_map>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -76,7 +78,7 @@ ArrayBuffer* VAO::getArrayBuffer(const void* data)
 {
     auto it = bufferMap.find(data);
     if (it == bufferMap.end()) {
-        std::cout << "Invalid pointer to vertex buffer" << std::endl;
+        Log::error() << "Invalid pointer to vertex buffer" << std::endl;
         ORV_ASSERT_AT(false, "0", sourceFile, __LINE__, "ArrayBuffer* VAO::getArrayBuffer(void*)");
     }
     return it->second;
@@ -144,7 +146,7 @@ VAOCombo* VAO::generateVAOCombo(Shader* shader)
         return existing;
     }
     std::unique_ptr<VAOCombo> combo(new VAOCombo(key));
-    std::cout << "VAO : Generating vao with key '" << key << "'" << std::endl;
+    Log::info() << "VAO : Generating vao with key '" << key << "'" << std::endl;
     combo->bind();
 
     std::vector<ShaderVariable> attributes = shader->getAttributeList();
@@ -154,7 +156,7 @@ VAOCombo* VAO::generateVAOCombo(Shader* shader)
             continue;
         MappedArray* array = mappedArrays->find(attribute.name);
         if (!array) {
-            std::cout << "VAO : '" << name << "'. Cannot find a mapped array named '" << attribute.name
+            Log::error() << "VAO : '" << name << "'. Cannot find a mapped array named '" << attribute.name
                       << "' in shader " << shader->getName() << std::endl;
             ORV_ASSERT_AT(false, "0", sourceFile, __LINE__, "VAOCombo* VAO::generateVAOCombo(Shader*)");
         }
@@ -167,7 +169,7 @@ VAOCombo* VAO::generateVAOCombo(Shader* shader)
         const MappedArray* array = arrays[i];
         const ArrayBuffer* buffer = array->buffer;
         GLuint location = GLuint(locations[i]);
-        std::cout << "-> [" << array->name << "] Attrib " << location << " VBO " << buffer->getGlName()
+        Log::info() << "-> [" << array->name << "] Attrib " << location << " VBO " << buffer->getGlName()
                   << " Components " << array->components << " DataType " << buffer->getDataType() << " Stride "
                   << buffer->getStride() << " Offset " << array->offset << std::endl;
         glBindBuffer(buffer->getTarget(), buffer->getGlName());
@@ -236,13 +238,13 @@ bool VAO::createTangents(const std::string& position, const std::string& normal,
     const MappedArray* normals = getMappedArray(normal);
     const MappedArray* uvs = getMappedArray(uv);
     if (!positions || !normals || !uvs) {
-        std::cout << "createTangents : " << name << " - missing position, normals or VUs to generate tangents"
+        Log::warning() << "createTangents : " << name << " - missing position, normals or VUs to generate tangents"
                   << std::endl;
         ORV_ASSERT_AT(false, "0", sourceFile, __LINE__,
                       "void VAO::createTangents(std::string, std::string, std::string, std::string, std::string)");
     }
     if (indexBuffer) {
-        std::cout << "createTangents : " << name << " - indexed meshes are not supported" << std::endl;
+        Log::info() << "createTangents : " << name << " - indexed meshes are not supported" << std::endl;
         return false;
     }
     const ArrayBuffer* positionBuffer = positions->buffer;
@@ -250,11 +252,11 @@ bool VAO::createTangents(const std::string& position, const std::string& normal,
     const GLfloat* positionData = static_cast<const GLfloat*>(positionBuffer->getData());
     const GLfloat* uvData = static_cast<const GLfloat*>(uvBuffer->getData());
     if (!positionData || !uvData) {
-        std::cout << "createTangents : " << name << " - the vertex arrays were released by upload" << std::endl;
+        Log::info() << "createTangents : " << name << " - the vertex arrays were released by upload" << std::endl;
         return false;
     }
     if (positions->components < 3 || uvs->components < 2) {
-        std::cout << "createTangents : " << name << " - position needs 3 and uv 2 components" << std::endl;
+        Log::info() << "createTangents : " << name << " - position needs 3 and uv 2 components" << std::endl;
         return false;
     }
 

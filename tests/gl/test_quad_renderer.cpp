@@ -4,6 +4,7 @@
 #include "GLContext.h"
 #include "Geometry.h"
 #include "ImageCompare.h"
+#include "LogCapture.h"
 #include "OffscreenContext.h"
 #include "QuadRenderer.h"
 #include "RenderState.h"
@@ -179,9 +180,9 @@ TEST_F(QuadRendererTest, FBOToScreenOnlyWhenComplete)
     EXPECT_EQ(wrap[1], GL_CLAMP_TO_EDGE);
 
     // An FBO without attachments and the screen draw nothing.
-    testing::internal::CaptureStdout();
+    captureLog();
     FBO empty(32, 32);
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     const uint64_t calls = RenderState::drawCalls;
     QuadRenderer::drawFBOToScreen(&empty);
     QuadRenderer::drawFBOToScreen(nullptr);

@@ -2,6 +2,7 @@
 #include "BuildShader.h"
 #include "DeathTest.h"
 #include "ImageCompare.h"
+#include "LogCapture.h"
 #include "RenderState.h"
 #include "Shader.h"
 #include "VAO.h"
@@ -148,16 +149,16 @@ TEST_F(VAOTest, CombosPerAttributeKeyAndTheBindingCache)
         expected << "-> [" << attribute.name << "] Attrib " << attribute.location << " VBO " << buffer->getGlName()
                  << " Components " << mesh.getMappedArray(attribute.name)->components
                  << " DataType 5126 Stride 32 Offset " << mesh.getMappedArray(attribute.name)->offset << "\n";
-    testing::internal::CaptureStdout();
+    captureLog();
     mesh.bind(c.get());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected.str());
+    EXPECT_EQ(capturedLog(), expected.str());
     EXPECT_EQ(mesh.getComboCount(), 2u);
     EXPECT_EQ(RenderState::vertexArraySwitches, 2u);
 
     // Generating a layout that exists rebinds its combo, silently.
-    testing::internal::CaptureStdout();
+    captureLog();
     VAOCombo* first = mesh.generateVAOCombo(a.get());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(capturedLog(), "");
     EXPECT_EQ(first, mesh.getCombo(a->getAttributeKey()));
     EXPECT_EQ(mesh.getComboCount(), 2u);
 
@@ -323,7 +324,7 @@ TEST_F(VAOTest, TangentsPerWholeTriangleWithinTheArrays)
     expectFrame(frameOf(split, 3), {0, 0, 0, 0, 0, 0});
 
     // Refused, adding nothing: an indexed mesh, too few components.
-    testing::internal::CaptureStdout();
+    captureLog();
     mesh.allocateIndices(3);
     EXPECT_FALSE(mesh.createTangents("in_Position", "in_Normal", "in_UV0", "in_T2", "in_B2"));
     VAO flat("flat");
@@ -332,7 +333,7 @@ TEST_F(VAOTest, TangentsPerWholeTriangleWithinTheArrays)
     flat.mapArray(xy, "in_Normal", 0);
     flat.mapArray(xy, "in_UV0", 2);
     EXPECT_FALSE(tangents(flat));
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = capturedLog();
     EXPECT_NE(out.find("createTangents : tangents - "), std::string::npos) << out;
     EXPECT_NE(out.find("createTangents : flat - "), std::string::npos) << out;
     EXPECT_FALSE(mesh.hasMappedArray("in_T2"));

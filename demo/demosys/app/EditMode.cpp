@@ -4,6 +4,7 @@
 #include "DataFBOPool.h"
 #include "DataShaderPool.h"
 #include "EditSession.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "ResourceLoader.h"
 #include "RocketLink.h"
@@ -25,8 +26,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <sstream>
+
+using ORVDemosys::Log;
 
 namespace fs = std::filesystem;
 
@@ -210,7 +212,7 @@ bool EditMode::prepare(const std::string& defaultSync, const std::string& defaul
                 : defaultScore.empty() ? std::string()
                                        : findIn(roots, defaultScore);
     if (syncPath.empty() && !defaultSync.empty())
-        std::cout << "Edit : no " << defaultSync << " found: the sync script is not watched (--sync FILE names it)"
+        Log::warning() << "Edit : no " << defaultSync << " found: the sync script is not watched (--sync FILE names it)"
                   << std::endl;
 
     // The engine reads resources/ of the working directory.
@@ -234,7 +236,7 @@ bool EditMode::prepare(const std::string& defaultSync, const std::string& defaul
         error = "cannot change to " + directory.string() + ": " + ec.message();
         return false;
     }
-    std::cout << "Edit : resources from " << resources.string() << std::endl;
+    Log::info() << "Edit : resources from " << resources.string() << std::endl;
     return true;
 }
 
@@ -256,7 +258,7 @@ bool EditMode::reloadSync(const std::string& path, std::vector<std::string>& err
             return false;
         }
         if (edit.isLoaded() && edit.isModified())
-            std::cout << "Edit : the sync script changed on disk: " << edit.getPendingChanges()
+            Log::info() << "Edit : the sync script changed on disk: " << edit.getPendingChanges()
                       << " unsaved changes from the editor are replaced by it" << std::endl;
         edit = std::move(fresh);
     }
@@ -271,13 +273,13 @@ void EditMode::applyEdit()
     std::vector<std::string> notes;
     ORVDemosys::tracks->adoptKeys(*document.manager(), resolveTarget, notes);
     for (const std::string& note : notes)
-        std::cout << "Edit : " << note << std::endl;
+        Log::info() << "Edit : " << note << std::endl;
 }
 
 void EditMode::startLink()
 {
     if (syncPath.empty()) {
-        std::cout << "Rocket: no sync script to key into: the link is off" << std::endl;
+        Log::warning() << "Rocket: no sync script to key into: the link is off" << std::endl;
         return;
     }
     std::vector<std::string> names;
@@ -295,7 +297,7 @@ void EditMode::startLink()
     link = std::make_unique<RocketLink>(
         rocketHost, rocketPort, names, lastRow, [this](const RocketProtocol::Command& c) { linkCommand(c); },
         [](const std::string& line, bool problem) {
-            std::cout << line << std::endl;
+            Log::info() << line << std::endl;
             if (problem)
                 ORVDemosys::editSession->showErrors("rocket", {line});
             else
@@ -305,13 +307,13 @@ void EditMode::startLink()
         // The frame that drew the editor's last keys has been shown.
         if (keyDrawn) {
             keyDrawn = false;
-            std::cout << "Rocket: key on screen " << (nowUs() - keyTakenUs) / 1000.0 << " ms after it was taken"
+            Log::info() << "Rocket: key on screen " << (nowUs() - keyTakenUs) / 1000.0 << " ms after it was taken"
                       << std::endl;
         }
         Transport& transport = ORVDemosys::editSession->getTransport();
         link->poll(static_cast<uint32_t>(uint64_t(transport.getTimeMs()) * rate / 1000), !transport.isPaused());
     });
-    std::cout << "Rocket: linking to the editor at " << rocketHost << ":" << rocketPort << " (" << names.size()
+    Log::info() << "Rocket: linking to the editor at " << rocketHost << ":" << rocketPort << " (" << names.size()
               << " tracks)" << std::endl;
 }
 
@@ -333,10 +335,10 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
         std::string error;
         const int changes = edit.getPendingChanges();
         if (edit.save(error)) {
-            std::cout << "Rocket: saved " << changes << " changes into " << edit.getPath() << std::endl;
+            Log::info() << "Rocket: saved " << changes << " changes into " << edit.getPath() << std::endl;
             ORVDemosys::editSession->getOverlay().clearError("rocket");
         } else {
-            std::cout << "Rocket: " << error << std::endl;
+            Log::error() << "Rocket: " << error << std::endl;
             ORVDemosys::editSession->showErrors("rocket", {error});
         }
         return;
@@ -347,7 +349,7 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
         // Keys go into the script: not while it has errors.
         const std::string line = "Rocket: the sync script has errors: the key at row " + std::to_string(command.row) +
                                  " is not taken";
-        std::cout << line << std::endl;
+        Log::info() << line << std::endl;
         ORVDemosys::editSession->showErrors("rocket", {line});
         return;
     }
@@ -381,7 +383,7 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
             changed = edit.setCurveKey(track.effect, track.curve, InterpolateKey(command.row, command.value, type));
     }
     if (!error.empty()) {
-        std::cout << "Rocket: " << error << std::endl;
+        Log::error() << "Rocket: " << error << std::endl;
         ORVDemosys::editSession->showErrors("rocket", {error});
     }
     if (changed) {
@@ -408,7 +410,7 @@ bool EditMode::reloadTracks(std::vector<std::string>& errors)
     std::vector<std::string> notes;
     ORVDemosys::tracks->adoptKeys(*document.manager(), resolveTarget, notes);
     for (const std::string& note : notes)
-        std::cout << "Edit : " << note << std::endl;
+        Log::info() << "Edit : " << note << std::endl;
     return true;
 }
 
@@ -461,9 +463,9 @@ void EditMode::install()
     if (!scorePath.empty()) {
         std::string error;
         if (grid.load(scorePath, error))
-            std::cout << "Edit : beat grid from " << scorePath << std::endl;
+            Log::info() << "Edit : beat grid from " << scorePath << std::endl;
         else
-            std::cout << "Edit : " << error << " (the grid is 120 beats a minute)" << std::endl;
+            Log::error() << "Edit : " << error << " (the grid is 120 beats a minute)" << std::endl;
     }
     ORVDemosys::editSession = new EditSession(ORVDemosys::timer, grid, ORVDemosys::startTime.getTotal(),
                                               ORVDemosys::endTime.getTotal());
@@ -473,11 +475,11 @@ void EditMode::install()
     if (!syncPath.empty()) {
         std::vector<std::string> errors;
         if (reloadSync(syncPath, errors))
-            std::cout << "Edit : timeline from " << syncPath << std::endl;
+            Log::info() << "Edit : timeline from " << syncPath << std::endl;
         else
             session.showErrors("sync script", errors);
         for (const std::string& line : errors)
-            std::cout << "  " << line << std::endl;
+            Log::info() << "  " << line << std::endl;
         session.watchFile(syncPath, "sync script",
                           [this](const std::string& path, std::vector<std::string>& e) { return reloadSync(path, e); });
     }
@@ -503,7 +505,7 @@ void EditMode::install()
         watchProgram(program, vertexMap.getFiles());
         watchProgram(program, fragmentMap.getFiles());
     }
-    std::cout << "Edit : " << programs.size() << " programs watched" << std::endl;
+    Log::info() << "Edit : " << programs.size() << " programs watched" << std::endl;
     if (rocketEnabled)
         startLink();
 }
