@@ -3,6 +3,7 @@
 #include "ArrayBuffer.h"
 #include "Assert.h"
 #include "Log.h"
+#include "MeshProcessing.h"
 #include "RenderState.h"
 #include "Shader.h"
 #include "VAOCombo.h"
@@ -11,7 +12,6 @@
 #include <iterator>
 #include <limits>
 #include <string>
-#include <unordered_map>
 
 using ORVDemosys::Log;
 
@@ -262,43 +262,13 @@ bool VAO::createTangents(const std::string& position, const std::string& normal,
 
     // Each array is read in the rows of its own buffer, and only as far as that buffer
     // holds whole rows.
-    const GLsizei positionRow = positionBuffer->getStride() / 4;
-    const GLsizei uvRow = uvBuffer->getStride() / 4;
-    const GLsizei n = positionBuffer->getCount() / positionRow;
-    const GLsizei uvRows = uvBuffer->getCount() / uvRow;
-    const GLsizei covered = std::min(n, uvRows);
-    const GLsizei positionOffset = positions->offset / 4;
-    const GLsizei uvOffset = uvs->offset / 4;
-
+    const MeshProcessing::FloatRows positionRows{positionData, size_t(positionBuffer->getStride() / 4),
+                                                 size_t(positions->offset / 4)};
+    const MeshProcessing::FloatRows uvRows{uvData, size_t(uvBuffer->getStride() / 4), size_t(uvs->offset / 4)};
+    const GLsizei n = positionBuffer->getCount() / GLsizei(positionRows.row);
+    const GLsizei covered = std::min(n, uvBuffer->getCount() / GLsizei(uvRows.row));
     GLfloat* frame = allocateArrayBuffer(n * 6);
-    for (GLsizei v = 0; v + 2 < covered; v += 3) {
-        glm::vec3 p[3];
-        glm::vec2 t[3];
-        for (int k = 0; k < 3; ++k) {
-            const GLfloat* pp = positionData + size_t(v + k) * positionRow + positionOffset;
-            const GLfloat* tt = uvData + size_t(v + k) * uvRow + uvOffset;
-            p[k] = glm::vec3(pp[0], pp[1], pp[2]);
-            t[k] = glm::vec2(tt[0], tt[1]);
-        }
-        const glm::vec3 e1 = p[1] - p[0];
-        const glm::vec3 e2 = p[2] - p[0];
-        const glm::vec2 d1 = t[1] - t[0];
-        const glm::vec2 d2 = t[2] - t[0];
-        // A degenerate mapping gives infinities or NaN; they are stored as they come.
-        const float r = 1.0f / (d1.x * d2.y - d1.y * d2.x);
-        glm::vec3 tan = (e1 * d2.y - e2 * d1.y) * r;
-        tan /= glm::length(tan);
-        const glm::vec3 bitan = (e2 * d1.x - e1 * d2.x) * r;
-        for (int k = 0; k < 3; ++k) {
-            GLfloat* out = frame + size_t(v + k) * 6;
-            out[0] = tan.x;
-            out[1] = tan.y;
-            out[2] = tan.z;
-            out[3] = bitan.x;
-            out[4] = bitan.y;
-            out[5] = bitan.z;
-        }
-    }
+    MeshProcessing::triangleTangents(positionRows, uvRows, size_t(covered), frame);
     mapArray(frame, tangent, 3);
     mapArray(frame, bitangent, 3);
     return true;
@@ -329,22 +299,12 @@ bool VAO::weld()
     if (rows == 0 || rows > size_t(std::numeric_limits<GLuint>::max()))
         return false;
 
-    // A vertex is the bytes of its row in every buffer.
-    std::unordered_map<std::string, GLuint> seen;
-    seen.reserve(rows);
-    std::vector<GLuint> indices(rows);
+    std::vector<MeshProcessing::FloatRows> rowsOf;
+    for (const Source& source : sources)
+        rowsOf.push_back({source.data, source.row, 0});
+    std::vector<GLuint> indices;
     std::vector<GLuint> firstOf;
-    std::string key;
-    for (size_t v = 0; v < rows; ++v) {
-        key.clear();
-        for (const Source& source : sources)
-            key.append(reinterpret_cast<const char*>(source.data + v * source.row), source.row * sizeof(GLfloat));
-        auto found = seen.emplace(key, GLuint(firstOf.size()));
-        if (found.second)
-            firstOf.push_back(GLuint(v));
-        indices[v] = found.first->second;
-    }
-    if (firstOf.size() == rows)
+    if (!MeshProcessing::weldRows(rowsOf, rows, indices, firstOf))
         return false;
 
     for (const Source& source : sources) {
