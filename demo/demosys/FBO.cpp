@@ -62,7 +62,7 @@ FBO::~FBO()
 {
     if (glName != 0) {
         // GL falls back to the screen, but not to the screen's viewport.
-        if (RenderState::currentFramebuffer == glName)
+        if (RenderState::getCurrentFramebuffer() == glName)
             RenderState::invalidateFramebuffer();
         glDeleteFramebuffers(1, &glName);
     }
@@ -224,32 +224,32 @@ void FBO::bind(FBO* fbo)
         bindScreen();
         return;
     }
-    if (RenderState::currentFramebuffer == fbo->glName)
+    if (RenderState::getCurrentFramebuffer() == fbo->glName)
         return;
     glBindFramebuffer(GL_FRAMEBUFFER, fbo->glName);
     glViewport(0, 0, static_cast<GLsizei>(fbo->width), static_cast<GLsizei>(fbo->height));
-    RenderState::currentFramebuffer = fbo->glName;
+    RenderState::setCurrentFramebuffer(fbo->glName);
     if (fbo->drawBuffers.size() >= 2)
         glDrawBuffers(static_cast<GLsizei>(fbo->drawBuffers.size()), fbo->drawBuffers.data());
 }
 
 void FBO::redirectScreen(GLuint framebuffer)
 {
-    RenderState::screenFramebuffer = framebuffer;
+    RenderState::setScreenFramebuffer(framebuffer);
     RenderState::invalidateFramebuffer();
 }
 
-GLuint FBO::getScreenFramebuffer() { return RenderState::screenFramebuffer; }
+GLuint FBO::getScreenFramebuffer() { return RenderState::getScreenFramebuffer(); }
 
 void FBO::bindScreen()
 {
-    if (RenderState::currentFramebuffer == 0)
+    if (RenderState::getCurrentFramebuffer() == 0)
         return;
-    glBindFramebuffer(GL_FRAMEBUFFER, RenderState::screenFramebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, RenderState::getScreenFramebuffer());
     if (const ScreenMetrics* metrics = ORVDemosys::screenMetrics)
         glViewport(metrics->getViewportX(), metrics->getViewportY(), metrics->getViewportWidth(),
                    metrics->getViewportHeight());
-    RenderState::currentFramebuffer = 0;
+    RenderState::setCurrentFramebuffer(0);
 }
 
 void FBO::bindAndClear(FBO* fbo)
@@ -267,7 +267,7 @@ void FBO::markDirty(FBO* fbo)
         fbo->dirty = true;
 }
 
-bool FBO::isBound() const { return RenderState::currentFramebuffer == glName; }
+bool FBO::isBound() const { return RenderState::getCurrentFramebuffer() == glName; }
 
 Texture* FBO::getColorTexture(FBO* fbo, int index)
 {
@@ -279,7 +279,7 @@ Texture* FBO::getColorTexture(FBO* fbo, int index)
 Texture* FBO::getDepthTexture(FBO* fbo) { return fbo ? fbo->depthTexture : nullptr; }
 unsigned int FBO::getWidth(FBO* fbo) { return fbo ? fbo->width : 0; }
 unsigned int FBO::getHeight(FBO* fbo) { return fbo ? fbo->height : 0; }
-GLuint FBO::getGlName(FBO* fbo) { return fbo ? fbo->glName : RenderState::screenFramebuffer; }
+GLuint FBO::getGlName(FBO* fbo) { return fbo ? fbo->glName : RenderState::getScreenFramebuffer(); }
 bool FBO::isDirty(FBO* fbo) { return fbo && fbo->dirty; }
 bool FBO::isComplete(FBO* fbo) { return fbo && fbo->complete; }
 std::string FBO::getStatusText(FBO* fbo) { return fbo ? fbo->statusText : "unknown"; }

@@ -63,7 +63,7 @@ Shader* QuadRenderer::getShader()
         delete shader;
         return nullptr;
     }
-    unsigned int previous = RenderState::currentProgram;
+    unsigned int previous = RenderState::getCurrentProgram();
     shader->bind();
     glUniform1i(shader->uniformLocation("texture0"), 0);
     RenderState::useProgram(previous);
@@ -74,7 +74,7 @@ Shader* QuadRenderer::getShader()
 
 void QuadRenderer::release()
 {
-    if (builtIn && RenderState::currentProgram == builtIn->getProgram()) {
+    if (builtIn && RenderState::getCurrentProgram() == builtIn->getProgram()) {
         // Deleting the current program only flags it; unbinding frees it now and
         // keeps the cache true.
         RenderState::useProgram(0);
@@ -93,7 +93,7 @@ void QuadRenderer::drawTexture(Texture* texture, float x, float y, float width, 
         return;
     if (!Geometry::cornerQuad)
         Geometry::build();
-    const unsigned int previous = RenderState::currentProgram;
+    const unsigned int previous = RenderState::getCurrentProgram();
     Geometry::cornerQuad->bind(shader);
     shader->setVec2("pos", x, y);
     shader->setVec2("scale", width, height);

@@ -40,3 +40,31 @@ bool RenderState::useProgram(unsigned int program)
     currentProgram = program;
     return true;
 }
+
+void RenderState::releaseProgram(unsigned int program)
+{
+    if (program == 0 || currentProgram != program)
+        return;
+    // Leave no deleted program current, and no stale name in the cache.
+    glUseProgram(0);
+    currentProgram = 0;
+}
+
+bool RenderState::bindVertexArray(unsigned int vertexArray, const std::string& key)
+{
+    if (currentVertexArray == vertexArray && currentVertexArrayKey == key)
+        return false;
+    glBindVertexArray(vertexArray);
+    ++vertexArraySwitches;
+    currentVertexArray = vertexArray;
+    currentVertexArrayKey = key;
+    return true;
+}
+
+void RenderState::releaseVertexArray(unsigned int vertexArray)
+{
+    if (currentVertexArray != vertexArray)
+        return;
+    currentVertexArray = 0;
+    currentVertexArrayKey.clear();
+}

@@ -84,11 +84,7 @@ void Shader::deleteObjects(GLuint program, GLuint vertex, GLuint fragment)
 
 void Shader::releaseObjects()
 {
-    if (pref != 0 && RenderState::currentProgram == pref) {
-        // Leave no deleted program current, and no stale name in the cache.
-        glUseProgram(0);
-        RenderState::currentProgram = 0;
-    }
+    RenderState::releaseProgram(pref);
     deleteObjects(pref, vref, fref);
     vref = fref = pref = 0;
 }

@@ -74,7 +74,7 @@ const glm::vec4 TextRenderer::backing(0.0f, 0.0f, 0.0f, 0.7f);
 
 TextRenderer::TextRenderer()
 {
-    const unsigned int previous = RenderState::currentProgram;
+    const unsigned int previous = RenderState::getCurrentProgram();
     std::unique_ptr<Shader> program(new Shader("TextRenderer"));
     program->setVertexCode(vertexSource);
     program->setFragmentCode(fragmentSource);
@@ -98,7 +98,7 @@ TextRenderer::TextRenderer()
 
 TextRenderer::~TextRenderer()
 {
-    if (shader && RenderState::currentProgram == shader->getProgram())
+    if (shader && RenderState::getCurrentProgram() == shader->getProgram())
         RenderState::useProgram(0); // deleting the current program would only flag it
 }
 
@@ -186,7 +186,7 @@ void TextRenderer::drawQuad(int x, int y, int width, int height, const glm::vec4
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
 
-    const unsigned int previous = RenderState::currentProgram;
+    const unsigned int previous = RenderState::getCurrentProgram();
     shader->bind();
     GLint chars[maxRun] = {};
     for (int i = 0; i < count; ++i)

@@ -208,7 +208,7 @@ void VAO::draw(GLenum mode)
         glDrawElements(mode, indexBuffer->getCount(), GL_UNSIGNED_INT, nullptr);
     else
         glDrawArrays(mode, 0, vertexCount);
-    ++RenderState::drawCalls;
+    RenderState::countDrawCall();
 }
 
 void VAO::drawArrays(GLenum mode, GLint first, GLsizei count)
@@ -216,7 +216,7 @@ void VAO::drawArrays(GLenum mode, GLint first, GLsizei count)
     if (!bindCurrentCombo())
         return;
     glDrawArrays(mode, first, count);
-    ++RenderState::drawCalls;
+    RenderState::countDrawCall();
 }
 
 void VAO::drawInstanced(GLsizei instances)
@@ -228,7 +228,7 @@ void VAO::drawInstanced(GLsizei instances)
         glDrawElementsInstanced(GL_TRIANGLES, indexBuffer->getCount(), GL_UNSIGNED_INT, nullptr, instances);
     else
         glDrawArraysInstanced(GL_TRIANGLES, 0, vertexCount, instances);
-    ++RenderState::drawCalls;
+    RenderState::countDrawCall();
 }
 
 bool VAO::createTangents(const std::string& position, const std::string& normal, const std::string& uv,

@@ -137,13 +137,13 @@ TEST(FBO, BindCacheAndViewports)
     EXPECT_EQ(integer(GL_DRAW_FRAMEBUFFER_BINDING), 0);
     EXPECT_EQ(viewport(), (std::array<GLint, 4>{metrics.getViewportX(), metrics.getViewportY(),
                                                 metrics.getViewportWidth(), metrics.getViewportHeight()}));
-    EXPECT_EQ(RenderState::currentFramebuffer, 0u);
+    EXPECT_EQ(RenderState::getCurrentFramebuffer(), 0u);
 
     // Deleting the bound FBO drops GL back to the screen; the next screen bind must be issued.
     auto doomed = std::make_unique<FBO>(8, 8, false, false, GL_RGBA8);
     FBO::bind(doomed.get());
     doomed.reset();
-    EXPECT_EQ(RenderState::currentFramebuffer, RenderState::invalidFramebuffer);
+    EXPECT_EQ(RenderState::getCurrentFramebuffer(), RenderState::invalidFramebuffer);
 }
 
 TEST(FBO, DrawBuffersFollowTheColourTextures)
@@ -223,7 +223,7 @@ TEST(FBO, BlitsCopyPixelsAndLeaveTheCacheInvalid)
 
     FBO::bindScreen();
     FBO::blitColor(&a, 0, &b, 1, GL_NEAREST);
-    EXPECT_EQ(RenderState::currentFramebuffer, RenderState::invalidFramebuffer);
+    EXPECT_EQ(RenderState::getCurrentFramebuffer(), RenderState::invalidFramebuffer);
     EXPECT_EQ(pixel(&b, 1, 20, 20), red);
     EXPECT_EQ(pixel(&b, 0, 20, 20), blue);
     // The screen bound after a blit really is the screen, and drawing lands there.
@@ -282,7 +282,7 @@ TEST(FBO, DepthBlitAndSharedDepthTexture)
         glClear(GL_DEPTH_BUFFER_BIT);
         FBO::blitDepth(&first, &target);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-        EXPECT_EQ(RenderState::currentFramebuffer, RenderState::invalidFramebuffer);
+        EXPECT_EQ(RenderState::getCurrentFramebuffer(), RenderState::invalidFramebuffer);
         float value = 0;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(&target));
         glReadPixels(10, 10, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &value);

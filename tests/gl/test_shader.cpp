@@ -190,9 +190,9 @@ TEST(Shader, BindCacheAndTextureSlots)
     Texture texture(1, 1, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE, white);
 
     a->bind();
-    uint64_t switches = RenderState::programSwitches;
+    uint64_t switches = RenderState::getProgramSwitches();
     a->bind();
-    EXPECT_EQ(RenderState::programSwitches, switches);
+    EXPECT_EQ(RenderState::getProgramSwitches(), switches);
     GLint current = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     EXPECT_EQ(GLuint(current), a->getProgram());
@@ -223,7 +223,7 @@ TEST(Shader, BindCacheAndTextureSlots)
     EXPECT_EQ(bound, 0);
 
     b->bind();
-    EXPECT_EQ(RenderState::programSwitches, switches + 1);
+    EXPECT_EQ(RenderState::getProgramSwitches(), switches + 1);
     a->bind();
     EXPECT_EQ(a->getTextureSlot(2), nullptr) << "a switch empties the slots of the shader bound";
 
@@ -231,7 +231,7 @@ TEST(Shader, BindCacheAndTextureSlots)
     a.reset();
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     EXPECT_EQ(current, 0);
-    EXPECT_EQ(RenderState::currentProgram, 0u);
+    EXPECT_EQ(RenderState::getCurrentProgram(), 0u);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
@@ -382,12 +382,12 @@ TEST(Shader, AFailedRebuildKeepsTheLastGoodProgram)
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glUseProgram(0);
-    RenderState::currentProgram = 0;
+    RenderState::releaseProgram(RenderState::getCurrentProgram());
     live.bind();
     GLint current = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     EXPECT_EQ(GLuint(current), program);
-    EXPECT_EQ(RenderState::currentProgram, program);
+    EXPECT_EQ(RenderState::getCurrentProgram(), program);
     live.setVec4("color", glm::vec4(0.0f, 1.0f, 0.0f, 1.0f));
     drawFullScreen();
     RgbaImage image = readPixels(128, 128, 1, 1);

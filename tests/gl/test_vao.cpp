@@ -138,9 +138,9 @@ TEST_F(VAOTest, CombosPerAttributeKeyAndTheBindingCache)
     mesh.bind(b.get());
     mesh.draw();
     EXPECT_EQ(mesh.getComboCount(), 1u);
-    EXPECT_EQ(RenderState::vertexArraySwitches, 1u);
-    EXPECT_EQ(RenderState::drawCalls, 2u);
-    EXPECT_EQ(boundVertexArray(), RenderState::currentVertexArray);
+    EXPECT_EQ(RenderState::getVertexArraySwitches(), 1u);
+    EXPECT_EQ(RenderState::getDrawCalls(), 2u);
+    EXPECT_EQ(boundVertexArray(), RenderState::getCurrentVertexArray());
 
     // An extra attribute: a second combo, and its wiring printed.
     std::ostringstream expected;
@@ -153,7 +153,7 @@ TEST_F(VAOTest, CombosPerAttributeKeyAndTheBindingCache)
     mesh.bind(c.get());
     EXPECT_EQ(capturedLog(), expected.str());
     EXPECT_EQ(mesh.getComboCount(), 2u);
-    EXPECT_EQ(RenderState::vertexArraySwitches, 2u);
+    EXPECT_EQ(RenderState::getVertexArraySwitches(), 2u);
 
     // Generating a layout that exists rebinds its combo, silently.
     captureLog();
@@ -169,7 +169,7 @@ TEST_F(VAOTest, CombosPerAttributeKeyAndTheBindingCache)
     other.bind(a.get());
     mesh.draw();
     EXPECT_EQ(boundVertexArray(), first->getGlName());
-    EXPECT_EQ(boundVertexArray(), RenderState::currentVertexArray);
+    EXPECT_EQ(boundVertexArray(), RenderState::getCurrentVertexArray());
 }
 
 TEST_F(VAOTest, DeletingTheBoundMeshClearsTheCache)
@@ -182,9 +182,9 @@ TEST_F(VAOTest, DeletingTheBoundMeshClearsTheCache)
         mesh.bind(shader.get());
         // The second mesh may reuse the first one's name: it must still reach GL.
         EXPECT_NE(boundVertexArray(), 0u);
-        EXPECT_EQ(boundVertexArray(), RenderState::currentVertexArray);
+        EXPECT_EQ(boundVertexArray(), RenderState::getCurrentVertexArray());
     }
-    EXPECT_EQ(RenderState::currentVertexArray, 0u);
+    EXPECT_EQ(RenderState::getCurrentVertexArray(), 0u);
     EXPECT_EQ(boundVertexArray(), 0u);
 }
 
@@ -210,7 +210,7 @@ TEST_F(VAOTest, IndexedDrawsCountIndices)
     EXPECT_EQ(primitivesOf([&] { mesh.draw(GL_LINES); }), 6u);
     EXPECT_EQ(primitivesOf([&] { mesh.drawInstanced(3); }), 12u);
     EXPECT_EQ(primitivesOf([&] { mesh.drawArrays(GL_TRIANGLES, 0, 3); }), 1u);
-    EXPECT_EQ(RenderState::drawCalls, 4u);
+    EXPECT_EQ(RenderState::getDrawCalls(), 4u);
     RgbaImage image = readPixels(0, 0, 256, 256);
     EXPECT_EQ(image.at(10, 245)[0], 255);
     EXPECT_EQ(image.at(245, 10)[0], 255);

@@ -1,5 +1,7 @@
 #include "Score.h"
 
+#include "TextNumber.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <set>
@@ -23,14 +25,7 @@ const ParamRange paramRanges[] = {
 };
 const std::set<std::string> sweepable = {"cutoff", "level", "resonance", "reverb"};
 
-bool parseNumber(const std::string& word, double& value)
-{
-    if (word.empty())
-        return false;
-    char* end = nullptr;
-    value = std::strtod(word.c_str(), &end);
-    return end && *end == '\0' && std::isfinite(value);
-}
+bool parseNumber(const std::string& word, double& value) { return TextNumber::parseDouble(word, value); }
 
 bool parseInt(const std::string& word, int& value)
 {
