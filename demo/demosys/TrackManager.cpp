@@ -130,7 +130,7 @@ std::unique_ptr<TrackManager> TrackManager::loadFrom(TrackStorage& source, const
 
 void TrackManager::fail(const std::string& message)
 {
-    Log::info() << message << std::endl;
+    Log::error() << message << std::endl;
     if (loadError.empty())
         loadError = message;
 }

@@ -297,7 +297,7 @@ void EditMode::startLink()
     link = std::make_unique<RocketLink>(
         rocketHost, rocketPort, names, lastRow, [this](const RocketProtocol::Command& c) { linkCommand(c); },
         [](const std::string& line, bool problem) {
-            Log::info() << line << std::endl;
+            (problem ? Log::error() : Log::info()) << line << std::endl;
             if (problem)
                 ORVDemosys::editSession->showErrors("rocket", {line});
             else
@@ -349,7 +349,7 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
         // Keys go into the script: not while it has errors.
         const std::string line = "Rocket: the sync script has errors: the key at row " + std::to_string(command.row) +
                                  " is not taken";
-        Log::info() << line << std::endl;
+        Log::error() << line << std::endl;
         ORVDemosys::editSession->showErrors("rocket", {line});
         return;
     }
