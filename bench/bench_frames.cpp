@@ -12,11 +12,11 @@
 //   bench_frames CASES [--size WxH] [--sections FROM_MS,...] [--frames N] [--demo 0|1] [--mode 0|1]
 #include "Demo.h"
 #include "FrameProfiler.h"
-#include "GlassHallProgressBar.h"
-#include "GlassHallResources.h"
-#include "GlassHallShaderCache.h"
+#include "GlassHallProduction.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "OfflineRenderer.h"
+#include "Production.h"
 #include "ScreenMetrics.h"
 #include "TimelineSolo.h"
 
@@ -196,12 +196,11 @@ int main(int argc, char** argv)
     std::cout << "Run demo" << std::endl;
     {
         Demo demo(argc, argv);
-        ORVDemosys::progressBar = new GlassHallProgressBar();
-        ORVDemosys::shaderCache = new GlassHallShaderCache();
-        ORVDemosys::resources = new GlassHallResources();
-        demo.setTitle("Glass Hall");
+        const Production& glassHall = GlassHallProduction::get();
+        glassHall.install();
+        demo.setTitle(glassHall.title);
         if (demo.load(&metrics, mode)) {
-            std::cout.setstate(std::ios::failbit); // the effects' own log lines would bury the figures
+            ORVDemosys::Log::Silence quiet; // the engine's log lines would bury the figures
             const PassTimes pass = timePass(width, height, 200);
             report("pass", pass.queued);
             report("pass-alone", pass.alone);
@@ -221,7 +220,6 @@ int main(int argc, char** argv)
                 while (std::getline(names, effect, ','))
                     list.push_back(effect);
                 solo.keepOnly(list);
-                std::cout.clear();
                 report("effect:" + name, timeRender(renderer, timeMs, 30, frames));
                 // Again with the profiler, which serialises the frame: where the time goes.
                 ORVDemosys::frameProfiler = new FrameProfiler();
@@ -229,20 +227,15 @@ int main(int argc, char** argv)
                     for (const FrameProfiler::Row& row : ORVDemosys::frameProfiler->getRows())
                         std::printf("stage %s %s %.2f\n", name.c_str(), spaced(row.name).c_str(), row.meanMs());
                 ORVDemosys::frameProfiler = nullptr;
-                std::cout.setstate(std::ios::failbit);
                 solo.restore();
             }
             for (int from : sections) {
-                std::cout.clear();
                 report("section:" + std::to_string(from), timeRender(renderer, from, 30, 3 * frames));
-                std::cout.setstate(std::ios::failbit);
             }
-            std::cout.clear();
             // One frame a second of the whole demo.
             if (wholeDemo)
                 report("demo", timeRender(renderer, 0, 1, static_cast<int>(ORVDemosys::endTime.getTotal() / 1000)));
         }
-        std::cout.clear();
         ORVDemosys::shutdown();
     }
     return 0;

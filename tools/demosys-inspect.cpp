@@ -277,6 +277,51 @@ const char* lightKindName(int kind)
     }
 }
 
+// The scene's materials as JSON objects, into the open array.
+void materialsJson(JsonWriter& json, const ORVScene& scene)
+{
+    for (const auto& entry : scene.getMaterials()) {
+        const ORVMaterial* m = entry.second;
+        json.beginObject().key("name").value(m->getName()).key("index").value(m->getIndex()).key("diffuseColor");
+        vec3(json, m->getDiffuseColor()).key("secondColor");
+        vec3(json, m->getSecondColor()).key("exponent").value(m->getExponent()).key("texture");
+        if (m->getTextureName().empty())
+            json.null();
+        else
+            json.value(m->getTextureName());
+        json.endObject();
+    }
+}
+
+// The scene's lights as JSON objects, into the open array.
+void lightsJson(JsonWriter& json, const ORVScene& scene)
+{
+    for (const auto& entry : scene.getLights()) {
+        const ORVLight* l = entry.second;
+        // The way the light shines in the world: down its cone (local -Z) for a spot
+        // light, down its local -Y for a directional one.
+        glm::vec3 direction(0.0f);
+        if (l->getKind() == ORVLight::Spot)
+            direction = glm::vec3(ORVLight::rotation(l->getAngles()) * glm::vec4(0, 0, -1, 0));
+        else if (l->getKind() == ORVLight::Directional)
+            direction = glm::vec3(l->getTransform() * glm::vec4(0, -1, 0, 0));
+        json.beginObject()
+            .key("name")
+            .value(l->getName())
+            .key("kind")
+            .value(lightKindName(l->getKind()))
+            .key("kindNumber")
+            .value(l->getKind())
+            .key("radius")
+            .value(l->getRadius())
+            .key("coneAngle")
+            .value(l->getConeAngle())
+            .key("placement");
+        vec3(json, l->getPlacement()).key("direction");
+        vec3(json, direction).endObject();
+    }
+}
+
 int inspectScene(const std::string& path)
 {
     ResourceFile resource(path, ResourceFile::Read);
@@ -339,42 +384,9 @@ int inspectScene(const std::string& path)
         first = false;
     }
     json.endArray().key("materials").beginArray();
-    for (const auto& entry : scene->getMaterials()) {
-        const ORVMaterial* m = entry.second;
-        json.beginObject().key("name").value(m->getName()).key("index").value(m->getIndex()).key("diffuseColor");
-        vec3(json, m->getDiffuseColor()).key("secondColor");
-        vec3(json, m->getSecondColor()).key("exponent").value(m->getExponent()).key("texture");
-        if (m->getTextureName().empty())
-            json.null();
-        else
-            json.value(m->getTextureName());
-        json.endObject();
-    }
+    materialsJson(json, *scene);
     json.endArray().key("lights").beginArray();
-    for (const auto& entry : scene->getLights()) {
-        const ORVLight* l = entry.second;
-        // The way the light shines in the world: down its cone (local -Z) for a spot
-        // light, down its local -Y for a directional one.
-        glm::vec3 direction(0.0f);
-        if (l->getKind() == ORVLight::Spot)
-            direction = glm::vec3(ORVLight::rotation(l->getAngles()) * glm::vec4(0, 0, -1, 0));
-        else if (l->getKind() == ORVLight::Directional)
-            direction = glm::vec3(l->getTransform() * glm::vec4(0, -1, 0, 0));
-        json.beginObject()
-            .key("name")
-            .value(l->getName())
-            .key("kind")
-            .value(lightKindName(l->getKind()))
-            .key("kindNumber")
-            .value(l->getKind())
-            .key("radius")
-            .value(l->getRadius())
-            .key("coneAngle")
-            .value(l->getConeAngle())
-            .key("placement");
-        vec3(json, l->getPlacement()).key("direction");
-        vec3(json, direction).endObject();
-    }
+    lightsJson(json, *scene);
     json.endArray().key("cameras").beginArray();
     for (const auto& entry : scene->getCameras()) {
         const glm::mat4 placement = glm::inverse(entry.second->getViewMatrix());

@@ -146,6 +146,65 @@ double lowBand(SoundChannel* channel, double ms)
     return e;
 }
 
+// The lag in samples that lines the first second of music up best with reference.
+long bestShift(const Sound& reference, const Sound& music)
+{
+    // The shift that lines the first second of both up best, within +-50 ms.
+    const std::vector<int16_t>& ref = reference.pcm();
+    const std::vector<int16_t>& pcm = music.pcm();
+    long span = std::min<long>(44100, std::min(reference.frameCount(), music.frameCount()));
+    long best = 0;
+    double bestScore = -1e300;
+    for (long lag = -2205; lag <= 2205; ++lag) {
+        double sum = 0;
+        for (long i = 0; i < span; ++i) {
+            long j = i + lag;
+            if (j >= 0 && j < static_cast<long>(music.frameCount()))
+                sum += static_cast<double>(ref[static_cast<size_t>(2 * i)]) * pcm[static_cast<size_t>(2 * j)];
+        }
+        if (sum > bestScore) {
+            bestScore = sum;
+            best = lag;
+        }
+    }
+    return best;
+}
+
+// Per section: the low band a hit's first 23 ms after each beat against the same stretch
+// half a beat later; with rows, the low band at each row.
+void printBeatEnergy(SoundChannel* channel, const Score& score, int rowFrom, int rowTo)
+{
+    // A hit's first 23 ms against the same stretch half a beat later.
+    const double probe = 30.0;
+    std::printf("%-12s %10s %10s %8s\n", "section", "on beat", "off beat", "ratio");
+    for (const Score::Section& s : score.sections) {
+        double on = 0, off = 0;
+        int beats = 0;
+        for (int b = 0; b < s.bars * 4; ++b) {
+            double t = (score.barStart(s.firstBar) + b * score.beatSeconds()) * 1000.0;
+            on += lowBand(channel, t + probe);
+            off += lowBand(channel, t + score.beatSeconds() * 500.0 + probe);
+            ++beats;
+        }
+        on /= beats;
+        off /= beats;
+        std::printf("%-12s %10.5f %10.5f %8.2f\n", s.name.c_str(), on, off, off > 0 ? on / off : 0.0);
+    }
+    if (rowFrom >= 0) {
+        std::printf("%6s %9s  low band at the row (+%.0f ms)\n", "row", "energy", probe);
+        double top = 1e-12;
+        std::vector<double> energy;
+        for (int row = rowFrom; row <= rowTo; ++row) {
+            energy.push_back(lowBand(channel, row * 1000.0 / score.rows + probe));
+            top = std::max(top, energy.back());
+        }
+        for (int row = rowFrom; row <= rowTo; ++row) {
+            double e = energy[static_cast<size_t>(row - rowFrom)];
+            std::printf("%6d %9.5f  %s\n", row, e, std::string(static_cast<size_t>(40 * e / top), '#').c_str());
+        }
+    }
+}
+
 int analyse(const std::vector<std::string>& args)
 {
     if (args.empty() || args.size() % 2 == 0)
@@ -198,60 +257,15 @@ int analyse(const std::vector<std::string>& args)
         Sound* reference = loadSound(offline.system, referencePath, error);
         if (!reference)
             return failWith(error);
-        // The shift that lines the first second of both up best, within +-50 ms.
-        const std::vector<int16_t>& ref = reference->pcm();
-        long span = std::min<long>(44100, std::min(reference->frameCount(), music->frameCount()));
-        long best = 0;
-        double bestScore = -1e300;
-        for (long lag = -2205; lag <= 2205; ++lag) {
-            double sum = 0;
-            for (long i = 0; i < span; ++i) {
-                long j = i + lag;
-                if (j >= 0 && j < static_cast<long>(music->frameCount()))
-                    sum += static_cast<double>(ref[static_cast<size_t>(2 * i)]) * pcm[static_cast<size_t>(2 * j)];
-            }
-            if (sum > bestScore) {
-                bestScore = sum;
-                best = lag;
-            }
-        }
+        const long best = bestShift(*reference, *music);
         std::printf("shift      %ld samples (%.2f ms) against %s\n", best, best * 1000.0 / rate, referencePath.c_str());
     }
 
     SoundChannel* channel = nullptr;
     if (offline.system->playSound(SoundSystem::ChannelFree, music, true, &channel) != SoundOk)
         return failWith("cannot play " + args[0]);
-    if (!scorePath.empty()) {
-        // A hit's first 23 ms against the same stretch half a beat later.
-        const double probe = 30.0;
-        std::printf("%-12s %10s %10s %8s\n", "section", "on beat", "off beat", "ratio");
-        for (const Score::Section& s : score.sections) {
-            double on = 0, off = 0;
-            int beats = 0;
-            for (int b = 0; b < s.bars * 4; ++b) {
-                double t = (score.barStart(s.firstBar) + b * score.beatSeconds()) * 1000.0;
-                on += lowBand(channel, t + probe);
-                off += lowBand(channel, t + score.beatSeconds() * 500.0 + probe);
-                ++beats;
-            }
-            on /= beats;
-            off /= beats;
-            std::printf("%-12s %10.5f %10.5f %8.2f\n", s.name.c_str(), on, off, off > 0 ? on / off : 0.0);
-        }
-        if (rowFrom >= 0) {
-            std::printf("%6s %9s  low band at the row (+%.0f ms)\n", "row", "energy", probe);
-            double top = 1e-12;
-            std::vector<double> energy;
-            for (int row = rowFrom; row <= rowTo; ++row) {
-                energy.push_back(lowBand(channel, row * 1000.0 / score.rows + probe));
-                top = std::max(top, energy.back());
-            }
-            for (int row = rowFrom; row <= rowTo; ++row) {
-                double e = energy[static_cast<size_t>(row - rowFrom)];
-                std::printf("%6d %9.5f  %s\n", row, e, std::string(static_cast<size_t>(40 * e / top), '#').c_str());
-            }
-        }
-    }
+    if (!scorePath.empty())
+        printBeatEnergy(channel, score, rowFrom, rowTo);
     return 0;
 }
 

@@ -22,9 +22,10 @@
 // - Loader1.png / Loader2.png: the same layout dark and lit; the bar's segments span
 //   s = 0.045 .. 0.945 in ten steps of 0.09, the positions the loading screen's
 //   progress value takes, so showing Loader2 where s < progress lights whole segments.
+#include "PngWriter.h"
+
 #include <ft2build.h>
 #include FT_FREETYPE_H
-#include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -62,91 +63,14 @@ float smoothstep(float e0, float e1, float x)
 }
 float mix(float a, float b, float t) { return a + (b - a) * t; }
 
-void put32(std::string& out, uint32_t v)
-{
-    for (int shift = 24; shift >= 0; shift -= 8)
-        out += char((v >> shift) & 0xff);
-}
-
-void pngChunk(std::string& out, const char* type, const std::string& data)
-{
-    put32(out, uint32_t(data.size()));
-    std::string body = std::string(type, 4) + data;
-    out += body;
-    put32(out, uint32_t(crc32(0, reinterpret_cast<const Bytef*>(body.data()), uInt(body.size()))));
-}
-
-int paeth(int a, int b, int c)
-{
-    int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
-    if (pa <= pb && pa <= pc)
-        return a;
-    return pb <= pc ? b : c;
-}
-
-// 8-bit PNG of 1 (grey), 2 (grey + alpha), 3 (RGB) or 4 (RGBA) channels. Each row takes
-// the filter with the smallest sum of absolute residuals, which keeps the smooth
-// pictures small.
+// 8-bit PNG of 1 (grey), 2 (grey + alpha), 3 (RGB) or 4 (RGBA) channels.
 bool writePng(const std::string& path, const Image& img)
 {
-    const int bpp = img.c;
-    const size_t rowBytes = size_t(img.w) * bpp;
-    std::vector<uint8_t> bytes(rowBytes * img.h);
+    std::vector<uint8_t> bytes(img.d.size());
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = uint8_t(std::lround(clamp01(img.d[i]) * 255.0f));
-
-    std::string raw;
-    raw.reserve((rowBytes + 1) * img.h);
-    std::vector<uint8_t> zero(rowBytes, 0), candidate(rowBytes), best(rowBytes);
-    for (int y = 0; y < img.h; ++y) {
-        const uint8_t* row = &bytes[y * rowBytes];
-        const uint8_t* up = y > 0 ? &bytes[(y - 1) * rowBytes] : zero.data();
-        long bestScore = -1;
-        int bestFilter = 0;
-        for (int f = 0; f < 5; ++f) {
-            long score = 0;
-            for (size_t i = 0; i < rowBytes; ++i) {
-                int a = i >= size_t(bpp) ? row[i - bpp] : 0;
-                int b = up[i];
-                int c = i >= size_t(bpp) ? up[i - bpp] : 0;
-                int pred = f == 0 ? 0 : f == 1 ? a : f == 2 ? b : f == 3 ? (a + b) / 2 : paeth(a, b, c);
-                uint8_t v = uint8_t(row[i] - pred);
-                candidate[i] = v;
-                score += v < 128 ? v : 256 - v;
-            }
-            if (bestScore < 0 || score < bestScore) {
-                bestScore = score;
-                bestFilter = f;
-                best.swap(candidate);
-            }
-        }
-        raw += char(bestFilter);
-        raw.append(reinterpret_cast<const char*>(best.data()), rowBytes);
-    }
-    uLongf packedSize = compressBound(uLong(raw.size()));
-    std::string packed(packedSize, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(&packed[0]), &packedSize, reinterpret_cast<const Bytef*>(raw.data()),
-                  uLong(raw.size()), 9) != Z_OK)
-        return false;
-    packed.resize(packedSize);
-
-    static const char types[] = {0, 0, 4, 2, 6};
-    std::string header;
-    put32(header, uint32_t(img.w));
-    put32(header, uint32_t(img.h));
-    header += char(8);
-    header += types[img.c];
-    header += std::string(3, '\0');
-    std::string out("\x89PNG\r\n\x1a\n", 8);
-    pngChunk(out, "IHDR", header);
-    pngChunk(out, "IDAT", packed);
-    pngChunk(out, "IEND", "");
-
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
-        return false;
-    bool ok = std::fwrite(out.data(), 1, out.size(), file) == out.size();
-    return std::fclose(file) == 0 && ok;
+    std::string error;
+    return writePngFile(path, img.w, img.h, img.c, bytes.data(), false, error);
 }
 
 // ---------------------------------------------------------------- hashing and noise

@@ -1,7 +1,9 @@
 #include "Assert.h"
+#include "PoolLookup.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace ORVDemosys {
 
@@ -13,6 +15,13 @@ void assertFailed(const char* condition, const char* file, int line, const char*
     std::printf("demosys: %s:%d: %s: Assertion `%s' failed.\n", file, line, function, condition);
     std::fflush(stdout);
     std::abort();
+}
+
+void lookupFailed(const LookupKind& kind, const char* owner, int line)
+{
+    const std::string file = std::string("demo/demosys/") + owner;
+    const std::string function = std::string(kind.type) + "* " + owner + "::" + kind.lookup + "(std::string)";
+    assertFailed(kind.condition, file.c_str(), line, function.c_str());
 }
 
 } // namespace ORVDemosys

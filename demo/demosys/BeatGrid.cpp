@@ -1,5 +1,7 @@
 #include "BeatGrid.h"
 
+#include "TextNumber.h"
+
 #include <algorithm>
 #include <fstream>
 #include <limits>
@@ -29,37 +31,16 @@ std::vector<std::string> words(const std::string& line)
 
 bool parseWhole(const std::string& word, uint64_t limit, uint64_t& out)
 {
-    if (word.empty() || word.size() > 12)
-        return false;
-    uint64_t value = 0;
-    for (char c : word) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-    }
-    if (value > limit)
-        return false;
-    out = value;
-    return true;
+    return TextNumber::parseUnsigned(word, limit, out);
 }
 
 // "120", "127.5", "128.125": thousandths.
 bool parseMilli(const std::string& word, uint64_t& out)
 {
-    const size_t dot = word.find('.');
-    uint64_t whole = 0, fraction = 0;
-    if (!parseWhole(word.substr(0, dot), 1000000, whole))
+    uint64_t num = 0, den = 1;
+    if (!TextNumber::parseDecimal(word, 1000000, num, den))
         return false;
-    if (dot != std::string::npos) {
-        std::string digits = word.substr(dot + 1);
-        if (digits.empty() || digits.size() > 3 || !parseWhole(digits, 999, fraction))
-            return false;
-        while (digits.size() < 3) {
-            digits += '0';
-            fraction *= 10;
-        }
-    }
-    out = whole * 1000 + fraction;
+    out = num * (1000 / den);
     return true;
 }
 

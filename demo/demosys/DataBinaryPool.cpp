@@ -1,9 +1,12 @@
 #include "DataBinaryPool.h"
 
-#include <iostream>
+#include "Log.h"
+
+
+using ORVDemosys::Log;
 
 DataBinaryPool::~DataBinaryPool() {
-    std::cout << "[Dispose binaryPool]" << std::endl;
+    Log::info() << "[Dispose binaryPool]" << std::endl;
     deleteAll();
 }
 

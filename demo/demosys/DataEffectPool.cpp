@@ -1,12 +1,14 @@
 #include "DataEffectPool.h"
 
 #include "Assert.h"
+#include "Log.h"
 
-#include <iostream>
 #include <iterator>
 
+using ORVDemosys::Log;
+
 DataEffectPool::~DataEffectPool() {
-    std::cout << "[Dispose effectPool]" << std::endl;
+    Log::info() << "[Dispose effectPool]" << std::endl;
     deleteAll();
 }
 

@@ -1,8 +1,10 @@
 #include "DataFBOPool.h"
 
 #include "FBO.h"
+#include "Log.h"
 
-#include <iostream>
+
+using ORVDemosys::Log;
 
 DataFBOPool::~DataFBOPool() { deleteAll(); }
 
@@ -10,7 +12,7 @@ FBO* DataFBOPool::get(const std::string& name) const
 {
     FBO* fbo = NamedPool::get(name);
     if (!fbo && !exists(name))
-        std::cout << "FBO::getFBO(" << name << ") cannot find the requested VBO" << std::endl;
+        Log::error() << "FBO::getFBO(" << name << ") cannot find the requested VBO" << std::endl;
     return fbo;
 }
 

@@ -1,14 +1,16 @@
 #include "DataObjectPool.h"
 
 #include "Assert.h"
+#include "Log.h"
 #include "ORVScene.h"
 
-#include <iostream>
 #include <iterator>
+
+using ORVDemosys::Log;
 
 DataObjectPool::~DataObjectPool()
 {
-    std::cout << "[Dispose objectPool]" << std::endl;
+    Log::info() << "[Dispose objectPool]" << std::endl;
     deleteAll();
 }
 

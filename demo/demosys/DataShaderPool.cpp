@@ -1,14 +1,16 @@
 #include "DataShaderPool.h"
 
+#include "Log.h"
 #include "Shader.h"
 
-#include <iostream>
+
+using ORVDemosys::Log;
 
 DataShaderPool::~DataShaderPool() { deleteAll(); }
 
 std::string DataShaderPool::toString() const
 {
-    std::cout << "Shaders in pool : " << entries.size() << std::endl;
+    Log::info() << "Shaders in pool : " << entries.size() << std::endl;
     std::string s = "ShaderPool {\n";
     if (entries.empty())
         s += "<Empty>\n";

@@ -1,13 +1,15 @@
 #include "DataTexturePool.h"
 
+#include "Log.h"
 #include "Texture.h"
 
-#include <iostream>
 #include <sstream>
+
+using ORVDemosys::Log;
 
 DataTexturePool::~DataTexturePool()
 {
-    std::cout << "[Dispose texturePool]" << std::endl;
+    Log::info() << "[Dispose texturePool]" << std::endl;
     deleteAll();
 }
 

@@ -1,9 +1,12 @@
 #include "DataVideoPool.h"
 
-#include <iostream>
+#include "Log.h"
+
+
+using ORVDemosys::Log;
 
 DataVideoPool::~DataVideoPool()
 {
-    std::cout << "[Dispose videoPool]" << std::endl;
+    Log::info() << "[Dispose videoPool]" << std::endl;
     deleteAll();
 }

@@ -4,6 +4,7 @@
 #include "FBO.h"
 #include "FrameProfiler.h"
 #include "Geometry.h"
+#include "Log.h"
 #include "ORVCamera.h"
 #include "ORVDemosys.h"
 #include "ORVLight.h"
@@ -18,7 +19,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -90,7 +92,7 @@ void DeferredRenderer::uploadMaterials(ORVScene* scene)
                 continue;
             const int index = material->getIndex();
             if (index < 0 || index >= materialRows) {
-                std::cout << "DeferredRenderer: material '" << entry.first << "' has index " << index
+                Log::warning() << "DeferredRenderer: material '" << entry.first << "' has index " << index
                           << ", outside the material table (0.." << materialRows - 1 << ")" << std::endl;
                 continue;
             }

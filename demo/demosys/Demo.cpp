@@ -3,6 +3,8 @@
 #include "Assert.h"
 #include "DataFBOPool.h"
 #include "EditSession.h"
+#include "GLError.h"
+#include "Log.h"
 #include "ResourceDefinition.h"
 #include "FBO.h"
 #include "Geometry.h"
@@ -19,7 +21,8 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
-#include <iostream>
+
+using ORVDemosys::Log;
 
 namespace {
 Demo* currentDemo = nullptr;
@@ -70,18 +73,17 @@ bool Demo::load(ScreenMetrics* metrics, int mode)
 
     if (offscreen) {
         // The context has loaded the entry points itself.
-        std::cout << "Offscreen context : " << describeOffscreen() << std::endl;
+        Log::info() << "Offscreen context : " << describeOffscreen() << std::endl;
     } else {
         glewExperimental = GL_TRUE;
         if (glewInit() != GLEW_OK)
             return fail("Error initializing glew\n");
         // The extension probing of the loader leaves an error behind in core contexts;
         // it is not the demo's.
-        while (glGetError() != GL_NO_ERROR) {
-        }
+        GLError::discard();
     }
-    std::cout << "OpenGL version : " << glGetString(GL_VERSION) << std::endl;
-    std::cout << "GLSL version : " << glGetString(GL_SHADING_LANGUAGE_VERSION) << std::endl;
+    Log::info() << "OpenGL version : " << glGetString(GL_VERSION) << std::endl;
+    Log::info() << "GLSL version : " << glGetString(GL_SHADING_LANGUAGE_VERSION) << std::endl;
 
     Geometry::build();
 
@@ -147,22 +149,22 @@ void Demo::run()
     }
 
     int d = timer->getTimeMs();
-    std::cout << "Duration : " << TimeCode(static_cast<uint32_t>(d < 0 ? 0 : d)).format() << std::endl;
+    Log::info() << "Duration : " << TimeCode(static_cast<uint32_t>(d < 0 ? 0 : d)).format() << std::endl;
     uint32_t elapsed = static_cast<uint32_t>(wallClockMs() - ORVDemosys::loopStartMs);
     // Frames over elapsed seconds as a fraction: whole seconds would be wrong by up to
     // half for short runs and divide by zero under one second.
     double fps = elapsed == 0 ? 0.0 : ORVDemosys::frameCount / (elapsed / 1000.0);
-    std::cout << "Average FPS = " << fps << std::endl;
+    Log::info() << "Average FPS = " << fps << std::endl;
 }
 
 bool ORVDemosys::shutdown()
 {
-    std::cout << "[Shutting Down]" << std::endl;
+    Log::info() << "[Shutting Down]" << std::endl;
     Demo* demo = Demo::current();
     ResourceLoader* loader = demo ? demo->getLoader() : nullptr;
     bool loadFailed = demo && (demo->hasFailed() || (loader && !loader->isOk()));
     if (loadFailed) {
-        std::cout << "Message from demosys :" << std::endl
+        Log::info() << "Message from demosys :" << std::endl
                   << ORVDemosys::lastError << std::endl
                   << "Message from resourceloader" << std::endl
                   << demo->getMessage() << std::endl;
@@ -178,6 +180,6 @@ bool ORVDemosys::shutdown()
         glfwTerminate();
         glfwStarted = false;
     }
-    std::cout << "ORVDemosys::shutdown()" << std::endl << "[Application End]" << std::endl;
+    Log::info() << "ORVDemosys::shutdown()" << std::endl << "[Application End]" << std::endl;
     return true;
 }

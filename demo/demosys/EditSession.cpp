@@ -1,12 +1,14 @@
 #include "EditSession.h"
 
 #include "FBO.h"
+#include "Log.h"
 
 #include <sys/stat.h>
 
 #include <chrono>
 #include <cstdio>
-#include <iostream>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -28,13 +30,13 @@ EditSession::EditSession(Timer* timer, const BeatGrid& grid, uint32_t startMs, u
     : transport(timer, grid, startMs, endMs)
 {
     if (!watcher.isValid())
-        std::cout << "Edit : files are not watched (" << watcher.getError() << ")" << std::endl;
+        Log::error() << "Edit : files are not watched (" << watcher.getError() << ")" << std::endl;
 }
 
 bool EditSession::watchFile(const std::string& path, const std::string& source, Reload reload)
 {
     if (!watcher.watch(path)) {
-        std::cout << "Edit : cannot watch " << path << " (" << watcher.getError() << ")" << std::endl;
+        Log::error() << "Edit : cannot watch " << path << " (" << watcher.getError() << ")" << std::endl;
         return false;
     }
     // Watched again for the same source: the newer reload replaces the older one.
@@ -68,20 +70,23 @@ void EditSession::beforeFrame()
         auto range = watches.equal_range(path);
         for (auto it = range.first; it != range.second; ++it) {
             std::vector<std::string> errors;
-            if (it->second.reload && it->second.reload(path, errors)) {
+            const bool reloaded = it->second.reload && it->second.reload(path, errors);
+            // One line per reload, at the level of its outcome, then the errors under it.
+            std::ostream& line = reloaded ? Log::info() : Log::error();
+            if (reloaded) {
                 overlay.clearError(it->second.source);
-                std::cout << "Reloaded " << it->second.source << " from " << path;
+                line << "Reloaded " << it->second.source << " from " << path;
             } else {
                 if (errors.empty())
                     errors.push_back(path + ": reload failed");
                 overlay.setError(it->second.source, errors);
-                std::cout << "Reload of " << it->second.source << " from " << path << " failed";
+                line << "Reload of " << it->second.source << " from " << path << " failed";
             }
             if (sinceSave >= 0)
-                std::cout << " (" << sinceSave << " ms after the save)";
-            std::cout << std::endl;
-            for (const std::string& line : errors)
-                std::cout << "  " << line << std::endl;
+                line << " (" << sinceSave << " ms after the save)";
+            line << std::endl;
+            for (const std::string& error : errors)
+                line << "  " << error << std::endl;
         }
     }
     transport.update();

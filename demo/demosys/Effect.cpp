@@ -1,6 +1,7 @@
 #include "Effect.h"
 
 #include "Assert.h"
+#include "Log.h"
 #include "PoolLookup.h"
 #include "DataBinaryPool.h"
 #include "DataEffectPool.h"
@@ -12,14 +13,18 @@
 #include "ShaderCache.h"
 #include "TrackInterpolate.h"
 
-#include <iostream>
+
+using ORVDemosys::Log;
 
 Effect::Effect() = default;
 Effect::~Effect() = default;
 
 void Effect::update(uint32_t) {}
 
-void Effect::draw(uint32_t, int32_t, FBO*) { std::cout << "Fallback draw method! This should never happen!" << std::endl; }
+void Effect::draw(uint32_t, int32_t, FBO*)
+{
+    Log::warning() << "Fallback draw method! This should never happen!" << std::endl;
+}
 
 void Effect::postDraw(uint32_t) {}
 
@@ -44,26 +49,22 @@ TrackInterpolate* Effect::getTrack(int index) const
 
 Shader* Effect::GetShader(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::shaderPool, name, "shader != __null", "demo/demosys/Effect", 54,
-                                    "Shader* Effect::GetShader(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::shaderPool, name, ORVDemosys::Lookup::shader, "Effect", 54);
 }
 
 Texture* Effect::GetTexture(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::texturePool, name, "tex!=__null", "demo/demosys/Effect", 61,
-                                    "Texture* Effect::GetTexture(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::texturePool, name, ORVDemosys::Lookup::texture, "Effect", 61);
 }
 
 FBO* Effect::GetFBO(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::fboPool, name, "fbo != __null", "demo/demosys/Effect", 68,
-                                    "FBO* Effect::GetFBO(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::fboPool, name, ORVDemosys::Lookup::fbo, "Effect", 68);
 }
 
 ORVScene* Effect::GetScene(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::sceneDataPool, name, "scene != __null", "demo/demosys/Effect", 75,
-                                    "ORVScene* Effect::GetScene(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::sceneDataPool, name, ORVDemosys::Lookup::scene, "Effect", 75);
 }
 
 ShaderInstance* Effect::GetShaderInstance(std::string name)
@@ -73,12 +74,10 @@ ShaderInstance* Effect::GetShaderInstance(std::string name)
 
 Binary* Effect::GetBinary(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::binaryPool, name, "bin != __null", "demo/demosys/Effect", 82,
-                                    "Binary* Effect::GetBinary(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::binaryPool, name, ORVDemosys::Lookup::binary, "Effect", 82);
 }
 
 Effect* Effect::GetEffect(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::effectInstancePool, name, "effect != __null", "demo/demosys/Effect", 96,
-                                    "Effect* Effect::GetEffect(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::effectInstancePool, name, ORVDemosys::Lookup::effect, "Effect", 96);
 }

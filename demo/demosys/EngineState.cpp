@@ -9,16 +9,18 @@
 #include "DataVideoPool.h"
 #include "EditSession.h"
 #include "FrameProfiler.h"
+#include "Log.h"
 #include "ProgressBar.h"
 #include "ShaderCache.h"
 #include "Timer.h"
 #include "TrackManager.h"
 
-#include <iostream>
+
+using ORVDemosys::Log;
 
 void EngineState::createPools()
 {
-    std::cout << "[Creating DataPools]" << std::endl;
+    Log::info() << "[Creating DataPools]" << std::endl;
     sceneDataPool = new DataObjectPool();
     texturePool = new DataTexturePool();
     effectPool = new DataEffectPool();
@@ -35,7 +37,7 @@ void EngineState::release()
     editSession = nullptr;
     frameProfiler = nullptr;
     progressBar = nullptr;
-    std::cout << "[Deleting Pools]" << std::endl;
+    Log::info() << "[Deleting Pools]" << std::endl;
     // The effects free their curves with themselves; the timeline lets go of both first.
     if (tracks)
         tracks->detachEffects();
@@ -47,9 +49,9 @@ void EngineState::release()
     shaderPool = nullptr;
     fboPool = nullptr;
     videoPool = nullptr;
-    std::cout << "delete ORVDemosys::tracks" << std::endl;
+    Log::info() << "delete ORVDemosys::tracks" << std::endl;
     tracks = nullptr;
-    std::cout << "delete ORVDemosys::timer" << std::endl;
+    Log::info() << "delete ORVDemosys::timer" << std::endl;
     timer = nullptr;
     shaderCache = nullptr;
 }

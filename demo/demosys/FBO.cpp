@@ -1,6 +1,7 @@
 #include "FBO.h"
 
 #include "DataTexturePool.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "OffscreenContext.h"
 #include "RenderState.h"
@@ -9,7 +10,8 @@
 
 
 #include <algorithm>
-#include <iostream>
+
+using ORVDemosys::Log;
 
 class FBO::Scope {
 public:
@@ -60,7 +62,7 @@ FBO::~FBO()
 {
     if (glName != 0) {
         // GL falls back to the screen, but not to the screen's viewport.
-        if (RenderState::currentFramebuffer == glName)
+        if (RenderState::getCurrentFramebuffer() == glName)
             RenderState::invalidateFramebuffer();
         glDeleteFramebuffers(1, &glName);
     }
@@ -212,7 +214,7 @@ bool FBO::checkStatus()
     statusText = statusTextOf(status);
     complete = status == GL_FRAMEBUFFER_COMPLETE;
     if (!complete)
-        std::cout << "FBO " << statusText << "(" << status << ")" << " = " << "false" << std::endl;
+        Log::info() << "FBO " << statusText << "(" << status << ")" << " = " << "false" << std::endl;
     return complete;
 }
 
@@ -222,32 +224,32 @@ void FBO::bind(FBO* fbo)
         bindScreen();
         return;
     }
-    if (RenderState::currentFramebuffer == fbo->glName)
+    if (RenderState::getCurrentFramebuffer() == fbo->glName)
         return;
     glBindFramebuffer(GL_FRAMEBUFFER, fbo->glName);
     glViewport(0, 0, static_cast<GLsizei>(fbo->width), static_cast<GLsizei>(fbo->height));
-    RenderState::currentFramebuffer = fbo->glName;
+    RenderState::setCurrentFramebuffer(fbo->glName);
     if (fbo->drawBuffers.size() >= 2)
         glDrawBuffers(static_cast<GLsizei>(fbo->drawBuffers.size()), fbo->drawBuffers.data());
 }
 
 void FBO::redirectScreen(GLuint framebuffer)
 {
-    RenderState::screenFramebuffer = framebuffer;
+    RenderState::setScreenFramebuffer(framebuffer);
     RenderState::invalidateFramebuffer();
 }
 
-GLuint FBO::getScreenFramebuffer() { return RenderState::screenFramebuffer; }
+GLuint FBO::getScreenFramebuffer() { return RenderState::getScreenFramebuffer(); }
 
 void FBO::bindScreen()
 {
-    if (RenderState::currentFramebuffer == 0)
+    if (RenderState::getCurrentFramebuffer() == 0)
         return;
-    glBindFramebuffer(GL_FRAMEBUFFER, RenderState::screenFramebuffer);
+    glBindFramebuffer(GL_FRAMEBUFFER, RenderState::getScreenFramebuffer());
     if (const ScreenMetrics* metrics = ORVDemosys::screenMetrics)
         glViewport(metrics->getViewportX(), metrics->getViewportY(), metrics->getViewportWidth(),
                    metrics->getViewportHeight());
-    RenderState::currentFramebuffer = 0;
+    RenderState::setCurrentFramebuffer(0);
 }
 
 void FBO::bindAndClear(FBO* fbo)
@@ -265,7 +267,7 @@ void FBO::markDirty(FBO* fbo)
         fbo->dirty = true;
 }
 
-bool FBO::isBound() const { return RenderState::currentFramebuffer == glName; }
+bool FBO::isBound() const { return RenderState::getCurrentFramebuffer() == glName; }
 
 Texture* FBO::getColorTexture(FBO* fbo, int index)
 {
@@ -277,7 +279,7 @@ Texture* FBO::getColorTexture(FBO* fbo, int index)
 Texture* FBO::getDepthTexture(FBO* fbo) { return fbo ? fbo->depthTexture : nullptr; }
 unsigned int FBO::getWidth(FBO* fbo) { return fbo ? fbo->width : 0; }
 unsigned int FBO::getHeight(FBO* fbo) { return fbo ? fbo->height : 0; }
-GLuint FBO::getGlName(FBO* fbo) { return fbo ? fbo->glName : RenderState::screenFramebuffer; }
+GLuint FBO::getGlName(FBO* fbo) { return fbo ? fbo->glName : RenderState::getScreenFramebuffer(); }
 bool FBO::isDirty(FBO* fbo) { return fbo && fbo->dirty; }
 bool FBO::isComplete(FBO* fbo) { return fbo && fbo->complete; }
 std::string FBO::getStatusText(FBO* fbo) { return fbo ? fbo->statusText : "unknown"; }
@@ -305,7 +307,7 @@ bool FBO::selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttach
     bool badSource = src && (srcAttachment < 0 || srcAttachment >= src->getColorTextureCount());
     bool badTarget = dst && (dstAttachment < 0 || dstAttachment >= dst->getColorTextureCount());
     if (badSource || badTarget) {
-        std::cout << "FBO blit: no colour attachment " << (badSource ? srcAttachment : dstAttachment) << " in "
+        Log::warning() << "FBO blit: no colour attachment " << (badSource ? srcAttachment : dstAttachment) << " in "
                   << describe(badSource ? src : dst) << std::endl;
         return false;
     }

@@ -1,14 +1,16 @@
 #include "FMODTimer.h"
 
 #include "HostClock.h"
+#include "Log.h"
 #include "ORVIO.h"
 #include "ResourceFile.h"
 #include "SoundSystem.h"
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
 #include <memory>
+
+using ORVDemosys::Log;
 
 FMODTimer::FMODTimer(const std::string& path, uint32_t rate, Output output)
     : Timer(rate), leftSpectrum(spectrumBufferSize), rightSpectrum(spectrumBufferSize), path(path), output(output)
@@ -30,7 +32,7 @@ bool FMODTimer::init()
 
     int result = SoundSystem::create(&system);
     if (result != SoundOk || !system) {
-        std::cout << "Failed to create the FMOD System object! Error code: " << result << std::endl;
+        Log::error() << "Failed to create the FMOD System object! Error code: " << result << std::endl;
         system = nullptr;
         message = "Failed to initialize FMOD!";
         return false;
@@ -39,13 +41,13 @@ bool FMODTimer::init()
     unsigned version = 0;
     result = system->getVersion(&version);
     if (result == SoundOk)
-        std::cout << "Fmod Version = " << version << std::endl;
+        Log::info() << "Fmod Version = " << version << std::endl;
     else
-        std::cout << "Failed to read the sound system's version! Error code: " << result << std::endl;
+        Log::error() << "Failed to read the sound system's version! Error code: " << result << std::endl;
 
     result = system->init(channelCount, output == Output::Offline ? SoundSystem::InitOffline : initFlags, nullptr);
     if (result != SoundOk) {
-        std::cout << "Failed to initialize FMOD! Error code: " << result << std::endl;
+        Log::error() << "Failed to initialize FMOD! Error code: " << result << std::endl;
         message = "Failed to initialize FMOD!";
         return false;
     }
@@ -56,7 +58,7 @@ bool FMODTimer::init()
     } else {
         std::unique_ptr<ResourceFile> file(ORVIO::loadFile(path));
         if (!file || !file->isLoaded()) {
-            std::cout << "Error code: " << 0 << std::endl;
+            Log::error() << "Error code: " << 0 << std::endl;
             message = "FMOD Init : Failed to load soundfile from archive!";
             return false;
         }
@@ -68,7 +70,7 @@ bool FMODTimer::init()
                                      SoundSystem::ModeMemory | SoundSystem::ModeSoftware, &info, &sound);
     }
     if (result != SoundOk || !sound) {
-        std::cout << "Failed to create sound sysmte sound! Error code: " << result << std::endl;
+        Log::error() << "Failed to create sound sysmte sound! Error code: " << result << std::endl;
         sound = nullptr;
         message = "FMOD Init : Failed to load soundfile!";
         return false;
@@ -77,7 +79,7 @@ bool FMODTimer::init()
     unsigned length = 0;
     result = sound->getLength(&length, SoundSystem::UnitMs);
     if (result != SoundOk) {
-        std::cout << "Failed to read the sound's length! Error code: " << result << std::endl;
+        Log::error() << "Failed to read the sound's length! Error code: " << result << std::endl;
         message = "FMOD Init : Failed to load soundfile!";
         return false;
     }
@@ -86,7 +88,7 @@ bool FMODTimer::init()
 
     result = system->playSound(SoundSystem::ChannelReuse, sound, true, &channel);
     if (result != SoundOk || !channel) {
-        std::cout << "Failed to play sound! Error code: " << result << std::endl;
+        Log::error() << "Failed to play sound! Error code: " << result << std::endl;
         channel = nullptr;
         message = "Failed to play sound!";
         return false;

@@ -5,6 +5,7 @@
 #include "DataEffectPool.h"
 #include "DataFBOPool.h"
 #include "DataObjectPool.h"
+#include "Log.h"
 #include "ORVMaterial.h"
 #include "ORVScene.h"
 #include "ObjectReader.h"
@@ -34,8 +35,9 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <iostream>
 #include <memory>
+
+using ORVDemosys::Log;
 
 bool LoadingPipeline::createDataPools()
 {
@@ -74,7 +76,7 @@ void advanceLoadingScreen()
 
 bool loadShader(ResourceLoader& loader, const std::string&, const ShaderDeclaration& d)
 {
-    std::cout << "-> Loading " << d.fileName << std::endl;
+    Log::info() << "-> Loading " << d.fileName << std::endl;
     Shader* shader = new Shader(d.fileName + "::" + d.alias);
     if (!Shader::prepare(loader, *shader, d)) {
         delete shader;
@@ -82,7 +84,7 @@ bool loadShader(ResourceLoader& loader, const std::string&, const ShaderDeclarat
     }
     ORVDemosys::shaderPool->add(d.alias, shader);
     if (loader.isVerbose())
-        std::cout << "Adding shader '" << d.alias << "' = " << shader->describe() << std::endl;
+        Log::info() << "Adding shader '" << d.alias << "' = " << shader->describe() << std::endl;
     shader->bind();
     return true;
 }
@@ -105,7 +107,7 @@ std::string textureAlias(const std::string& fileName)
 
 bool loadObject(ResourceLoader& loader, const std::string& path, const ResourceDeclaration& d)
 {
-    std::cout << "Loading : '" << path << std::endl;
+    Log::info() << "Loading : '" << path << std::endl;
     ObjectReader reader(path);
     reader.setTextureResolver(textureAlias);
     ORVScene* scene = reader.read();
@@ -123,7 +125,7 @@ bool loadTexture(ResourceLoader& loader, const std::string& path, const TextureD
     // registered.
     if (ORVDemosys::texturePool->hasFile(d.fileName))
         return true;
-    std::cout << "Load : " << path << std::endl;
+    Log::info() << "Load : " << path << std::endl;
     std::string why;
     Texture* texture = ORVIO::loadTexture(path, static_cast<unsigned int>(d.target), d.mipmapped, &why);
     if (!texture) {
@@ -137,29 +139,29 @@ bool loadTexture(ResourceLoader& loader, const std::string& path, const TextureD
 
 bool loadBinary(ResourceLoader& loader, const std::string& path, const ResourceDeclaration& d)
 {
-    std::cout << "Loading binary : '" << path << "'" << std::endl;
+    Log::info() << "Loading binary : '" << path << "'" << std::endl;
     Binary* binary = ORVIO::loadBinaryFile(path);
     if (!binary) {
         loader.fail("Failed to binary data!\nFile : '" + path + "'");
         return false;
     }
     ORVDemosys::binaryPool->add(d.alias, binary);
-    std::cout << "Loaded '" << path << "' using alias " << d.alias << std::endl;
+    Log::info() << "Loaded '" << path << "' using alias " << d.alias << std::endl;
     return true;
 }
 
 bool loadVideo(ResourceLoader& loader, const std::string& path, const ResourceDeclaration& d)
 {
-    std::cout << "Loading video: " << path << std::endl;
+    Log::info() << "Loading video: " << path << std::endl;
     Video* video = ORVIO::loadVideoFile(path);
     // The stream's own form of the address: a missing video prints 0.
-    std::cout << "Video object " << static_cast<const void*>(video) << std::endl;
+    Log::info() << "Video object " << static_cast<const void*>(video) << std::endl;
     if (!video) {
         loader.fail("Failed to load video!\nFile : '" + path + "'");
         return false;
     }
     ORVDemosys::videoPool->add(d.alias, video);
-    std::cout << "Loaded '" << path << "' using alias " << d.alias << std::endl;
+    Log::info() << "Loaded '" << path << "' using alias " << d.alias << std::endl;
     return true;
 }
 
@@ -303,9 +305,9 @@ int LoadingPipeline::progressTotal()
 
 bool LoadingPipeline::loadResources(ResourceLoader& loader)
 {
-    std::cout << "[Defining Resources]" << std::endl;
+    Log::info() << "[Defining Resources]" << std::endl;
     ORVDemosys::resources->declareResources();
-    std::cout << "[Define Effects]" << std::endl;
+    Log::info() << "[Define Effects]" << std::endl;
     ORVDemosys::resources->declareEffects();
 
     int total = progressTotal();
@@ -318,7 +320,7 @@ bool LoadingPipeline::loadResources(ResourceLoader& loader)
     for (const ResourceKind& kind : resourceKinds()) {
         if (!kind.heading)
             continue;
-        std::cout << kind.heading << std::endl;
+        Log::info() << kind.heading << std::endl;
         if (kind.load && !kind.load(loader, kind))
             return false;
         if (kind.afterLoad)
@@ -329,7 +331,7 @@ bool LoadingPipeline::loadResources(ResourceLoader& loader)
 
 bool LoadingPipeline::createTrackData()
 {
-    std::cout << "[Create track data]" << std::endl;
+    Log::info() << "[Create track data]" << std::endl;
     std::vector<std::string> names;
     std::vector<Effect*> effects;
     for (const auto& entry : ORVDemosys::effectInstancePool->all()) {
@@ -338,7 +340,7 @@ bool LoadingPipeline::createTrackData()
             effects.push_back(entry.second);
         }
     }
-    std::cout << "Loading track data from index file" << std::endl;
+    Log::info() << "Loading track data from index file" << std::endl;
     // Start keys draw into the framebuffer of the pool that they name.
     TargetResolver framebuffers = [](const std::string& name, FBO** fbo) {
         FBO* found = ORVDemosys::fboPool->exists(name) ? ORVDemosys::fboPool->get(name) : nullptr;
@@ -348,11 +350,11 @@ bool LoadingPipeline::createTrackData()
     ORVDemosys::tracks = TrackManager::load(ORVDemosys::trackDirectory, names, effects, framebuffers);
     ORVDemosys::tracks->setRowsPerSecond(20);
 
-    std::cout << "[Initializing Effect Instances]" << std::endl;
+    Log::info() << "[Initializing Effect Instances]" << std::endl;
     for (const auto& entry : ORVDemosys::effectInstancePool->all()) {
         if (!entry.second)
             continue;
-        std::cout << "-> Initializing " << entry.first << std::endl;
+        Log::info() << "-> Initializing " << entry.first << std::endl;
         entry.second->init();
         checkGLError(entry.first + ":init()");
     }
@@ -361,21 +363,21 @@ bool LoadingPipeline::createTrackData()
 
 bool LoadingPipeline::reloadShaders(ResourceLoader& loader)
 {
-    std::cout << "[Reloading Shaders]" << std::endl;
+    Log::info() << "[Reloading Shaders]" << std::endl;
     for (const ShaderDeclaration& d : ORVDemosys::shaderDeclarations) {
         Shader* shader = ORVDemosys::shaderPool->get(d.alias);
         if (!shader)
             continue;
         if (!Shader::prepare(loader, *shader, d)) {
-            std::cout << "Error while recompiling '" << d.alias << "' : " << std::endl
+            Log::error() << "Error while recompiling '" << d.alias << "' : " << std::endl
                       << loader.getMessage() << std::endl;
             return false;
         }
         ORVDemosys::shaderPool->add(d.alias, shader);
-        std::cout << "Adding shader '" << d.alias << "' = " << shader->describe() << std::endl;
+        Log::info() << "Adding shader '" << d.alias << "' = " << shader->describe() << std::endl;
         shader->bind();
     }
-    std::cout << "[Reloading Shaders] ... Done!" << std::endl;
+    Log::info() << "[Reloading Shaders] ... Done!" << std::endl;
     return true;
 }
 
@@ -408,15 +410,15 @@ void LoadingPipeline::writePackScript(const std::string& command, const std::str
     ResourceFile out(scriptFile, ResourceFile::Truncate);
     out.appendString(script);
     if (!out.save())
-        std::cout << "Cannot write the pack script '" << scriptFile << "'" << std::endl;
+        Log::error() << "Cannot write the pack script '" << scriptFile << "'" << std::endl;
 }
 
 bool LoadingPipeline::setupSound(ResourceLoader& loader)
 {
-    std::cout << "[Setting up sound]" << std::endl;
+    Log::info() << "[Setting up sound]" << std::endl;
     int rate = ORVDemosys::tracks ? ORVDemosys::tracks->getRowsPerSecond() : TrackManager::defaultRowsPerSecond;
     if (!ORVDemosys::musicFile.empty()) {
-        std::cout << "Play : " << ORVDemosys::musicFile << std::endl;
+        Log::info() << "Play : " << ORVDemosys::musicFile << std::endl;
         ORVDemosys::timer = new FMODTimer(ORVDemosys::soundDirectory + ORVDemosys::musicFile, static_cast<uint32_t>(rate));
         if (!ORVDemosys::timer->init()) {
             loader.fail("Failed to load sound!\nFile : '" + ORVDemosys::musicFile + "'");
@@ -433,28 +435,28 @@ bool LoadingPipeline::setupSound(ResourceLoader& loader)
 bool LoadingPipeline::demoInit(ResourceLoader& loader)
 {
     if (loader.isVerbose())
-        std::cout << "[Getting Startpos]" << std::endl
+        Log::info() << "[Getting Startpos]" << std::endl
                   << "startpos = " << ORVDemosys::startTime.format() << std::endl;
     ORVDemosys::timer->setTimeMs(static_cast<int>(ORVDemosys::startTime.getTotal()));
     advanceLoadingScreen();
-    std::cout << "[Demo Init]" << std::endl;
+    Log::info() << "[Demo Init]" << std::endl;
     if (!ORVDemosys::musicFile.empty())
         ORVDemosys::timer->play();
     if (loader.isVerbose())
-        std::cout << "[Demo Init END]" << std::endl;
+        Log::info() << "[Demo Init END]" << std::endl;
     return true;
 }
 
 void LoadingPipeline::deletePools()
 {
     ORVDemosys::engineState().release();
-    std::cout << "Query GL for remaining texture objects (1-250)" << std::endl;
+    Log::info() << "Query GL for remaining texture objects (1-250)" << std::endl;
     if (!hasScreen())
         return; // no context: there is nothing to query
     for (GLuint n = 1; n < 250; ++n) {
         if (glIsTexture(n)) {
             glDeleteTextures(1, &n);
-            std::cout << "- " << n << " deleted" << std::endl;
+            Log::info() << "- " << n << " deleted" << std::endl;
         }
     }
 }

@@ -1,6 +1,7 @@
 #include "ORVIO.h"
 
 #include "Binary.h"
+#include "Log.h"
 #include "ResourceArchive.h"
 #include "ResourceFile.h"
 #include "ImageFile.h"
@@ -12,8 +13,9 @@
 
 #include <filesystem>
 
-#include <iostream>
 #include <memory>
+
+using ORVDemosys::Log;
 
 namespace {
 int resourceMode = ORVIO::ModeFiles;
@@ -26,7 +28,7 @@ void ORVIO::init(int mode, const std::string& archivePath)
     // Loading goes on either way (every file will then be missing), but the reason is
     // said once here rather than left to the first file that cannot be found.
     if (mode == ModeArchive && !ResourceArchive::open(archivePath.c_str()))
-        std::cout << "Cannot open the resource archive '" << archivePath << "'" << std::endl;
+        Log::error() << "Cannot open the resource archive '" << archivePath << "'" << std::endl;
     verbose = false;
 }
 
@@ -57,7 +59,7 @@ ResourceFile* ORVIO::loadTextFile(const std::string& path) { return loadTextFile
 ResourceFile* ORVIO::loadTextFile(const std::string& path, int mode)
 {
     if (verbose)
-        std::cout << "Loading text file : " << path << std::endl;
+        Log::info() << "Loading text file : " << path << std::endl;
     return load(path, mode);
 }
 
@@ -66,7 +68,7 @@ ResourceFile* ORVIO::loadFile(const std::string& path) { return loadFile(path, r
 ResourceFile* ORVIO::loadFile(const std::string& path, int mode)
 {
     if (verbose)
-        std::cout << "Loading file : " << path << std::endl;
+        Log::info() << "Loading file : " << path << std::endl;
     return load(path, mode);
 }
 
@@ -84,11 +86,11 @@ Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool m
         return nullptr;
     };
     if (verbose)
-        std::cout << "Loading texture : " << path << std::endl;
+        Log::info() << "Loading texture : " << path << std::endl;
     if (mode != ModeFiles && mode != ModeArchive)
         return refuse("unknown resource mode " + std::to_string(mode));
     if (target != GL_TEXTURE_1D && target != GL_TEXTURE_2D && target != GL_TEXTURE_3D) {
-        std::cout << "Unsupported texture target " << target << " for " << path << std::endl;
+        Log::error() << "Unsupported texture target " << target << " for " << path << std::endl;
         return refuse("unsupported texture target " + std::to_string(target));
     }
 
@@ -118,7 +120,7 @@ Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool m
         depth = height / width;
         if (depth < 1) {
             const std::string size = std::to_string(image->getWidth()) + "x" + std::to_string(image->getHeight());
-            std::cout << "Texture " << path << " is no strip of square slices (" << size << ")" << std::endl;
+            Log::warning() << "Texture " << path << " is no strip of square slices (" << size << ")" << std::endl;
             return refuse("no strip of square slices (" + size + ")");
         }
         height = width;
@@ -156,7 +158,7 @@ Binary* ORVIO::loadBinaryFile(const std::string& path) { return loadBinaryFile(p
 Binary* ORVIO::loadBinaryFile(const std::string& path, int mode)
 {
     if (verbose)
-        std::cout << "Loading binary file : " << path << std::endl;
+        Log::info() << "Loading binary file : " << path << std::endl;
     std::unique_ptr<ResourceFile> file(load(path, mode));
     if (!file || !file->isLoaded())
         return nullptr;
@@ -168,7 +170,7 @@ Video* ORVIO::loadVideoFile(const std::string& path) { return loadVideoFile(path
 Video* ORVIO::loadVideoFile(const std::string& path, int mode)
 {
     if (verbose)
-        std::cout << "Loading video file : " << path << std::endl;
+        Log::info() << "Loading video file : " << path << std::endl;
     std::unique_ptr<Video> video;
     if (mode == ModeFiles) {
         video.reset(new Video(path));

@@ -1,5 +1,6 @@
 #include "ObjectFile.h"
 
+#include "Log.h"
 #include "ResourceFile.h"
 
 #include <algorithm>
@@ -7,6 +8,8 @@
 #include <limits>
 #include <map>
 #include <set>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -83,7 +86,9 @@ std::vector<std::string> ObjectFile::Mesh::attributeNames() const
     return names;
 }
 
-ObjectFile::ObjectFile() : log(&std::cout) {}
+ObjectFile::ObjectFile() : log(nullptr) {}
+
+std::ostream& ObjectFile::logStream() const { return log ? *log : Log::info(); }
 
 bool ObjectFile::fail(const std::string& detail)
 {
@@ -94,7 +99,7 @@ bool ObjectFile::fail(const std::string& detail)
 void ObjectFile::warn(const std::string& line)
 {
     warnings.push_back(line);
-    *log << line << std::endl;
+    logStream() << line << std::endl;
 }
 
 bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
@@ -108,11 +113,7 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
     lights.clear();
     nodes.clear();
     Cursor in(file);
-    std::ostream& out = *log;
-    auto tooMany = [&](const char* noun, uint64_t count) {
-        return fail(std::string("the ") + noun + " count " + std::to_string(count) + " is more than the " +
-                    std::to_string(in.remaining()) + " bytes left can hold");
-    };
+    std::ostream& out = logStream();
 
     version = in.i32();
     if (!in.ok())
@@ -131,19 +132,31 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
     if (trace)
         out << "Number of meshes : " << meshCount << std::endl;
     if (!in.fits(meshCount, minMeshBytes))
-        return tooMany("mesh", meshCount);
+        return tooMany(in, "mesh", meshCount);
     meshes.reserve(meshCount);
     for (uint32_t i = 0; i < meshCount; ++i)
         if (!readMesh(in, i, meshCount))
             return false;
 
+    return readTextures(in) && readMaterials(in) && readLights(in) && readNodes(in) && checkScene();
+}
+
+bool ObjectFile::tooMany(Cursor& in, const char* noun, uint64_t count)
+{
+    return fail(std::string("the ") + noun + " count " + std::to_string(count) + " is more than the " +
+                std::to_string(in.remaining()) + " bytes left can hold");
+}
+
+bool ObjectFile::readTextures(Cursor& in)
+{
+    std::ostream& out = logStream();
     const uint32_t textureCount = in.u32();
     if (!in.ok())
         return fail("the file ends inside the texture count");
     if (trace)
         out << "Number of textures " << textureCount << std::endl;
     if (!in.fits(textureCount, minTextureBytes))
-        return tooMany("texture", textureCount);
+        return tooMany(in, "texture", textureCount);
     for (uint32_t i = 0; i < textureCount; ++i) {
         TextureRef t;
         t.id = in.u32();
@@ -155,14 +168,19 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
             out << "Texture " << t.id << " : " << t.name << " : " << t.fileName << std::endl;
         textures.push_back(t);
     }
+    return true;
+}
 
+bool ObjectFile::readMaterials(Cursor& in)
+{
+    std::ostream& out = logStream();
     const uint32_t materialCount = in.u32();
     if (!in.ok())
         return fail("the file ends inside the material count");
     if (trace)
         out << "Number of materials " << materialCount << std::endl;
     if (!in.fits(materialCount, minMaterialBytes))
-        return tooMany("material", materialCount);
+        return tooMany(in, "material", materialCount);
     for (uint32_t i = 0; i < materialCount; ++i) {
         Material m;
         m.id = in.u32();
@@ -177,14 +195,19 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
             return fail("the file ends inside material " + ordinal(i, materialCount));
         materials.push_back(m);
     }
+    return true;
+}
 
+bool ObjectFile::readLights(Cursor& in)
+{
+    std::ostream& out = logStream();
     const uint32_t lightCount = in.u32();
     if (!in.ok())
         return fail("the file ends inside the light count");
     if (trace)
         out << "Number of lights " << lightCount << std::endl;
     if (!in.fits(lightCount, minLightBytes))
-        return tooMany("light", lightCount);
+        return tooMany(in, "light", lightCount);
     for (uint32_t i = 0; i < lightCount; ++i) {
         Light l;
         l.id = in.i32();
@@ -197,7 +220,12 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
             return fail("the file ends inside light " + ordinal(i, lightCount));
         lights.push_back(l);
     }
+    return true;
+}
 
+bool ObjectFile::readNodes(Cursor& in)
+{
+    std::ostream& out = logStream();
     if (trace)
         out << "--- Scene Tree ---" << std::endl;
     const int32_t nodeCount = in.i32();
@@ -206,17 +234,16 @@ bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
     if (trace)
         out << "Number of nodes " << nodeCount << std::endl;
     if (nodeCount > 0 && !in.fits(uint64_t(nodeCount), minNodeBytes))
-        return tooMany("node", uint64_t(nodeCount));
+        return tooMany(in, "node", uint64_t(nodeCount));
     for (int32_t i = 0; i < nodeCount; ++i)
         if (!readNode(in, i, nodeCount))
             return false;
-
-    return checkScene();
+    return true;
 }
 
 bool ObjectFile::readMesh(Cursor& in, uint32_t index, uint32_t total)
 {
-    std::ostream& out = *log;
+    std::ostream& out = logStream();
     const std::string which = "mesh " + ordinal(index, total);
     Mesh m;
     m.id = in.u32();
@@ -258,22 +285,8 @@ bool ObjectFile::readMesh(Cursor& in, uint32_t index, uint32_t total)
     // present array names; a slot that names no present array is skipped, so a file may
     // leave a gap (positions in 0, texture coordinates in 2). Two arrays in one slot, or
     // a slot the walk never reaches, would lose an array: those files are refused.
-    const bool present[3] = {m.positionCount != 0, m.normalCount != 0, m.texcoordCount != 0};
-    const uint32_t slot[3] = {m.positionSlot, m.normalSlot, m.texcoordSlot};
     uint32_t place[3] = {0, 0, 0}; // where each array's index sits in the tuple
-    bool layoutOk = true;
-    for (int k = 0; k < 3; ++k) {
-        if (!present[k])
-            continue;
-        layoutOk = layoutOk && slot[k] <= 2;
-        for (int j = 0; j < 3; ++j) {
-            if (j == k || !present[j])
-                continue;
-            layoutOk = layoutOk && slot[j] != slot[k];
-            place[k] += slot[j] < slot[k] ? 1 : 0;
-        }
-    }
-    if (!layoutOk)
+    if (!indexPlaces(m, place))
         return fail(named + " gives its arrays the index slots " + std::to_string(m.positionSlot) + ", " +
                     std::to_string(m.normalSlot) + ", " + std::to_string(m.texcoordSlot) +
                     "; each present array needs a slot of its own, from 0 to 2");
@@ -304,10 +317,41 @@ bool ObjectFile::readMesh(Cursor& in, uint32_t index, uint32_t total)
     if (!in.ok())
         return fail("the file ends inside the arrays of " + named);
 
+    if (!deindex(m, named, place, positions, normals, uvs, indices))
+        return false;
+    meshes.push_back(std::move(m));
+    return true;
+}
+
+bool ObjectFile::indexPlaces(const Mesh& m, uint32_t place[3])
+{
+    const bool present[3] = {m.positionCount != 0, m.normalCount != 0, m.texcoordCount != 0};
+    const uint32_t slot[3] = {m.positionSlot, m.normalSlot, m.texcoordSlot};
+    bool layoutOk = true;
+    for (int k = 0; k < 3; ++k) {
+        if (!present[k])
+            continue;
+        layoutOk = layoutOk && slot[k] <= 2;
+        for (int j = 0; j < 3; ++j) {
+            if (j == k || !present[j])
+                continue;
+            layoutOk = layoutOk && slot[j] != slot[k];
+            place[k] += slot[j] < slot[k] ? 1 : 0;
+        }
+    }
+    return layoutOk;
+}
+
+bool ObjectFile::deindex(Mesh& m, const std::string& named, const uint32_t place[3], const std::vector<float>& positions,
+                         const std::vector<float>& normals, const std::vector<float>& uvs,
+                         const std::vector<uint32_t>& indices)
+{
     // De-index: one output vertex per whole tuple (a remainder of the index list is
     // never read), written position, normal, uv whatever the slot order.
+    const uint32_t stride = m.indexStride();
+    const uint32_t polygonIndices = stride ? m.indexCount / stride : 0;
     m.vertexCount = polygonIndices;
-    m.vertices.reserve(size_t(outputFloats));
+    m.vertices.reserve(size_t(polygonIndices) * size_t(m.floatsPerVertex()));
     for (uint32_t v = 0; v < polygonIndices; ++v) {
         const uint32_t* tuple = indices.data() + size_t(v) * stride;
         const struct {
@@ -330,13 +374,12 @@ bool ObjectFile::readMesh(Cursor& in, uint32_t index, uint32_t total)
             m.vertices.insert(m.vertices.end(), src, src + a.width);
         }
     }
-    meshes.push_back(std::move(m));
     return true;
 }
 
 bool ObjectFile::readNode(Cursor& in, int32_t index, int32_t total)
 {
-    std::ostream& out = *log;
+    std::ostream& out = logStream();
     Node n;
     n.id = in.i32();
     n.type = in.i32();

@@ -91,6 +91,7 @@ public:
 
     // Trace lines of the layout go to the log when on (default); warnings always do.
     void setTrace(bool on) { trace = on; }
+    // Where the trace and the warnings go (the engine log unless named).
     void setLog(std::ostream& stream) { log = &stream; }
 
     // Reads the file from its cursor. path names it in messages.
@@ -125,12 +126,26 @@ private:
 
     bool fail(const std::string& detail);
     void warn(const std::string& line);
+    // The records after the meshes, each a count and that many entries.
+    bool readTextures(Cursor& in);
+    bool readMaterials(Cursor& in);
+    bool readLights(Cursor& in);
+    bool readNodes(Cursor& in);
+    bool tooMany(Cursor& in, const char* noun, uint64_t count);
     bool readMesh(Cursor& in, uint32_t index, uint32_t total);
+    // Where each present array's index sits in a mesh's index tuple; false when two
+    // arrays share a slot or one lies beyond slot 2.
+    static bool indexPlaces(const Mesh& m, uint32_t place[3]);
+    // One output vertex per whole index tuple, position, normal, uv.
+    bool deindex(Mesh& m, const std::string& named, const uint32_t place[3], const std::vector<float>& positions,
+                 const std::vector<float>& normals, const std::vector<float>& uvs,
+                 const std::vector<uint32_t>& indices);
     bool readNode(Cursor& in, int32_t index, int32_t total);
     bool checkScene();
 
     bool trace = true;
-    std::ostream* log;
+    std::ostream& logStream() const;
+    std::ostream* log; // null: the engine log
     std::string path;
     std::string error;
     std::vector<std::string> warnings;

@@ -13,7 +13,7 @@
 #include <map>
 #include <memory>
 
-ObjectReader::ObjectReader(const std::string& path) : path(path), log(&std::cout) {}
+ObjectReader::ObjectReader(const std::string& path) : path(path), log(nullptr) {}
 
 ORVScene* ObjectReader::read()
 {
@@ -31,7 +31,8 @@ ORVScene* ObjectReader::read(ResourceFile& resource)
     loaded = false;
     error.clear();
     file.setTrace(trace);
-    file.setLog(*log);
+    if (log)
+        file.setLog(*log);
     if (!file.parse(resource, path)) {
         error = file.getError();
         return nullptr;

@@ -28,7 +28,7 @@ public:
     explicit ObjectReader(const std::string& path);
 
     void setTrace(bool on) { trace = on; }
-    // Where the trace and the warnings go (standard output by default).
+    // Where the trace and the warnings go (the engine log unless named).
     void setLog(std::ostream& stream) { log = &stream; }
     void setTextureResolver(TextureResolver resolver) { resolveTexture = std::move(resolver); }
     // Off: no GL work at all, and objects get no meshes (tools without a context read
@@ -57,7 +57,7 @@ private:
 
     std::string path;
     bool trace = true;
-    std::ostream* log;
+    std::ostream* log; // null: the engine log
     TextureResolver resolveTexture;
     bool createMeshes = true;
     bool loaded = false;

@@ -1,5 +1,6 @@
 #include "OffscreenContext.h"
 
+#include "GLError.h"
 #include "RenderState.h"
 
 #include <GL/glew.h>
@@ -342,8 +343,7 @@ bool OffscreenContext::loadFunctions(std::string& why)
     const bool loaded = result == GLEW_OK || (result == GLEW_ERROR_NO_GLX_DISPLAY && glGenFramebuffers &&
                                               glGenVertexArrays && glCreateShader && glGetStringi && glDrawBuffers);
     // GLEW's probing leaves an error behind on core contexts.
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    GLError::discard();
     if (!loaded)
         why = std::string("cannot load the GL entry points: ") +
               reinterpret_cast<const char*>(glewGetErrorString(result));

@@ -1,6 +1,7 @@
 #include "ProgressBar.h"
 
 #include "Assert.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "ResourceFile.h"
@@ -12,7 +13,8 @@
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
-#include <iostream>
+
+using ORVDemosys::Log;
 
 ProgressBar::ProgressBar() = default;
 
@@ -35,7 +37,7 @@ bool ProgressBar::setup()
     std::unique_ptr<ResourceFile> fragment(ORVIO::loadTextFile(fragmentPath));
     shader = std::make_unique<Shader>("Progress");
     if (!vertex || !vertex->isLoaded() || !fragment || !fragment->isLoaded()) {
-        std::cout << "ProgressBar : cannot read '" << vertexPath << "' and '" << fragmentPath << "'" << std::endl;
+        Log::error() << "ProgressBar : cannot read '" << vertexPath << "' and '" << fragmentPath << "'" << std::endl;
         shader.reset();
         return false;
     }

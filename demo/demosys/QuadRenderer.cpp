@@ -46,16 +46,6 @@ void main()
 }
 )";
 
-// Makes the program that was current before a draw current again, through the cache.
-void restoreProgram(unsigned int program)
-{
-    if (RenderState::currentProgram == program)
-        return;
-    glUseProgram(program);
-    ++RenderState::programSwitches;
-    RenderState::currentProgram = program;
-}
-
 } // namespace
 
 Shader* QuadRenderer::getShader()
@@ -73,10 +63,10 @@ Shader* QuadRenderer::getShader()
         delete shader;
         return nullptr;
     }
-    unsigned int previous = RenderState::currentProgram;
+    unsigned int previous = RenderState::getCurrentProgram();
     shader->bind();
     glUniform1i(shader->uniformLocation("texture0"), 0);
-    restoreProgram(previous);
+    RenderState::useProgram(previous);
     builtIn = shader;
     builtInContext = OffscreenContext::currentHandle();
     return builtIn;
@@ -84,10 +74,10 @@ Shader* QuadRenderer::getShader()
 
 void QuadRenderer::release()
 {
-    if (builtIn && RenderState::currentProgram == builtIn->getProgram()) {
+    if (builtIn && RenderState::getCurrentProgram() == builtIn->getProgram()) {
         // Deleting the current program only flags it; unbinding frees it now and
         // keeps the cache true.
-        restoreProgram(0);
+        RenderState::useProgram(0);
     }
     delete builtIn;
     builtIn = nullptr;
@@ -103,7 +93,7 @@ void QuadRenderer::drawTexture(Texture* texture, float x, float y, float width, 
         return;
     if (!Geometry::cornerQuad)
         Geometry::build();
-    const unsigned int previous = RenderState::currentProgram;
+    const unsigned int previous = RenderState::getCurrentProgram();
     Geometry::cornerQuad->bind(shader);
     shader->setVec2("pos", x, y);
     shader->setVec2("scale", width, height);
@@ -112,7 +102,7 @@ void QuadRenderer::drawTexture(Texture* texture, float x, float y, float width, 
     texture->bind();
     Geometry::cornerQuad->draw();
     texture->unbind();
-    restoreProgram(previous);
+    RenderState::useProgram(previous);
 }
 
 void QuadRenderer::drawCentered(Texture* texture, float width, float height)

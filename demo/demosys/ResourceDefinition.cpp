@@ -67,40 +67,34 @@ Effect* ResourceDefinition::CreateEffectInstance(std::string className, std::str
 Shader* ResourceDefinition::GetShader(std::string name)
 {
     return ORVDemosys::lookupOrStop(ORVDemosys::shaderPool, name,
-                                    "shader != __null", "demo/demosys/ResourceDefinition", 110,
-                                    "Shader* ResourceDefinition::GetShader(std::string)");
+                                    ORVDemosys::Lookup::shader, "ResourceDefinition", 110);
 }
 
 Texture* ResourceDefinition::GetTexture(std::string name)
 {
     return ORVDemosys::lookupOrStop(ORVDemosys::texturePool, name,
-                                    "tex!=__null", "demo/demosys/ResourceDefinition", 117,
-                                    "Texture* ResourceDefinition::GetTexture(std::string)");
+                                    ORVDemosys::Lookup::texture, "ResourceDefinition", 117);
 }
 
 FBO* ResourceDefinition::GetFBO(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::fboPool, name, "fbo != __null", "demo/demosys/ResourceDefinition", 124,
-                                    "FBO* ResourceDefinition::GetFBO(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::fboPool, name, ORVDemosys::Lookup::fbo, "ResourceDefinition", 124);
 }
 
 ORVScene* ResourceDefinition::GetScene(std::string name)
 {
     return ORVDemosys::lookupOrStop(ORVDemosys::sceneDataPool, name,
-                                    "scene != __null", "demo/demosys/ResourceDefinition", 131,
-                                    "ORVScene* ResourceDefinition::GetScene(std::string)");
+                                    ORVDemosys::Lookup::scene, "ResourceDefinition", 131);
 }
 
 Binary* ResourceDefinition::GetBinary(std::string name)
 {
     return ORVDemosys::lookupOrStop(ORVDemosys::binaryPool, name,
-                                    "bin != __null", "demo/demosys/ResourceDefinition", 138,
-                                    "Binary* ResourceDefinition::GetBinary(std::string)");
+                                    ORVDemosys::Lookup::binary, "ResourceDefinition", 138);
 }
 
 Video* ResourceDefinition::GetVideo(std::string name)
 {
     return ORVDemosys::lookupOrStop(ORVDemosys::videoPool, name,
-                                    "video != __null", "demo/demosys/ResourceDefinition", 152,
-                                    "Video* ResourceDefinition::GetVideo(std::string)");
+                                    ORVDemosys::Lookup::video, "ResourceDefinition", 152);
 }

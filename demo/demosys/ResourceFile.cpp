@@ -1,11 +1,13 @@
 #include "ResourceFile.h"
 
+#include "Log.h"
 #include "ResourceArchive.h"
 
 #include <algorithm>
 #include <cstring>
-#include <iostream>
 #include <filesystem>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -79,7 +81,7 @@ bool ResourceFile::readFromArchive()
     std::vector<uint8_t> buffer(static_cast<size_t>(std::max(entrySize, 0)));
     if (entrySize < 0 || ResourceArchive::extract(name.c_str(), buffer.data()) != 0) {
         if (!ResourceArchive::lastError().empty())
-            std::cout << ResourceArchive::lastError() << std::endl;
+            Log::error() << ResourceArchive::lastError() << std::endl;
         loaded = false;
         return false;
     }

@@ -424,6 +424,145 @@ struct File {
     }
 };
 
+// One item per entry: names, sizes from the data streams, directory and link flags.
+std::string listItems(uint64_t count, const Streams& main, const std::vector<bool>& emptyStream,
+                      const std::vector<bool>& emptyFile, const std::vector<std::string>& names,
+                      const std::vector<uint32_t>& attributes, const std::vector<bool>& hasAttributes,
+                      std::vector<SevenZipIndex::Item>& list)
+{
+    size_t stream = 0, empty = 0;
+    for (size_t i = 0; i < count; ++i) {
+        SevenZipIndex::Item item;
+        item.name = names[i];
+        if (emptyStream[i]) {
+            const bool isFile = empty < emptyFile.size() && emptyFile[empty];
+            ++empty;
+            item.directory = !isFile;
+        } else {
+            if (stream >= main.fileSizes.size())
+                return std::string("has more entries than data streams");
+            item.size = main.fileSizes[stream++];
+        }
+        if (hasAttributes[i]) {
+            const uint32_t a = attributes[i];
+            // Bit 4 is the directory attribute; bit 15 says a Unix mode sits in the top half.
+            const uint32_t mode = (a & 0x8000) ? a >> 16 : 0;
+            item.directory = (a & 0x10) != 0 || (mode & 0170000) == 0040000;
+            item.link = (mode & 0170000) == 0120000;
+        }
+        list.push_back(item);
+    }
+    return std::string();
+}
+
+// The archive's header, unpacked: empty (and no reason) for an archive without entries.
+std::string loadHeader(File& file, std::vector<uint8_t>& header)
+{
+    std::vector<uint8_t> start;
+    static const uint8_t signature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
+    if (!file.readAt(0, 32, start) || !std::equal(signature, signature + 6, start.begin()))
+        return std::string("is not a 7z archive");
+    Bytes head(start.data() + 12, 20);
+    uint64_t offset = head.u32();
+    offset |= uint64_t(head.u32()) << 32;
+    uint64_t size = head.u32();
+    size |= uint64_t(head.u32()) << 32;
+    if (size == 0)
+        return std::string(); // an archive without entries: header stays empty
+    if (offset > file.size || size > maxHeaderBytes || !file.readAt(32 + offset, size, header))
+        return std::string("has a header outside the file");
+
+    // A compressed header is described by a streams record of its own; it may be
+    // compressed again, a few times at most.
+    for (int depth = 0;; ++depth) {
+        Bytes b(header.data(), header.size());
+        const uint64_t kind = b.number();
+        if (kind == Header)
+            break;
+        Streams s;
+        if (kind != EncodedHeader || depth > 4 || !readStreamsInfo(b, s) || s.folders.size() != 1 ||
+            s.packSizes.size() != 1 || s.folders[0].coders.size() != 1)
+            return std::string("has a header this reader does not know");
+        const uint64_t outSize = s.folders[0].unpackSize();
+        std::vector<uint8_t> packed;
+        if (outSize > maxHeaderBytes || s.packPos > file.size ||
+            !file.readAt(32 + s.packPos, s.packSizes[0], packed))
+            return std::string("has a header outside the file");
+        std::vector<uint8_t> plain(static_cast<size_t>(outSize));
+        if (!decodeBlock(s.folders[0].coders[0], packed, plain))
+            return std::string("has a header this reader cannot decode");
+        header.swap(plain);
+    }
+
+    return std::string();
+}
+
+// The entry list of an unpacked header.
+std::string readEntries(const std::vector<uint8_t>& header, std::vector<SevenZipIndex::Item>& list)
+{
+    Bytes b(header.data(), header.size());
+    b.number();
+    Streams main;
+    uint64_t id = b.number();
+    if (id == ArchiveProperties) {
+        for (uint64_t type = b.number(); b.ok && type != End; type = b.number())
+            b.skip(b.number());
+        id = b.number();
+    }
+    if (id == AdditionalStreamsInfo) {
+        Streams extra;
+        if (!readStreamsInfo(b, extra))
+            return std::string("has a damaged header");
+        id = b.number();
+    }
+    if (id == MainStreamsInfo) {
+        if (!readStreamsInfo(b, main))
+            return std::string("has a damaged header");
+        id = b.number();
+    }
+    if (id != FilesInfo)
+        return b.ok && id == End ? std::string() : std::string("has a damaged header");
+
+    const uint64_t count = b.number();
+    if (!b.holds(count, 2)) // every name takes at least its two zero bytes
+        return std::string("has a damaged header");
+    std::vector<bool> emptyStream(static_cast<size_t>(count), false), emptyFile;
+    std::vector<std::string> names(static_cast<size_t>(count));
+    std::vector<uint32_t> attributes(static_cast<size_t>(count), 0);
+    std::vector<bool> hasAttributes(static_cast<size_t>(count), false);
+    for (uint64_t type = b.number(); b.ok && type != End; type = b.number()) {
+        const uint64_t n = b.number();
+        if (!b.holds(n, 1))
+            break;
+        Bytes p(b.here(), n);
+        b.skip(n);
+        if (type == EmptyStream) {
+            emptyStream = p.bits(count);
+        } else if (type == EmptyFile) {
+            uint64_t empty = 0;
+            for (bool e : emptyStream)
+                empty += e;
+            emptyFile = p.bits(empty);
+        } else if (type == Name) {
+            if (!readNames(p, names))
+                return std::string("has damaged entry names");
+        } else if (type == WinAttributes) {
+            hasAttributes = p.definedBits(count);
+            if (p.byte() != 0)
+                return std::string("has a header this reader does not know");
+            for (size_t i = 0; i < hasAttributes.size(); ++i)
+                if (hasAttributes[i])
+                    attributes[i] = p.u32();
+        }
+        if (!p.ok || emptyStream.size() != count || hasAttributes.size() != count)
+            return std::string("has a damaged header");
+    }
+    if (!b.ok)
+        return std::string("has a damaged header");
+
+    return listItems(count, main, emptyStream, emptyFile, names, attributes, hasAttributes, list);
+}
+
 } // namespace
 
 bool SevenZipIndex::fail(const std::string& why)
@@ -447,124 +586,9 @@ bool SevenZipIndex::read(const std::string& path)
         return fail("cannot be read");
     file.size = static_cast<uint64_t>(ftello(file.f));
 
-    std::vector<uint8_t> start;
-    static const uint8_t signature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
-    if (!file.readAt(0, 32, start) || !std::equal(signature, signature + 6, start.begin()))
-        return fail("is not a 7z archive");
-    Bytes head(start.data() + 12, 20);
-    uint64_t offset = head.u32();
-    offset |= uint64_t(head.u32()) << 32;
-    uint64_t size = head.u32();
-    size |= uint64_t(head.u32()) << 32;
-    if (size == 0)
-        return true; // an archive without entries
     std::vector<uint8_t> header;
-    if (offset > file.size || size > maxHeaderBytes || !file.readAt(32 + offset, size, header))
-        return fail("has a header outside the file");
-
-    // A compressed header is described by a streams record of its own; it may be
-    // compressed again, a few times at most.
-    for (int depth = 0;; ++depth) {
-        Bytes b(header.data(), header.size());
-        const uint64_t kind = b.number();
-        if (kind == Header)
-            break;
-        Streams s;
-        if (kind != EncodedHeader || depth > 4 || !readStreamsInfo(b, s) || s.folders.size() != 1 ||
-            s.packSizes.size() != 1 || s.folders[0].coders.size() != 1)
-            return fail("has a header this reader does not know");
-        const uint64_t outSize = s.folders[0].unpackSize();
-        std::vector<uint8_t> packed;
-        if (outSize > maxHeaderBytes || s.packPos > file.size ||
-            !file.readAt(32 + s.packPos, s.packSizes[0], packed))
-            return fail("has a header outside the file");
-        std::vector<uint8_t> plain(static_cast<size_t>(outSize));
-        if (!decodeBlock(s.folders[0].coders[0], packed, plain))
-            return fail("has a header this reader cannot decode");
-        header.swap(plain);
-    }
-
-    Bytes b(header.data(), header.size());
-    b.number();
-    Streams main;
-    uint64_t id = b.number();
-    if (id == ArchiveProperties) {
-        for (uint64_t type = b.number(); b.ok && type != End; type = b.number())
-            b.skip(b.number());
-        id = b.number();
-    }
-    if (id == AdditionalStreamsInfo) {
-        Streams extra;
-        if (!readStreamsInfo(b, extra))
-            return fail("has a damaged header");
-        id = b.number();
-    }
-    if (id == MainStreamsInfo) {
-        if (!readStreamsInfo(b, main))
-            return fail("has a damaged header");
-        id = b.number();
-    }
-    if (id != FilesInfo)
-        return b.ok && id == End ? true : fail("has a damaged header");
-
-    const uint64_t count = b.number();
-    if (!b.holds(count, 2)) // every name takes at least its two zero bytes
-        return fail("has a damaged header");
-    std::vector<bool> emptyStream(static_cast<size_t>(count), false), emptyFile;
-    std::vector<std::string> names(static_cast<size_t>(count));
-    std::vector<uint32_t> attributes(static_cast<size_t>(count), 0);
-    std::vector<bool> hasAttributes(static_cast<size_t>(count), false);
-    for (uint64_t type = b.number(); b.ok && type != End; type = b.number()) {
-        const uint64_t n = b.number();
-        if (!b.holds(n, 1))
-            break;
-        Bytes p(b.here(), n);
-        b.skip(n);
-        if (type == EmptyStream) {
-            emptyStream = p.bits(count);
-        } else if (type == EmptyFile) {
-            uint64_t empty = 0;
-            for (bool e : emptyStream)
-                empty += e;
-            emptyFile = p.bits(empty);
-        } else if (type == Name) {
-            if (!readNames(p, names))
-                return fail("has damaged entry names");
-        } else if (type == WinAttributes) {
-            hasAttributes = p.definedBits(count);
-            if (p.byte() != 0)
-                return fail("has a header this reader does not know");
-            for (size_t i = 0; i < hasAttributes.size(); ++i)
-                if (hasAttributes[i])
-                    attributes[i] = p.u32();
-        }
-        if (!p.ok || emptyStream.size() != count || hasAttributes.size() != count)
-            return fail("has a damaged header");
-    }
-    if (!b.ok)
-        return fail("has a damaged header");
-
-    size_t stream = 0, empty = 0;
-    for (size_t i = 0; i < count; ++i) {
-        Item item;
-        item.name = names[i];
-        if (emptyStream[i]) {
-            const bool isFile = empty < emptyFile.size() && emptyFile[empty];
-            ++empty;
-            item.directory = !isFile;
-        } else {
-            if (stream >= main.fileSizes.size())
-                return fail("has more entries than data streams");
-            item.size = main.fileSizes[stream++];
-        }
-        if (hasAttributes[i]) {
-            const uint32_t a = attributes[i];
-            // Bit 4 is the directory attribute; bit 15 says a Unix mode sits in the top half.
-            const uint32_t mode = (a & 0x8000) ? a >> 16 : 0;
-            item.directory = (a & 0x10) != 0 || (mode & 0170000) == 0040000;
-            item.link = (mode & 0170000) == 0120000;
-        }
-        list.push_back(item);
-    }
-    return true;
+    std::string why = loadHeader(file, header);
+    if (why.empty() && !header.empty())
+        why = readEntries(header, list);
+    return why.empty() || fail(why);
 }

@@ -1,5 +1,6 @@
 #include "Shader.h"
 
+#include "Log.h"
 #include "RenderState.h"
 #include "ResourceLoader.h"
 #include "ShaderDeclaration.h"
@@ -10,7 +11,8 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <iostream>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -82,11 +84,7 @@ void Shader::deleteObjects(GLuint program, GLuint vertex, GLuint fragment)
 
 void Shader::releaseObjects()
 {
-    if (pref != 0 && RenderState::currentProgram == pref) {
-        // Leave no deleted program current, and no stale name in the cache.
-        glUseProgram(0);
-        RenderState::currentProgram = 0;
-    }
+    RenderState::releaseProgram(pref);
     deleteObjects(pref, vref, fref);
     vref = fref = pref = 0;
 }
@@ -99,7 +97,7 @@ bool Shader::prepare(ResourceLoader& loader, Shader& shader, const ShaderDeclara
     if (shader.build())
         return true;
     loader.setMessage(shader.errorLog);
-    std::cout << "Shader::prepare().. failed : " << loader.getMessage() << std::endl;
+    Log::error() << "Shader::prepare().. failed : " << loader.getMessage() << std::endl;
     loader.setOk(false);
     return false;
 }
@@ -121,7 +119,7 @@ bool Shader::readVersion()
                "The first line in the shader must contain a lower case #version definiton\n"
                "shader : " +
                name + "\n";
-    std::cout << errorLog << std::endl;
+    Log::error() << errorLog << std::endl;
     return false;
 }
 
@@ -139,7 +137,7 @@ bool Shader::compile(GLenum stage, GLuint& object, const std::string& code, cons
         return true;
     errorLog += std::string("Error while compiling ") + stageName + " shader\n" + "Shader: " + name + extension +
                 "\n" + shaderInfoLog(object);
-    std::cout << errorLog << std::endl;
+    Log::error() << errorLog << std::endl;
     return false;
 }
 
@@ -163,7 +161,7 @@ bool Shader::link(GLuint program, GLuint vertex, GLuint fragment)
         log.resize(static_cast<size_t>(std::max<GLsizei>(written, 0)));
         errorLog = "Error while linking shader pair\nShader: " + name + "\n" + log;
     }
-    std::cout << errorLog << std::endl;
+    Log::error() << errorLog << std::endl;
     return false;
 }
 
@@ -198,7 +196,7 @@ void Shader::readUniforms()
 {
     uniforms.clear();
     reportedMissing.clear();
-    std::cout << "Shader " << name << std::endl;
+    Log::info() << "Shader " << name << std::endl;
     GLint count = 0;
     glGetProgramiv(pref, GL_ACTIVE_UNIFORMS, &count);
     // Sized from the longest name, so no name is cut short and then looked up wrongly.
@@ -216,7 +214,7 @@ void Shader::readUniforms()
         const std::string suffix = "[0]";
         if (v.name.size() > suffix.size() && v.name.compare(v.name.size() - suffix.size(), suffix.size(), suffix) == 0)
             uniforms[v.name.substr(0, v.name.size() - suffix.size())] = v;
-        std::cout << "-> Uniform : " << v.name << std::endl;
+        Log::info() << "-> Uniform : " << v.name << std::endl;
     }
 }
 
@@ -255,12 +253,8 @@ void Shader::clearTextureSlots() { std::fill(textureSlots.begin(), textureSlots.
 
 void Shader::bind()
 {
-    if (pref == RenderState::currentProgram)
-        return;
-    glUseProgram(pref);
-    clearTextureSlots();
-    ++RenderState::programSwitches;
-    RenderState::currentProgram = pref;
+    if (RenderState::useProgram(pref))
+        clearTextureSlots();
 }
 
 GLint Shader::uniformLocation(const std::string& uniform)
@@ -269,7 +263,7 @@ GLint Shader::uniformLocation(const std::string& uniform)
     if (found != uniforms.end())
         return found->second.location;
     if (reportedMissing.insert(uniform).second)
-        std::cout << "ERROR: Shader " << name << " : Uniform variable '" << uniform << "' not found!" << std::endl;
+        Log::error() << "ERROR: Shader " << name << " : Uniform variable '" << uniform << "' not found!" << std::endl;
     return -1;
 }
 
@@ -345,7 +339,7 @@ int Shader::typeByteSize(GLenum type)
 void Shader::setTexture(const char* uniform, int unit, Texture* texture)
 {
     if (unit < 0 || unit >= getTextureSlotCount()) {
-        std::cout << "ERROR: Shader " << name << " : texture unit " << unit << " out of range for '"
+        Log::error() << "ERROR: Shader " << name << " : texture unit " << unit << " out of range for '"
                   << (uniform ? uniform : "") << "'" << std::endl;
         return;
     }
@@ -369,7 +363,7 @@ void Shader::setTexture3(const std::string& uniform, Texture* texture) { setText
 void Shader::setCubeMap(const std::string& uniform, int unit, GLuint cubeMap)
 {
     if (unit < 0 || unit >= getTextureSlotCount()) {
-        std::cout << "ERROR: Shader " << name << " : texture unit " << unit << " out of range for '" << uniform
+        Log::error() << "ERROR: Shader " << name << " : texture unit " << unit << " out of range for '" << uniform
                   << "'" << std::endl;
         return;
     }

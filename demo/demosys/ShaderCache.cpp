@@ -43,26 +43,22 @@ ShaderInstance* ShaderCache::getShaderInstance(std::string name)
 
 Shader* ShaderCache::GetShader(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::shaderPool, name, "shader != __null", sourceFile, __LINE__,
-                                    "Shader* ShaderCache::GetShader(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::shaderPool, name, ORVDemosys::Lookup::shader, "ShaderCache", 46);
 }
 
 Texture* ShaderCache::GetTexture(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::texturePool, name, "tex!=__null", sourceFile, __LINE__,
-                                    "Texture* ShaderCache::GetTexture(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::texturePool, name, ORVDemosys::Lookup::texture, "ShaderCache", 52);
 }
 
 ORVScene* ShaderCache::GetScene(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::sceneDataPool, name, "scene != __null", sourceFile, __LINE__,
-                                    "ORVScene* ShaderCache::GetScene(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::sceneDataPool, name, ORVDemosys::Lookup::scene, "ShaderCache", 58);
 }
 
 FBO* ShaderCache::GetFBO(std::string name)
 {
-    return ORVDemosys::lookupOrStop(ORVDemosys::fboPool, name, "fbo != __null", sourceFile, __LINE__,
-                                    "FBO* ShaderCache::GetFBO(std::string)");
+    return ORVDemosys::lookupOrStop(ORVDemosys::fboPool, name, ORVDemosys::Lookup::fbo, "ShaderCache", 64);
 }
 
 ORVScene* ShaderCache::GetScene(int i)

@@ -1,5 +1,6 @@
 #include "ShaderPreprocessor.h"
 
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "ResourceFile.h"
@@ -8,8 +9,9 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <iostream>
 #include <memory>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -271,15 +273,15 @@ bool ShaderPreprocessor::prepareStage(ResourceLoader& loader, Stage stage, const
     }
     if (!found) {
         if (vertex) {
-            std::cout << "Failed to find vertex shader '" << fileName << "'" << std::endl;
+            Log::error() << "Failed to find vertex shader '" << fileName << "'" << std::endl;
             loader.setMessage("Vertex shader '" + fileName + "' not found");
         } else {
-            std::cout << "Failed to find fragment shader '" << fileName << "'" << std::endl;
+            Log::error() << "Failed to find fragment shader '" << fileName << "'" << std::endl;
             // The message text is fixed as the engine has always reported it.
             loader.setMessage("Fragement shader '" + fileName + "' not found");
         }
     } else {
-        std::cout << "shaderInclude(..) failed " << std::endl;
+        Log::error() << "shaderInclude(..) failed " << std::endl;
         loader.setMessage(errorText);
     }
     loader.setOk(false);

@@ -66,16 +66,6 @@ void main()
 
 char printable(char c) { return c >= FontAtlasData::firstChar && c <= FontAtlasData::lastChar ? c : '?'; }
 
-// Puts back the program that was current before a draw, through the cache.
-void restoreProgram(unsigned int program)
-{
-    if (RenderState::currentProgram == program)
-        return;
-    glUseProgram(program);
-    ++RenderState::programSwitches;
-    RenderState::currentProgram = program;
-}
-
 } // namespace
 
 const glm::vec4 TextRenderer::white(1.0f, 1.0f, 1.0f, 1.0f);
@@ -84,7 +74,7 @@ const glm::vec4 TextRenderer::backing(0.0f, 0.0f, 0.0f, 0.7f);
 
 TextRenderer::TextRenderer()
 {
-    const unsigned int previous = RenderState::currentProgram;
+    const unsigned int previous = RenderState::getCurrentProgram();
     std::unique_ptr<Shader> program(new Shader("TextRenderer"));
     program->setVertexCode(vertexSource);
     program->setFragmentCode(fragmentSource);
@@ -95,7 +85,7 @@ TextRenderer::TextRenderer()
     glUniform2i(program->uniformLocation("cell"), FontAtlasData::cellWidth, FontAtlasData::cellHeight);
     glUniform1i(program->uniformLocation("columns"), FontAtlasData::columns);
     glUniform1i(program->uniformLocation("firstChar"), FontAtlasData::firstChar);
-    restoreProgram(previous);
+    RenderState::useProgram(previous);
 
     GLint boundTexture = 0;
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &boundTexture);
@@ -108,8 +98,8 @@ TextRenderer::TextRenderer()
 
 TextRenderer::~TextRenderer()
 {
-    if (shader && RenderState::currentProgram == shader->getProgram())
-        restoreProgram(0); // deleting the current program would only flag it
+    if (shader && RenderState::getCurrentProgram() == shader->getProgram())
+        RenderState::useProgram(0); // deleting the current program would only flag it
 }
 
 void TextRenderer::setZoom(int z) { zoom = std::max(1, z); }
@@ -196,7 +186,7 @@ void TextRenderer::drawQuad(int x, int y, int width, int height, const glm::vec4
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_CULL_FACE);
 
-    const unsigned int previous = RenderState::currentProgram;
+    const unsigned int previous = RenderState::getCurrentProgram();
     shader->bind();
     GLint chars[maxRun] = {};
     for (int i = 0; i < count; ++i)
@@ -212,7 +202,7 @@ void TextRenderer::drawQuad(int x, int y, int width, int height, const glm::vec4
     QuadRenderer::drawWithShader(atlas.get(), shader.get(), -1.0f + 2.0f * x / w, 1.0f - 2.0f * y / h,
                                  2.0f * width / w, 2.0f * height / h);
 
-    restoreProgram(previous);
+    RenderState::useProgram(previous);
     glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(boundTexture));
     glActiveTexture(static_cast<GLenum>(activeUnit));
     glBlendFuncSeparate(static_cast<GLenum>(blendSrc), static_cast<GLenum>(blendDst),

@@ -1,5 +1,7 @@
 #include "TimeCode.h"
 
+#include "TextNumber.h"
+
 #include <cstdio>
 #include <vector>
 
@@ -8,23 +10,11 @@ namespace {
 // An optional leading "-" and then one or more decimal digits.
 bool parseInteger(const std::string& text, int32_t& out)
 {
-    size_t i = 0;
-    bool negative = false;
-    if (i < text.size() && text[i] == '-') {
-        negative = true;
-        ++i;
-    }
-    if (i == text.size())
+    const bool negative = !text.empty() && text[0] == '-';
+    uint64_t magnitude = 0;
+    if (!TextNumber::parseUnsigned(std::string_view(text).substr(negative ? 1 : 0), INT32_MAX, magnitude))
         return false;
-    int64_t value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return false;
-        value = value * 10 + (text[i] - '0');
-        if (value > INT32_MAX)
-            return false;
-    }
-    out = static_cast<int32_t>(negative ? -value : value);
+    out = static_cast<int32_t>(negative ? -static_cast<int64_t>(magnitude) : static_cast<int64_t>(magnitude));
     return true;
 }
 

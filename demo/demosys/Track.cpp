@@ -1,11 +1,21 @@
 #include "Track.h"
 
-#include <iostream>
+#include "Log.h"
+
 #include <iterator>
+
+using ORVDemosys::Log;
 
 TrackKey::~TrackKey() = default;
 
 Track::~Track() = default;
+
+void Track::collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<const TrackKey*>& out) const
+{
+    const KeyRange range = window(fromRow, toRow);
+    for (auto it = range.first; it != range.second; ++it)
+        out.push_back(it->second.get());
+}
 
 bool Track::validate() const
 {
@@ -14,11 +24,12 @@ bool Track::validate() const
         const TrackKey& key = *entry.second;
         const bool ok = expectStart ? key.type == 1 : key.type == 0;
         if (!ok) {
-            std::cout << "--> row = " << entry.first << ", row=" << key.row << ", type = " << key.type << std::endl;
+            Log::error() << "--> row = " << entry.first << ", row=" << key.row << ", type = " << key.type << std::endl;
             if (expectStart)
-                std::cout << "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A START KEYFRAME!" << std::endl;
+                Log::error() << "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A START KEYFRAME!"
+                             << std::endl;
             else
-                std::cout << "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A STOP KEYFRAME!" << std::endl;
+                Log::error() << "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A STOP KEYFRAME!" << std::endl;
             return false;
         }
         expectStart = !expectStart;
@@ -51,7 +62,7 @@ void Track::moveKey(uint32_t fromRow, uint32_t toRow)
     keys.erase(it);
     key->row = toRow;
     putKey(std::move(key));
-    std::cout << "Moved row from " << fromRow << " to " << toRow << std::endl;
+    Log::info() << "Moved row from " << fromRow << " to " << toRow << std::endl;
 }
 
 void Track::putKey(std::unique_ptr<TrackKey> key)

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <utility>
 #include <vector>
 
 // The part every key record shares: the row it sits on and its type (the interpolation
@@ -30,10 +31,9 @@ public:
     Track(const Track&) = delete;
     Track& operator=(const Track&) = delete;
 
-    // Appends the keys needed to draw the track over the rows fromRow..toRow; each kind
-    // of track decides which neighbours outside the window belong to it. The pointers
-    // stay valid until the track is changed.
-    virtual void collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<const TrackKey*>& out) const = 0;
+    // Appends the keys needed to draw the track over the rows fromRow..toRow (those of
+    // window()). The pointers stay valid until the track is changed.
+    void collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<const TrackKey*>& out) const;
 
     // The start/stop check: keys in row order must alternate start (type 1), stop
     // (type 0), beginning with a start. Prints the first offending key and fails.
@@ -55,8 +55,23 @@ protected:
 
     using KeyMap = std::map<uint32_t, std::unique_ptr<TrackKey>>;
 
+    using KeyRange = std::pair<KeyMap::const_iterator, KeyMap::const_iterator>;
+
     // Stores the key at its own row, replacing any key already there.
     void putKey(std::unique_ptr<TrackKey> key);
+
+    // The keys a drawing of rows fromRow..toRow needs: each kind of track decides which
+    // neighbours outside the rows belong to it.
+    virtual KeyRange window(uint32_t fromRow, uint32_t toRow) const = 0;
+
+    // collectKeys() as copies of the subclass's own key type.
+    template <typename Key>
+    void collectKeysAs(uint32_t fromRow, uint32_t toRow, std::vector<Key>& out) const
+    {
+        const KeyRange range = window(fromRow, toRow);
+        for (auto it = range.first; it != range.second; ++it)
+            out.push_back(static_cast<const Key&>(*it->second));
+    }
 
     KeyMap keys;
 };

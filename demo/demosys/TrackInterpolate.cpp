@@ -72,8 +72,7 @@ void TrackInterpolate::getKeys(std::vector<InterpolateKey>& out) const
         out.push_back(asKey(entry.second));
 }
 
-std::pair<Track::KeyMap::const_iterator, Track::KeyMap::const_iterator> TrackInterpolate::window(uint32_t fromRow,
-                                                                                                  uint32_t toRow) const
+Track::KeyRange TrackInterpolate::window(uint32_t fromRow, uint32_t toRow) const
 {
     if (fromRow > toRow)
         return {keys.end(), keys.end()};
@@ -86,20 +85,6 @@ std::pair<Track::KeyMap::const_iterator, Track::KeyMap::const_iterator> TrackInt
     if (last != keys.end())
         ++last;
     return {first, last};
-}
-
-void TrackInterpolate::collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<const TrackKey*>& out) const
-{
-    auto range = window(fromRow, toRow);
-    for (auto it = range.first; it != range.second; ++it)
-        out.push_back(it->second.get());
-}
-
-void TrackInterpolate::collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<InterpolateKey>& out) const
-{
-    auto range = window(fromRow, toRow);
-    for (auto it = range.first; it != range.second; ++it)
-        out.push_back(asKey(it->second));
 }
 
 void TrackInterpolate::removeKey(uint32_t row)

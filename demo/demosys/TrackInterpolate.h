@@ -43,15 +43,18 @@ public:
 
     // The key just before fromRow when fromRow falls strictly between two keys, every
     // key on fromRow..toRow, and the first key after toRow. Nothing when fromRow > toRow.
-    void collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<const TrackKey*>& out) const override;
-    void collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<InterpolateKey>& out) const;
+    using Track::collectKeys;
+    void collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<InterpolateKey>& out) const
+    {
+        collectKeysAs(fromRow, toRow, out);
+    }
 
     // Deletes the key at row; when there is none there but a later key exists, deletes
     // the last key before row instead (the key whose segment row lies in).
     void removeKey(uint32_t row);
 
 private:
-    std::pair<KeyMap::const_iterator, KeyMap::const_iterator> window(uint32_t fromRow, uint32_t toRow) const;
+    KeyRange window(uint32_t fromRow, uint32_t toRow) const override;
 
     std::string name;
 };

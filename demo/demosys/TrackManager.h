@@ -11,6 +11,7 @@
 class Effect;
 class FBO;
 class ResourceFile;
+class TrackStorage;
 class TrackInterpolate;
 class TrackStartStop;
 
@@ -138,10 +139,7 @@ public:
     bool loadProperties(const std::string& directory);
 
 private:
-    // Where the bodies of one load come from: the packed pair or loose files.
-    struct BodySource;
-
-    static std::unique_ptr<TrackManager> loadFrom(BodySource& source, const std::vector<std::string>& effectNames,
+    static std::unique_ptr<TrackManager> loadFrom(TrackStorage& source, const std::vector<std::string>& effectNames,
                                                   const std::vector<Effect*>& effects, const TargetResolver& resolver);
     void fail(const std::string& message);
 

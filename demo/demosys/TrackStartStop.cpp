@@ -55,8 +55,7 @@ uint32_t TrackStartStop::getRangeStartRow(uint32_t row) const
     return start == keys.end() ? 0 : start->first;
 }
 
-std::pair<TrackStartStop::Iterator, TrackStartStop::Iterator> TrackStartStop::window(uint32_t fromRow,
-                                                                                      uint32_t toRow) const
+Track::KeyRange TrackStartStop::window(uint32_t fromRow, uint32_t toRow) const
 {
     if (fromRow > toRow)
         return {keys.end(), keys.end()};
@@ -71,20 +70,6 @@ std::pair<TrackStartStop::Iterator, TrackStartStop::Iterator> TrackStartStop::wi
     if (last != keys.end() && !isStart(last->second))
         ++last;
     return {first, last};
-}
-
-void TrackStartStop::collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<const TrackKey*>& out) const
-{
-    auto range = window(fromRow, toRow);
-    for (auto it = range.first; it != range.second; ++it)
-        out.push_back(it->second.get());
-}
-
-void TrackStartStop::collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<StartStopKey>& out) const
-{
-    auto range = window(fromRow, toRow);
-    for (auto it = range.first; it != range.second; ++it)
-        out.push_back(asKey(it->second));
 }
 
 void TrackStartStop::insertPair(const StartStopKey& startKey, const StartStopKey& stopKey)

@@ -51,8 +51,11 @@ public:
 
     // Whole ranges that touch fromRow..toRow: the range open at fromRow starting with
     // its start key, every key up to toRow, and the stop key that closes the last range.
-    void collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<const TrackKey*>& out) const override;
-    void collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<StartStopKey>& out) const;
+    using Track::collectKeys;
+    void collectKeys(uint32_t fromRow, uint32_t toRow, std::vector<StartStopKey>& out) const
+    {
+        collectKeysAs(fromRow, toRow, out);
+    }
 
     // Editing tools; the player never calls these.
     // Inserts both keys, typed as a start and a stop whatever they say.
@@ -67,7 +70,7 @@ private:
     using Iterator = KeyMap::const_iterator;
     // The start key of the range that contains row; end() when row lies in no range.
     Iterator rangeStart(uint32_t row) const;
-    std::pair<Iterator, Iterator> window(uint32_t fromRow, uint32_t toRow) const;
+    KeyRange window(uint32_t fromRow, uint32_t toRow) const override;
 
     int32_t priority;
     bool enabled = true;

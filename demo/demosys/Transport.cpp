@@ -1,13 +1,15 @@
 #include "Transport.h"
 
+#include "Log.h"
 #include "Timer.h"
 
 #include <GLFW/glfw3.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <iostream>
 #include <utility>
+
+using ORVDemosys::Log;
 
 Transport::Transport(Timer* timer, const BeatGrid& grid, uint32_t startMs, uint32_t endMs)
     : timer(timer), grid(grid), startMs(startMs), endMs(std::max(startMs, endMs)), loopStartMs(startMs)
@@ -125,7 +127,7 @@ void Transport::pause()
     // Pausing twice would move the clock's pause point, so only a running clock pauses.
     if (!timer->isPaused())
         timer->pause();
-    std::cout << "Paused at " << describe(getTimeMs()) << std::endl;
+    Log::info() << "Paused at " << describe(getTimeMs()) << std::endl;
 }
 
 void Transport::resume()
@@ -136,7 +138,7 @@ void Transport::resume()
             timer->setTimeMs(static_cast<int>(startMs));
         timer->play();
     }
-    std::cout << "Resumed at " << describe(getTimeMs()) << std::endl;
+    Log::info() << "Resumed at " << describe(getTimeMs()) << std::endl;
 }
 
 void Transport::togglePause()
@@ -154,7 +156,7 @@ void Transport::seekTo(uint32_t timeMs, bool announce)
     const uint32_t to = std::min(std::max(timeMs, startMs), endMs);
     timer->setTimeMs(static_cast<int>(to));
     if (announce)
-        std::cout << "Seek to " << describe(to) << std::endl;
+        Log::info() << "Seek to " << describe(to) << std::endl;
 }
 
 void Transport::setLoopStart()
@@ -206,7 +208,10 @@ void Transport::clearLoop()
     announceLoop();
 }
 
-void Transport::announceLoop() const { std::cout << "Loop " << loopText() << (looping ? " on" : " off") << std::endl; }
+void Transport::announceLoop() const
+{
+    Log::info() << "Loop " << loopText() << (looping ? " on" : " off") << std::endl;
+}
 
 void Transport::update()
 {
@@ -220,7 +225,7 @@ void Transport::update()
     if (t >= endMs) {
         timer->pause();
         timer->setTimeMs(static_cast<int>(endMs));
-        std::cout << "Paused at " << describe(endMs) << std::endl;
+        Log::info() << "Paused at " << describe(endMs) << std::endl;
     }
 }
 

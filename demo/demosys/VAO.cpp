@@ -2,16 +2,18 @@
 
 #include "ArrayBuffer.h"
 #include "Assert.h"
+#include "Log.h"
+#include "MeshProcessing.h"
 #include "RenderState.h"
 #include "Shader.h"
 #include "VAOCombo.h"
 
 #include <algorithm>
-#include <iostream>
 #include <iterator>
 #include <limits>
 #include <string>
-#include <unordered_map>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -76,7 +78,7 @@ ArrayBuffer* VAO::getArrayBuffer(const void* data)
 {
     auto it = bufferMap.find(data);
     if (it == bufferMap.end()) {
-        std::cout << "Invalid pointer to vertex buffer" << std::endl;
+        Log::error() << "Invalid pointer to vertex buffer" << std::endl;
         ORV_ASSERT_AT(false, "0", sourceFile, __LINE__, "ArrayBuffer* VAO::getArrayBuffer(void*)");
     }
     return it->second;
@@ -144,7 +146,7 @@ VAOCombo* VAO::generateVAOCombo(Shader* shader)
         return existing;
     }
     std::unique_ptr<VAOCombo> combo(new VAOCombo(key));
-    std::cout << "VAO : Generating vao with key '" << key << "'" << std::endl;
+    Log::info() << "VAO : Generating vao with key '" << key << "'" << std::endl;
     combo->bind();
 
     std::vector<ShaderVariable> attributes = shader->getAttributeList();
@@ -154,7 +156,7 @@ VAOCombo* VAO::generateVAOCombo(Shader* shader)
             continue;
         MappedArray* array = mappedArrays->find(attribute.name);
         if (!array) {
-            std::cout << "VAO : '" << name << "'. Cannot find a mapped array named '" << attribute.name
+            Log::error() << "VAO : '" << name << "'. Cannot find a mapped array named '" << attribute.name
                       << "' in shader " << shader->getName() << std::endl;
             ORV_ASSERT_AT(false, "0", sourceFile, __LINE__, "VAOCombo* VAO::generateVAOCombo(Shader*)");
         }
@@ -167,7 +169,7 @@ VAOCombo* VAO::generateVAOCombo(Shader* shader)
         const MappedArray* array = arrays[i];
         const ArrayBuffer* buffer = array->buffer;
         GLuint location = GLuint(locations[i]);
-        std::cout << "-> [" << array->name << "] Attrib " << location << " VBO " << buffer->getGlName()
+        Log::info() << "-> [" << array->name << "] Attrib " << location << " VBO " << buffer->getGlName()
                   << " Components " << array->components << " DataType " << buffer->getDataType() << " Stride "
                   << buffer->getStride() << " Offset " << array->offset << std::endl;
         glBindBuffer(buffer->getTarget(), buffer->getGlName());
@@ -206,7 +208,7 @@ void VAO::draw(GLenum mode)
         glDrawElements(mode, indexBuffer->getCount(), GL_UNSIGNED_INT, nullptr);
     else
         glDrawArrays(mode, 0, vertexCount);
-    ++RenderState::drawCalls;
+    RenderState::countDrawCall();
 }
 
 void VAO::drawArrays(GLenum mode, GLint first, GLsizei count)
@@ -214,7 +216,7 @@ void VAO::drawArrays(GLenum mode, GLint first, GLsizei count)
     if (!bindCurrentCombo())
         return;
     glDrawArrays(mode, first, count);
-    ++RenderState::drawCalls;
+    RenderState::countDrawCall();
 }
 
 void VAO::drawInstanced(GLsizei instances)
@@ -226,7 +228,7 @@ void VAO::drawInstanced(GLsizei instances)
         glDrawElementsInstanced(GL_TRIANGLES, indexBuffer->getCount(), GL_UNSIGNED_INT, nullptr, instances);
     else
         glDrawArraysInstanced(GL_TRIANGLES, 0, vertexCount, instances);
-    ++RenderState::drawCalls;
+    RenderState::countDrawCall();
 }
 
 bool VAO::createTangents(const std::string& position, const std::string& normal, const std::string& uv,
@@ -236,13 +238,13 @@ bool VAO::createTangents(const std::string& position, const std::string& normal,
     const MappedArray* normals = getMappedArray(normal);
     const MappedArray* uvs = getMappedArray(uv);
     if (!positions || !normals || !uvs) {
-        std::cout << "createTangents : " << name << " - missing position, normals or VUs to generate tangents"
+        Log::warning() << "createTangents : " << name << " - missing position, normals or VUs to generate tangents"
                   << std::endl;
         ORV_ASSERT_AT(false, "0", sourceFile, __LINE__,
                       "void VAO::createTangents(std::string, std::string, std::string, std::string, std::string)");
     }
     if (indexBuffer) {
-        std::cout << "createTangents : " << name << " - indexed meshes are not supported" << std::endl;
+        Log::info() << "createTangents : " << name << " - indexed meshes are not supported" << std::endl;
         return false;
     }
     const ArrayBuffer* positionBuffer = positions->buffer;
@@ -250,53 +252,23 @@ bool VAO::createTangents(const std::string& position, const std::string& normal,
     const GLfloat* positionData = static_cast<const GLfloat*>(positionBuffer->getData());
     const GLfloat* uvData = static_cast<const GLfloat*>(uvBuffer->getData());
     if (!positionData || !uvData) {
-        std::cout << "createTangents : " << name << " - the vertex arrays were released by upload" << std::endl;
+        Log::info() << "createTangents : " << name << " - the vertex arrays were released by upload" << std::endl;
         return false;
     }
     if (positions->components < 3 || uvs->components < 2) {
-        std::cout << "createTangents : " << name << " - position needs 3 and uv 2 components" << std::endl;
+        Log::info() << "createTangents : " << name << " - position needs 3 and uv 2 components" << std::endl;
         return false;
     }
 
     // Each array is read in the rows of its own buffer, and only as far as that buffer
     // holds whole rows.
-    const GLsizei positionRow = positionBuffer->getStride() / 4;
-    const GLsizei uvRow = uvBuffer->getStride() / 4;
-    const GLsizei n = positionBuffer->getCount() / positionRow;
-    const GLsizei uvRows = uvBuffer->getCount() / uvRow;
-    const GLsizei covered = std::min(n, uvRows);
-    const GLsizei positionOffset = positions->offset / 4;
-    const GLsizei uvOffset = uvs->offset / 4;
-
+    const MeshProcessing::FloatRows positionRows{positionData, size_t(positionBuffer->getStride() / 4),
+                                                 size_t(positions->offset / 4)};
+    const MeshProcessing::FloatRows uvRows{uvData, size_t(uvBuffer->getStride() / 4), size_t(uvs->offset / 4)};
+    const GLsizei n = positionBuffer->getCount() / GLsizei(positionRows.row);
+    const GLsizei covered = std::min(n, uvBuffer->getCount() / GLsizei(uvRows.row));
     GLfloat* frame = allocateArrayBuffer(n * 6);
-    for (GLsizei v = 0; v + 2 < covered; v += 3) {
-        glm::vec3 p[3];
-        glm::vec2 t[3];
-        for (int k = 0; k < 3; ++k) {
-            const GLfloat* pp = positionData + size_t(v + k) * positionRow + positionOffset;
-            const GLfloat* tt = uvData + size_t(v + k) * uvRow + uvOffset;
-            p[k] = glm::vec3(pp[0], pp[1], pp[2]);
-            t[k] = glm::vec2(tt[0], tt[1]);
-        }
-        const glm::vec3 e1 = p[1] - p[0];
-        const glm::vec3 e2 = p[2] - p[0];
-        const glm::vec2 d1 = t[1] - t[0];
-        const glm::vec2 d2 = t[2] - t[0];
-        // A degenerate mapping gives infinities or NaN; they are stored as they come.
-        const float r = 1.0f / (d1.x * d2.y - d1.y * d2.x);
-        glm::vec3 tan = (e1 * d2.y - e2 * d1.y) * r;
-        tan /= glm::length(tan);
-        const glm::vec3 bitan = (e2 * d1.x - e1 * d2.x) * r;
-        for (int k = 0; k < 3; ++k) {
-            GLfloat* out = frame + size_t(v + k) * 6;
-            out[0] = tan.x;
-            out[1] = tan.y;
-            out[2] = tan.z;
-            out[3] = bitan.x;
-            out[4] = bitan.y;
-            out[5] = bitan.z;
-        }
-    }
+    MeshProcessing::triangleTangents(positionRows, uvRows, size_t(covered), frame);
     mapArray(frame, tangent, 3);
     mapArray(frame, bitangent, 3);
     return true;
@@ -327,22 +299,12 @@ bool VAO::weld()
     if (rows == 0 || rows > size_t(std::numeric_limits<GLuint>::max()))
         return false;
 
-    // A vertex is the bytes of its row in every buffer.
-    std::unordered_map<std::string, GLuint> seen;
-    seen.reserve(rows);
-    std::vector<GLuint> indices(rows);
+    std::vector<MeshProcessing::FloatRows> rowsOf;
+    for (const Source& source : sources)
+        rowsOf.push_back({source.data, source.row, 0});
+    std::vector<GLuint> indices;
     std::vector<GLuint> firstOf;
-    std::string key;
-    for (size_t v = 0; v < rows; ++v) {
-        key.clear();
-        for (const Source& source : sources)
-            key.append(reinterpret_cast<const char*>(source.data + v * source.row), source.row * sizeof(GLfloat));
-        auto found = seen.emplace(key, GLuint(firstOf.size()));
-        if (found.second)
-            firstOf.push_back(GLuint(v));
-        indices[v] = found.first->second;
-    }
-    if (firstOf.size() == rows)
+    if (!MeshProcessing::weldRows(rowsOf, rows, indices, firstOf))
         return false;
 
     for (const Source& source : sources) {

@@ -14,20 +14,12 @@ VAOCombo::~VAOCombo()
     glDeleteVertexArrays(1, &glName);
     // Deleting the bound vertex array leaves 0 bound; a stale cache entry would make a
     // new array that reuses the name skip its bind.
-    if (RenderState::currentVertexArray == glName) {
-        RenderState::currentVertexArray = 0;
-        RenderState::currentVertexArrayKey.clear();
-    }
+    RenderState::releaseVertexArray(glName);
 }
 
 void VAOCombo::bind()
 {
-    if (RenderState::currentVertexArray == glName && RenderState::currentVertexArrayKey == key)
-        return;
-    glBindVertexArray(glName);
-    ++RenderState::vertexArraySwitches;
-    RenderState::currentVertexArray = glName;
-    RenderState::currentVertexArrayKey = key;
+    RenderState::bindVertexArray(glName, key);
 }
 
 void VAOCombo::add(MappedArray* array)

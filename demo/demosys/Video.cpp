@@ -1,17 +1,19 @@
 #include "Video.h"
 
+#include "Log.h"
 #include "Texture.h"
 
 #include <GL/glew.h>
 
 #include <cstdio>
-#include <iostream>
+
+using ORVDemosys::Log;
 
 Video::Video(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
-        std::cout << "Video: failed to open '" << path << "'" << std::endl;
+        Log::error() << "Video: failed to open '" << path << "'" << std::endl;
         return;
     }
     // Read to the end rather than trusting a seek: a directory or a pipe has no size.
@@ -23,7 +25,7 @@ Video::Video(const std::string& path)
     bool readError = std::ferror(file) != 0;
     std::fclose(file);
     if (bytes.empty() || readError) {
-        std::cout << "Video: failed to read '" << path << "'" << std::endl;
+        Log::error() << "Video: failed to read '" << path << "'" << std::endl;
         return;
     }
     initialise(std::move(bytes), "'" + path + "'");
@@ -32,7 +34,7 @@ Video::Video(const std::string& path)
 Video::Video(const unsigned char* bytes, size_t size)
 {
     if (!bytes) {
-        std::cout << "Video: pointer to movie is NULL" << std::endl;
+        Log::error() << "Video: pointer to movie is NULL" << std::endl;
         return;
     }
     initialise(std::vector<uint8_t>(bytes, bytes + size), "movie");
@@ -41,7 +43,7 @@ Video::Video(const unsigned char* bytes, size_t size)
 Video::~Video()
 {
     if (stream && !stream->close())
-        std::cout << "Video: " << stream->getError() << std::endl;
+        Log::error() << "Video: " << stream->getError() << std::endl;
 }
 
 void Video::initialise(std::vector<uint8_t> bytes, const std::string& label)
@@ -49,12 +51,12 @@ void Video::initialise(std::vector<uint8_t> bytes, const std::string& label)
     IvfFile ivf(std::move(bytes));
     bool parsed = ivf.parse(label);
     if (!parsed) {
-        std::cout << "Video: " << ivf.getError() << std::endl;
+        Log::error() << "Video: " << ivf.getError() << std::endl;
         return;
     }
     stream.reset(new VideoStream(std::move(ivf)));
     if (!stream->init()) {
-        std::cout << "Video: " << stream->getError() << std::endl;
+        Log::error() << "Video: " << stream->getError() << std::endl;
         stream.reset();
         return;
     }
@@ -66,11 +68,11 @@ void Video::initialise(std::vector<uint8_t> bytes, const std::string& label)
     for (int i = 0; i < IvfFile::HeaderSize; ++i) {
         uint8_t b = data[i];
         char shown = (b >= 0x20 && b < 0x7f) ? static_cast<char>(b) : '.';
-        std::cout << i << " : " << static_cast<int>(b) << " " << shown << "\n";
+        Log::info() << i << " : " << static_cast<int>(b) << " " << shown << "\n";
     }
     for (const std::string& warning : stream->file().getWarnings())
-        std::cout << "Video: " << warning << "\n";
-    std::cout.flush();
+        Log::info() << "Video: " << warning << "\n";
+    Log::getSink().flush();
     open = true;
 }
 
@@ -94,7 +96,7 @@ Texture* Video::showFrame(int n)
         break;
     case VideoStream::Seek::Failed:
         if (!stream->getError().empty())
-            std::cout << "Video: " << stream->getError() << std::endl;
+            Log::error() << "Video: " << stream->getError() << std::endl;
         break;
     case VideoStream::Seek::Unchanged:
         break;

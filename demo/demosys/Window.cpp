@@ -1,5 +1,7 @@
 #include "Window.h"
 
+#include "GLError.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "OffscreenContext.h"
 #include "RenderState.h"
@@ -8,8 +10,9 @@
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 
-#include <iostream>
 #include <memory>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -95,16 +98,7 @@ bool checkGLError(const std::string& location)
     GLenum code = glGetError();
     if (code == GL_NO_ERROR)
         return false;
-    const char* name;
-    switch (code) {
-    case 1280: name = "GL_INVALID_ENUM"; break;
-    case 1281: name = "GL_INVALID_VALUE"; break;
-    case 1282: name = "GL_INVALID_OPERATION"; break;
-    case 1283: name = "GL_STACK_OVERFLOW"; break;
-    case 1284: name = "GL_STACK_UNDERFLOW"; break;
-    case 1285: name = "GL_OUT_OF_MEMORY"; break;
-    default: name = "Unknown Error"; break;
-    }
-    std::cout << "[GL_ERROR [" << name << " (" << code << ")] LOCATION = ['" << location << "']" << std::endl;
+    const char* name = GLError::name(code);
+    Log::error() << "[GL_ERROR [" << name << " (" << code << ")] LOCATION = ['" << location << "']" << std::endl;
     return true;
 }

@@ -1,6 +1,7 @@
 #include "GlassHallProgressBar.h"
 
 #include "GlassHallPass.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "ResourceFile.h"
@@ -12,7 +13,8 @@
 #include <GLFW/glfw3.h>
 
 #include <cmath>
-#include <iostream>
+
+using ORVDemosys::Log;
 
 GlassHallProgressBar::GlassHallProgressBar() = default;
 GlassHallProgressBar::~GlassHallProgressBar() = default;
@@ -36,7 +38,7 @@ bool GlassHallProgressBar::setup()
     std::unique_ptr<ResourceFile> fragment(ORVIO::loadTextFile(fragmentPath));
     shader.reset();
     if (!layer1 || !layer2 || !vertex || !vertex->isLoaded() || !fragment || !fragment->isLoaded()) {
-        std::cout << "GlassHallProgressBar : cannot read the loading screen's files in '"
+        Log::error() << "GlassHallProgressBar : cannot read the loading screen's files in '"
                   << ORVDemosys::graphicsDirectory << "'" << std::endl;
         return false;
     }

@@ -22,6 +22,87 @@
 
 #include <map>
 
+namespace {
+
+// The production's pictures and GLSL programs, loaded in this order.
+struct Picture {
+    const char* alias;
+    const char* file;
+    bool mipmapped;
+};
+const Picture pictures[] = {
+    {"color_noise", "Noise.png", false},
+    {"overlay0", "OverlayWide.png", false},
+    {"overlay1", "OverlayTall.png", false},
+    {"overlay2", "OverlayWhiteLeftBorder.png", false},
+    {"overlay3", "OverlayRedSideBorders.png", false},
+    {"overlay4", "OverlayWhiteBottomBorder.png", false},
+    {"glasshall1", "GlassHallFrame1.png", true},
+    {"glasshall2", "GlassHallFrame2.png", true},
+    {"glasshall3", "GlassHallFrame3.png", true},
+    {"glasshall4", "GlassHallFrame4.png", true},
+    {"glasshall5", "GlassHallFrame5.png", true},
+    {"orvlogo", "OrvaneLogo.png", true},
+    {"vesk", "Vesk.png", true},
+    {"quil", "Quil.png", true},
+    {"ozzo", "Ozzo.png", true},
+    {"pramble", "Pramble.png", true},
+    {"surrent", "Surrent.png", true},
+    {"light_sprite", "LightSprite.png", false},
+    {"Concrete2048NormalMap.png", "Concrete2048NormalMap.png", true},
+    {"asphaltNormalMap.png", "asphaltNormalMap.png", true},
+    {"FloorTileNormals.png", "FloorTileNormals.png", true},
+    {"dotlight", "dot.png", false},
+    {"distort_noise", "DistortNoise.png", false},
+    {"warpspeed_texture", "WarpspeedTexture.png", true},
+    {"warpspeed_texture2", "WarpspeedTexture2.png", true},
+    {"smooth_noise", "SmoothNoise.png", true},
+    {"greet_zav", "ZAV.png", true},
+    {"greet_zeb", "ZEB.png", true},
+    {"greet_zik", "ZIK.png", true},
+    {"greet_zol", "ZOL.png", true},
+    {"greet_zum", "ZUM.png", true},
+    {"greet_zyr", "ZYR.png", true},
+};
+struct Program {
+    const char* alias;
+    const char* file;
+    const char* define;
+};
+const Program programs[] = {
+    {"texture", "texture", nullptr},
+    {"lightsprite", "lightsprite", nullptr},
+    {"titleshader", "titleshader", nullptr},
+    {"titlelogoshader", "titlelogoshader", nullptr},
+    {"b_n_c_shader", "BrightnessContrast", nullptr},
+    {"blur_x", "Gaussian_x", nullptr},
+    {"blur_y", "Gaussian_y", nullptr},
+    {"copy", "Copy", nullptr},
+    {"screen", "Screen", nullptr},
+    {"post_process_shader", "PostProcess", nullptr},
+    {"radialblur", "radialblur", nullptr},
+    {"color_shader", "Color", nullptr},
+    {"ambient_combine", "deferred_combine_ambient", nullptr},
+    {"ambient_combine_fog", "deferred_combine_ambient_fog", nullptr},
+    {"dummy", "deferred_dummy", nullptr},
+    {"geometry_color", "deferred_geometry", "COLOR"},
+    {"geometry_texture", "deferred_geometry", "TEXTURE"},
+    {"geometry_normalmap", "deferred_geometry", "NORMALMAP"},
+    {"deferred_pointlight", "deferred_light", "POINT_LIGHT"},
+    {"deferred_conelight", "deferred_light", "CONE_LIGHT"},
+    {"deferred_directonallight", "deferred_light", "DIRECTIONAL_LIGHT"},
+    {"deferred_pointcube", "deferred_light_cube", nullptr},
+    {"geometry_scene2floor", "geometry_scene2floor", nullptr},
+    {"warpspeed_shader", "Warpspeed", nullptr},
+    {"reflect_mask", "scene2_reflectmask", nullptr},
+    {"geometry_texture_scroll", "geometry_texture_scroll", nullptr},
+    {"deferred_light_spot_texture", "deferred_light_spot_texture", nullptr},
+    {"refract", "refract", nullptr},
+    {"volumeter1", "geometry_volumeter1", nullptr},
+    {"volumeter2", "geometry_volumeter2", nullptr},
+};
+} // namespace
+
 void GlassHallResources::configure(ScreenMetrics* metrics)
 {
     // The dialog's size and window mode stay as chosen.
@@ -40,87 +121,11 @@ void GlassHallResources::declareResources()
     AddObject(ResourceDeclaration("scene5", "Scene5+.vbo"));
     AddObject(ResourceDeclaration("scene6", "Scene6.vbo"));
 
-    struct Picture {
-        const char* alias;
-        const char* file;
-        bool mipmapped;
-    };
-    static const Picture pictures[] = {
-        {"color_noise", "Noise.png", false},
-        {"overlay0", "OverlayWide.png", false},
-        {"overlay1", "OverlayTall.png", false},
-        {"overlay2", "OverlayWhiteLeftBorder.png", false},
-        {"overlay3", "OverlayRedSideBorders.png", false},
-        {"overlay4", "OverlayWhiteBottomBorder.png", false},
-        {"glasshall1", "GlassHallFrame1.png", true},
-        {"glasshall2", "GlassHallFrame2.png", true},
-        {"glasshall3", "GlassHallFrame3.png", true},
-        {"glasshall4", "GlassHallFrame4.png", true},
-        {"glasshall5", "GlassHallFrame5.png", true},
-        {"orvlogo", "OrvaneLogo.png", true},
-        {"vesk", "Vesk.png", true},
-        {"quil", "Quil.png", true},
-        {"ozzo", "Ozzo.png", true},
-        {"pramble", "Pramble.png", true},
-        {"surrent", "Surrent.png", true},
-        {"light_sprite", "LightSprite.png", false},
-        {"Concrete2048NormalMap.png", "Concrete2048NormalMap.png", true},
-        {"asphaltNormalMap.png", "asphaltNormalMap.png", true},
-        {"FloorTileNormals.png", "FloorTileNormals.png", true},
-        {"dotlight", "dot.png", false},
-        {"distort_noise", "DistortNoise.png", false},
-        {"warpspeed_texture", "WarpspeedTexture.png", true},
-        {"warpspeed_texture2", "WarpspeedTexture2.png", true},
-        {"smooth_noise", "SmoothNoise.png", true},
-        {"greet_zav", "ZAV.png", true},
-        {"greet_zeb", "ZEB.png", true},
-        {"greet_zik", "ZIK.png", true},
-        {"greet_zol", "ZOL.png", true},
-        {"greet_zum", "ZUM.png", true},
-        {"greet_zyr", "ZYR.png", true},
-    };
     for (const Picture& p : pictures) {
         const int target = std::string(p.alias) == "distort_noise" ? GL_TEXTURE_1D : GL_TEXTURE_2D;
         AddTexture(TextureDeclaration(p.alias, p.file, target, p.mipmapped));
     }
 
-    struct Program {
-        const char* alias;
-        const char* file;
-        const char* define;
-    };
-    static const Program programs[] = {
-        {"texture", "texture", nullptr},
-        {"lightsprite", "lightsprite", nullptr},
-        {"titleshader", "titleshader", nullptr},
-        {"titlelogoshader", "titlelogoshader", nullptr},
-        {"b_n_c_shader", "BrightnessContrast", nullptr},
-        {"blur_x", "Gaussian_x", nullptr},
-        {"blur_y", "Gaussian_y", nullptr},
-        {"copy", "Copy", nullptr},
-        {"screen", "Screen", nullptr},
-        {"post_process_shader", "PostProcess", nullptr},
-        {"radialblur", "radialblur", nullptr},
-        {"color_shader", "Color", nullptr},
-        {"ambient_combine", "deferred_combine_ambient", nullptr},
-        {"ambient_combine_fog", "deferred_combine_ambient_fog", nullptr},
-        {"dummy", "deferred_dummy", nullptr},
-        {"geometry_color", "deferred_geometry", "COLOR"},
-        {"geometry_texture", "deferred_geometry", "TEXTURE"},
-        {"geometry_normalmap", "deferred_geometry", "NORMALMAP"},
-        {"deferred_pointlight", "deferred_light", "POINT_LIGHT"},
-        {"deferred_conelight", "deferred_light", "CONE_LIGHT"},
-        {"deferred_directonallight", "deferred_light", "DIRECTIONAL_LIGHT"},
-        {"deferred_pointcube", "deferred_light_cube", nullptr},
-        {"geometry_scene2floor", "geometry_scene2floor", nullptr},
-        {"warpspeed_shader", "Warpspeed", nullptr},
-        {"reflect_mask", "scene2_reflectmask", nullptr},
-        {"geometry_texture_scroll", "geometry_texture_scroll", nullptr},
-        {"deferred_light_spot_texture", "deferred_light_spot_texture", nullptr},
-        {"refract", "refract", nullptr},
-        {"volumeter1", "geometry_volumeter1", nullptr},
-        {"volumeter2", "geometry_volumeter2", nullptr},
-    };
     for (const Program& p : programs) {
         std::vector<std::string> defines;
         if (p.define)

@@ -6,6 +6,7 @@
 #include "FrameProfiler.h"
 #include "GlassHallPass.h"
 #include "GlassHallSceneNames.h"
+#include "Log.h"
 #include "ORVLight.h"
 #include "ORVMaterial.h"
 #include "ORVObject.h"
@@ -23,7 +24,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iostream>
+
+using ORVDemosys::Log;
 
 const int Scene2Effect::ringSizes[Scene2Effect::ringCount] = {15, 18, 22, 27, 33, 41, 51, 63};
 const float Scene2Effect::reflectionColor[4] = {0.025f, 0.0f, 0.0f, 1.0f};
@@ -83,7 +85,7 @@ void Scene2Effect::init()
                 *material = *source;
             material->setName(name);
             if (nextIndex > DeferredRenderer::materialRows - 1)
-                std::cout << "Scene2Effect: no material row left for '" << name << "'" << std::endl;
+                Log::warning() << "Scene2Effect: no material row left for '" << name << "'" << std::endl;
             material->setIndex(std::min(nextIndex++, DeferredRenderer::materialRows - 1));
             scene->addMaterial(name, material);
         }
@@ -202,7 +204,7 @@ void Scene2Effect::buildRingMeshes()
     reflectionMeshes.clear();
     const std::vector<float> sphere = positionsAndNormals(rings.front().front()->getMesh());
     if (sphere.empty()) {
-        std::cout << "Scene2Effect: the sphere mesh has no positions and normals to batch; drawing the clones"
+        Log::warning() << "Scene2Effect: the sphere mesh has no positions and normals to batch; drawing the clones"
                   << std::endl;
         return;
     }

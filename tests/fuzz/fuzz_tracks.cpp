@@ -2,12 +2,11 @@
 // index.list and a track.data (the first byte gives the index length) and loaded for
 // two effects with two curves each; the loader must never read out of bounds.
 #include "Effect.h"
+#include "Log.h"
 #include "TrackManager.h"
 
 #include <cstdint>
 #include <cstdio>
-#include <iostream>
-#include <sstream>
 #include <string>
 #include <unistd.h>
 
@@ -58,13 +57,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     a.setOnTimeline(true);
     b.setOnTimeline(true);
 
-    std::ostringstream sink;
-    std::streambuf* previous = std::cout.rdbuf(sink.rdbuf());
+    ORVDemosys::Log::Silence quiet;
     std::unique_ptr<TrackManager> m = TrackManager::load(dir, {"a", "b"}, {&a, &b});
     if (m->validate()) {
         for (uint32_t row : {0u, 1u, 10u, 100u, 1000u})
             m->drawFrame(row * 50, row, 50);
     }
-    std::cout.rdbuf(previous);
     return 0;
 }

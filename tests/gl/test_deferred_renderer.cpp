@@ -5,6 +5,7 @@
 #include "DeferredRenderer.h"
 #include "FBO.h"
 #include "ImageCompare.h"
+#include "LogCapture.h"
 #include "ORVCamera.h"
 #include "ORVDemosys.h"
 #include "ORVLight.h"
@@ -161,9 +162,9 @@ TEST_F(DeferredRendererGL, MaterialTableRowsHoldParametersSecondColourAndClamped
         material->setSecondColor(row.second.x, row.second.y, row.second.z);
         scene.addMaterial(row.name, material);
     }
-    testing::internal::CaptureStdout();
+    captureLog();
     renderer->uploadMaterials(&scene);
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = capturedLog();
     EXPECT_NE(out.find("'beyond' has index 256"), std::string::npos) << out;
     EXPECT_NE(out.find("'negative' has index -1"), std::string::npos) << out;
 

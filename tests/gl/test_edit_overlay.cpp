@@ -3,6 +3,7 @@
 #include "Effect.h"
 #include "FakeClock.h"
 #include "ImageCompare.h"
+#include "LogCapture.h"
 #include "RenderState.h"
 #include "Timer.h"
 #include "TrackManager.h"
@@ -85,10 +86,10 @@ TEST(EditOverlayTest, ShowsPositionActiveEffectsAndErrorsUntilCleared)
     std::string error;
     ASSERT_TRUE(grid.parse("tempo 120\nrows 20\nsection build1 9\nsection drop1 17\n", "grid", error)) << error;
     Transport transport(&timer, grid, 0, 231000);
-    testing::internal::CaptureStdout();
+    captureLog();
     transport.seek(32000);
     transport.seek(32500);
-    testing::internal::GetCapturedStdout();
+    capturedLog();
 
     Idle backdrop, glow, later;
     TrackManager timeline;

@@ -1,5 +1,6 @@
 #include "EditSession.h"
 #include "FakeClock.h"
+#include "LogCapture.h"
 #include "TempDir.h"
 #include "Timer.h"
 
@@ -9,8 +10,6 @@
 #include <cstdio>
 #include <fstream>
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 // A saved file reloads what it belongs to; a failed reload shows its errors until a
 // reload of that source succeeds, and a file shared by two sources reloads both.
@@ -44,32 +43,32 @@ TEST(EditSessionTest, SavedFilesReloadTheirSourcesAndErrorsStayUntilFixed)
         std::ofstream(path + ".tmp") << text;
         ASSERT_EQ(std::rename((path + ".tmp").c_str(), path.c_str()), 0);
     };
-    CaptureStdout();
+    captureLog();
     save(sync, "bad");
     session.beforeFrame();
-    std::string said = GetCapturedStdout();
+    std::string said = capturedLog();
     EXPECT_EQ(reloads, std::vector<std::string>{"sync"});
     EXPECT_EQ(session.getOverlay().errorLines(), std::vector<std::string>{sync + ":1: 'bad' is no good"});
     EXPECT_EQ(said.rfind("Reload of sync from " + sync + " failed (", 0), 0u) << said;
 
-    CaptureStdout();
+    captureLog();
     save(common, "good");
     session.beforeFrame();
     session.beforeFrame();
     EXPECT_EQ(session.getOverlay().errorLines().size(), 1u) << "another source's reload leaves the error";
     save(sync, "good");
     session.beforeFrame();
-    said = GetCapturedStdout();
+    said = capturedLog();
     EXPECT_EQ(reloads, (std::vector<std::string>{"sync", "post", "scene", "sync"}));
     EXPECT_FALSE(session.getOverlay().hasErrors());
     EXPECT_NE(said.find("Reloaded sync from " + sync + " ("), std::string::npos) << said;
 
     // Keys: the transport's, and Tab for the overlay; others are left to the program.
-    CaptureStdout();
+    captureLog();
     EXPECT_TRUE(session.handleKey(GLFW_KEY_SPACE, GLFW_PRESS, 0));
     EXPECT_TRUE(session.handleKey(GLFW_KEY_TAB, GLFW_PRESS, 0));
     EXPECT_FALSE(session.handleKey(GLFW_KEY_ESCAPE, GLFW_PRESS, 0));
-    EXPECT_EQ(GetCapturedStdout(), "Resumed at 00:00:000 row 0 bar 1.1\n");
+    EXPECT_EQ(capturedLog(), "Resumed at 00:00:000 row 0 bar 1.1\n");
     EXPECT_FALSE(timer.isPaused());
     EXPECT_FALSE(session.getOverlay().isVisible());
 }

@@ -1,5 +1,6 @@
 #include "FBO.h"
 #include "ImageCompare.h"
+#include "LogCapture.h"
 #include "ORVDemosys.h"
 #include "RenderState.h"
 #include "ScreenMetrics.h"
@@ -12,8 +13,6 @@
 #include <array>
 #include <memory>
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -58,10 +57,10 @@ const std::array<int, 4> red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 
 TEST(FBO, CreationStatusAndDescription)
 {
     RenderState::invalidateFramebuffer();
-    CaptureStdout();
+    captureLog();
     FBO simple(256, 256, false, false, GL_RGBA8);
     FBO full(64, 32, true, true, GL_RGBA8);
-    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(capturedLog(), "");
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR)) << "depth texture storage is valid in a core context";
     EXPECT_TRUE(FBO::isComplete(&simple));
     EXPECT_EQ(FBO::getStatusText(&simple), "Framebuffer is complete.");
@@ -74,9 +73,9 @@ TEST(FBO, CreationStatusAndDescription)
     EXPECT_EQ(FBO::getColorTexture(&full, 1), nullptr);
 
     FBO bare(16, 16);
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(bare.checkStatus());
-    EXPECT_EQ(GetCapturedStdout(), "FBO Framebuffer missing attachment(36055) = false\n");
+    EXPECT_EQ(capturedLog(), "FBO Framebuffer missing attachment(36055) = false\n");
     EXPECT_EQ(FBO::getStatusText(&bare), "Framebuffer missing attachment");
     EXPECT_FALSE(FBO::isComplete(&bare));
 
@@ -138,13 +137,13 @@ TEST(FBO, BindCacheAndViewports)
     EXPECT_EQ(integer(GL_DRAW_FRAMEBUFFER_BINDING), 0);
     EXPECT_EQ(viewport(), (std::array<GLint, 4>{metrics.getViewportX(), metrics.getViewportY(),
                                                 metrics.getViewportWidth(), metrics.getViewportHeight()}));
-    EXPECT_EQ(RenderState::currentFramebuffer, 0u);
+    EXPECT_EQ(RenderState::getCurrentFramebuffer(), 0u);
 
     // Deleting the bound FBO drops GL back to the screen; the next screen bind must be issued.
     auto doomed = std::make_unique<FBO>(8, 8, false, false, GL_RGBA8);
     FBO::bind(doomed.get());
     doomed.reset();
-    EXPECT_EQ(RenderState::currentFramebuffer, RenderState::invalidFramebuffer);
+    EXPECT_EQ(RenderState::getCurrentFramebuffer(), RenderState::invalidFramebuffer);
 }
 
 TEST(FBO, DrawBuffersFollowTheColourTextures)
@@ -179,9 +178,9 @@ TEST(FBO, DrawBuffersFollowTheColourTextures)
                            "layout(location = 0) out vec4 o0;\nlayout(location = 1) out vec4 o1;\n"
                            "layout(location = 2) out vec4 o2;\n"
                            "void main() { o0 = vec4(1, 0, 0, 1); o1 = vec4(0, 1, 0, 1); o2 = vec4(0, 0, 1, 1); }\n");
-    CaptureStdout();
+    captureLog();
     ASSERT_TRUE(shader.build()) << shader.getErrorLog();
-    GetCapturedStdout();
+    capturedLog();
     FBO::bind(&three);
     shader.bind();
     GLuint vao = 0;
@@ -224,7 +223,7 @@ TEST(FBO, BlitsCopyPixelsAndLeaveTheCacheInvalid)
 
     FBO::bindScreen();
     FBO::blitColor(&a, 0, &b, 1, GL_NEAREST);
-    EXPECT_EQ(RenderState::currentFramebuffer, RenderState::invalidFramebuffer);
+    EXPECT_EQ(RenderState::getCurrentFramebuffer(), RenderState::invalidFramebuffer);
     EXPECT_EQ(pixel(&b, 1, 20, 20), red);
     EXPECT_EQ(pixel(&b, 0, 20, 20), blue);
     // The screen bound after a blit really is the screen, and drawing lands there.
@@ -252,9 +251,9 @@ TEST(FBO, BlitsCopyPixelsAndLeaveTheCacheInvalid)
     EXPECT_EQ(pixel(nullptr, 0, 250, 250), green);
 
     // A missing attachment is refused, with no GL error.
-    CaptureStdout();
+    captureLog();
     FBO::blitColor(&a, 3, &b, 0, GL_NEAREST);
-    EXPECT_NE(GetCapturedStdout().find("no colour attachment 3"), std::string::npos);
+    EXPECT_NE(capturedLog().find("no colour attachment 3"), std::string::npos);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
@@ -283,7 +282,7 @@ TEST(FBO, DepthBlitAndSharedDepthTexture)
         glClear(GL_DEPTH_BUFFER_BIT);
         FBO::blitDepth(&first, &target);
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
-        EXPECT_EQ(RenderState::currentFramebuffer, RenderState::invalidFramebuffer);
+        EXPECT_EQ(RenderState::getCurrentFramebuffer(), RenderState::invalidFramebuffer);
         float value = 0;
         glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(&target));
         glReadPixels(10, 10, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &value);
@@ -304,11 +303,11 @@ TEST(FBO, BindColorTextureOnlyWhenComplete)
     EXPECT_EQ(GLuint(integer(GL_TEXTURE_BINDING_2D)), FBO::getColorTexture(&good, 0)->getGlName());
 
     FBO mismatched(8, 8, false, false, GL_RGBA8);
-    CaptureStdout();
+    captureLog();
     // A zero-sized colour texture makes the attachment incomplete.
     Texture none(0, 0, GL_RGBA8, GL_RGBA, GL_UNSIGNED_BYTE);
     mismatched.addColorTexture(&none);
-    std::string out = GetCapturedStdout();
+    std::string out = capturedLog();
     EXPECT_FALSE(FBO::isComplete(&mismatched));
     EXPECT_EQ(out, "FBO Framebuffer incomplete attachment(36054) = false\n");
     glBindTexture(GL_TEXTURE_2D, 0);

@@ -177,22 +177,22 @@ TEST_F(ObjectReaderGL, DrawWalksTheVisibleTree)
 {
     auto shader = positionShader();
     shader->bind();
-    uint64_t before = RenderState::drawCalls;
+    uint64_t before = RenderState::getDrawCalls();
     scene->draw(nullptr, shader.get());
-    EXPECT_EQ(RenderState::drawCalls - before, 3u);
+    EXPECT_EQ(RenderState::getDrawCalls() - before, 3u);
 
     // Hiding A hides its child B too; C is drawn alone.
     scene->getObjectByName("A")->setVisible(false);
-    before = RenderState::drawCalls;
+    before = RenderState::getDrawCalls();
     scene->draw(nullptr, shader.get());
-    EXPECT_EQ(RenderState::drawCalls - before, 1u);
+    EXPECT_EQ(RenderState::getDrawCalls() - before, 1u);
 
     // A removed object is not drawn any more.
     ORVObject* c = scene->getObjectByName("C");
     scene->RemoveObject(c);
-    before = RenderState::drawCalls;
+    before = RenderState::getDrawCalls();
     scene->draw(nullptr, shader.get());
-    EXPECT_EQ(RenderState::drawCalls - before, 0u);
+    EXPECT_EQ(RenderState::getDrawCalls() - before, 0u);
     delete c;
 }
 
@@ -206,15 +206,15 @@ TEST_F(ObjectReaderGL, WithoutAShaderEachObjectDrawsThroughItsInstance)
     // The camera stands 5 back from the meshes (at z = 0), which fill its view.
     ORVCamera camera("c");
     camera.setMatrix(glm::translate(glm::mat4(1.0f), glm::vec3(0, 0, -5)));
-    uint64_t before = RenderState::drawCalls;
+    uint64_t before = RenderState::getDrawCalls();
     scene->draw(&camera, nullptr);
     // B has no instance and draws nothing.
-    EXPECT_EQ(RenderState::drawCalls - before, 2u);
+    EXPECT_EQ(RenderState::getDrawCalls() - before, 2u);
     ASSERT_EQ(instance.models.size(), 2u);
     EXPECT_EQ(instance.models[0], glm::translate(glm::mat4(1.0f), glm::vec3(0.5f, 0, 0)));
     EXPECT_EQ(instance.meshes[0], mesh("A"));
     EXPECT_EQ(instance.meshes[1], mesh("C"));
-    EXPECT_EQ(RenderState::currentProgram, shader->getProgram());
+    EXPECT_EQ(RenderState::getCurrentProgram(), shader->getProgram());
 
     // A mesh wholly behind the camera, or wholly beside its view, is skipped; one that
     // reaches into the view by a corner is drawn.

@@ -5,6 +5,7 @@
 #include "FBO.h"
 #include "FMODTimer.h"
 #include "HostClock.h"
+#include "LogCapture.h"
 #include "ORVDemosys.h"
 #include "OfflineRenderer.h"
 #include "SoundTestFiles.h"
@@ -116,16 +117,16 @@ TEST_F(OfflineRendererTest, WithMusicEachFrameReadsTheSpectrumAtItsTime)
     OfflineRenderer renderer(8, 8);
 
     ORVDemosys::musicFile = "missing.wav";
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(renderer.render(0, 4, 4, [](const OfflineRenderer::Frame&) { return true; }));
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     EXPECT_EQ(renderer.getError().rfind("Offline render cannot load the music 'missing.wav': ", 0), 0u)
         << renderer.getError();
 
     ORVDemosys::musicFile = "tone.wav";
     auto render = [&]() {
         std::vector<std::vector<float>> spectra;
-        testing::internal::CaptureStdout();
+        captureLog();
         bool ok = renderer.render(500, 4, 4, [&](const OfflineRenderer::Frame& frame) {
             FMODTimer* music = dynamic_cast<FMODTimer*>(ORVDemosys::timer.get());
             EXPECT_NE(music, nullptr);
@@ -137,7 +138,7 @@ TEST_F(OfflineRendererTest, WithMusicEachFrameReadsTheSpectrumAtItsTime)
             spectra.push_back(spectrum);
             return true;
         });
-        testing::internal::GetCapturedStdout();
+        capturedLog();
         EXPECT_TRUE(ok) << renderer.getError();
         return spectra;
     };

@@ -3,6 +3,7 @@
 #include "DataTexturePool.h"
 #include "FBO.h"
 #include "ImageCompare.h"
+#include "LogCapture.h"
 #include "ORVDemosys.h"
 #include "RenderState.h"
 #include "ScreenMetrics.h"
@@ -20,13 +21,13 @@ TEST(CheckGLError, ReportsOneQueuedErrorPerCall)
     EXPECT_FALSE(checkGLError("nothing"));
     // One read per call: (Mesa keeps a single error flag, so each error is raised after
     // the previous one was read.)
-    testing::internal::CaptureStdout();
+    captureLog();
     glEnable(0x1234); // GL_INVALID_ENUM
     bool first = checkGLError("effect:init()");
     glUseProgram(0xFFFFFF); // no such program: GL_INVALID_VALUE
     bool second = checkGLError("effect:init()");
     bool third = checkGLError("effect:init()");
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = capturedLog();
     EXPECT_TRUE(first);
     EXPECT_TRUE(second);
     EXPECT_FALSE(third);
@@ -36,7 +37,7 @@ TEST(CheckGLError, ReportsOneQueuedErrorPerCall)
 
 TEST(DataPoolsGL, TexturePoolCountsAddsAndSumsMemory)
 {
-    testing::internal::CaptureStdout();
+    captureLog();
     {
         DataTexturePool pool;
         // 512 x 768 RGBA = 1572864 bytes.
@@ -57,15 +58,15 @@ TEST(DataPoolsGL, TexturePoolCountsAddsAndSumsMemory)
         EXPECT_EQ(text.find("    a = Texture", text.find("    a = Texture") + 1), std::string::npos);
         delete replaced;
     }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[Dispose texturePool]\n");
+    EXPECT_EQ(capturedLog(), "[Dispose texturePool]\n");
 }
 
 TEST(DataPoolsGL, ShaderPoolDescription)
 {
     DataShaderPool pool;
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_EQ(pool.toString(), "ShaderPool {\n<Empty>\n}\n");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Shaders in pool : 0\n");
+    EXPECT_EQ(capturedLog(), "Shaders in pool : 0\n");
 }
 
 TEST(DataPoolsGL, FrameResetClearsOnlyUsedFramebuffersAndRebindsTheScreen)
@@ -102,9 +103,9 @@ TEST(DataPoolsGL, FrameResetClearsOnlyUsedFramebuffersAndRebindsTheScreen)
         EXPECT_EQ(readPixels(8, 8, 1, 1).at(0, 0)[1], 255) << "an idle framebuffer was cleared";
         glBindFramebuffer(GL_READ_FRAMEBUFFER, 0);
 
-        testing::internal::CaptureStdout();
+        captureLog();
         EXPECT_EQ(pool.get("nope"), nullptr);
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "FBO::getFBO(nope) cannot find the requested VBO\n");
+        EXPECT_EQ(capturedLog(), "FBO::getFBO(nope) cannot find the requested VBO\n");
         EXPECT_EQ(pool.toString(), "FBOPool {\n  idle = FBO(16,16,COLOR_BUFFER,DEPTH_BUFFER)\n"
                                    "  used = FBO(16,16,COLOR_BUFFER,DEPTH_BUFFER)\n}\n");
     }
@@ -114,7 +115,7 @@ TEST(DataPoolsGL, FrameResetClearsOnlyUsedFramebuffersAndRebindsTheScreen)
 
 TEST(DataPoolsGL, AttachmentsAddedLaterBelongToTheTexturePool)
 {
-    testing::internal::CaptureStdout();
+    captureLog();
     ORVDemosys::texturePool = new DataTexturePool();
     FBO* fbo = new FBO(32, 32);
     fbo->addColorAttachment(GL_RGBA8, GL_RGBA);
@@ -133,6 +134,6 @@ TEST(DataPoolsGL, AttachmentsAddedLaterBelongToTheTexturePool)
     ORVDemosys::texturePool = nullptr;
     EXPECT_FALSE(glIsTexture(name));
     delete fbo;
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     RenderState::reset();
 }

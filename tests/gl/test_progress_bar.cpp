@@ -1,4 +1,5 @@
 #include "ImageCompare.h"
+#include "LogCapture.h"
 #include "ORVIO.h"
 #include "DeathTest.h"
 #include "ProgressBar.h"
@@ -14,8 +15,6 @@
 #include <stdexcept>
 #include <string>
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -108,9 +107,9 @@ protected:
 
     static bool setUp(ProgressBar& bar)
     {
-        CaptureStdout();
+        captureLog();
         bool ok = bar.setup();
-        std::string out = GetCapturedStdout();
+        std::string out = capturedLog();
         EXPECT_TRUE(ok) << out;
         return ok;
     }
@@ -199,9 +198,9 @@ TEST_F(ProgressBarTest, SetupFailsWithoutItsShaderAndTheBarStillClears)
 {
     TempDir dir(true);
     ProgressBar missing(3, 0.1f, 1.8f, -0.9f);
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(missing.setup());
-    EXPECT_EQ(GetCapturedStdout(), "ProgressBar : cannot read 'resources/shaders/default_Progress.vert' and "
+    EXPECT_EQ(capturedLog(), "ProgressBar : cannot read 'resources/shaders/default_Progress.vert' and "
                                    "'resources/shaders/default_Progress.frag'\n");
     EXPECT_EQ(missing.getFileCount(), 2) << "listed before they are read";
 
@@ -209,14 +208,14 @@ TEST_F(ProgressBarTest, SetupFailsWithoutItsShaderAndTheBarStillClears)
     dir.write("resources/shaders/default_Progress.vert",
               readWholeFile(std::string(DEMOSYS_SOURCE_DIR) + "/resources/shaders/default_Progress.vert"));
     ProgressBar half;
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(half.setup());
-    EXPECT_NE(GetCapturedStdout().find("cannot read"), std::string::npos);
+    EXPECT_NE(capturedLog().find("cannot read"), std::string::npos);
     dir.write("resources/shaders/default_Progress.frag", "#version 150\nvoid main() { not glsl }\n");
     ProgressBar broken;
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(broken.setup());
-    GetCapturedStdout();
+    capturedLog();
 
     // Without a shader each step still clears the screen and counts.
     fillScreen();

@@ -4,6 +4,7 @@
 #include "GLContext.h"
 #include "Geometry.h"
 #include "ImageCompare.h"
+#include "LogCapture.h"
 #include "OffscreenContext.h"
 #include "QuadRenderer.h"
 #include "RenderState.h"
@@ -91,12 +92,12 @@ protected:
     template <typename Draw>
     static void drawKeepingState(GLuint program, Draw draw)
     {
-        const uint64_t calls = RenderState::drawCalls;
+        const uint64_t calls = RenderState::getDrawCalls();
         draw();
-        EXPECT_EQ(RenderState::drawCalls, calls + 1);
-        EXPECT_EQ(RenderState::currentProgram, program);
-        EXPECT_EQ(glInteger(GL_CURRENT_PROGRAM), RenderState::currentProgram);
-        EXPECT_EQ(glInteger(GL_VERTEX_ARRAY_BINDING), RenderState::currentVertexArray);
+        EXPECT_EQ(RenderState::getDrawCalls(), calls + 1);
+        EXPECT_EQ(RenderState::getCurrentProgram(), program);
+        EXPECT_EQ(glInteger(GL_CURRENT_PROGRAM), RenderState::getCurrentProgram());
+        EXPECT_EQ(glInteger(GL_VERTEX_ARRAY_BINDING), RenderState::getCurrentVertexArray());
         EXPECT_EQ(glInteger(GL_TEXTURE_BINDING_2D), 0u);
         EXPECT_FALSE(glIsEnabled(GL_BLEND));
     }
@@ -131,9 +132,9 @@ TEST_F(QuadRendererTest, FullscreenBlendsAndDiscardsZeroAlpha)
     drawKeepingState(0, [&] { QuadRenderer::drawFullscreen(texture.get(), GL_ONE, GL_ZERO); });
     expectPixels({{10, 128, red}, {245, 128, blue}});
 
-    const uint64_t calls = RenderState::drawCalls;
+    const uint64_t calls = RenderState::getDrawCalls();
     QuadRenderer::drawFullscreen(nullptr, GL_ONE, GL_ZERO);
-    EXPECT_EQ(RenderState::drawCalls, calls);
+    EXPECT_EQ(RenderState::getDrawCalls(), calls);
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
 }
 
@@ -147,9 +148,9 @@ TEST_F(QuadRendererTest, ThroughAShaderWithTextureZeroPosAndScale)
     expectPixels({{5, 5, {0, 255, 255, 255}}, {250, 5, {255, 0, 255, 255}}, {5, 250, {255, 255, 0, 255}},
                   {250, 250, {0, 0, 0, 255}}});
     // The caller's shader stays bound, and the caches say so.
-    EXPECT_EQ(RenderState::currentProgram, shader->getProgram());
-    EXPECT_EQ(glInteger(GL_CURRENT_PROGRAM), RenderState::currentProgram);
-    EXPECT_EQ(glInteger(GL_VERTEX_ARRAY_BINDING), RenderState::currentVertexArray);
+    EXPECT_EQ(RenderState::getCurrentProgram(), shader->getProgram());
+    EXPECT_EQ(glInteger(GL_CURRENT_PROGRAM), RenderState::getCurrentProgram());
+    EXPECT_EQ(glInteger(GL_VERTEX_ARRAY_BINDING), RenderState::getCurrentVertexArray());
 
     // pos (0, 0), scale (1, 1): the corner-anchored quad fills the bottom-right quarter.
     screen();
@@ -179,13 +180,13 @@ TEST_F(QuadRendererTest, FBOToScreenOnlyWhenComplete)
     EXPECT_EQ(wrap[1], GL_CLAMP_TO_EDGE);
 
     // An FBO without attachments and the screen draw nothing.
-    testing::internal::CaptureStdout();
+    captureLog();
     FBO empty(32, 32);
-    testing::internal::GetCapturedStdout();
-    const uint64_t calls = RenderState::drawCalls;
+    capturedLog();
+    const uint64_t calls = RenderState::getDrawCalls();
     QuadRenderer::drawFBOToScreen(&empty);
     QuadRenderer::drawFBOToScreen(nullptr);
-    EXPECT_EQ(RenderState::drawCalls, calls);
+    EXPECT_EQ(RenderState::getDrawCalls(), calls);
 }
 
 TEST_F(QuadRendererTest, ComposedFrameMatchesTheReference)

@@ -1,4 +1,5 @@
 #include "ImageCompare.h"
+#include "LogCapture.h"
 #include "ORVIO.h"
 #include "RenderState.h"
 #include "ResourceLoader.h"
@@ -12,8 +13,6 @@
 
 #include <memory>
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -60,21 +59,21 @@ TEST(Shader, BuildFailuresReportTheirTexts)
 {
     // The version must be on the first line, even when line 2 has it.
     auto late = makeShader("late", std::string("// header comment\n") + fullScreenVertex, colorFragment);
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(late->build());
     const std::string versionMessage = "Failed to read GLSL shader version\n"
                                        "The first line in the shader must contain a lower case #version definiton\n"
                                        "shader : late\n";
     EXPECT_EQ(late->getErrorLog(), versionMessage);
-    EXPECT_EQ(GetCapturedStdout(), versionMessage + "\n");
+    EXPECT_EQ(capturedLog(), versionMessage + "\n");
     EXPECT_EQ(late->getGlslVersion(), 0u);
     EXPECT_EQ(late->getProgram(), 0u);
 
     // The log grows across attempts: version failure, then a vertex compile error.
     late->setVertexCode("#version 150 core\nvoid main() { gl_Position = undefinedThing; }\n");
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(late->build());
-    GetCapturedStdout();
+    capturedLog();
     EXPECT_EQ(late->getGlslVersion(), 150u);
     std::string log = late->getErrorLog();
     EXPECT_EQ(log.find(versionMessage), 0u);
@@ -83,18 +82,18 @@ TEST(Shader, BuildFailuresReportTheirTexts)
     EXPECT_GT(log.size(), versionMessage.size() + vertexHead.size()) << "the driver's log follows";
 
     auto fragment = makeShader("frag", fullScreenVertex, "#version 150\nout vec4 c;\nvoid main() { c = nope; }\n");
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(fragment->build());
-    GetCapturedStdout();
+    capturedLog();
     EXPECT_EQ(fragment->getErrorLog().find("Error while compiling fragment shader\nShader: frag.frag\n"), 0u);
 
     // A function declared but defined nowhere only fails at link time; the link text
     // replaces the log.
     auto link = makeShader("pair", fullScreenVertex,
                            "#version 150\nvec4 shade();\nout vec4 c;\nvoid main() { c = shade(); }\n");
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(link->build());
-    std::string out = GetCapturedStdout();
+    std::string out = capturedLog();
     EXPECT_EQ(link->getErrorLog().find("Error while linking shader pair\nShader: pair\n"), 0u);
     EXPECT_NE(out.find("Error while linking shader pair"), std::string::npos);
 }
@@ -102,9 +101,9 @@ TEST(Shader, BuildFailuresReportTheirTexts)
 TEST(Shader, DiscoversUniformsAndReportsEachMissingOneOnce)
 {
     auto shader = makeShader("uniforms", fullScreenVertex, colorFragment);
-    CaptureStdout();
+    captureLog();
     ASSERT_TRUE(shader->build()) << shader->getErrorLog();
-    std::string out = GetCapturedStdout();
+    std::string out = capturedLog();
     EXPECT_EQ(out.find("Shader uniforms\n"), 0u);
     EXPECT_NE(out.find("-> Uniform : color\n"), std::string::npos);
 
@@ -122,11 +121,11 @@ TEST(Shader, DiscoversUniformsAndReportsEachMissingOneOnce)
     // A setter runs every frame: a name the program lacks is reported once, whichever
     // setter asks; another name, another program or a rebuild reports again.
     auto other = makeShader("other", fullScreenVertex, colorFragment);
-    CaptureStdout();
+    captureLog();
     ASSERT_TRUE(other->build());
-    GetCapturedStdout();
+    capturedLog();
     shader->bind();
-    CaptureStdout();
+    captureLog();
     shader->setFloat("unusedFactor", 1.0f);
     shader->setFloat("unusedFactor", 2.0f);
     shader->setVec3("unusedFactor", glm::vec3(1.0f));
@@ -136,17 +135,17 @@ TEST(Shader, DiscoversUniformsAndReportsEachMissingOneOnce)
     other->bind();
     other->setFloat("unusedFactor", 1.0f);
     other->setFloat("unusedFactor", 1.0f);
-    EXPECT_EQ(GetCapturedStdout(), "ERROR: Shader uniforms : Uniform variable 'unusedFactor' not found!\n"
+    EXPECT_EQ(capturedLog(), "ERROR: Shader uniforms : Uniform variable 'unusedFactor' not found!\n"
                                    "ERROR: Shader uniforms : Uniform variable 'missingToo' not found!\n"
                                    "ERROR: Shader other : Uniform variable 'unusedFactor' not found!\n");
-    CaptureStdout();
+    captureLog();
     ASSERT_TRUE(shader->build());
-    GetCapturedStdout();
+    capturedLog();
     shader->bind();
-    CaptureStdout();
+    captureLog();
     shader->setFloat("unusedFactor", 1.0f);
     shader->setFloat("unusedFactor", 1.0f);
-    EXPECT_EQ(GetCapturedStdout(), "ERROR: Shader uniforms : Uniform variable 'unusedFactor' not found!\n");
+    EXPECT_EQ(capturedLog(), "ERROR: Shader uniforms : Uniform variable 'unusedFactor' not found!\n");
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
@@ -161,9 +160,9 @@ TEST(Shader, AttributesInLocationOrderWithoutBuiltins)
                          "  gl_Position = zeta + vec4(alpha, mid.x) * float(gl_InstanceID + gl_VertexID);\n"
                          "}\n";
     auto shader = makeShader("attributes", vertex, "#version 150\nout vec4 c;\nvoid main() { c = vec4(1.0); }\n");
-    CaptureStdout();
+    captureLog();
     ASSERT_TRUE(shader->build()) << shader->getErrorLog();
-    GetCapturedStdout();
+    capturedLog();
 
     const auto& list = shader->getAttributeList();
     ASSERT_EQ(list.size(), 3u);
@@ -183,17 +182,17 @@ TEST(Shader, BindCacheAndTextureSlots)
 {
     auto a = makeShader("a", fullScreenVertex, colorFragment);
     auto b = makeShader("b", fullScreenVertex, colorFragment);
-    CaptureStdout();
+    captureLog();
     ASSERT_TRUE(a->build());
     ASSERT_TRUE(b->build());
-    GetCapturedStdout();
+    capturedLog();
     uint8_t white[4] = {255, 255, 255, 255};
     Texture texture(1, 1, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE, white);
 
     a->bind();
-    uint64_t switches = RenderState::programSwitches;
+    uint64_t switches = RenderState::getProgramSwitches();
     a->bind();
-    EXPECT_EQ(RenderState::programSwitches, switches);
+    EXPECT_EQ(RenderState::getProgramSwitches(), switches);
     GLint current = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     EXPECT_EQ(GLuint(current), a->getProgram());
@@ -214,17 +213,17 @@ TEST(Shader, BindCacheAndTextureSlots)
     EXPECT_EQ(sampler, 2);
 
     // Units outside the tracked slots are refused instead of written past the slots.
-    CaptureStdout();
+    captureLog();
     a->setTexture("tex", 8, &texture);
     a->setTexture("tex", -1, &texture);
-    EXPECT_NE(GetCapturedStdout().find("out of range"), std::string::npos);
+    EXPECT_NE(capturedLog().find("out of range"), std::string::npos);
     a->setTexture0("tex", nullptr);
     EXPECT_EQ(a->getTextureSlot(0), nullptr);
     glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
     EXPECT_EQ(bound, 0);
 
     b->bind();
-    EXPECT_EQ(RenderState::programSwitches, switches + 1);
+    EXPECT_EQ(RenderState::getProgramSwitches(), switches + 1);
     a->bind();
     EXPECT_EQ(a->getTextureSlot(2), nullptr) << "a switch empties the slots of the shader bound";
 
@@ -232,16 +231,16 @@ TEST(Shader, BindCacheAndTextureSlots)
     a.reset();
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     EXPECT_EQ(current, 0);
-    EXPECT_EQ(RenderState::currentProgram, 0u);
+    EXPECT_EQ(RenderState::getCurrentProgram(), 0u);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
 TEST(Shader, RendersWithUniformsAndTextureUnits)
 {
     auto shader = makeShader("render", fullScreenVertex, colorFragment);
-    CaptureStdout();
+    captureLog();
     ASSERT_TRUE(shader->build());
-    GetCapturedStdout();
+    capturedLog();
     uint8_t texel[4] = {255, 128, 255, 255};
     Texture texture(1, 1, GL_RGBA, GL_RGBA, GL_UNSIGNED_BYTE, texel);
 
@@ -278,9 +277,9 @@ TEST(Shader, TypeSizesAndDescription)
     EXPECT_EQ(Shader::typeByteSize(GL_TEXTURE_2D), 0);
 
     auto shader = makeShader("describe", fullScreenVertex, colorFragment);
-    CaptureStdout();
+    captureLog();
     ASSERT_TRUE(shader->build());
-    GetCapturedStdout();
+    capturedLog();
     EXPECT_EQ(shader->describe(), "Shader(vshader size = " + std::to_string(std::string(fullScreenVertex).size()) +
                                       ", fragshader size = " + std::to_string(std::string(colorFragment).size()) +
                                       ", pref=" + std::to_string(shader->getProgram()) +
@@ -302,9 +301,9 @@ TEST(Shader, PrepareFromResourceTree)
 
     ResourceLoader loader;
     Shader tint("fx/tint::tint");
-    CaptureStdout();
+    captureLog();
     ASSERT_TRUE(Shader::prepare(loader, tint, ShaderDeclaration("tint", "fx/tint", {"RED"}))) << loader.getMessage();
-    GetCapturedStdout();
+    capturedLog();
     EXPECT_TRUE(loader.isOk());
     EXPECT_NE(tint.getFragmentCode().find("#define RED\n"), std::string::npos);
     EXPECT_NE(tint.getFragmentCode().find("#define TINT"), std::string::npos) << "include expanded";
@@ -321,9 +320,9 @@ TEST(Shader, PrepareFromResourceTree)
 
     // Build failure: the shader's log becomes the loader's message.
     Shader broken("broken::broken");
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(Shader::prepare(loader, broken, ShaderDeclaration("broken", "broken")));
-    std::string out = GetCapturedStdout();
+    std::string out = capturedLog();
     EXPECT_FALSE(loader.isOk());
     EXPECT_EQ(loader.getMessage(), broken.getErrorLog());
     EXPECT_NE(out.find("Shader::prepare().. failed : " + broken.getErrorLog() + "\n"), std::string::npos);
@@ -331,9 +330,9 @@ TEST(Shader, PrepareFromResourceTree)
     // A missing fragment file: its message, and the vertex source already stored.
     ResourceLoader second;
     Shader half("half::half");
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(Shader::prepare(second, half, ShaderDeclaration("half", "half")));
-    EXPECT_EQ(GetCapturedStdout(), "Failed to find fragment shader 'half.frag'\n");
+    EXPECT_EQ(capturedLog(), "Failed to find fragment shader 'half.frag'\n");
     EXPECT_EQ(second.getMessage(), "Fragement shader 'half.frag' not found");
     EXPECT_FALSE(second.isOk());
     EXPECT_EQ(half.getVertexCode(), std::string(fullScreenVertex) + "\n");
@@ -349,25 +348,25 @@ TEST(Shader, AFailedRebuildKeepsTheLastGoodProgram)
     const ShaderDeclaration declaration("live", "live");
     ResourceLoader loader;
     Shader live("live::live");
-    CaptureStdout();
+    captureLog();
     ASSERT_TRUE(Shader::prepare(loader, live, declaration)) << loader.getMessage();
-    GetCapturedStdout();
+    capturedLog();
     const GLuint program = live.getProgram();
     const GLint colorLocation = live.uniformLocation("color");
 
     // The reload path with a typo, then with a pair that compiles but does not link.
     dir.write("resources/shaders/live.frag", "#version 150\nuniform vec4 color;\nout vec4 c;\nvoid main() { c = color }\n");
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(Shader::prepare(loader, live, declaration));
-    GetCapturedStdout();
+    capturedLog();
     EXPECT_FALSE(loader.isOk());
     EXPECT_NE(loader.getMessage().find("Error while compiling fragment shader\nShader: live::live.frag\n"),
               std::string::npos);
     dir.write("resources/shaders/live.frag", "#version 150\nvec4 shade();\nout vec4 c;\nvoid main() { c = shade(); }\n");
     ResourceLoader second;
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(Shader::prepare(second, live, declaration));
-    GetCapturedStdout();
+    capturedLog();
     EXPECT_EQ(second.getMessage().find("Error while linking shader pair\nShader: live::live\n"), 0u);
 
     // The working program, its uniforms and attributes all stay.
@@ -383,12 +382,12 @@ TEST(Shader, AFailedRebuildKeepsTheLastGoodProgram)
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT);
     glUseProgram(0);
-    RenderState::currentProgram = 0;
+    RenderState::releaseProgram(RenderState::getCurrentProgram());
     live.bind();
     GLint current = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
     EXPECT_EQ(GLuint(current), program);
-    EXPECT_EQ(RenderState::currentProgram, program);
+    EXPECT_EQ(RenderState::getCurrentProgram(), program);
     live.setVec4("color", glm::vec4(0.0f, 1.0f, 0.0f, 1.0f));
     drawFullScreen();
     RgbaImage image = readPixels(128, 128, 1, 1);
@@ -399,9 +398,9 @@ TEST(Shader, AFailedRebuildKeepsTheLastGoodProgram)
     // A rebuild that succeeds replaces it.
     dir.write("resources/shaders/live.frag", fragment);
     ResourceLoader third;
-    CaptureStdout();
+    captureLog();
     EXPECT_TRUE(Shader::prepare(third, live, declaration));
-    GetCapturedStdout();
+    capturedLog();
     EXPECT_NE(live.getProgram(), program);
     EXPECT_FALSE(glIsProgram(program));
 }

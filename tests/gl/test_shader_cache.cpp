@@ -7,6 +7,7 @@
 #include "DataTexturePool.h"
 #include "DeathTest.h"
 #include "FBO.h"
+#include "LogCapture.h"
 #include "ORVCamera.h"
 #include "ORVDemosys.h"
 #include "ORVMaterial.h"
@@ -207,10 +208,10 @@ TEST(ShaderGeoColor, AShaderWithoutMaterialIndexStillBindsAndReportsIt)
     ORVMaterial material;
     material.setDiffuseColor(1.0f, 0.0f, 0.0f);
     ShaderGeoColor instance(shader.get());
-    testing::internal::CaptureStdout();
+    captureLog();
     instance.bind(&camera, glm::mat4(1.0f), nullptr, &material);
     instance.bind(&camera, glm::mat4(1.0f), nullptr, &material);
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = capturedLog();
     size_t count = 0;
     for (size_t at = out.find("MaterialIndex"); at != std::string::npos; at = out.find("MaterialIndex", at + 1))
         ++count;

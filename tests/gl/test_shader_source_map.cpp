@@ -1,3 +1,4 @@
+#include "LogCapture.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "Shader.h"
@@ -26,9 +27,9 @@ TEST(ShaderSourceMapTest, CompilerErrorsNameTheIncludedFileAndLine)
     Shader shader("broken");
     shader.setVertexCode("#version 150\nin vec3 in_Position;\nvoid main() { gl_Position = vec4(in_Position, 1.0); }\n");
     shader.setFragmentCode(source);
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(shader.build());
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     ShaderSourceMap vertex;
     const std::string log = ShaderSourceMap::translateBuildLog(shader.getErrorLog(), vertex, map);
     EXPECT_NE(log.find("\nlib/common.glsl:4: "), std::string::npos) << shader.getErrorLog() << "\n->\n" << log;

@@ -54,7 +54,7 @@ TEST(TextRendererTest, DrawsGlyphCoverageExactlyWhereTheTextIs)
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
     GLint program = 0;
     glGetIntegerv(GL_CURRENT_PROGRAM, &program);
-    EXPECT_EQ(static_cast<unsigned>(program), RenderState::currentProgram);
+    EXPECT_EQ(static_cast<unsigned>(program), RenderState::getCurrentProgram());
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 
     const RgbaImage image = readPixels(0, 0, size, size);

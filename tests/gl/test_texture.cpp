@@ -1,5 +1,6 @@
+#include "LogCapture.h"
 #include "ORVIO.h"
-#include "PngEncode.h"
+#include "PngWriter.h"
 #include "TempDir.h"
 #include "Texture.h"
 
@@ -9,8 +10,6 @@
 #include <memory>
 #include <vector>
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -221,12 +220,12 @@ TEST(Texture, LoadFailuresGiveNull)
     EXPECT_EQ(why, "Image '" + cut + "': damaged");
     std::string good = dir.write("good.png", png);
     EXPECT_EQ(ORVIO::loadTexture(good, GL_TEXTURE_2D, false, 7), nullptr) << "unknown resource mode";
-    CaptureStdout();
+    captureLog();
     EXPECT_EQ(ORVIO::loadTexture(good, GL_TEXTURE_CUBE_MAP, false), nullptr);
     // Wider than tall: no whole slice for a volume.
     EXPECT_EQ(ORVIO::loadTexture(dir.write("wide.png", encodePng(8, 4, 3, pattern(8, 4, 3))), GL_TEXTURE_3D, false),
               nullptr);
-    GetCapturedStdout();
+    capturedLog();
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
@@ -241,10 +240,10 @@ TEST(Texture, LoadsFromTheArchive)
               0);
     ORVIO::init(ORVIO::ModeArchive, dir.path() + "/res.7z");
     ORVIO::setVerbose(true);
-    CaptureStdout();
+    captureLog();
     std::unique_ptr<Texture> texture(ORVIO::loadTexture("resources/graphics/a.png", GL_TEXTURE_2D, false));
     EXPECT_EQ(ORVIO::loadTexture("resources/graphics/none.png", GL_TEXTURE_2D, false), nullptr);
-    EXPECT_EQ(GetCapturedStdout(), "Loading texture : resources/graphics/a.png\n"
+    EXPECT_EQ(capturedLog(), "Loading texture : resources/graphics/a.png\n"
                                    "Loading texture : resources/graphics/none.png\n");
     ORVIO::release();
     ORVIO::init(ORVIO::ModeFiles);

@@ -2,6 +2,7 @@
 #include "BuildShader.h"
 #include "DeathTest.h"
 #include "ImageCompare.h"
+#include "LogCapture.h"
 #include "RenderState.h"
 #include "Shader.h"
 #include "VAO.h"
@@ -137,9 +138,9 @@ TEST_F(VAOTest, CombosPerAttributeKeyAndTheBindingCache)
     mesh.bind(b.get());
     mesh.draw();
     EXPECT_EQ(mesh.getComboCount(), 1u);
-    EXPECT_EQ(RenderState::vertexArraySwitches, 1u);
-    EXPECT_EQ(RenderState::drawCalls, 2u);
-    EXPECT_EQ(boundVertexArray(), RenderState::currentVertexArray);
+    EXPECT_EQ(RenderState::getVertexArraySwitches(), 1u);
+    EXPECT_EQ(RenderState::getDrawCalls(), 2u);
+    EXPECT_EQ(boundVertexArray(), RenderState::getCurrentVertexArray());
 
     // An extra attribute: a second combo, and its wiring printed.
     std::ostringstream expected;
@@ -148,16 +149,16 @@ TEST_F(VAOTest, CombosPerAttributeKeyAndTheBindingCache)
         expected << "-> [" << attribute.name << "] Attrib " << attribute.location << " VBO " << buffer->getGlName()
                  << " Components " << mesh.getMappedArray(attribute.name)->components
                  << " DataType 5126 Stride 32 Offset " << mesh.getMappedArray(attribute.name)->offset << "\n";
-    testing::internal::CaptureStdout();
+    captureLog();
     mesh.bind(c.get());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), expected.str());
+    EXPECT_EQ(capturedLog(), expected.str());
     EXPECT_EQ(mesh.getComboCount(), 2u);
-    EXPECT_EQ(RenderState::vertexArraySwitches, 2u);
+    EXPECT_EQ(RenderState::getVertexArraySwitches(), 2u);
 
     // Generating a layout that exists rebinds its combo, silently.
-    testing::internal::CaptureStdout();
+    captureLog();
     VAOCombo* first = mesh.generateVAOCombo(a.get());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(capturedLog(), "");
     EXPECT_EQ(first, mesh.getCombo(a->getAttributeKey()));
     EXPECT_EQ(mesh.getComboCount(), 2u);
 
@@ -168,7 +169,7 @@ TEST_F(VAOTest, CombosPerAttributeKeyAndTheBindingCache)
     other.bind(a.get());
     mesh.draw();
     EXPECT_EQ(boundVertexArray(), first->getGlName());
-    EXPECT_EQ(boundVertexArray(), RenderState::currentVertexArray);
+    EXPECT_EQ(boundVertexArray(), RenderState::getCurrentVertexArray());
 }
 
 TEST_F(VAOTest, DeletingTheBoundMeshClearsTheCache)
@@ -181,9 +182,9 @@ TEST_F(VAOTest, DeletingTheBoundMeshClearsTheCache)
         mesh.bind(shader.get());
         // The second mesh may reuse the first one's name: it must still reach GL.
         EXPECT_NE(boundVertexArray(), 0u);
-        EXPECT_EQ(boundVertexArray(), RenderState::currentVertexArray);
+        EXPECT_EQ(boundVertexArray(), RenderState::getCurrentVertexArray());
     }
-    EXPECT_EQ(RenderState::currentVertexArray, 0u);
+    EXPECT_EQ(RenderState::getCurrentVertexArray(), 0u);
     EXPECT_EQ(boundVertexArray(), 0u);
 }
 
@@ -209,7 +210,7 @@ TEST_F(VAOTest, IndexedDrawsCountIndices)
     EXPECT_EQ(primitivesOf([&] { mesh.draw(GL_LINES); }), 6u);
     EXPECT_EQ(primitivesOf([&] { mesh.drawInstanced(3); }), 12u);
     EXPECT_EQ(primitivesOf([&] { mesh.drawArrays(GL_TRIANGLES, 0, 3); }), 1u);
-    EXPECT_EQ(RenderState::drawCalls, 4u);
+    EXPECT_EQ(RenderState::getDrawCalls(), 4u);
     RgbaImage image = readPixels(0, 0, 256, 256);
     EXPECT_EQ(image.at(10, 245)[0], 255);
     EXPECT_EQ(image.at(245, 10)[0], 255);
@@ -323,7 +324,7 @@ TEST_F(VAOTest, TangentsPerWholeTriangleWithinTheArrays)
     expectFrame(frameOf(split, 3), {0, 0, 0, 0, 0, 0});
 
     // Refused, adding nothing: an indexed mesh, too few components.
-    testing::internal::CaptureStdout();
+    captureLog();
     mesh.allocateIndices(3);
     EXPECT_FALSE(mesh.createTangents("in_Position", "in_Normal", "in_UV0", "in_T2", "in_B2"));
     VAO flat("flat");
@@ -332,7 +333,7 @@ TEST_F(VAOTest, TangentsPerWholeTriangleWithinTheArrays)
     flat.mapArray(xy, "in_Normal", 0);
     flat.mapArray(xy, "in_UV0", 2);
     EXPECT_FALSE(tangents(flat));
-    std::string out = testing::internal::GetCapturedStdout();
+    std::string out = capturedLog();
     EXPECT_NE(out.find("createTangents : tangents - "), std::string::npos) << out;
     EXPECT_NE(out.find("createTangents : flat - "), std::string::npos) << out;
     EXPECT_FALSE(mesh.hasMappedArray("in_T2"));

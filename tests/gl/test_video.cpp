@@ -1,4 +1,5 @@
 // Videos on the texture: what reaches GL, from files, memory and the archive.
+#include "LogCapture.h"
 #include "ORVIO.h"
 #include "TempDir.h"
 #include "TestVideo.h"
@@ -11,8 +12,6 @@
 
 #include <memory>
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -76,9 +75,9 @@ const std::vector<std::vector<uint8_t>>& sequentialPictures()
 TEST(Video, OpensWithItsHeaderAndAnRgbTexture)
 {
     REQUIRE_VIDEO();
-    CaptureStdout();
+    captureLog();
     Video v(video().path);
-    std::string out = GetCapturedStdout();
+    std::string out = capturedLog();
     ASSERT_TRUE(v.isOpen()) << out;
     EXPECT_EQ(v.getWidth(), 64);
     EXPECT_EQ(v.getHeight(), 64);
@@ -111,9 +110,9 @@ TEST(Video, OpensWithItsHeaderAndAnRgbTexture)
 TEST(Video, ShowFrameUploadsTheRequestedPicture)
 {
     REQUIRE_VIDEO();
-    CaptureStdout();
+    captureLog();
     Video v(video().path);
-    GetCapturedStdout();
+    capturedLog();
     ASSERT_TRUE(v.isOpen());
     const auto& reference = sequentialPictures();
     ASSERT_EQ(reference.size(), 30u);
@@ -141,10 +140,10 @@ TEST(Video, ShowTimeUsesTheTimeBase)
     for (int i = 0; i < 30; ++i)
         counting.push_back(i);
     std::vector<uint8_t> ntsc = retimeIvf(video().bytes, 30000, 1001, 0, counting);
-    CaptureStdout();
+    captureLog();
     Video stamped(ntsc.data(), ntsc.size());
     Video rated(video().path);
-    GetCapturedStdout();
+    capturedLog();
     ASSERT_TRUE(stamped.isOpen() && rated.isOpen());
     EXPECT_TRUE(stamped.isTimestampMode());
     for (int k : {0, 5, 17, 29}) {
@@ -164,21 +163,21 @@ TEST(Video, MemoryPathAndArchiveGiveTheSameVideo)
     dir.write("tree/resources/video/empty.ivf", std::string());
     ASSERT_EQ(runCommand("cd tree && 7z a -ms=off ../resources.7z resources > /dev/null"), 0);
 
-    CaptureStdout();
+    captureLog();
     std::unique_ptr<Video> fromPath(new Video(video().path));
-    std::string pathLog = GetCapturedStdout();
-    CaptureStdout();
+    std::string pathLog = capturedLog();
+    captureLog();
     std::unique_ptr<Video> fromMemory(new Video(video().bytes.data(), video().bytes.size()));
-    std::string memoryLog = GetCapturedStdout();
+    std::string memoryLog = capturedLog();
     EXPECT_EQ(pathLog, memoryLog);
 
     ORVIO::init(ORVIO::ModeArchive, "resources.7z");
     ORVIO::setVerbose(true);
-    CaptureStdout();
+    captureLog();
     std::unique_ptr<Video> fromArchive(ORVIO::loadVideoFile("resources/video/clip.ivf"));
     Video* missing = ORVIO::loadVideoFile("resources/video/missing.ivf");
     Video* empty = ORVIO::loadVideoFile("resources/video/empty.ivf");
-    std::string archiveLog = GetCapturedStdout();
+    std::string archiveLog = capturedLog();
     ORVIO::release();
     ORVIO::init(ORVIO::ModeFiles);
     EXPECT_EQ(missing, nullptr);
@@ -188,10 +187,10 @@ TEST(Video, MemoryPathAndArchiveGiveTheSameVideo)
                               "Loading video file : resources/video/empty.ivf\n"
                               "Video: movie is not in IVF format\n");
 
-    CaptureStdout();
+    captureLog();
     std::unique_ptr<Video> fromFiles(ORVIO::loadVideoFile("tree/resources/video/clip.ivf"));
     Video* absent = ORVIO::loadVideoFile("resources/video/missing.ivf");
-    std::string filesLog = GetCapturedStdout();
+    std::string filesLog = capturedLog();
     EXPECT_EQ(absent, nullptr);
     EXPECT_NE(filesLog.find("Video: failed to open 'resources/video/missing.ivf'\n"), std::string::npos);
 
@@ -210,12 +209,12 @@ TEST(Video, BadAndShortFilesSayWhy)
     TempDir dir;
     std::string empty = dir.write("empty.ivf", std::string());
     std::string riff = dir.write("riff.ivf", std::string("RIFF....WAVE"));
-    CaptureStdout();
+    captureLog();
     EXPECT_FALSE(Video(dir.path() + "/none.ivf").isOpen());
     EXPECT_FALSE(Video(empty).isOpen());
     EXPECT_FALSE(Video(riff).isOpen());
     EXPECT_FALSE(Video(nullptr, 10).isOpen());
-    EXPECT_EQ(GetCapturedStdout(), "Video: failed to open '" + dir.path() + "/none.ivf'\n" +
+    EXPECT_EQ(capturedLog(), "Video: failed to open '" + dir.path() + "/none.ivf'\n" +
                                        "Video: failed to read '" + empty + "'\n" + "Video: '" + riff +
                                        "' is not in IVF format\n" + "Video: pointer to movie is NULL\n");
 
@@ -224,11 +223,11 @@ TEST(Video, BadAndShortFilesSayWhy)
     std::vector<size_t> offsets = ivfFrameOffsets(video().bytes);
     for (size_t length = 33; length < video().bytes.size(); length += 97) {
         std::string path = dir.write("cut.ivf", std::string(video().bytes.begin(), video().bytes.begin() + length));
-        CaptureStdout();
+        captureLog();
         Video v(path);
         for (int n : {0, 5, 30, 12})
             v.showFrame(n);
-        std::string out = GetCapturedStdout();
+        std::string out = capturedLog();
         ASSERT_TRUE(v.isOpen()) << length;
         int whole = 0;
         while (whole < 30 && offsets[whole] + 12 <= length &&

@@ -18,12 +18,11 @@
 // back from 5 s later. It prints "Purity NAME: ok" when all five are the same bit for
 // bit, otherwise "Purity NAME: FAILED: ..." and writes the differing frames to OUT_DIR.
 #include "Demo.h"
-#include "GlassHallProgressBar.h"
-#include "GlassHallResources.h"
-#include "GlassHallShaderCache.h"
+#include "GlassHallProduction.h"
 #include "ImageCompare.h"
 #include "ORVDemosys.h"
 #include "OfflineRenderer.h"
+#include "Production.h"
 #include "ScreenMetrics.h"
 #include "TimeCode.h"
 #include "TimelineSolo.h"
@@ -260,10 +259,9 @@ int main(int argc, char** argv)
     std::cout << "Run demo" << std::endl;
     {
         Demo demo(argc, argv);
-        ORVDemosys::progressBar = new GlassHallProgressBar();
-        ORVDemosys::shaderCache = new GlassHallShaderCache();
-        ORVDemosys::resources = new GlassHallResources();
-        demo.setTitle("Glass Hall");
+        const Production& glassHall = GlassHallProduction::get();
+        glassHall.install();
+        demo.setTitle(glassHall.title);
         if (demo.load(&metrics, mode)) {
             if (!purityPath.empty()) {
                 runPurity(purityPath, outDir, renderWidth > 0 ? renderWidth : metrics.getWidth(),

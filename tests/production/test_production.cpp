@@ -20,7 +20,7 @@
 #include "ORVDemosys.h"
 #include "OfflineRenderer.h"
 #include "PanelEffect.h"
-#include "PngEncode.h"
+#include "PngWriter.h"
 #include "ScreenMetrics.h"
 #include "TestLoadingScreen.h"
 #include "TestProductionDefinition.h"

@@ -1,7 +1,7 @@
 #include "ImageCompare.h"
 
 #include "ImageFile.h"
-#include "PngEncode.h"
+#include "PngWriter.h"
 
 #include <GL/glew.h>
 

@@ -1,6 +1,7 @@
 #include "Assert.h"
 #include "DeathTest.h"
 #include "Effect.h"
+#include "LogCapture.h"
 #include "TrackInterpolate.h"
 
 #include <gtest/gtest.h>
@@ -29,11 +30,11 @@ TEST(Effect, TracksInOrderOwnedByTheEffect)
 TEST(Effect, BaseDrawReportsTheMissingOverride)
 {
     Effect effect;
-    testing::internal::CaptureStdout();
+    captureLog();
     effect.update(0);
     effect.draw(10, 16, nullptr);
     effect.postDraw(10);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Fallback draw method! This should never happen!\n");
+    EXPECT_EQ(capturedLog(), "Fallback draw method! This should never happen!\n");
 }
 
 TEST(EffectDeathTest, TrackIndexOutOfRangeStops)

@@ -1,5 +1,6 @@
 #include "FMODTimer.h"
 #include "HostClock.h"
+#include "LogCapture.h"
 #include "ORVIO.h"
 #include "SoundSystem.h"
 #include "SoundTestFiles.h"
@@ -13,8 +14,6 @@
 #include <thread>
 
 using namespace soundtest;
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -53,9 +52,9 @@ protected:
     // init with its output captured.
     bool initQuietly(FMODTimer& timer, std::string* said = nullptr)
     {
-        CaptureStdout();
+        captureLog();
         bool ok = timer.init();
-        std::string text = GetCapturedStdout();
+        std::string text = capturedLog();
         if (said)
             *said = text;
         return ok;

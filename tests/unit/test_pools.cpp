@@ -3,6 +3,7 @@
 #include "DataEffectPool.h"
 #include "Effect.h"
 #include "LoadingPipeline.h"
+#include "LogCapture.h"
 #include "ORVDemosys.h"
 #include "TrackInterpolate.h"
 #include "TrackManager.h"
@@ -32,7 +33,7 @@ TEST(Binary, BytesAsScaledFloats)
 
 TEST(DataPools, BinaryPoolCountsEveryAdd)
 {
-    testing::internal::CaptureStdout();
+    captureLog();
     {
         DataBinaryPool pool;
         Binary* first = new Binary({1});
@@ -45,12 +46,12 @@ TEST(DataPools, BinaryPoolCountsEveryAdd)
         EXPECT_EQ(pool.toString(), "DataBinaryPool {\n    num3dObjects = 2\n    lut = Binary { size = 2 }\n}\n");
         delete first; // replaced entries are not the pool's any more
     }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[Dispose binaryPool]\n");
+    EXPECT_EQ(capturedLog(), "[Dispose binaryPool]\n");
 }
 
 TEST(DataPools, EffectPoolEntersAbsentNames)
 {
-    testing::internal::CaptureStdout();
+    captureLog();
     {
         DataEffectPool pool;
         pool.add("GlowEffect", new Effect());
@@ -59,7 +60,7 @@ TEST(DataPools, EffectPoolEntersAbsentNames)
         EXPECT_EQ(pool.toString(), "EffectPool {\n    GlowEffect = Effect\n    glow_effect = Effect\n}\n");
         EXPECT_EQ(pool.nameAt(1), "glow_effect");
     }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[Dispose effectPool]\n");
+    EXPECT_EQ(capturedLog(), "[Dispose effectPool]\n");
 }
 
 TEST(EffectDeathTest, LookupsOfMissingResourcesStop)
@@ -76,8 +77,8 @@ TEST(EffectDeathTest, LookupsOfMissingResourcesStop)
     EXPECT_DEATH((dup2(2, 1), effect.GetTexture("x")), "demo/demosys/Effect:61: .*Assertion `tex!=__null'");
     EXPECT_DEATH((dup2(2, 1), effect.GetFBO("x")), "demo/demosys/Effect:68: .*Assertion `fbo != __null'");
     EXPECT_DEATH((dup2(2, 1), effect.GetBinary("x")), "demo/demosys/Effect:82: .*Assertion `bin != __null'");
-    testing::internal::CaptureStdout();
-    testing::internal::GetCapturedStdout();
+    captureLog();
+    capturedLog();
     ORVDemosys::effectInstancePool = nullptr;
 }
 
@@ -109,7 +110,7 @@ private:
 
 TEST(Shutdown, TheTimelineNeverPointsAtAFreedEffectOrCurveAndTheLogKeepsItsOrder)
 {
-    testing::internal::CaptureStdout();
+    captureLog();
     LoadingPipeline::createDataPools();
     int references = 0;
     auto* effect = new TimelineWatchingEffect(&references);
@@ -118,7 +119,7 @@ TEST(Shutdown, TheTimelineNeverPointsAtAFreedEffectOrCurveAndTheLogKeepsItsOrder
     ORVDemosys::tracks->addEntry("fade_effect", effect, nullptr);
     ORVDemosys::tracks->drawFrame(0, 0, 0);
     LoadingPipeline::deletePools();
-    const std::string log = testing::internal::GetCapturedStdout();
+    const std::string log = capturedLog();
     EXPECT_EQ(references, 0);
     EXPECT_EQ(ORVDemosys::tracks, nullptr);
     EXPECT_EQ(ORVDemosys::effectInstancePool, nullptr);

@@ -2,7 +2,7 @@
 #include "ORVIO.h"
 #include "ResourceArchive.h"
 #include "ResourceFile.h"
-#include "PngEncode.h"
+#include "PngWriter.h"
 #include "TempDir.h"
 
 #include <archive.h>

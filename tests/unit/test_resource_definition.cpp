@@ -8,6 +8,7 @@
 #include "DataVideoPool.h"
 #include "DeathTest.h"
 #include "Effect.h"
+#include "LogCapture.h"
 #include "ORVDemosys.h"
 #include "ORVScene.h"
 #include "ResourceDefinition.h"
@@ -81,10 +82,10 @@ protected:
 
     void TearDown() override
     {
-        testing::internal::CaptureStdout(); // the pools say goodbye
+        captureLog(); // the pools say goodbye
         for (auto& restore : restorers)
             restore();
-        testing::internal::GetCapturedStdout();
+        capturedLog();
     }
 
     static void createEmptyPools()

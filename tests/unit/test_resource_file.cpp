@@ -1,3 +1,4 @@
+#include "LogCapture.h"
 #include "ORVIO.h"
 #include "ResourceFile.h"
 #include "TempDir.h"
@@ -154,10 +155,10 @@ TEST(ORVIO, VerboseTraceLinesAndInitClearsThem)
     dir.write("x", std::string("1"));
     ORVIO::init(ORVIO::ModeFiles);
     ORVIO::setVerbose(true);
-    testing::internal::CaptureStdout();
+    captureLog();
     delete ORVIO::loadTextFile("x");
     delete ORVIO::loadFile("x");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Loading text file : x\nLoading file : x\n");
+    EXPECT_EQ(capturedLog(), "Loading text file : x\nLoading file : x\n");
     ORVIO::init(ORVIO::ModeFiles);
     EXPECT_FALSE(ORVIO::isVerbose());
 }

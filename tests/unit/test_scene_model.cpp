@@ -2,6 +2,7 @@
 // light matrices, cameras and the scene pool.
 #include "DataObjectPool.h"
 #include "DeathTest.h"
+#include "LogCapture.h"
 #include "ORVAnimation.h"
 #include "ORVCamera.h"
 #include "ORVLight.h"
@@ -317,7 +318,7 @@ TEST(ORVCameraPlacement, LookAtAndRoll)
 
 TEST(DataObjectPool, CountsAddsAndIndexesByName)
 {
-    testing::internal::CaptureStdout();
+    captureLog();
     {
         DataObjectPool pool;
         ORVScene* first = new ORVScene();
@@ -330,7 +331,7 @@ TEST(DataObjectPool, CountsAddsAndIndexesByName)
         EXPECT_EQ(pool.get("zzz"), nullptr);
         EXPECT_EQ(pool.toString(), "DataObjectPool {\n}\n");
     }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "[Dispose objectPool]\n");
+    EXPECT_EQ(capturedLog(), "[Dispose objectPool]\n");
 }
 
 TEST(DataObjectPoolDeathTest, IndexBeyondTheEntries)
@@ -343,7 +344,7 @@ TEST(DataObjectPoolDeathTest, IndexBeyondTheEntries)
     EXPECT_EQ(pool->size(), 2);
     EXPECT_DEATH(STDOUT_TO_STDERR(pool->at(1)), "Assertion `i >= 0 && i < entryCount\\(\\)' failed");
     EXPECT_DEATH(STDOUT_TO_STDERR(pool->at(-1)), "Assertion");
-    testing::internal::CaptureStdout();
+    captureLog();
     delete pool;
-    testing::internal::GetCapturedStdout();
+    capturedLog();
 }

@@ -1,3 +1,4 @@
+#include "LogCapture.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "ResourceLoader.h"
@@ -207,9 +208,9 @@ TEST_F(ShaderFiles, NestedMissingIncludeNamesLineFileAndDepth)
 
     ResourceLoader loader;
     std::string source = "previous";
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(ShaderPreprocessor::prepareStage(loader, ShaderPreprocessor::Stage::Vertex, "x", {}, source));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "shaderInclude(..) failed \n");
+    EXPECT_EQ(capturedLog(), "shaderInclude(..) failed \n");
     EXPECT_EQ(loader.getMessage(), "Failed to include '#include   missing.glsl  ' in y.glsl depth 1");
     EXPECT_FALSE(loader.isOk());
     EXPECT_EQ(source, "previous");
@@ -222,9 +223,9 @@ TEST_F(ShaderFiles, MissingShaderFilesReportTheirStage)
 {
     ResourceLoader loader;
     std::string vertex = "old vertex", fragment = "old fragment";
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(ShaderPreprocessor::prepareSources(loader, "nothere", {}, vertex, fragment));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Failed to find vertex shader 'nothere.vert'\n");
+    EXPECT_EQ(capturedLog(), "Failed to find vertex shader 'nothere.vert'\n");
     EXPECT_EQ(loader.getMessage(), "Vertex shader 'nothere.vert' not found");
     EXPECT_FALSE(loader.isOk());
     EXPECT_EQ(vertex, "old vertex");
@@ -233,9 +234,9 @@ TEST_F(ShaderFiles, MissingShaderFilesReportTheirStage)
     // The vertex file exists: its source is stored before the fragment file fails.
     write("half.vert", "#version 150\nv");
     ResourceLoader second;
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(ShaderPreprocessor::prepareSources(second, "half", {}, vertex, fragment));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Failed to find fragment shader 'half.frag'\n");
+    EXPECT_EQ(capturedLog(), "Failed to find fragment shader 'half.frag'\n");
     EXPECT_EQ(second.getMessage(), "Fragement shader 'half.frag' not found");
     EXPECT_FALSE(second.isOk());
     EXPECT_EQ(vertex, "#version 150\nv\n");
@@ -261,9 +262,9 @@ TEST_F(ShaderFiles, UnknownResourceModeIsAMissingFile)
     ORVIO::init(7);
     ResourceLoader loader;
     std::string source;
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(ShaderPreprocessor::prepareStage(loader, ShaderPreprocessor::Stage::Vertex, "m", {}, source));
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     EXPECT_EQ(loader.getMessage(), "Vertex shader 'm.vert' not found");
 }
 
@@ -284,9 +285,9 @@ TEST_F(ShaderFiles, IncludeDepthIsBoundedAt32)
     ResourceLoader loader;
     write("deep.vert", "#version 150\n#include inc1.glsl");
     std::string source;
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(ShaderPreprocessor::prepareStage(loader, ShaderPreprocessor::Stage::Vertex, "deep", {}, source));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "shaderInclude(..) failed \n");
+    EXPECT_EQ(capturedLog(), "shaderInclude(..) failed \n");
     EXPECT_EQ(loader.getMessage(), "Include depth limit of 32 exceeded at '#include inc33.glsl' in inc32.glsl depth 32");
     EXPECT_FALSE(registered("inc33.glsl"));
 }
@@ -309,9 +310,9 @@ TEST_F(ShaderFiles, IncludeCyclesAreReportedWithTheChain)
     write("self.vert", "#version 150\n#include self.vert");
     ResourceLoader loader;
     std::string source;
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(ShaderPreprocessor::prepareStage(loader, ShaderPreprocessor::Stage::Vertex, "self", {}, source));
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     EXPECT_EQ(loader.getMessage(), "Include cycle at '#include self.vert' in self.vert depth 0 (self.vert -> self.vert)");
 }
 

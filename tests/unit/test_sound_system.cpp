@@ -1,3 +1,4 @@
+#include "LogCapture.h"
 #include "SoundSystem.h"
 #include "SoundTestFiles.h"
 #include "TempDir.h"
@@ -155,9 +156,9 @@ TEST_F(SoundSystemTest, EveryTruncationOfAWavFailsCleanly)
         info.size = sizeof(info);
         info.length = static_cast<unsigned>(cut);
         Sound* sound = nullptr;
-        testing::internal::CaptureStdout();
+        captureLog();
         int r = system->createSound(reinterpret_cast<const char*>(part.data()), SoundSystem::ModeMemory, &info, &sound);
-        std::string said = testing::internal::GetCapturedStdout();
+        std::string said = capturedLog();
         if (cut == 0) {
             EXPECT_EQ(r, SoundErrInvalidParam);
             continue;
@@ -195,11 +196,11 @@ TEST_F(SoundSystemTest, DamagedWavHeadersNameTheProblem)
         info.size = sizeof(info);
         info.length = static_cast<unsigned>(bad.size());
         Sound* sound = nullptr;
-        testing::internal::CaptureStdout();
+        captureLog();
         EXPECT_EQ(system->createSound(reinterpret_cast<const char*>(bad.data()), SoundSystem::ModeMemory, &info, &sound),
                   SoundErrFileBad)
             << d.expected;
-        testing::internal::GetCapturedStdout();
+        capturedLog();
         EXPECT_NE(system->getLastError().find(d.expected), std::string::npos) << system->getLastError();
     }
 }
@@ -235,9 +236,9 @@ TEST_F(SoundSystemTest, Mp3DecodesGaplessAndTruncationsNeverCrash)
         info.size = sizeof(info);
         info.length = static_cast<unsigned>(cut);
         Sound* part = nullptr;
-        testing::internal::CaptureStdout();
+        captureLog();
         int r = system->createSound(bytes.data(), SoundSystem::ModeMemory, &info, &part);
-        std::string said = testing::internal::GetCapturedStdout();
+        std::string said = capturedLog();
         if (r == SoundOk) {
             EXPECT_LE(lengthOf(part, SoundSystem::UnitMs), full) << "cut " << cut;
             part->release();
@@ -255,9 +256,9 @@ TEST_F(SoundSystemTest, Mp3DecodesGaplessAndTruncationsNeverCrash)
     info.size = sizeof(info);
     info.length = static_cast<unsigned>(noise.size());
     Sound* junk = nullptr;
-    testing::internal::CaptureStdout();
+    captureLog();
     int r = system->createSound(reinterpret_cast<const char*>(noise.data()), SoundSystem::ModeMemory, &info, &junk);
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     EXPECT_TRUE(r == SoundOk || r == SoundErrFileBad);
 }
 
@@ -290,9 +291,9 @@ TEST_F(SoundSystemTest, OfflinePositionMovesOnlyWhenSet)
 
 TEST_F(SoundSystemTest, SilentClockAdvancesWithRealTimePausesAndSeeks)
 {
-    testing::internal::CaptureStdout();
+    captureLog();
     start(SoundSystem::InitSilentFallback);
-    std::string said = testing::internal::GetCapturedStdout();
+    std::string said = capturedLog();
     EXPECT_TRUE(system->isSilent());
     EXPECT_EQ(system->getOutputName(), "silent");
     EXPECT_NE(said.find("playing silently"), std::string::npos) << said;
@@ -411,9 +412,9 @@ TEST_F(SoundSystemTest, WithoutAFallbackAMissingDeviceIsAnError)
     EXPECT_EQ(system->init(4, 0, nullptr), SoundErrOutput);
     EXPECT_NE(system->getLastError().find("no audio output"), std::string::npos);
     // The same system can still fall back.
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_EQ(system->init(4, SoundSystem::InitSilentFallback, nullptr), SoundOk);
-    EXPECT_NE(testing::internal::GetCapturedStdout().find("playing silently"), std::string::npos);
+    EXPECT_NE(capturedLog().find("playing silently"), std::string::npos);
     EXPECT_TRUE(system->isSilent());
 }
 

@@ -1,4 +1,5 @@
 #include "Effect.h"
+#include "LogCapture.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "TrackInterpolate.h"
@@ -231,10 +232,10 @@ protected:
             writePacked(set, dir);
         else
             writeLoose(set, dir);
-        testing::internal::CaptureStdout();
+        captureLog();
         auto manager = packed ? TrackManager::load(slashed(dir), names, effects, twoTargets)
                               : TrackManager::loadFromFiles(dir.string(), names, effects, twoTargets);
-        std::string out = testing::internal::GetCapturedStdout();
+        std::string out = capturedLog();
         if (output)
             *output = out;
         return manager;
@@ -302,10 +303,10 @@ TEST_F(TrackFiles, LoadsThePackedPairWrittenByHand)
     EXPECT_EQ(out, "Loading 'a.track' (5)\n"
                    "Loading 'a.fade'\n"
                    "Loading 'b.track' (-1)\n");
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_TRUE(m->validate());
     EXPECT_TRUE(m->checkInstances());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Validating StartStop track data.\n");
+    EXPECT_EQ(capturedLog(), "Validating StartStop track data.\n");
 }
 
 TEST_F(TrackFiles, LoadsOneFilePerTrackWrittenByHand)
@@ -332,34 +333,34 @@ TEST_F(TrackFiles, EmptyTargetIsTheScreenEvenForToolsThatAcceptEveryName)
     TrackSet set;
     set.add("a.track", startStopBody(0, {{10, 1, ""}, {20, 0, ""}, {30, 1, "custom"}, {40, 0, ""}}));
     writePacked(set, dir);
-    testing::internal::CaptureStdout();
+    captureLog();
     auto m = TrackManager::load(slashed(dir), {"a"}, {nullptr}, TrackManager::acceptAllTargets());
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     const TrackStartStop& t = *m->findEntry("a")->startStop;
     EXPECT_EQ(t.getKey(10)->target, "screen");
     EXPECT_EQ(t.getKey(30)->target, "custom");
     EXPECT_EQ(t.getKey(30)->targetFbo, nullptr);
 
     // Without a resolver no name is a target.
-    testing::internal::CaptureStdout();
+    captureLog();
     auto player = TrackManager::load(slashed(dir), {"a"}, {nullptr});
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     EXPECT_EQ(player->findEntry("a")->startStop->getKey(30)->target, "screen");
 }
 
 TEST_F(TrackFiles, MissingIndexMeansNoTrackData)
 {
-    testing::internal::CaptureStdout();
+    captureLog();
     auto m = TrackManager::load(slashed(dir), names, effects, twoTargets);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(capturedLog(),
               "Track index '" + slashed(dir) + "index.list' is missing: no effect has track data\n");
     EXPECT_FALSE(m->hasLoadError());
     EXPECT_EQ(m->getEntryCount(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(m->getEntry(i)->startStop->getKeyCount(), 0u);
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_TRUE(m->validate());
-    testing::internal::GetCapturedStdout();
+    capturedLog();
 }
 
 TEST_F(TrackFiles, IndexWithoutTrackDataFailsTheLoad)
@@ -367,9 +368,9 @@ TEST_F(TrackFiles, IndexWithoutTrackDataFailsTheLoad)
     Bytes index, data;
     sampleSet().pack(index, data);
     writeBytes(dir / "index.list", index.data);
-    testing::internal::CaptureStdout();
+    captureLog();
     auto m = TrackManager::load(slashed(dir), names, effects);
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     ASSERT_TRUE(m->hasLoadError());
     EXPECT_EQ(m->getLoadError(),
               "Track data '" + slashed(dir) + "track.data' is missing but '" + slashed(dir) + "index.list' lists 5 files");
@@ -386,16 +387,16 @@ TEST_F(TrackFiles, SelectionSortTiesAndRenumbering)
     EXPECT_EQ(m.addEntry("a", nullptr, nullptr), nullptr);
     EXPECT_EQ(m.addEntry("d", nullptr, nullptr)->startStop->getPriority(), -1);
     m.arrangeDrawOrder();
-    testing::internal::CaptureStdout();
+    captureLog();
     m.printPriorities();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Priority 0 = d\nPriority 1 = c\nPriority 2 = b\nPriority 3 = a\n");
+    EXPECT_EQ(capturedLog(), "Priority 0 = d\nPriority 1 = c\nPriority 2 = b\nPriority 3 = a\n");
 
     EXPECT_TRUE(m.swapPriorities(0, 3));
     EXPECT_FALSE(m.swapPriorities(0, 4));
     EXPECT_FALSE(m.swapPriorities(-1, 0));
-    testing::internal::CaptureStdout();
+    captureLog();
     m.printPriorities();
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Priority 0 = a\nPriority 1 = c\nPriority 2 = b\nPriority 3 = d\n");
+    EXPECT_EQ(capturedLog(), "Priority 0 = a\nPriority 1 = c\nPriority 2 = b\nPriority 3 = d\n");
 }
 
 TEST_F(TrackFiles, DrawFrameCallsEachPassOverActiveEffectsInPriorityOrder)
@@ -432,12 +433,12 @@ TEST_F(TrackFiles, ValidateNamesTheMismatchedEffect)
     TrackSet set;
     set.add("a.track", startStopBody(0, {{10, 1, ""}, {20, 1, ""}}));
     writePacked(set, dir);
-    testing::internal::CaptureStdout();
+    captureLog();
     auto m = TrackManager::load(slashed(dir), names, effects);
-    testing::internal::GetCapturedStdout();
-    testing::internal::CaptureStdout();
+    capturedLog();
+    captureLog();
     EXPECT_FALSE(m->validate());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(capturedLog(),
               "Validating StartStop track data.\n"
               "--> row = 20, row=20, type = 1\n"
               "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A STOP KEYFRAME!\n"
@@ -453,13 +454,13 @@ TEST_F(TrackFiles, WritersRoundTripBothForms)
     fs::create_directory(packed);
     const auto fade = keysOf(*curveA);
 
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_TRUE(original->saveFiles(files.string()));
     EXPECT_TRUE(original->savePacked(packed.string()));
     auto fromFiles = TrackManager::loadFromFiles(files.string(), names, effects, twoTargets);
     ASSERT_TRUE(sameCurve(keysOf(*curveA), fade));
     auto fromPacked = TrackManager::load(slashed(packed), names, effects, twoTargets);
-    testing::internal::GetCapturedStdout();
+    capturedLog();
 
     EXPECT_TRUE(fs::exists(files / "a.zoom.track"));
     EXPECT_TRUE(fs::exists(files / "c.track"));
@@ -486,11 +487,11 @@ TEST_F(TrackFiles, PackedWriterReproducesCanonicalBytes)
     const fs::path out = dir / "out";
     fs::create_directory(out);
 
-    testing::internal::CaptureStdout();
+    captureLog();
     auto m = TrackManager::load(slashed(dir), names, effects, TrackManager::acceptAllTargets());
     EXPECT_TRUE(m->savePacked(out.string()));
     EXPECT_TRUE(m->saveFiles(out.string()));
-    testing::internal::GetCapturedStdout();
+    capturedLog();
 
     EXPECT_EQ(readBytes(out / "index.list"), readBytes(dir / "index.list"));
     EXPECT_EQ(readBytes(out / "track.data"), readBytes(dir / "track.data"));
@@ -503,11 +504,11 @@ TEST_F(TrackFiles, WritersReportFilesThatCannotBeWritten)
     TrackManager m;
     m.addEntry("a", nullptr, nullptr);
     const std::string missing = (dir / "no" / "such").string();
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(m.saveFiles(missing));
     EXPECT_FALSE(m.savePacked(missing));
     EXPECT_FALSE(m.saveProperties(missing));
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = capturedLog();
     EXPECT_NE(out.find("Cannot write track file '" + missing + "/a.track'\n"), std::string::npos) << out;
     EXPECT_NE(out.find("Cannot write track file '" + missing + "/index.list'\n"), std::string::npos);
     EXPECT_NE(out.find("Cannot write track file '" + missing + "/track.properties'\n"), std::string::npos);
@@ -518,16 +519,16 @@ TEST_F(TrackFiles, PropertiesRoundTripAndUnknownNames)
     TrackManager m;
     m.addEntry("b", nullptr, nullptr);
     m.addEntry("a", nullptr, nullptr)->startStop->setEnabled(false);
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_TRUE(m.saveProperties(dir.string()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Saving track property for a\nSaving track property for b\n");
+    EXPECT_EQ(capturedLog(), "Saving track property for a\nSaving track property for b\n");
     EXPECT_EQ(readBytes(dir / "track.properties"), Bytes().i32(2).str("a").i32(1).str("b").i32(0).data);
 
     // An unknown name still has its flag read; the next entry is applied.
     writeBytes(dir / "track.properties", Bytes().i32(3).str("zzz").i32(1).str("b").i32(1).str("a").i32(0).data);
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_TRUE(m.loadProperties(slashed(dir)));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(capturedLog(),
               "Loading track property for zzz\n"
               "Loading track property for b\nFlag : 1\n"
               "Loading track property for a\nFlag : 0\n");
@@ -539,9 +540,9 @@ TEST_F(TrackFiles, PropertiesRoundTripAndUnknownNames)
     EXPECT_TRUE(m.loadProperties(dir.string()));
     EXPECT_FALSE(m.findEntry("b")->startStop->isEnabled());
     writeBytes(dir / "track.properties", Bytes().i32(1).str("abcdef").data);
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(m.loadProperties(dir.string()));
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(capturedLog(),
               "Loading track property for abcdef\n"
               "Corrupt track file '" + (dir / "track.properties").string() + "': entry 0 flag runs past the end\n");
 }
@@ -568,11 +569,11 @@ TEST_F(TrackFiles, CorruptBodiesAreReportedAndFailValidation)
         set.add("a.track", c.body);
         writePacked(set, dir);
         writeLoose(set, dir);
-        testing::internal::CaptureStdout();
+        captureLog();
         auto packed = TrackManager::load(slashed(dir), names, effects);
         auto loose = TrackManager::loadFromFiles(dir.string(), names, effects);
         const bool packedOk = packed->validate();
-        testing::internal::GetCapturedStdout();
+        capturedLog();
         EXPECT_FALSE(packedOk);
         EXPECT_EQ(packed->getLoadError(), "Corrupt track file '" + slashed(dir) + "track.data': 'a.track' " + c.what);
         EXPECT_EQ(loose->getLoadError(), "Corrupt track file '" + (dir / "a.track").string() + "': " + c.what);
@@ -585,10 +586,10 @@ TEST_F(TrackFiles, CorruptBodiesAreReportedAndFailValidation)
     set.add("a.fade.track", curveBody({{1, 0, 1.0f}, {2, 0, 2.0f}}));
     set.bodies[0].second.data.pop_back();
     writePacked(set, dir);
-    testing::internal::CaptureStdout();
+    captureLog();
     auto m = TrackManager::load(slashed(dir), names, effects);
     EXPECT_FALSE(m->validate());
-    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string out = capturedLog();
     EXPECT_EQ(out, "Loading 'a.fade'\n"
                    "Corrupt track file '" + slashed(dir) + "track.data': 'a.fade.track' key count 2 needs more than the 23 bytes left\n"
                    "Validating StartStop track data.\n"
@@ -615,10 +616,10 @@ TEST_F(TrackFiles, CorruptIndexEntriesAreReported)
     writeBytes(dir / "track.data", startStopBody(0, {}).data);
     for (const Case& c : cases) {
         writeBytes(dir / "index.list", c.bytes.data);
-        testing::internal::CaptureStdout();
+        captureLog();
         auto m = TrackManager::load(slashed(dir), names, effects);
         EXPECT_FALSE(m->validate());
-        testing::internal::GetCapturedStdout();
+        capturedLog();
         EXPECT_EQ(m->getLoadError(), index + c.what);
     }
 }
@@ -634,10 +635,10 @@ TEST_F(TrackFiles, TruncatedOrFlippedPackedDataNeverReadsOutOfBounds)
             std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<long>(length));
             writeBytes(dir / "index.list", which == 0 ? cut : index.data);
             writeBytes(dir / "track.data", which == 1 ? cut : data.data);
-            testing::internal::CaptureStdout();
+            captureLog();
             auto m = TrackManager::load(slashed(dir), names, effects, twoTargets);
             const bool ok = m->validate();
-            testing::internal::GetCapturedStdout();
+            capturedLog();
             // The body read last ends track.data, and the index ends with an offset:
             // cutting anything must show.
             ASSERT_FALSE(ok) << (which == 0 ? "index.list" : "track.data") << " cut at " << length;
@@ -653,12 +654,12 @@ TEST_F(TrackFiles, TruncatedOrFlippedPackedDataNeverReadsOutOfBounds)
                 flipped[at] ^= mask;
                 writeBytes(dir / "index.list", which == 0 ? flipped : index.data);
                 writeBytes(dir / "track.data", which == 1 ? flipped : data.data);
-                testing::internal::CaptureStdout();
+                captureLog();
                 auto m = TrackManager::load(slashed(dir), names, effects, twoTargets);
                 m->validate();
                 for (uint32_t row : {0u, 100u, 150u, 200u, 300u, 400u})
                     m->drawFrame(row * 50, row, 16);
-                testing::internal::GetCapturedStdout();
+                capturedLog();
                 ASSERT_EQ(m->getEntryCount(), 3);
                 log.clear();
             }

@@ -1,3 +1,4 @@
+#include "LogCapture.h"
 #include "ORVDemosys.h"
 #include "TrackInterpolate.h"
 #include "TrackManager.h"
@@ -191,11 +192,11 @@ TEST(Track, MoveKeyRewritesTheRowAndReports)
     t.insertKey(InterpolateKey(10, 1.0f));
     t.insertKey(InterpolateKey(30, 3.0f));
 
-    testing::internal::CaptureStdout();
+    captureLog();
     t.moveKey(10, 20);
     t.moveKey(20, 20); // same row
     t.moveKey(99, 5);  // no key
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Moved row from 10 to 20\n");
+    EXPECT_EQ(capturedLog(), "Moved row from 10 to 20\n");
 
     std::vector<InterpolateKey> keys;
     t.getKeys(keys);
@@ -204,9 +205,9 @@ TEST(Track, MoveKeyRewritesTheRowAndReports)
     EXPECT_EQ(keys[0].value, 1.0f);
 
     // Onto an occupied row the moved key wins.
-    testing::internal::CaptureStdout();
+    captureLog();
     t.moveKey(20, 30);
-    testing::internal::GetCapturedStdout();
+    capturedLog();
     keys.clear();
     t.getKeys(keys);
     ASSERT_EQ(keys.size(), 1u);
@@ -333,37 +334,37 @@ TEST(TrackStartStop, ValidateReportsTheFirstMistypedKey)
     TrackStartStop twoStarts(0);
     twoStarts.insertKey(StartStopKey(10, StartStopKey::Start));
     twoStarts.insertKey(StartStopKey(20, StartStopKey::Start));
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(twoStarts.validate());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(capturedLog(),
               "--> row = 20, row=20, type = 1\n"
               "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A STOP KEYFRAME!\n");
 
     TrackStartStop stopFirst(0);
     stopFirst.insertKey(StartStopKey(5, StartStopKey::Stop));
     stopFirst.insertKey(StartStopKey(7, 2));
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(stopFirst.validate());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(capturedLog(),
               "--> row = 5, row=5, type = 0\n"
               "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A START KEYFRAME!\n");
 
     TrackStartStop oddStop(0);
     oddStop.insertKey(StartStopKey(5, StartStopKey::Start));
     oddStop.insertKey(StartStopKey(7, 2));
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_FALSE(oddStop.validate());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(capturedLog(),
               "--> row = 7, row=7, type = 2\n"
               "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A STOP KEYFRAME!\n");
 
     // Empty and a trailing start pass, silently.
     TrackStartStop trailing(0);
-    testing::internal::CaptureStdout();
+    captureLog();
     EXPECT_TRUE(trailing.validate());
     trailing.insertKey(StartStopKey(5, StartStopKey::Start));
     trailing.insertKey(StartStopKey(6, StartStopKey::Stop));
     trailing.insertKey(StartStopKey(9, StartStopKey::Start));
     EXPECT_TRUE(trailing.validate());
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(capturedLog(), "");
 }

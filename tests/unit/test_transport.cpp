@@ -1,6 +1,7 @@
 #include "BeatGrid.h"
 #include "FMODTimer.h"
 #include "FakeClock.h"
+#include "LogCapture.h"
 #include "ORVIO.h"
 #include "SoundTestFiles.h"
 #include "TempDir.h"
@@ -15,8 +16,6 @@
 #include <regex>
 #include <thread>
 
-using testing::internal::CaptureStdout;
-using testing::internal::GetCapturedStdout;
 
 namespace {
 
@@ -31,16 +30,16 @@ BeatGrid productionGrid()
 // Performs an action and returns the line it printed.
 std::string act(Transport& transport, Transport::Action action)
 {
-    CaptureStdout();
+    captureLog();
     transport.perform(action);
-    return GetCapturedStdout();
+    return capturedLog();
 }
 
 void seekQuietly(Transport& transport, uint32_t timeMs)
 {
-    CaptureStdout();
+    captureLog();
     transport.seek(timeMs);
-    GetCapturedStdout();
+    capturedLog();
 }
 
 ::testing::AssertionResult matches(const std::string& text, const std::string& pattern)
@@ -129,9 +128,9 @@ protected:
         } else {
             timer.reset(new Timer(20));
         }
-        CaptureStdout();
+        captureLog();
         ASSERT_TRUE(timer->init()) << timer->getMessage();
-        GetCapturedStdout();
+        capturedLog();
     }
 
     TempDir dir{true};
@@ -181,9 +180,9 @@ TEST_P(TransportTest, SeeksLandOnTheGridAndPauseHoldsTheClock)
     seekQuietly(transport, 230000);
     act(transport, A::TogglePause);
     clock.advanceMs(1500);
-    CaptureStdout();
+    captureLog();
     transport.update();
-    EXPECT_EQ(GetCapturedStdout(), "Paused at 03:51:000 row 4620 bar 116.3\n");
+    EXPECT_EQ(capturedLog(), "Paused at 03:51:000 row 4620 bar 116.3\n");
     EXPECT_TRUE(timer->isPaused());
     EXPECT_EQ(timer->getTimeMs(), 231000);
     EXPECT_TRUE(matches(act(transport, A::TogglePause), "Resumed at 00:00:00[0-2] row 0 bar 1.1\n"));
@@ -206,9 +205,9 @@ TEST_P(TransportTest, LoopRepeatsItsRangeOnceItHasAnEnd)
     transport.update();
     EXPECT_NEAR(timer->getTimeMs(), 47990, 2);
     clock.advanceMs(10);
-    CaptureStdout();
+    captureLog();
     transport.update();
-    EXPECT_EQ(GetCapturedStdout(), "");
+    EXPECT_EQ(capturedLog(), "");
     EXPECT_EQ(timer->getTimeMs(), 32000);
     EXPECT_FALSE(timer->isPaused());
 
@@ -238,13 +237,13 @@ TEST(TransportKeysTest, KeysMapToActionsAndOnlySeeksRepeat)
     Timer timer(20);
     timer.init();
     Transport transport(&timer, BeatGrid(), 0, 60000);
-    CaptureStdout();
+    captureLog();
     EXPECT_EQ(transport.handleKey(GLFW_KEY_RIGHT, GLFW_PRESS, 0), A::NextBeat);
     EXPECT_EQ(transport.handleKey(GLFW_KEY_RIGHT, GLFW_REPEAT, 0), A::NextBeat);
     EXPECT_EQ(transport.handleKey(GLFW_KEY_RIGHT, GLFW_RELEASE, 0), A::None);
     EXPECT_EQ(transport.handleKey(GLFW_KEY_SPACE, GLFW_REPEAT, 0), A::None);
     EXPECT_EQ(transport.handleKey(GLFW_KEY_TAB, GLFW_PRESS, 0), A::ToggleOverlay);
-    EXPECT_EQ(GetCapturedStdout(), "Seek to 00:00:500 row 10 bar 1.2\nSeek to 00:01:000 row 20 bar 1.3\n");
+    EXPECT_EQ(capturedLog(), "Seek to 00:00:500 row 10 bar 1.2\nSeek to 00:01:000 row 20 bar 1.3\n");
     EXPECT_TRUE(timer.isPaused());
 }
 

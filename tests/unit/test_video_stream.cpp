@@ -1,6 +1,7 @@
 // The IVF reader and the VP8 stream on files vpxenc makes at test time.
 #include "DataVideoPool.h"
 #include "IvfFile.h"
+#include "LogCapture.h"
 #include "TempDir.h"
 #include "TestVideo.h"
 #include "VideoStream.h"
@@ -352,7 +353,7 @@ TEST(VideoStream, DamagedFramesFailWithoutHarm)
 
 TEST(DataVideoPool, CountsEntriesAndSaysWhenDisposed)
 {
-    testing::internal::CaptureStdout();
+    captureLog();
     {
         DataVideoPool pool;
         // Videos that do not open need no GL context.
@@ -368,7 +369,7 @@ TEST(DataVideoPool, CountsEntriesAndSaysWhenDisposed)
         EXPECT_EQ(pool.get("missing"), nullptr);
         EXPECT_EQ(pool.toString(), "");
     }
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Video: pointer to movie is NULL\n"
+    EXPECT_EQ(capturedLog(), "Video: pointer to movie is NULL\n"
                                                       "Video: movie is not in IVF format\n"
                                                       "Video: failed to open '/nonexistent/outro.ivf'\n"
                                                       "[Dispose videoPool]\n");

@@ -6,23 +6,37 @@
 #include <cstdio>
 #include <cstring>
 
-bool writePngFile(const std::string& path, int width, int height, int channels, const uint8_t* pixels,
-                  bool bottomFirst, std::string& error)
+namespace {
+
+// The image description, or false when the arguments describe no image.
+bool describe(png_image& image, int width, int height, int channels, const uint8_t* pixels)
 {
-    if (width < 1 || height < 1 || (channels != 3 && channels != 4) || !pixels) {
-        error = "cannot write " + path + ": no image";
+    static const png_uint_32 formats[] = {PNG_FORMAT_GRAY, PNG_FORMAT_GA, PNG_FORMAT_RGB, PNG_FORMAT_RGBA};
+    if (width < 1 || height < 1 || channels < 1 || channels > 4 || !pixels)
         return false;
-    }
-    png_image image;
     std::memset(&image, 0, sizeof(image));
     image.version = PNG_IMAGE_VERSION;
     image.width = static_cast<png_uint_32>(width);
     image.height = static_cast<png_uint_32>(height);
-    image.format = channels == 3 ? PNG_FORMAT_RGB : PNG_FORMAT_RGBA;
-    // A negative stride walks the rows from the last in memory to the first.
-    const png_int_32 stride = (bottomFirst ? -1 : 1) * width * channels;
+    image.format = formats[channels - 1];
+    return true;
+}
+
+// A negative stride walks the rows from the last in memory to the first.
+png_int_32 stride(int width, int channels, bool bottomFirst) { return (bottomFirst ? -1 : 1) * width * channels; }
+
+} // namespace
+
+bool writePngFile(const std::string& path, int width, int height, int channels, const uint8_t* pixels,
+                  bool bottomFirst, std::string& error)
+{
+    png_image image;
+    if (!describe(image, width, height, channels, pixels)) {
+        error = "cannot write " + path + ": no image";
+        return false;
+    }
     const std::string partial = path + ".partial";
-    if (!png_image_write_to_file(&image, partial.c_str(), 0, pixels, stride, nullptr)) {
+    if (!png_image_write_to_file(&image, partial.c_str(), 0, pixels, stride(width, channels, bottomFirst), nullptr)) {
         error = "cannot write " + path + ": " + image.message;
         std::remove(partial.c_str());
         return false;
@@ -33,4 +47,22 @@ bool writePngFile(const std::string& path, int width, int height, int channels, 
         return false;
     }
     return true;
+}
+
+std::string encodePng(int width, int height, int channels, const std::vector<uint8_t>& pixels)
+{
+    png_image image;
+    if (pixels.size() < size_t(width) * size_t(height) * size_t(channels) ||
+        !describe(image, width, height, channels, pixels.data()))
+        return std::string();
+    // First the size, then the bytes.
+    png_alloc_size_t size = 0;
+    const png_int_32 rowStride = stride(width, channels, false);
+    if (!png_image_write_to_memory(&image, nullptr, &size, 0, pixels.data(), rowStride, nullptr))
+        return std::string();
+    std::string bytes(size, '\0');
+    if (!png_image_write_to_memory(&image, &bytes[0], &size, 0, pixels.data(), rowStride, nullptr))
+        return std::string();
+    bytes.resize(size);
+    return bytes;
 }

@@ -281,8 +281,22 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
     c.gltf = gltf;
     warnLeftOut(scene);
 
-    // Textures and materials. A material that no mesh uses is kept when it has a name
-    // of its own: a production may look it up.
+    writeMaterials(c);
+    writeMeshes(c);
+
+    for (unsigned i = 0; i < scene->mNumLights; ++i)
+        c.lightsByNode[scene->mLights[i]->mName.C_Str()] = scene->mLights[i];
+    for (unsigned i = 0; i < scene->mNumCameras; ++i)
+        c.camerasByNode[scene->mCameras[i]->mName.C_Str()] = scene->mCameras[i];
+
+    writeNode(c, scene->mRootNode, glm::mat4(1.0f), -1, true);
+    return true;
+}
+
+void SceneConverter::writeMaterials(Context& c)
+{
+    const aiScene* scene = c.scene;
+    VboWriter& out = *c.out;
     std::vector<bool> used(scene->mNumMaterials, false);
     for (unsigned i = 0; i < scene->mNumMeshes; ++i)
         if (scene->mMeshes[i]->mMaterialIndex < scene->mNumMaterials)
@@ -334,8 +348,12 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
     if (materialCount > 256)
         warnings.push_back(std::to_string(materialCount) +
                            " materials: the deferred renderer's material table has rows for the first 256 only");
+}
 
-    // Meshes, under their assimp index.
+void SceneConverter::writeMeshes(Context& c)
+{
+    const aiScene* scene = c.scene;
+    VboWriter& out = *c.out;
     c.meshWritten.assign(scene->mNumMeshes, false);
     for (unsigned i = 0; i < scene->mNumMeshes; ++i) {
         const aiMesh* m = scene->mMeshes[i];
@@ -367,14 +385,6 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
         c.meshWritten[i] = true;
         ++meshCount;
     }
-
-    for (unsigned i = 0; i < scene->mNumLights; ++i)
-        c.lightsByNode[scene->mLights[i]->mName.C_Str()] = scene->mLights[i];
-    for (unsigned i = 0; i < scene->mNumCameras; ++i)
-        c.camerasByNode[scene->mCameras[i]->mName.C_Str()] = scene->mCameras[i];
-
-    writeNode(c, scene->mRootNode, glm::mat4(1.0f), -1, true);
-    return true;
 }
 
 void SceneConverter::warnLeftOut(const aiScene* scene)

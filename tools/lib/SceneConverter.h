@@ -34,6 +34,10 @@ public:
 private:
     struct Context;
     void warnLeftOut(const aiScene* scene);
+    // The scene's textures and materials (a material no mesh uses is kept when it has a
+    // name of its own), then its triangle meshes, under their assimp index.
+    void writeMaterials(Context& c);
+    void writeMeshes(Context& c);
     void writeNode(Context& c, const aiNode* node, const glm::mat4& parentWorld, int32_t parentId, bool isRoot);
 
     std::string error;

@@ -774,19 +774,9 @@ private:
     Random random;
 };
 
-} // namespace
-
-ScoreRenderer::ScoreRenderer(const Score& score) : score(score) {}
-
-void ScoreRenderer::render(std::vector<float>& stereo, int fromBar, int toBar)
+// Each instrument's synthesis setup, mix settings and automation bases from the score.
+std::vector<InstrumentState> instrumentStates(const Score& score)
 {
-    if (toBar <= 0 || toBar > score.bars)
-        toBar = score.bars;
-    fromBar = std::max(1, std::min(fromBar, toBar));
-    const double windowStart = score.barStart(fromBar);
-    const int64_t offset = std::llround(windowStart * fs);
-    const int64_t total = std::llround((score.barStart(toBar + 1) - windowStart + score.tail) * fs);
-
     std::vector<InstrumentState> instruments(score.instruments.size());
     for (size_t i = 0; i < score.instruments.size(); ++i) {
         const Score::Instrument& inst = score.instruments[i];
@@ -818,6 +808,14 @@ void ScoreRenderer::render(std::vector<float>& stereo, int fromBar, int toBar)
         s.reverbSend.base = s.reverb;
     }
 
+    return instruments;
+}
+
+// The notes of every section's plays (and the sweeps' automation segments): those that
+// start inside the window of length samples from offset, moved to its start, in order.
+std::vector<Note> arrange(const Score& score, std::vector<InstrumentState>& instruments, int64_t offset,
+                          int64_t length)
+{
     std::vector<Note> all;
     Arranger arranger(score, instruments, all);
     for (const Score::Section& section : score.sections) {
@@ -835,13 +833,32 @@ void ScoreRenderer::render(std::vector<float>& stereo, int fromBar, int toBar)
     // Only what starts inside the window, moved to its start.
     std::vector<Note> queue;
     for (Note n : all) {
-        if (n.start < offset || n.start >= offset + std::llround((score.barStart(toBar + 1) - windowStart) * fs))
+        if (n.start < offset || n.start >= offset + length)
             continue;
         n.start -= offset;
         n.end -= offset;
         queue.push_back(n);
     }
     std::stable_sort(queue.begin(), queue.end(), [](const Note& a, const Note& b) { return a.start < b.start; });
+    return queue;
+}
+
+} // namespace
+
+ScoreRenderer::ScoreRenderer(const Score& score) : score(score) {}
+
+void ScoreRenderer::render(std::vector<float>& stereo, int fromBar, int toBar)
+{
+    if (toBar <= 0 || toBar > score.bars)
+        toBar = score.bars;
+    fromBar = std::max(1, std::min(fromBar, toBar));
+    const double windowStart = score.barStart(fromBar);
+    const int64_t offset = std::llround(windowStart * fs);
+    const int64_t total = std::llround((score.barStart(toBar + 1) - windowStart + score.tail) * fs);
+
+    std::vector<InstrumentState> instruments = instrumentStates(score);
+    const std::vector<Note> queue = arrange(score, instruments, offset,
+                                            std::llround((score.barStart(toBar + 1) - windowStart) * fs));
     notes = queue.size();
 
     // Every kick starts a dip in the instruments that duck.

@@ -161,6 +161,62 @@ struct Patch {
     std::string appended;
 };
 
+// Where an effect block's statements stand: its effect line, last line and indent, its
+// start/stop key lines, and per curve its curve line and key lines.
+struct BlockLines {
+    int effectLine = -1;
+    int lastLine = -1;
+    std::string effectIndent;
+    std::vector<const TrackScript::Statement*> startStopLines;
+    std::map<std::string, std::vector<const TrackScript::Statement*>> keyLines;
+    std::map<std::string, int> curveLines;
+};
+
+BlockLines blockLines(const std::vector<const TrackScript::Statement*>& statements,
+                      const std::vector<std::string>& lines)
+{
+    BlockLines at;
+    for (const TrackScript::Statement* st : statements) {
+        at.lastLine = std::max(at.lastLine, st->line);
+        switch (st->kind) {
+        case TrackScript::Statement::Effect:
+            at.effectLine = st->line;
+            at.effectIndent = partsOf(lines[st->line]).indent;
+            break;
+        case TrackScript::Statement::Start:
+        case TrackScript::Statement::Stop: at.startStopLines.push_back(st); break;
+        case TrackScript::Statement::Curve: at.curveLines[st->curve] = st->line; break;
+        case TrackScript::Statement::Key: at.keyLines[st->curve].push_back(st); break;
+        }
+    }
+    return at;
+}
+
+// The script's lines with the patch applied.
+std::string applied(const std::vector<std::string>& lines, const Patch& patch)
+{
+    // A text that ends with a newline splits into its lines and one empty piece.
+    const bool terminated = lines.size() > 1 && lines.back().empty();
+    const int count = static_cast<int>(lines.size()) - (terminated ? 1 : 0);
+    std::vector<std::string> kept;
+    for (int i = 0; i < count; ++i) {
+        if (!patch.removed.count(i)) {
+            const auto replaced = patch.replaced.find(i);
+            kept.push_back(replaced != patch.replaced.end() ? replaced->second : lines[i]);
+        }
+        const auto inserted = patch.insertedAfter.find(i);
+        if (inserted != patch.insertedAfter.end())
+            kept.insert(kept.end(), inserted->second.begin(), inserted->second.end());
+    }
+    std::string out;
+    for (size_t i = 0; i < kept.size(); ++i)
+        out += (i ? "\n" : "") + kept[i];
+    if (terminated || (!patch.appended.empty() && !kept.empty()))
+        out += "\n";
+    out += patch.appended;
+    return out;
+}
+
 } // namespace
 
 bool SyncScriptEdit::load(const std::string& file, std::string& error)
@@ -480,6 +536,30 @@ void SyncScriptEdit::build(TimelineDocument& out) const
     out.beatGrid = grid;
 }
 
+std::string SyncScriptEdit::newBlockText(const std::string& name, const EffectKeys& now) const
+{
+    bool keyed = !now.startStop.empty();
+    for (const auto& c : now.curves)
+        keyed = keyed || !c.second.keys.empty();
+    if (!keyed)
+        return std::string();
+    // An effect the script has no block for: a new block at the end.
+    std::string text =
+        "\neffect " + TrackScript::quoteName(name) + " priority " + std::to_string(now.priority) + "\n";
+    for (const auto& k : now.startStop)
+        text += "  " + startStopCode(TrackScript::positionText(k.first, rowsPerSecond, grid, false), k.second) +
+                "\n";
+    for (const std::string& curve : now.curveOrder) {
+        const Curve& c = now.curves.at(curve);
+        if (c.keys.empty())
+            continue;
+        text += "  curve " + TrackScript::quoteName(curve) + "\n";
+        for (const auto& k : c.keys)
+            text += "    " + curveKeyCode(TrackScript::positionText(k.first, rowsPerSecond, grid, false), k.second) + "\n";
+    }
+    return text;
+}
+
 std::string SyncScriptEdit::text() const
 {
     std::vector<std::string> lines = splitLines(baseText);
@@ -534,51 +614,17 @@ std::string SyncScriptEdit::text() const
         const auto was = original.find(name);
         const auto block = blocks.find(name);
         if (was == original.end() || block == blocks.end()) {
-            bool keyed = !now.startStop.empty();
-            for (const auto& c : now.curves)
-                keyed = keyed || !c.second.keys.empty();
-            if (!keyed)
-                continue;
-            // An effect the script has no block for: a new block at the end.
-            std::string text = "\neffect " + TrackScript::quoteName(name) + " priority " + std::to_string(now.priority) + "\n";
-            for (const auto& k : now.startStop)
-                text += "  " + startStopCode(TrackScript::positionText(k.first, rowsPerSecond, grid, false), k.second) +
-                        "\n";
-            for (const std::string& curve : now.curveOrder) {
-                const Curve& c = now.curves.at(curve);
-                if (c.keys.empty())
-                    continue;
-                text += "  curve " + TrackScript::quoteName(curve) + "\n";
-                for (const auto& k : c.keys)
-                    text += "    " +
-                            curveKeyCode(TrackScript::positionText(k.first, rowsPerSecond, grid, false), k.second) +
-                            "\n";
-            }
-            patch.appended += text;
+            patch.appended += newBlockText(name, now);
             continue;
         }
-        const std::vector<const TrackScript::Statement*>& statements = block->second;
-        int effectLine = -1, lastLine = -1;
-        std::string effectIndent;
-        std::vector<const TrackScript::Statement*> startStopLines;
-        std::map<std::string, std::vector<const TrackScript::Statement*>> keyLines;
-        std::map<std::string, int> curveLines;
-        for (const TrackScript::Statement* st : statements) {
-            lastLine = std::max(lastLine, st->line);
-            switch (st->kind) {
-            case TrackScript::Statement::Effect:
-                effectLine = st->line;
-                effectIndent = partsOf(lines[st->line]).indent;
-                break;
-            case TrackScript::Statement::Start:
-            case TrackScript::Statement::Stop: startStopLines.push_back(st); break;
-            case TrackScript::Statement::Curve: curveLines[st->curve] = st->line; break;
-            case TrackScript::Statement::Key: keyLines[st->curve].push_back(st); break;
-            }
-        }
+        BlockLines at = blockLines(block->second, lines);
+        const int lastLine = at.lastLine;
+        const std::string& effectIndent = at.effectIndent;
+        std::map<std::string, std::vector<const TrackScript::Statement*>>& keyLines = at.keyLines;
+        const std::map<std::string, int>& curveLines = at.curveLines;
         if (!sameKeys(now.startStop, was->second.startStop))
             patchTrack(
-                startStopLines, effectLine, effectIndent + "  ",
+                at.startStopLines, at.effectLine, effectIndent + "  ",
                 [](const LineParts& p, const StartStopKey& k) { return startStopCode(positionWords(p.words, 1), k); },
                 startStopCode, now.startStop, was->second.startStop);
         std::string curveIndent = effectIndent + "  ";
@@ -610,26 +656,7 @@ std::string SyncScriptEdit::text() const
         }
     }
 
-    // A text that ends with a newline splits into its lines and one empty piece.
-    const bool terminated = lines.size() > 1 && lines.back().empty();
-    const int count = static_cast<int>(lines.size()) - (terminated ? 1 : 0);
-    std::vector<std::string> kept;
-    for (int i = 0; i < count; ++i) {
-        if (!patch.removed.count(i)) {
-            const auto replaced = patch.replaced.find(i);
-            kept.push_back(replaced != patch.replaced.end() ? replaced->second : lines[i]);
-        }
-        const auto inserted = patch.insertedAfter.find(i);
-        if (inserted != patch.insertedAfter.end())
-            kept.insert(kept.end(), inserted->second.begin(), inserted->second.end());
-    }
-    std::string out;
-    for (size_t i = 0; i < kept.size(); ++i)
-        out += (i ? "\n" : "") + kept[i];
-    if (terminated || (!patch.appended.empty() && !kept.empty()))
-        out += "\n";
-    out += patch.appended;
-    return out;
+    return applied(lines, patch);
 }
 
 bool SyncScriptEdit::save(std::string& error)

@@ -101,6 +101,9 @@ private:
     static void extract(const TimelineDocument& document, Effects& out, std::vector<std::string>& order);
     bool checkStartStop(const Effects& candidate, std::string& error) const;
     Curve* curveFor(const std::string& effect, const std::string& curve, bool create);
+    // The text of a block for an effect the script has no block for; empty when the
+    // effect has no keys.
+    std::string newBlockText(const std::string& name, const EffectKeys& keys) const;
 
     bool loaded = false;
     std::string path;

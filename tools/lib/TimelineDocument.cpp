@@ -1,14 +1,14 @@
 #include "TimelineDocument.h"
 
-#include "StandInEffect.h"
+#include "Log.h"
 #include "ResourceFile.h"
+#include "StandInEffect.h"
 #include "TrackInterpolate.h"
 #include "TrackManager.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <map>
 #include <set>
 #include <sstream>
@@ -17,21 +17,16 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Sends standard output into a string while it lives: the engine's loaders log there,
-// and the tools' standard output is reserved for their own results.
-class CaptureStdout {
+// Appends the engine's log to a string while it lives: the loaders log, and the tools'
+// standard output is reserved for their own results.
+class CaptureLog {
 public:
-    explicit CaptureStdout(std::string& into) : into(into), previous(std::cout.rdbuf(buffer.rdbuf())) {}
-    ~CaptureStdout()
-    {
-        std::cout.rdbuf(previous);
-        into += buffer.str();
-    }
+    explicit CaptureLog(std::string& into) : into(into) {}
+    ~CaptureLog() { into += capture.str(); }
 
 private:
     std::string& into;
-    std::ostringstream buffer;
-    std::streambuf* previous;
+    ORVDemosys::Log::Capture capture;
 };
 
 const std::string trackSuffix = ".track";
@@ -167,7 +162,7 @@ bool TimelineDocument::load(const std::string& directory, Form form)
         effects.push_back(effectObjects.back().get());
     }
 
-    CaptureStdout capture(log);
+    CaptureLog capture(log);
     std::string dir = directory.empty() || directory.back() == '/' ? directory : directory + "/";
     if (form == Packed)
         timeline = TrackManager::load(dir, names.effects, effects, TrackManager::acceptAllTargets());
@@ -284,7 +279,7 @@ bool TimelineDocument::save(const std::string& directory, Form form)
     std::string dir = directory.empty() || directory.back() == '/' ? directory : directory + "/";
     bool ok;
     {
-        CaptureStdout capture(log);
+        CaptureLog capture(log);
         ok = (form == Packed ? timeline->savePacked(directory) : timeline->saveFiles(directory)) &&
              timeline->saveProperties(dir);
     }
@@ -300,7 +295,7 @@ bool TimelineDocument::validate(std::string& reason) const
     std::string report;
     bool valid;
     {
-        CaptureStdout capture(report);
+        CaptureLog capture(report);
         valid = timeline->validate();
     }
     report = report.substr(0, report.find_last_not_of('\n') + 1);

@@ -1,6 +1,7 @@
 #include "TrackScript.h"
 
 #include "StandInEffect.h"
+#include "TextNumber.h"
 #include "TimelineDocument.h"
 #include "TrackInterpolate.h"
 #include "TrackManager.h"
@@ -78,21 +79,8 @@ std::string quoteIfNeeded(const std::string& word)
     return out + "\"";
 }
 
-bool parseUnsigned(const std::string& word, uint64_t limit, uint64_t& out)
-{
-    if (word.empty() || word.size() > 20)
-        return false;
-    uint64_t value = 0;
-    for (char c : word) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + static_cast<uint64_t>(c - '0');
-        if (value > limit)
-            return false;
-    }
-    out = value;
-    return true;
-}
+using TextNumber::parseDecimal;
+using TextNumber::parseUnsigned;
 
 bool parseInt32(const std::string& word, int32_t& out)
 {
@@ -129,25 +117,6 @@ bool parseTime(const std::string& word, uint64_t& ms)
     return true;
 }
 
-// A whole number with up to three decimals ("64", "64.5", "0.25") as num / den, den a
-// power of ten.
-bool parseDecimal(const std::string& word, uint64_t wholeLimit, uint64_t& num, uint64_t& den)
-{
-    const size_t dot = word.find('.');
-    uint64_t whole, fraction = 0;
-    if (!parseUnsigned(word.substr(0, dot), wholeLimit, whole))
-        return false;
-    den = 1;
-    if (dot != std::string::npos) {
-        const std::string digits = word.substr(dot + 1);
-        if (digits.empty() || digits.size() > 3 || !parseUnsigned(digits, 999, fraction))
-            return false;
-        for (size_t k = 0; k < digits.size(); ++k)
-            den *= 10;
-    }
-    num = whole * den + fraction;
-    return true;
-}
 
 std::string formatMilli(int64_t milli)
 {

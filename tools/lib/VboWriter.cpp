@@ -45,6 +45,82 @@ private:
     std::vector<uint8_t>& out;
 };
 
+// One mesh record: its head (slots in order of the arrays present unless given, the box
+// of its positions unless given), then its arrays and indices.
+void putMesh(Bytes& out, const VboWriter::Mesh& m)
+{
+    int next = 0;
+    const int positionSlot = m.positionSlot >= 0 ? m.positionSlot : (m.positions.empty() ? 0 : next++);
+    const int normalSlot = m.normalSlot >= 0 ? m.normalSlot : (m.normals.empty() ? 0 : next++);
+    const int texcoordSlot = m.texcoordSlot >= 0 ? m.texcoordSlot : (m.texcoords.empty() ? 0 : next++);
+    glm::vec3 low = m.boxMin, high = m.boxMax;
+    if (!m.hasBox) {
+        low = high = m.positions.empty() ? glm::vec3(0.0f) : m.positions.front();
+        for (const glm::vec3& p : m.positions) {
+            low = glm::min(low, p);
+            high = glm::max(high, p);
+        }
+    }
+    out.u32(m.id);
+    out.str(m.name);
+    out.u32(static_cast<uint32_t>(m.positions.size()));
+    out.u32(static_cast<uint32_t>(positionSlot));
+    out.u32(static_cast<uint32_t>(m.normals.size()));
+    out.u32(static_cast<uint32_t>(normalSlot));
+    out.u32(static_cast<uint32_t>(m.texcoords.size()));
+    out.u32(static_cast<uint32_t>(texcoordSlot));
+    out.u32(static_cast<uint32_t>(m.indices.size()));
+    out.vec3(low);
+    out.vec3(high);
+    for (const glm::vec3& p : m.positions)
+        out.vec3(p);
+    for (const glm::vec3& n : m.normals)
+        out.vec3(n);
+    for (const glm::vec2& t : m.texcoords) {
+        out.f32(t.x);
+        out.f32(t.y);
+    }
+    for (uint32_t i : m.indices)
+        out.u32(i);
+}
+
+// One node record; its fields depend on its type.
+void putNode(Bytes& out, const VboWriter::Node& n)
+{
+    out.i32(n.id);
+    out.i32(n.type);
+    switch (n.type) {
+    case VboWriter::GroupNode:
+        out.i32(n.parentId);
+        out.str(n.name);
+        out.mat4(n.matrix);
+        break;
+    case VboWriter::MeshNode:
+        out.i32(n.ref);
+        out.i32(n.parentId);
+        out.str(n.name);
+        out.mat4(n.matrix);
+        out.i32(n.materialId);
+        break;
+    case VboWriter::CameraNode:
+        out.i32(0);
+        out.i32(0);
+        out.str(n.name);
+        out.mat4(n.matrix);
+        out.i32(0);
+        break;
+    case VboWriter::LightNode:
+        out.i32(n.ref);
+        out.i32(0);
+        out.str(n.name);
+        out.mat4(n.matrix);
+        out.i32(0);
+        break;
+    default:
+        break;
+    }
+}
+
 } // namespace
 
 void VboWriter::addGroup(int32_t id, int32_t parentId, const std::string& name, const glm::mat4& matrix)
@@ -118,41 +194,8 @@ std::vector<uint8_t> VboWriter::bytes() const
     out.i32(version);
 
     out.u32(static_cast<uint32_t>(meshes.size()));
-    for (const Mesh& m : meshes) {
-        int next = 0;
-        const int positionSlot = m.positionSlot >= 0 ? m.positionSlot : (m.positions.empty() ? 0 : next++);
-        const int normalSlot = m.normalSlot >= 0 ? m.normalSlot : (m.normals.empty() ? 0 : next++);
-        const int texcoordSlot = m.texcoordSlot >= 0 ? m.texcoordSlot : (m.texcoords.empty() ? 0 : next++);
-        glm::vec3 low = m.boxMin, high = m.boxMax;
-        if (!m.hasBox) {
-            low = high = m.positions.empty() ? glm::vec3(0.0f) : m.positions.front();
-            for (const glm::vec3& p : m.positions) {
-                low = glm::min(low, p);
-                high = glm::max(high, p);
-            }
-        }
-        out.u32(m.id);
-        out.str(m.name);
-        out.u32(static_cast<uint32_t>(m.positions.size()));
-        out.u32(static_cast<uint32_t>(positionSlot));
-        out.u32(static_cast<uint32_t>(m.normals.size()));
-        out.u32(static_cast<uint32_t>(normalSlot));
-        out.u32(static_cast<uint32_t>(m.texcoords.size()));
-        out.u32(static_cast<uint32_t>(texcoordSlot));
-        out.u32(static_cast<uint32_t>(m.indices.size()));
-        out.vec3(low);
-        out.vec3(high);
-        for (const glm::vec3& p : m.positions)
-            out.vec3(p);
-        for (const glm::vec3& n : m.normals)
-            out.vec3(n);
-        for (const glm::vec2& t : m.texcoords) {
-            out.f32(t.x);
-            out.f32(t.y);
-        }
-        for (uint32_t i : m.indices)
-            out.u32(i);
-    }
+    for (const Mesh& m : meshes)
+        putMesh(out, m);
 
     out.u32(static_cast<uint32_t>(textures.size()));
     for (const Texture& t : textures) {
@@ -184,40 +227,8 @@ std::vector<uint8_t> VboWriter::bytes() const
     }
 
     out.i32(static_cast<int32_t>(nodes.size()));
-    for (const Node& n : nodes) {
-        out.i32(n.id);
-        out.i32(n.type);
-        switch (n.type) {
-        case GroupNode:
-            out.i32(n.parentId);
-            out.str(n.name);
-            out.mat4(n.matrix);
-            break;
-        case MeshNode:
-            out.i32(n.ref);
-            out.i32(n.parentId);
-            out.str(n.name);
-            out.mat4(n.matrix);
-            out.i32(n.materialId);
-            break;
-        case CameraNode:
-            out.i32(0);
-            out.i32(0);
-            out.str(n.name);
-            out.mat4(n.matrix);
-            out.i32(0);
-            break;
-        case LightNode:
-            out.i32(n.ref);
-            out.i32(0);
-            out.str(n.name);
-            out.mat4(n.matrix);
-            out.i32(0);
-            break;
-        default:
-            break;
-        }
-    }
+    for (const Node& n : nodes)
+        putNode(out, n);
     return data;
 }
 

@@ -8,6 +8,7 @@
 #include "CaptureApp.h"
 #include "Demo.h"
 #include "FrameProfiler.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "OfflineRenderer.h"
@@ -37,6 +38,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+using ORVDemosys::Log;
 
 namespace fs = std::filesystem;
 
@@ -897,7 +900,7 @@ int CaptureApp::run(const Production& production, int argc, char** argv)
         return 2;
     }
     if (help) {
-        std::cout << usageText(programName, production.title);
+        Log::info() << usageText(programName, production.title);
         return 0;
     }
     if (o.kind == Output::Video && VideoEncoder::findProgram("ffmpeg").empty()) {

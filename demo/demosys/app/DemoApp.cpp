@@ -2,6 +2,7 @@
 
 #include "Demo.h"
 #include "EditMode.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "ORVGui.h"
 #include "Production.h"
@@ -11,6 +12,8 @@
 
 #include <iostream>
 #include <string>
+
+using ORVDemosys::Log;
 
 namespace {
 
@@ -81,11 +84,11 @@ int DemoApp::run(const Production& production, int argc, char** argv)
     // The vertical-sync choice is not copied: the window always swaps on the sync.
 
     if (gui.getExit()) {
-        std::cout << "Quit demo" << std::endl;
+        Log::info() << "Quit demo" << std::endl;
         return 0;
     }
 
-    std::cout << "Run demo" << std::endl;
+    Log::info() << "Run demo" << std::endl;
     {
         Demo demo(argc, argv);
         production.install();

@@ -5,6 +5,7 @@
 #include "DataShaderPool.h"
 #include "EditSession.h"
 #include "FMODTimer.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "ResourceLoader.h"
 #include "RocketLink.h"
@@ -30,8 +31,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iostream>
 #include <sstream>
+
+using ORVDemosys::Log;
 
 namespace fs = std::filesystem;
 
@@ -324,7 +326,7 @@ bool EditMode::prepare(const std::string& defaultSync, const std::string& defaul
                 : defaultScore.empty() ? std::string()
                                        : findIn(roots, defaultScore);
     if (syncPath.empty() && !defaultSync.empty())
-        std::cout << "Edit : no " << defaultSync << " found: the sync script is not watched (--sync FILE names it)"
+        Log::warning() << "Edit : no " << defaultSync << " found: the sync script is not watched (--sync FILE names it)"
                   << std::endl;
 
     // The engine reads resources/ of the working directory.
@@ -348,7 +350,7 @@ bool EditMode::prepare(const std::string& defaultSync, const std::string& defaul
         error = "cannot change to " + directory.string() + ": " + ec.message();
         return false;
     }
-    std::cout << "Edit : resources from " << resources.string() << std::endl;
+    Log::info() << "Edit : resources from " << resources.string() << std::endl;
     return true;
 }
 
@@ -370,7 +372,7 @@ bool EditMode::reloadSync(const std::string& path, std::vector<std::string>& err
             return false;
         }
         if (edit.isLoaded() && edit.isModified())
-            std::cout << "Edit : the sync script changed on disk: " << edit.getPendingChanges()
+            Log::info() << "Edit : the sync script changed on disk: " << edit.getPendingChanges()
                       << " unsaved changes from the editor are replaced by it" << std::endl;
         const bool reloaded = edit.isLoaded();
         edit = std::move(fresh);
@@ -388,13 +390,13 @@ void EditMode::applyEdit()
     std::vector<std::string> notes;
     ORVDemosys::tracks->adoptKeys(*document.manager(), resolveTarget, notes);
     for (const std::string& note : notes)
-        std::cout << "Edit : " << note << std::endl;
+        Log::info() << "Edit : " << note << std::endl;
 }
 
 void EditMode::startLink()
 {
     if (syncPath.empty()) {
-        std::cout << "Rocket: no sync script to key into: the link is off" << std::endl;
+        Log::warning() << "Rocket: no sync script to key into: the link is off" << std::endl;
         return;
     }
     std::vector<std::string> names;
@@ -412,13 +414,13 @@ void EditMode::startLink()
     link = std::make_unique<RocketLink>(
         rocketHost, rocketPort, names, lastRow, [this](const RocketProtocol::Command& c) { linkCommand(c); },
         [](const std::string& line, bool problem) {
-            std::cout << line << std::endl;
+            (problem ? Log::error() : Log::info()) << line << std::endl;
             if (problem)
                 ORVDemosys::editSession->showErrors("rocket", {line});
             else
                 ORVDemosys::editSession->getOverlay().clearError("rocket");
         });
-    std::cout << "Rocket: linking to the editor at " << rocketHost << ":" << rocketPort << " (" << names.size()
+    Log::info() << "Rocket: linking to the editor at " << rocketHost << ":" << rocketPort << " (" << names.size()
               << " tracks)" << std::endl;
 }
 
@@ -440,10 +442,10 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
         std::string error;
         const int changes = edit.getPendingChanges();
         if (edit.save(error)) {
-            std::cout << "Rocket: saved " << changes << " changes into " << edit.getPath() << std::endl;
+            Log::info() << "Rocket: saved " << changes << " changes into " << edit.getPath() << std::endl;
             ORVDemosys::editSession->getOverlay().clearError("rocket");
         } else {
-            std::cout << "Rocket: " << error << std::endl;
+            Log::error() << "Rocket: " << error << std::endl;
             ORVDemosys::editSession->showErrors("rocket", {error});
         }
         return;
@@ -454,7 +456,7 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
         // Keys go into the script: not while it has errors.
         const std::string line = "Rocket: the sync script has errors: the key at row " + std::to_string(command.row) +
                                  " is not taken";
-        std::cout << line << std::endl;
+        Log::error() << line << std::endl;
         ORVDemosys::editSession->showErrors("rocket", {line});
         return;
     }
@@ -488,7 +490,7 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
             changed = edit.setCurveKey(track.effect, track.curve, InterpolateKey(command.row, command.value, type));
     }
     if (!error.empty()) {
-        std::cout << "Rocket: " << error << std::endl;
+        Log::error() << "Rocket: " << error << std::endl;
         ORVDemosys::editSession->showErrors("rocket", {error});
     }
     if (changed) {
@@ -516,7 +518,7 @@ bool EditMode::reloadTracks(std::vector<std::string>& errors)
     std::vector<std::string> notes;
     ORVDemosys::tracks->adoptKeys(*document.manager(), resolveTarget, notes);
     for (const std::string& note : notes)
-        std::cout << "Edit : " << note << std::endl;
+        Log::info() << "Edit : " << note << std::endl;
     return true;
 }
 
@@ -569,9 +571,9 @@ void EditMode::install()
     if (!scorePath.empty()) {
         std::string error;
         if (grid.load(scorePath, error))
-            std::cout << "Edit : beat grid from " << scorePath << std::endl;
+            Log::info() << "Edit : beat grid from " << scorePath << std::endl;
         else
-            std::cout << "Edit : " << error << " (the grid is 120 beats a minute)" << std::endl;
+            Log::error() << "Edit : " << error << " (the grid is 120 beats a minute)" << std::endl;
     }
     ORVDemosys::editSession = new EditSession(ORVDemosys::timer, grid, ORVDemosys::startTime.getTotal(),
                                               ORVDemosys::endTime.getTotal());
@@ -581,11 +583,11 @@ void EditMode::install()
     if (!syncPath.empty()) {
         std::vector<std::string> errors;
         if (reloadSync(syncPath, errors))
-            std::cout << "Edit : timeline from " << syncPath << std::endl;
+            Log::info() << "Edit : timeline from " << syncPath << std::endl;
         else
             session.showErrors("sync script", errors);
         for (const std::string& line : errors)
-            std::cout << "  " << line << std::endl;
+            Log::info() << "  " << line << std::endl;
         session.watchFile(syncPath, "sync script",
                           [this](const std::string& path, std::vector<std::string>& e) { return reloadSync(path, e); });
     }
@@ -611,7 +613,7 @@ void EditMode::install()
         watchProgram(program, vertexMap.getFiles());
         watchProgram(program, fragmentMap.getFiles());
     }
-    std::cout << "Edit : " << programs.size() << " programs watched" << std::endl;
+    Log::info() << "Edit : " << programs.size() << " programs watched" << std::endl;
     if (rocketEnabled)
         startLink();
     if (webEnabled)
@@ -626,7 +628,7 @@ void EditMode::frameWork()
         // The frame that drew the editor's last keys has been shown.
         if (keyDrawn) {
             keyDrawn = false;
-            std::cout << "Rocket: key on screen " << (nowUs() - keyTakenUs) / 1000.0 << " ms after it was taken"
+            Log::info() << "Rocket: key on screen " << (nowUs() - keyTakenUs) / 1000.0 << " ms after it was taken"
                       << std::endl;
         }
         Transport& transport = ORVDemosys::editSession->getTransport();
@@ -640,7 +642,7 @@ void EditMode::frameWork()
 void EditMode::startWeb()
 {
     if (syncPath.empty() || !edit.isLoaded()) {
-        std::cout << "Web  : no sync script to key into: the timeline editor is off" << std::endl;
+        Log::info() << "Web  : no sync script to key into: the timeline editor is off" << std::endl;
         return;
     }
     const int32_t rate = ORVDemosys::tracks->getRowsPerSecond();
@@ -650,7 +652,7 @@ void EditMode::startWeb()
     std::error_code ec;
     const std::string pageDirectory = absolute("resources/web");
     if (!fs::is_regular_file(fs::path(pageDirectory) / "index.html", ec))
-        std::cout << "Web  : no web/index.html in the resource tree: the API answers, the page is missing"
+        Log::info() << "Web  : no web/index.html in the resource tree: the API answers, the page is missing"
                   << std::endl;
     web = std::make_unique<WebEditor>(pageDirectory, WebEditor::sessionToken(), [this](const WebApi::Request& r) {
         WebApi::Reply reply = webApi->handle(r, *webHost);
@@ -660,25 +662,25 @@ void EditMode::startWeb()
             web->push("{\"type\": \"track\", " + reply.body.substr(1));
         } else if (r.path == "/api/save" && reply.status == 200) {
             web->push("{\"type\": \"saved\", " + reply.body.substr(1));
-            std::cout << "Web  : saved into " << edit.getPath() << std::endl;
+            Log::info() << "Web  : saved into " << edit.getPath() << std::endl;
         }
         return reply;
     });
     std::string error;
     if (!web->start(webPort, error)) {
-        std::cout << "Web  : " << error << ": the timeline editor is off" << std::endl;
+        Log::info() << "Web  : " << error << ": the timeline editor is off" << std::endl;
         web.reset();
         return;
     }
     web->setRevision(webApi->getRevision());
-    std::cout << "Web  : timeline editor at " << web->pageAddress() << std::endl;
+    Log::info() << "Web  : timeline editor at " << web->pageAddress() << std::endl;
 }
 
 void EditMode::webFrame()
 {
     if (webChangeDrawn) {
         webChangeDrawn = false;
-        std::cout << "Web  : change on screen " << (WebEditor::nowUs() - webChangeUs) / 1000.0
+        Log::info() << "Web  : change on screen " << (WebEditor::nowUs() - webChangeUs) / 1000.0
                   << " ms after it arrived" << std::endl;
     }
     int64_t arrived = 0;

@@ -151,7 +151,9 @@ void ORVGui::build(const char* const* logoXpm, SDL_Rect** modes)
 
     Fl_Choice* resolution = new Fl_Choice(125, 120, 200, 25, "Available resolutions:");
     styleLabel(resolution);
-    resolution->labelsize(12); // the long label must fit left of the choice
+    // The long label must fit left of the choice: at 12 pixels it runs about 4 pixels
+    // past the dialog's left edge.
+    resolution->labelsize(11);
     for (int i = 0; choices.modes[i]; ++i) {
         int w = choices.modes[i]->w, h = choices.modes[i]->h;
         aspectRatio = float(w) / float(h);
