@@ -195,105 +195,91 @@ struct Options {
     bool profile = false;
 };
 
-// False with the one-line reason when the arguments make no sense.
-bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool& help)
+bool timeArgument(const std::string& name, const char* value, int64_t& out, std::string& error)
 {
-    auto timeArgument = [&](const std::string& name, const char* value, int64_t& out) {
-        out = parseTime(value);
-        if (out < 0)
-            error = name + " takes a time under 100 minutes as MM:SS.mmm or seconds, not '" + value + "'";
-        return out >= 0;
-    };
-    auto intArgument = [&](const std::string& name, const char* value, int low, int high, int& out) {
-        char* end = nullptr;
-        const long v = std::strtol(value, &end, 10);
-        if (!*value || *end || v < low || v > high) {
-            error = name + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
-                    ", not '" + value + "'";
-            return false;
-        }
-        out = static_cast<int>(v);
-        return true;
-    };
-    int modes = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            help = true;
-            return true;
-        }
-        if (arg == "--profile") {
-            o.profile = true;
-            continue;
-        }
-        const bool takesValue = arg == "--archive" || arg == "--resources" || arg == "--preset" ||
-                                arg == "--size" || arg == "--fps" ||
-                                arg == "--quality" || arg == "--from" || arg == "--to" || arg == "--at" ||
-                                arg == "--sheet" || arg == "--list" || arg == "-o";
-        if (!takesValue) {
-            error = "unknown argument '" + arg + "' (--help lists them)";
-            return false;
-        }
-        if (i + 1 >= argc) {
-            error = arg + " needs a value";
-            return false;
-        }
-        const char* value = argv[++i];
-        if (arg == "--archive") {
-            o.archive = value;
-        } else if (arg == "--resources") {
-            o.resources = value;
-        } else if (arg == "--preset") {
-            o.preset = findPreset(value);
-            if (!o.preset) {
-                error = "unknown --preset '" + std::string(value) + "': party or preview";
-                return false;
-            }
-        } else if (arg == "--size") {
-            int w = 0, h = 0;
-            char tail = 0;
-            if (std::sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 || h > 8192) {
-                error = "--size takes WIDTHxHEIGHT, each 16 to 8192, not '" + std::string(value) + "'";
-                return false;
-            }
-            o.width = w;
-            o.height = h;
-            o.sizeGiven = true;
-        } else if (arg == "--fps") {
-            if (!intArgument(arg, value, 1, 240, o.fps))
-                return false;
-            o.fpsGiven = true;
-        } else if (arg == "--quality") {
-            if (!intArgument(arg, value, 0, 3, o.quality))
-                return false;
-        } else if (arg == "--from") {
-            if (!timeArgument(arg, value, o.fromMs))
-                return false;
-        } else if (arg == "--to") {
-            if (!timeArgument(arg, value, o.toMs))
-                return false;
-        } else if (arg == "--at") {
-            if (!timeArgument(arg, value, o.atMs))
-                return false;
-            o.kind = Output::Frame;
-            ++modes;
-        } else if (arg == "--sheet") {
-            if (!timeArgument(arg, value, o.sheetStepMs))
-                return false;
-            if (o.sheetStepMs < 1) {
-                error = "--sheet needs a step above 0";
-                return false;
-            }
-            o.kind = Output::Sheet;
-            ++modes;
-        } else if (arg == "--list") {
-            o.listPath = value;
-            o.kind = Output::List;
-            ++modes;
-        } else if (arg == "-o") {
-            o.output = value;
-        }
+    out = parseTime(value);
+    if (out < 0)
+        error = name + " takes a time under 100 minutes as MM:SS.mmm or seconds, not '" + value + "'";
+    return out >= 0;
+}
+
+bool intArgument(const std::string& name, const char* value, int low, int high, int& out, std::string& error)
+{
+    char* end = nullptr;
+    const long v = std::strtol(value, &end, 10);
+    if (!*value || *end || v < low || v > high) {
+        error = name + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
+                ", not '" + value + "'";
+        return false;
     }
+    out = static_cast<int>(v);
+    return true;
+}
+
+// One option with its value; modes counts the options that pick what is rendered.
+bool takeValue(const std::string& arg, const char* value, Options& o, int& modes, std::string& error)
+{
+    if (arg == "--archive") {
+        o.archive = value;
+    } else if (arg == "--resources") {
+        o.resources = value;
+    } else if (arg == "--preset") {
+        o.preset = findPreset(value);
+        if (!o.preset) {
+            error = "unknown --preset '" + std::string(value) + "': party or preview";
+            return false;
+        }
+    } else if (arg == "--size") {
+        int w = 0, h = 0;
+        char tail = 0;
+        if (std::sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 || h > 8192) {
+            error = "--size takes WIDTHxHEIGHT, each 16 to 8192, not '" + std::string(value) + "'";
+            return false;
+        }
+        o.width = w;
+        o.height = h;
+        o.sizeGiven = true;
+    } else if (arg == "--fps") {
+        if (!intArgument(arg, value, 1, 240, o.fps, error))
+            return false;
+        o.fpsGiven = true;
+    } else if (arg == "--quality") {
+        if (!intArgument(arg, value, 0, 3, o.quality, error))
+            return false;
+    } else if (arg == "--from") {
+        if (!timeArgument(arg, value, o.fromMs, error))
+            return false;
+    } else if (arg == "--to") {
+        if (!timeArgument(arg, value, o.toMs, error))
+            return false;
+    } else if (arg == "--at") {
+        if (!timeArgument(arg, value, o.atMs, error))
+            return false;
+        o.kind = Output::Frame;
+        ++modes;
+    } else if (arg == "--sheet") {
+        if (!timeArgument(arg, value, o.sheetStepMs, error))
+            return false;
+        if (o.sheetStepMs < 1) {
+            error = "--sheet needs a step above 0";
+            return false;
+        }
+        o.kind = Output::Sheet;
+        ++modes;
+    } else if (arg == "--list") {
+        o.listPath = value;
+        o.kind = Output::List;
+        ++modes;
+    } else if (arg == "-o") {
+        o.output = value;
+    }
+    return true;
+}
+
+// The options together: outputs, ranges and presets that fit each other. False with the
+// reason.
+bool checkOptions(Options& o, int modes, std::string& error)
+{
     if (o.output.empty()) {
         error = "no output: -o OUT (.mp4, a folder, or .png with --at or --sheet)";
         return false;
@@ -364,6 +350,39 @@ bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool&
         o.height = 180;
     }
     return true;
+}
+
+// False with the one-line reason when the arguments make no sense.
+bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool& help)
+{
+    int modes = 0;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            help = true;
+            return true;
+        }
+        if (arg == "--profile") {
+            o.profile = true;
+            continue;
+        }
+        const bool takesValue = arg == "--archive" || arg == "--resources" || arg == "--preset" ||
+                                arg == "--size" || arg == "--fps" ||
+                                arg == "--quality" || arg == "--from" || arg == "--to" || arg == "--at" ||
+                                arg == "--sheet" || arg == "--list" || arg == "-o";
+        if (!takesValue) {
+            error = "unknown argument '" + arg + "' (--help lists them)";
+            return false;
+        }
+        if (i + 1 >= argc) {
+            error = arg + " needs a value";
+            return false;
+        }
+        const char* value = argv[++i];
+        if (!takeValue(arg, value, o, modes, error))
+            return false;
+    }
+    return checkOptions(o, modes, error);
 }
 
 struct Shot {
@@ -887,6 +906,34 @@ private:
     std::vector<Shot> shots;
 };
 
+// Where the production is read from: the resource tree (the folder holding it will do as
+// well as the tree itself) or the archive, resources.7z here by default. False with the
+// reason when it is not there.
+bool resolveSource(Options& o, int& mode, std::string& link, std::string& error)
+{
+    if (!o.resources.empty()) {
+        if (!fs::is_directory(o.resources)) {
+            error = "no resource tree at " + o.resources;
+            return false;
+        }
+        const fs::path inner = fs::path(o.resources) / "resources";
+        if (fs::is_directory(inner) && !fs::is_directory(fs::path(o.resources) / "shaders"))
+            o.resources = inner.string();
+        mode = ORVIO::ModeFiles;
+        link = "resources";
+        return true;
+    }
+    if (o.archive.empty())
+        o.archive = fs::absolute("resources.7z").string();
+    if (!fs::is_regular_file(o.archive)) {
+        error = "no archive at " + o.archive + " (--archive FILE or --resources DIR name another)";
+        return false;
+    }
+    mode = ORVIO::ModeArchive;
+    link = "resources.7z";
+    return true;
+}
+
 } // namespace
 
 int CaptureApp::run(const Production& production, int argc, char** argv)
@@ -918,25 +965,9 @@ int CaptureApp::run(const Production& production, int argc, char** argv)
     absolute(o.resources);
     int mode = ORVIO::ModeArchive;
     std::string link;
-    if (!o.resources.empty()) {
-        if (!fs::is_directory(o.resources)) {
-            say("no resource tree at " + o.resources);
-            return 1;
-        }
-        // The folder that holds the tree will do as well as the tree itself.
-        const fs::path inner = fs::path(o.resources) / "resources";
-        if (fs::is_directory(inner) && !fs::is_directory(fs::path(o.resources) / "shaders"))
-            o.resources = inner.string();
-        mode = ORVIO::ModeFiles;
-        link = "resources";
-    } else {
-        if (o.archive.empty())
-            o.archive = fs::absolute("resources.7z").string();
-        if (!fs::is_regular_file(o.archive)) {
-            say("no archive at " + o.archive + " (--archive FILE or --resources DIR name another)");
-            return 1;
-        }
-        link = "resources.7z";
+    if (!resolveSource(o, mode, link, error)) {
+        say(error);
+        return 1;
     }
     Workplace work;
     if (!work.make(error) ||
