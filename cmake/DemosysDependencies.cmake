@@ -29,6 +29,27 @@ macro(_demosys_find_module prefix module)
   endif()
 endmacro()
 
+# A library and its header found directly, as the imported target Demosys::<name>, for
+# packages whose Debian CMake files name programs that are not installed with them.
+macro(_demosys_find_directly name header library missing)
+  string(TOUPPER ${name} _demosys_upper)
+  find_path(DEMOSYS_${_demosys_upper}_INCLUDE_DIR ${header})
+  find_library(DEMOSYS_${_demosys_upper}_LIBRARY ${library})
+  if(NOT DEMOSYS_${_demosys_upper}_INCLUDE_DIR OR NOT DEMOSYS_${_demosys_upper}_LIBRARY)
+    if(DEMOSYS_FIND_FOR_PACKAGE)
+      set(Demosys_NOT_FOUND_MESSAGE "${missing}")
+      set(Demosys_FOUND FALSE)
+      return()
+    endif()
+    message(FATAL_ERROR "${missing}")
+  endif()
+  if(NOT TARGET Demosys::${name})
+    add_library(Demosys::${name} UNKNOWN IMPORTED)
+    set_target_properties(Demosys::${name} PROPERTIES IMPORTED_LOCATION ${DEMOSYS_${_demosys_upper}_LIBRARY}
+      INTERFACE_INCLUDE_DIRECTORIES ${DEMOSYS_${_demosys_upper}_INCLUDE_DIR})
+  endif()
+endmacro()
+
 if(NOT DEFINED OpenGL_GL_PREFERENCE)
   set(OpenGL_GL_PREFERENCE GLVND)
 endif()
@@ -60,38 +81,10 @@ _demosys_find_package(nlohmann_json 3)
 # The programs around a production (Demosys::demosys_app): the setup dialog is FLTK, whose
 # Debian CMake package names a fluid program that is not installed with the library, so
 # the library and headers are found directly; SDL lists the screen modes it offers.
-find_path(DEMOSYS_FLTK_INCLUDE_DIR FL/Fl.H)
-find_library(DEMOSYS_FLTK_LIBRARY fltk)
-if(NOT DEMOSYS_FLTK_INCLUDE_DIR OR NOT DEMOSYS_FLTK_LIBRARY)
-  if(DEMOSYS_FIND_FOR_PACKAGE)
-    set(Demosys_NOT_FOUND_MESSAGE "FLTK, which the setup dialog uses, was not found (libfltk1.3-dev)")
-    set(Demosys_FOUND FALSE)
-    return()
-  endif()
-  message(FATAL_ERROR "FLTK, which the setup dialog uses, was not found (libfltk1.3-dev)")
-endif()
-if(NOT TARGET Demosys::fltk)
-  add_library(Demosys::fltk UNKNOWN IMPORTED)
-  set_target_properties(Demosys::fltk PROPERTIES IMPORTED_LOCATION ${DEMOSYS_FLTK_LIBRARY}
-    INTERFACE_INCLUDE_DIRECTORIES ${DEMOSYS_FLTK_INCLUDE_DIR})
-endif()
+_demosys_find_directly(fltk FL/Fl.H fltk "FLTK, which the setup dialog uses, was not found (libfltk1.3-dev)")
 _demosys_find_package(X11)
 # The timeline editor's web server (edit mode's --web): HTTP and WebSocket. Debian's CMake
 # package names a server program that is not installed with the library (as FLTK's does),
 # so the library and header are found directly.
-find_path(DEMOSYS_CIVETWEB_INCLUDE_DIR civetweb.h)
-find_library(DEMOSYS_CIVETWEB_LIBRARY civetweb)
-if(NOT DEMOSYS_CIVETWEB_INCLUDE_DIR OR NOT DEMOSYS_CIVETWEB_LIBRARY)
-  set(_demosys_missing "civetweb, the timeline editor's web server, was not found (libcivetweb-dev)")
-  if(DEMOSYS_FIND_FOR_PACKAGE)
-    set(Demosys_NOT_FOUND_MESSAGE "${_demosys_missing}")
-    set(Demosys_FOUND FALSE)
-    return()
-  endif()
-  message(FATAL_ERROR "${_demosys_missing}")
-endif()
-if(NOT TARGET Demosys::civetweb)
-  add_library(Demosys::civetweb UNKNOWN IMPORTED)
-  set_target_properties(Demosys::civetweb PROPERTIES IMPORTED_LOCATION ${DEMOSYS_CIVETWEB_LIBRARY}
-    INTERFACE_INCLUDE_DIRECTORIES ${DEMOSYS_CIVETWEB_INCLUDE_DIR})
-endif()
+_demosys_find_directly(civetweb civetweb.h civetweb
+  "civetweb, the timeline editor's web server, was not found (libcivetweb-dev)")

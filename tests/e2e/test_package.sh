@@ -37,6 +37,9 @@ sys.exit(0 if names == want else "entries %s" % names)
 PY
 cmp -s "$PREFIX/share/demosys/shaders/default_Progress.vert" "$WORK/build/resources/shaders/default_Progress.vert" ||
   fail "the loading-screen shader is not the package's"
+# The timeline editor's page from the package's share/, in the tree (not in the archive).
+cmp -s "$PREFIX/share/demosys/web/index.html" "$WORK/build/resources/web/index.html" ||
+  fail "the resource tree has no timeline editor page from the package"
 
 mkdir "$WORK/run"
 cp "$WORK/build/resources.7z" "$WORK/run/"
