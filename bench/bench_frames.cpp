@@ -9,7 +9,7 @@
 //   frame NAME MS
 //   stage CASE EFFECT[/STAGE] MS   (each case again through the frame profiler)
 //
-//   bench_frames CASES [--size WxH] [--sections FROM_MS,...] [--frames N] [--demo 0|1] [--mode 0|1]
+//   bench_frames CASES [--size WxH] [--quality Q] [--sections FROM_MS,...] [--frames N] [--demo 0|1] [--mode 0|1]
 #include "Demo.h"
 #include "FrameProfiler.h"
 #include "GlassHallProduction.h"
@@ -164,11 +164,12 @@ void report(const std::string& name, double ms)
 int main(int argc, char** argv)
 {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: bench_frames CASES [--size WxH] [--sections FROM_MS,...] [--frames N] [--demo 0|1] [--mode 0|1]\n");
+        std::fprintf(stderr, "usage: bench_frames CASES [--size WxH] [--quality Q] [--sections FROM_MS,...] [--frames N] "
+                             "[--demo 0|1] [--mode 0|1]\n");
         return 2;
     }
     const std::string casesPath = argv[1];
-    int width = 640, height = 360, frames = 8;
+    int width = 640, height = 360, frames = 8, quality = 2;
     bool wholeDemo = true;
     int mode = 1;
     std::vector<int> sections;
@@ -176,6 +177,8 @@ int main(int argc, char** argv)
         const std::string arg = argv[i];
         if (arg == "--size")
             std::sscanf(argv[i + 1], "%dx%d", &width, &height);
+        else if (arg == "--quality")
+            quality = std::atoi(argv[i + 1]);
         else if (arg == "--mode")
             mode = std::atoi(argv[i + 1]);
         else if (arg == "--demo")
@@ -193,6 +196,7 @@ int main(int argc, char** argv)
     ScreenMetrics metrics;
     metrics.setSize(width, height);
     metrics.setFullscreen(false);
+    metrics.setQuality(quality);
     std::cout << "Run demo" << std::endl;
     {
         Demo demo(argc, argv);

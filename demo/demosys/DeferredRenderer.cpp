@@ -142,19 +142,38 @@ void DeferredRenderer::setProjection(Shader* lightShader, ORVCamera* camera)
 
 void DeferredRenderer::drawDirectional(ORVLight* light, ORVCamera* camera, const glm::mat4& view)
 {
+    drawDirectionalPair(light, nullptr, camera, view);
+}
+
+void DeferredRenderer::drawDirectionalPair(ORVLight* light, ORVLight* second, ORVCamera* camera,
+                                           const glm::mat4& view)
+{
     Shader* lightShader = light->getShader();
     if (!lightShader)
         return;
     lightShader->bind();
     bindBuffers(lightShader);
     setProjection(lightShader, camera);
-    const glm::vec3 direction = glm::mat3(view) * glm::mat3(light->getTransform()) * glm::vec3(0.0f, -1.0f, 0.0f);
-    lightShader->setVec3("lightDirection", direction);
+    auto downAxis = [&view](ORVLight* l) {
+        return glm::mat3(view) * glm::mat3(l->getTransform()) * glm::vec3(0.0f, -1.0f, 0.0f);
+    };
+    lightShader->setVec3("lightDirection", downAxis(light));
     lightShader->setVec4("color", light->getColor());
+    // A program that takes a second light gets black there when there is none.
+    if (takesSecondLight(lightShader)) {
+        lightShader->setVec3("lightDirection2", second ? downAxis(second) : glm::vec3(0.0f, -1.0f, 0.0f));
+        lightShader->setVec4("color2", second ? second->getColor() : glm::vec4(0.0f));
+    }
     // The shared centred quad is already in clip coordinates: -1..1 with uv 0..1.
     Geometry::build();
     Geometry::quad->generateVAOCombo(lightShader);
     Geometry::quad->draw();
+}
+
+bool DeferredRenderer::takesSecondLight(const Shader* lightShader)
+{
+    const auto& uniforms = lightShader->getUniforms();
+    return uniforms.find("color2") != uniforms.end() && uniforms.find("lightDirection2") != uniforms.end();
 }
 
 void DeferredRenderer::drawPoint(ORVLight* light, ORVCamera* camera, const glm::mat4& view)
@@ -248,7 +267,36 @@ void DeferredRenderer::drawLights(ORVCamera* camera, ORVScene* scene, bool toCur
                 (this->*drawOne)(light, camera, view);
         }
     };
-    drawKind("directional", ORVLight::Directional, &DeferredRenderer::drawDirectional);
+    {
+        // Full-screen lights cost a pass over every lit pixel each: two that share a
+        // program taking a second light are drawn in one pass, which reads the G-buffer
+        // once for both.
+        FrameProfiler::Scope timedDirectional("directional");
+        ORVLight* pending = nullptr;
+        for (const auto& entry : lights) {
+            ORVLight* light = entry.second;
+            if (!light || !light->isEnabled() || light->getKind() != ORVLight::Directional)
+                continue;
+            if (!pending) {
+                if (light->getShader() && takesSecondLight(light->getShader()))
+                    pending = light;
+                else
+                    drawDirectional(light, camera, view);
+            } else if (light->getShader() == pending->getShader()) {
+                drawDirectionalPair(pending, light, camera, view);
+                pending = nullptr;
+            } else {
+                drawDirectional(pending, camera, view);
+                pending = nullptr;
+                if (light->getShader() && takesSecondLight(light->getShader()))
+                    pending = light;
+                else
+                    drawDirectional(light, camera, view);
+            }
+        }
+        if (pending)
+            drawDirectional(pending, camera, view);
+    }
 
     glDepthRange(0.0, 1.0);
     glCullFace(GL_FRONT);

@@ -69,6 +69,10 @@ private:
     void bindBuffers(Shader* lightShader);
     void setProjection(Shader* lightShader, ORVCamera* camera);
     void drawDirectional(ORVLight* light, ORVCamera* camera, const glm::mat4& view);
+    // Two directional lights in one full-screen pass (second may be null) when the
+    // program declares "lightDirection2" and "color2".
+    void drawDirectionalPair(ORVLight* light, ORVLight* second, ORVCamera* camera, const glm::mat4& view);
+    static bool takesSecondLight(const Shader* lightShader);
     void drawPoint(ORVLight* light, ORVCamera* camera, const glm::mat4& view);
     void drawSpot(ORVLight* light, ORVCamera* camera, const glm::mat4& view);
 

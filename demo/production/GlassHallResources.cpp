@@ -20,7 +20,8 @@
 
 #include <GL/glew.h>
 
-#include <map>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -138,25 +139,44 @@ void GlassHallResources::declareResources()
                         screen ? screen->getQuality() : 2);
 }
 
-int GlassHallResources::qualitySize(const std::string& alias, int quality)
+float GlassHallResources::renderScale(int quality)
 {
-    // Low, Medium, High, Ultra; 0 is the screen's size.
-    static const std::map<std::string, std::vector<int>> sizes = {
-        {"offscreen0", {1024, 1024, 2048, 0}}, {"offscreen1", {1024, 1024, 2048, 0}},
-        {"staging0", {1024, 2048, 0, 0}},      {"staging1", {1024, 2048, 0, 0}},
-        {"glow_pre", {512, 512, 1024, 1024}},  {"blur_pre", {128, 256, 512, 512}},
-        {"blurx", {128, 128, 512, 256}},       {"blury", {128, 128, 512, 256}},
-    };
-    auto entry = sizes.find(alias);
-    if (entry == sizes.end() || quality < 0 || quality > 3)
-        return -1;
-    return entry->second[static_cast<size_t>(quality)];
+    // Low and Medium draw the scenes and the image effects at a half and three quarters
+    // of the screen's size (a quarter and about half the pixels), and the grade scales
+    // the picture up to the screen; High and Ultra draw at the screen's size.
+    static const float scales[4] = {0.5f, 0.75f, 1.0f, 1.0f};
+    return quality >= 0 && quality <= 3 ? scales[quality] : 1.0f;
+}
+
+bool GlassHallResources::qualitySize(const std::string& alias, int quality, int screenWidth, int screenHeight,
+                                     int& width, int& height)
+{
+    if (quality < 0 || quality > 3)
+        return false;
+    const float scale = renderScale(quality);
+    auto scaled = [scale](int side) { return std::max(1, int(std::lround(float(side) * scale))); };
+    if (alias == "offscreen0" || alias == "offscreen1" || alias == "staging0" || alias == "staging1" ||
+        alias == "glow_pre") {
+        width = scaled(screenWidth);
+        height = scaled(screenHeight);
+        return true;
+    }
+    // The blurs' results are soft: half the size of the picture they blur is enough; Ultra
+    // blurs at full size.
+    if (alias == "blur_pre" || alias == "blurx" || alias == "blury") {
+        const int divisor = quality == 3 ? 1 : 2;
+        width = std::max(1, scaled(screenWidth) / divisor);
+        height = std::max(1, scaled(screenHeight) / divisor);
+        return true;
+    }
+    return false;
 }
 
 void GlassHallResources::declareFramebuffers(int width, int height, int quality)
 {
-    const unsigned int w = static_cast<unsigned int>(width);
-    const unsigned int h = static_cast<unsigned int>(height);
+    const float scale = renderScale(quality);
+    const unsigned int w = static_cast<unsigned int>(std::max(1, int(std::lround(float(width) * scale))));
+    const unsigned int h = static_cast<unsigned int>(std::max(1, int(std::lround(float(height) * scale))));
     FBO* gbuffer = new FBO(w, h);
     gbuffer->addColorAttachment(GL_RGBA8, GL_RGBA);
     gbuffer->addColorAttachment(GL_RGBA16F, GL_RGBA);
@@ -176,12 +196,11 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
     } targets[] = {{"offscreen0", true}, {"offscreen1", true}, {"staging0", true}, {"staging1", true},
                    {"glow_pre", false},  {"blur_pre", false},  {"blurx", false},   {"blury", false}};
     for (const auto& target : targets) {
-        const int side = qualitySize(target.alias, quality);
-        if (side < 0)
+        int fw = 0, fh = 0;
+        if (!qualitySize(target.alias, quality, width, height, fw, fh))
             continue;
-        const unsigned int fw = side == 0 ? w : static_cast<unsigned int>(side);
-        const unsigned int fh = side == 0 ? h : static_cast<unsigned int>(side);
-        AddFBO(target.alias, new FBO(fw, fh, target.depth, false, GL_RGBA));
+        AddFBO(target.alias,
+               new FBO(static_cast<unsigned int>(fw), static_cast<unsigned int>(fh), target.depth, false, GL_RGBA));
     }
 }
 

@@ -18,9 +18,14 @@ public:
     void declareEffects() override;
     void createEffectInstances() override;
 
-    // The side of a square quality-dependent framebuffer, or 0 for "the screen's size";
-    // -1 for a quality outside 0..3 (the framebuffer is then not made).
-    static int qualitySize(const std::string& alias, int quality);
+    // The fraction of the screen's width and height at which a quality (0 Low .. 3
+    // Ultra) draws the scenes and image effects: the G-buffer, the light buffers and the
+    // staging, offscreen and glow buffers.
+    static float renderScale(int quality);
+    // The size of a quality-dependent framebuffer for a screen of that size; false for
+    // an alias that is not one, or a quality outside 0..3 (the framebuffer is then not made).
+    static bool qualitySize(const std::string& alias, int quality, int screenWidth, int screenHeight, int& width,
+                            int& height);
 
 private:
     void declareFramebuffers(int width, int height, int quality);

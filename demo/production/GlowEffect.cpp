@@ -31,7 +31,9 @@ void GlowEffect::blurPass(Shader* shader, FBO* source, FBO* destination, uint32_
     GlassHallPass::bindQuad(shader);
     shader->setTexture("source", 0, FBO::getColorTexture(source, 0));
     shader->setFloat("blur_radius", blurRadius->getValue(t));
-    shader->setFloat("texture_size", static_cast<float>(FBO::getWidth(source)));
+    // The radius is in texels of a 512-wide picture whatever the buffers' sizes, so the
+    // glow spreads as far over the frame at every size and quality.
+    shader->setFloat("texture_size", kernelWidth);
     shader->setFloat("adjustment", kernelAmp->getValue(t));
     shader->setFloat("brightness", postBrightness->getValue(t));
     shader->setFloat("contrast", postContrast->getValue(t));
@@ -41,10 +43,10 @@ void GlowEffect::blurPass(Shader* shader, FBO* source, FBO* destination, uint32_
 void GlowEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     glDisable(GL_DEPTH_TEST);
-    GlassHallPass::bindTarget(res.blurPre);
-    FBO::blitColor(res.glowPre, 0, res.blurPre, 0, GL_LINEAR);
-
-    blurPass(res.blurXShader, res.blurPre, res.blurX, t);
+    // The first blur reads glow_pre itself: at half its size, the filtered read at each
+    // texel's centre is the 2 x 2 mean that a shrinking copy into blur_pre would give,
+    // without the copy's pass.
+    blurPass(res.blurXShader, res.glowPre, res.blurX, t);
     blurPass(res.blurYShader, res.blurX, res.blurY, t);
 
     GlassHallPass::bindTarget(target);

@@ -5,9 +5,9 @@
 class Shader;
 class TrackInterpolate;
 
-// Bloom: what other effects drew into glow_pre is shrunk into blur_pre, blurred by two
-// separable Gaussian passes (blurx, then blury) and laid over glow_pre into the target
-// with a screen blend.
+// Bloom: what other effects drew into glow_pre is shrunk and blurred by two separable
+// Gaussian passes (blurx, at half glow_pre's size or less, then blury) and laid over
+// glow_pre into the target with a screen blend. blur_pre is wired but not drawn into.
 class GlowEffect : public Effect {
 public:
     struct Resources {
@@ -30,6 +30,9 @@ public:
 
 private:
     void blurPass(Shader* shader, FBO* source, FBO* destination, uint32_t t);
+
+    // The picture width in which the blur radius is given.
+    static constexpr float kernelWidth = 512.0f;
 
     Resources res;
     TrackInterpolate* preBrightness = nullptr;

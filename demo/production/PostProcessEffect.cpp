@@ -69,20 +69,14 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     s->setFloat("vignett_radius", vignettRadius->getValue(t));
     s->setFloat("noise_offset", noiseOffset);
     s->setFloat("noise_strength", noiseStrength->getValue(t));
-    GlassHallPass::drawQuad();
 
+    // The overlay is blended over the graded picture in the same pass. Negative values
+    // show nothing rather than reading before the list.
     int index = static_cast<int>(overlay->getValue(t));
-    if (index != 0) {
-        // Negative values show nothing rather than reading before the list.
-        index = std::min(index, static_cast<int>(overlayList.size()) - 1);
-        if (index > 0 && overlayList[static_cast<size_t>(index)]) {
-            glEnable(GL_BLEND);
-            glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-            GlassHallPass::bindQuad(res.textureShader);
-            res.textureShader->setTexture("image", 0, overlayList[static_cast<size_t>(index)]);
-            GlassHallPass::drawQuad();
-            glDisable(GL_BLEND);
-        }
-    }
+    index = std::min(index, static_cast<int>(overlayList.size()) - 1);
+    Texture* picture = index > 0 ? overlayList[static_cast<size_t>(index)] : nullptr;
+    s->setTexture("overlay", 3, picture ? picture : res.colorNoise);
+    s->setFloat("overlay_on", picture ? 1.0f : 0.0f);
+    GlassHallPass::drawQuad();
     glEnable(GL_DEPTH_TEST);
 }

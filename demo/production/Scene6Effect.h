@@ -35,7 +35,7 @@ public:
         Shader* ambientCombine = nullptr;
     };
 
-    static constexpr int cubeMapSize = 1024;
+    static constexpr int cubeMapSize = 512;
 
     Scene6Effect();
     ~Scene6Effect() override;

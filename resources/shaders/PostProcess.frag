@@ -3,7 +3,9 @@
 // alone: distortion (a 1D noise shifting rows sideways, scrolling down the screen),
 // chromatic aberration (red and blue pulled apart by that many texels), brightness and
 // contrast, negative, fade to fade_color, film noise and a vignette that darkens from
-// vignett_radius (distance from the centre, 0 = none) outwards.
+// vignett_radius (distance from the centre, 0 = none) outwards. Last, the picture
+// "overlay" is laid over by its alpha where "overlay_on" is 1: in this pass rather than a
+// blended pass of its own, which would cost another full-screen write.
 uniform sampler2D image;
 uniform sampler1D distortmap;
 uniform float distort_amount;
@@ -19,14 +21,19 @@ uniform float vignett_radius;
 uniform sampler2D noise;
 uniform float noise_offset;
 uniform float noise_strength;
+uniform sampler2D overlay;
+uniform float overlay_on;
 in vec2 uv;
 out vec4 fragColor;
 
 void main()
 {
     vec2 p = uv;
-    float shift = texture(distortmap, fract(p.y * 0.5 + distort_scroll)).r - 0.5;
-    p.x += shift * distort_amount * 0.1;
+    // Most of the time the distortion is off: no read of its map then.
+    if (distort_amount != 0.0) {
+        float shift = texture(distortmap, fract(p.y * 0.5 + distort_scroll)).r - 0.5;
+        p.x += shift * distort_amount * 0.1;
+    }
 
     vec2 split = vec2(aberration / image_size, 0.0);
     vec3 c;
@@ -45,5 +52,10 @@ void main()
         float d = length((uv - 0.5) * vec2(1.7778, 1.0));
         c *= 1.0 - smoothstep(vignett_radius, vignett_radius + 0.6, d);
     }
-    fragColor = vec4(clamp(c, 0.0, 1.0), 1.0);
+    c = clamp(c, 0.0, 1.0);
+    if (overlay_on > 0.5) {
+        vec4 o = texture(overlay, uv);
+        c = mix(c, o.rgb, clamp(o.a, 0.0, 1.0));
+    }
+    fragColor = vec4(c, 1.0);
 }

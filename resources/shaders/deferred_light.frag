@@ -2,6 +2,9 @@
 #include deferred_lighting.glsl
 #ifdef DIRECTIONAL_LIGHT
 uniform vec3 lightDirection;
+// A second full-screen light drawn in the same pass (black when there is none).
+uniform vec3 lightDirection2;
+uniform vec4 color2;
 #else
 uniform mat4 projM;
 uniform vec3 lightPos;
@@ -33,11 +36,18 @@ void main()
     // highlight either). A full-screen light meets many such pixels; dropping them before
     // the material is read lets whole blocks of them skip the rest of the program.
     vec3 toLight = -normalize(lightDirection);
+    vec3 toLight2 = -normalize(lightDirection2);
+    bool second = any(greaterThan(color2.rgb, vec3(0.0)));
     readNormal(s);
-    if (dot(s.normal, toLight) <= 0.0)
+    bool lit = dot(s.normal, toLight) > 0.0;
+    bool lit2 = second && dot(s.normal, toLight2) > 0.0;
+    if (!lit && !lit2)
         discard;
     readAlbedoAndMaterial(s);
-    lightOut = vec4(shade(s, toLight, color.rgb), 1.0);
+    vec3 light = lit ? shade(s, toLight, color.rgb) : vec3(0.0);
+    if (lit2)
+        light += shade(s, toLight2, color2.rgb);
+    lightOut = vec4(light, 1.0);
 #else
     vec3 toLight = lightPos - s.position;
     float distance = length(toLight);

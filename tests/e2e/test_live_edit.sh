@@ -247,13 +247,13 @@ wait_line "^Reload of sync script from .*glasshall.sync failed"
 shot gh_sync_broken
 same gh_synced gh_sync_broken || fail "Glass Hall: a script with an error changed the picture"
 mark
-save "$POST" 's/^    fragColor = vec4(clamp(c, 0.0, 1.0), 1.0);$/    fragColor = vec4(clamp(c, 0.0, 1.0), 1.0)/'
+save "$POST" 's/^    fragColor = vec4(c, 1.0);$/    fragColor = vec4(c, 1.0)/'
 wait_line "^Reload of shader post_process_shader from resources/shaders/PostProcess.frag failed"
 since_mark | grep -qE "^  PostProcess.frag:[0-9]+: error" || fail "Glass Hall: the compiler's error does not name PostProcess.frag"
 shot gh_shader_broken
 same gh_synced gh_shader_broken || fail "Glass Hall: a shader with an error changed the picture"
 mark
-save "$POST" 's/^    fragColor = vec4(clamp(c, 0.0, 1.0), 1.0)$/    fragColor = vec4(clamp(c, 0.0, 1.0) * 0.25, 1.0);/'
+save "$POST" 's/^    fragColor = vec4(c, 1.0)$/    fragColor = vec4(c * 0.25, 1.0);/'
 wait_picture "Glass Hall shader" $FULL "m < $(mean gh_synced $FULL) * 0.5"
 wait_line "^Reloaded shader post_process_shader from resources/shaders/PostProcess.frag"
 quit

@@ -266,6 +266,40 @@ TEST_F(DeferredRendererGL, OnlyEnabledLightsOfTheDrawnKindsWithARadiusAreDrawn)
     EXPECT_EQ(corner[2], 0);
 }
 
+TEST_F(DeferredRendererGL, FullScreenLightsShareAPassWhenTheProgramTakesASecondLight)
+{
+    // A quarter of both lights' colours; the second is black when the pass has one light.
+    std::unique_ptr<Shader> pairShader = buildShader("pair", screenVertex, R"(#version 150
+uniform vec4 color;
+uniform vec4 color2;
+uniform vec3 lightDirection;
+uniform vec3 lightDirection2;
+uniform vec2 screensize;
+uniform vec2 ProjConst;
+out vec4 o;
+void main()
+{
+    float keep = screensize.x + ProjConst.x + lightDirection.x + lightDirection2.x;
+    o = (color + color2) * 0.25;
+    if (keep < -1.0e30)
+        o = vec4(1.0);
+}
+)");
+    addLight(scene, "sun a", ORVLight::Directional, pairShader.get(), {1, 0, 0, 1});
+    addLight(scene, "sun b", ORVLight::Directional, pairShader.get(), {0, 1, 0, 1});
+    addLight(scene, "sun c", ORVLight::Directional, pairShader.get(), {0, 0, 1, 1});
+    // A light of a one-light program between them keeps its own pass.
+    addLight(scene, "sun b2", ORVLight::Directional, directionalShader.get(), {0, 0, 0, 1});
+    // Three lights of the pair program: one pass for a and b, one for c (two triangles
+    // each), one for the other program's light.
+    EXPECT_EQ(lightPrimitives(), 6u);
+    const RgbaImage image = lightPixels();
+    for (int c = 0; c < 3; ++c)
+        EXPECT_NEAR(image.at(size / 2, size / 2)[c], 64, 1) << "channel " << c;
+    // No second light: the program's second colour is black, not the last pass's.
+    EXPECT_EQ(uniformFloat(*pairShader, "color2", 1), 0.0f);
+}
+
 TEST_F(DeferredRendererGL, LightShadersGetTheirUniforms)
 {
     ORVLight* sun = addLight(scene, "sun", ORVLight::Directional, directionalShader.get(), {0.5f, 0.25f, 1, 1});
