@@ -17,18 +17,7 @@
 
 namespace {
 
-const char* const script = R"(rate 20
-bpm 120
-effect fade priority 0
-  start 0
-  stop 200 # the end
-  curve level
-    0 0
-    bar 2 1 smooth
-effect post priority 1
-  start 40 post_fbo
-  stop 300
-)";
+const char* const script = standInWebScript;
 
 } // namespace
 

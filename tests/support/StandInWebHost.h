@@ -2,6 +2,22 @@
 
 #include "WebApi.h"
 
+// A sync script for the API's tests: two effects, one curve, a start into a framebuffer.
+inline const char* const standInWebScript = R"(rate 20
+bpm 120
+
+effect fade priority 0
+  start 0
+  stop 200 # the end
+  curve level
+    0 0
+    bar 2 1 smooth   # the first rise
+
+effect post priority 1
+  start 40 post_fbo
+  stop 300
+)";
+
 // The running program's side of the web API without a program: a transport that only
 // remembers, no music, and the drawn values read from nowhere.
 class StandInWebHost : public WebApi::Host {

@@ -689,11 +689,15 @@ void EditMode::webFrame()
         webChangeUs = arrived;
     }
     web->setRevision(webApi->getRevision());
-    // The row while playing, and every change of the transport, at most once a frame.
-    const std::string transport = webApi->transportJson(*webHost);
-    if (transport != lastTransport) {
-        lastTransport = transport;
-        web->push("{\"type\": \"row\", " + transport.substr(1), true);
+    // The row while playing, and every change of the transport, at most once a frame;
+    // the message is made only when something moved.
+    TransportState now;
+    now.row = webHost->currentRow();
+    now.playing = webHost->isPlaying();
+    now.looping = webHost->loopRows(now.loopFirst, now.loopLast);
+    if (now != lastTransport) {
+        lastTransport = now;
+        web->push("{\"type\": \"row\", " + webApi->transportJson(*webHost).substr(1), true);
     }
 }
 

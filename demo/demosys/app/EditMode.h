@@ -127,7 +127,19 @@ private:
     std::unique_ptr<WebHost> webHost;
     std::unique_ptr<WebApi> webApi;
     std::unique_ptr<WebEditor> web;
-    std::string lastTransport; // the transport as the pages were last told it
+    // The transport as the pages were last told it.
+    struct TransportState {
+        uint32_t row = UINT32_MAX;
+        bool playing = false;
+        bool looping = false;
+        uint32_t loopFirst = 0, loopLast = 0;
+        bool operator!=(const TransportState& o) const
+        {
+            return row != o.row || playing != o.playing || looping != o.looping ||
+                   (looping && (loopFirst != o.loopFirst || loopLast != o.loopLast));
+        }
+    };
+    TransportState lastTransport;
     bool webChangeDrawn = false;
     int64_t webChangeUs = 0;
 };
