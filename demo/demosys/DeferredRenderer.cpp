@@ -277,22 +277,18 @@ void DeferredRenderer::drawLights(ORVCamera* camera, ORVScene* scene, bool toCur
             ORVLight* light = entry.second;
             if (!light || !light->isEnabled() || light->getKind() != ORVLight::Directional)
                 continue;
-            if (!pending) {
-                if (light->getShader() && takesSecondLight(light->getShader()))
-                    pending = light;
-                else
-                    drawDirectional(light, camera, view);
-            } else if (light->getShader() == pending->getShader()) {
+            if (pending && light->getShader() == pending->getShader()) {
                 drawDirectionalPair(pending, light, camera, view);
                 pending = nullptr;
-            } else {
-                drawDirectional(pending, camera, view);
-                pending = nullptr;
-                if (light->getShader() && takesSecondLight(light->getShader()))
-                    pending = light;
-                else
-                    drawDirectional(light, camera, view);
+                continue;
             }
+            if (pending)
+                drawDirectional(pending, camera, view);
+            pending = nullptr;
+            if (light->getShader() && takesSecondLight(light->getShader()))
+                pending = light;
+            else
+                drawDirectional(light, camera, view);
         }
         if (pending)
             drawDirectional(pending, camera, view);
