@@ -1,6 +1,7 @@
 #include "BeatGrid.h"
 
 #include "TextNumber.h"
+#include "TextWords.h"
 
 #include <algorithm>
 #include <fstream>
@@ -16,17 +17,6 @@ uint32_t clampToU32(Wide value)
 {
     return value > std::numeric_limits<uint32_t>::max() ? std::numeric_limits<uint32_t>::max()
                                                          : static_cast<uint32_t>(value);
-}
-
-// Words of one line; "#" starts a comment.
-std::vector<std::string> words(const std::string& line)
-{
-    std::vector<std::string> out;
-    std::istringstream in(line.substr(0, line.find('#')));
-    std::string word;
-    while (in >> word)
-        out.push_back(word);
-    return out;
 }
 
 bool parseWhole(const std::string& word, uint64_t limit, uint64_t& out)
@@ -61,7 +51,7 @@ bool BeatGrid::parse(const std::string& text, const std::string& fileName, std::
     };
     while (std::getline(in, line)) {
         ++lineNumber;
-        const std::vector<std::string> w = words(line);
+        const std::vector<std::string> w = TextWords::split(line);
         if (w.empty())
             continue;
         const std::string& key = w[0];

@@ -1,6 +1,7 @@
 #include "Score.h"
 
 #include "TextNumber.h"
+#include "TextWords.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -34,20 +35,6 @@ bool parseInt(const std::string& word, int& value)
         return false;
     value = static_cast<int>(d);
     return true;
-}
-
-// Words of a line up to a comment: a "#" that begins a word ("C#5" is a note).
-std::vector<std::string> wordsOf(const std::string& line)
-{
-    std::vector<std::string> words;
-    std::istringstream in(line);
-    std::string w;
-    while (in >> w) {
-        if (w[0] == '#')
-            break;
-        words.push_back(w);
-    }
-    return words;
 }
 
 // "A-B" or "A" in bars of a section.
@@ -186,7 +173,8 @@ bool ScoreParser::parse(const std::string& text)
     std::string raw;
     while (std::getline(in, raw)) {
         ++lineNo;
-        const Words w = wordsOf(raw);
+        // A "#" that begins a word starts a comment: "C#5" is a note.
+        const Words w = TextWords::split(raw, TextWords::Rules{true, false});
         if (w.empty())
             continue;
         const bool ok = block == InMelody ? melodyLine(w) : block == InSection ? sectionLine(w) : topLevelLine(w);

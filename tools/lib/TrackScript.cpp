@@ -2,6 +2,7 @@
 
 #include "StandInEffect.h"
 #include "TextNumber.h"
+#include "TextWords.h"
 #include "TimelineDocument.h"
 #include "TrackInterpolate.h"
 #include "TrackManager.h"
@@ -19,48 +20,6 @@
 namespace {
 
 const char* const interpolationNames[] = {"linear", "ease-out", "ease-in", "hold", "quad", "smooth"};
-
-// Splits one line into words: blanks separate, "#" starts a comment, double quotes
-// hold a word with blanks (backslash escapes the next character).
-bool splitWords(const std::string& line, std::vector<std::string>& words, std::string& error)
-{
-    size_t i = 0;
-    while (i < line.size()) {
-        char c = line[i];
-        if (c == ' ' || c == '\t' || c == '\r') {
-            ++i;
-        } else if (c == '#') {
-            break;
-        } else if (c == '"') {
-            std::string word;
-            ++i;
-            bool closed = false;
-            while (i < line.size()) {
-                if (line[i] == '\\' && i + 1 < line.size()) {
-                    word += line[i + 1];
-                    i += 2;
-                } else if (line[i] == '"') {
-                    closed = true;
-                    ++i;
-                    break;
-                } else {
-                    word += line[i++];
-                }
-            }
-            if (!closed) {
-                error = "unterminated quoted name";
-                return false;
-            }
-            words.push_back(word);
-        } else {
-            size_t start = i;
-            while (i < line.size() && line[i] != ' ' && line[i] != '\t' && line[i] != '\r' && line[i] != '#')
-                ++i;
-            words.push_back(line.substr(start, i - start));
-        }
-    }
-    return true;
-}
 
 std::string quoteIfNeeded(const std::string& word)
 {
@@ -210,9 +169,8 @@ public:
         while (std::getline(in, line)) {
             ++lineNumber;
             std::vector<std::string> words;
-            std::string reason;
-            if (!splitWords(line, words, reason))
-                return fail(reason);
+            if (!TextWords::split(line, words, TextWords::Rules{false, true}))
+                return fail("unterminated quoted name");
             if (!words.empty() && !statement(words))
                 return false;
         }
