@@ -6,6 +6,7 @@
 // no clock), with every object, material, light and camera the production's code looks
 // up by name. Units are metres; y is up; the camera looks along -z unless placed.
 // content/scenes/README.md describes where everything is.
+#include "CommandLine.h"
 #include "MeshBuilder.h"
 #include "VboWriter.h"
 
@@ -621,16 +622,12 @@ const char* const usage = "usage: glasshall-scenes OUTPUT-DIRECTORY\n"
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << usage;
-        return 0;
-    }
-    if (args.size() != 1) {
-        std::cerr << usage;
-        return 2;
-    }
-    const std::string& out = args[0];
+    CLI::App app("glasshall-scenes");
+    std::string out;
+    app.add_option("OUTPUT-DIRECTORY", out)->required();
+    const int status = parseCommandLine(app, argc, argv, usage);
+    if (status >= 0)
+        return status;
     const bool ok = sceneGlassHall(out) && sceneRingArena(out) && sceneMachines(out) && sceneVolumeMeters(out) &&
                     sceneLampRoom(out);
     return ok ? 0 : 1;

@@ -41,6 +41,12 @@ void Effect::addTrack(const std::string& name, TrackInterpolate** out)
         *out = tracks.back().get();
 }
 
+void Effect::addTracks(std::initializer_list<std::pair<const char*, TrackInterpolate**>> named)
+{
+    for (const auto& track : named)
+        addTrack(track.first, track.second);
+}
+
 TrackInterpolate* Effect::getTrack(int index) const
 {
     ORV_ASSERT(index >= 0 && index < getTrackCount());

@@ -15,20 +15,14 @@
 # Every save writes a temporary file and renames it over the original, as editors do.
 # The time from each save to the changed frame on screen is printed ("Save to screen").
 set -euo pipefail
+. "$(dirname "$0")/own_display.sh"
 PROD=${DEMOSYS_TEST_PRODUCTION:?}
 GLASSHALL=${DEMOSYS_GLASSHALL:-}
 SOURCE=${DEMOSYS_SOURCE_DIR:?}
-for tool in Xvfb xdotool import compare convert; do
-  command -v $tool > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
-done
+require_tools Xvfb xdotool import compare convert
 # Keys go to the focused window: a display of its own, so that no other test's window
 # takes them.
-if [ "${1:-}" != --own-display ]; then
-  . "$(dirname "$0")/own_display.sh"
-  on_own_display 800x600x24 bash "$0" --own-display
-  exit $?
-fi
-. "$(dirname "$0")/own_display.sh"
+run_on_own_display 800x600x24 "$@"
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
 WORK=$(mktemp -d)
 PID=""

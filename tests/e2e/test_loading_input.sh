@@ -3,14 +3,11 @@
 # window reads its events meanwhile, and nothing queued before the input callback is
 # installed reaches it), then an Escape during playback ends the demo as usual.
 set -euo pipefail
+. "$(dirname "$0")/own_display.sh"
 SMOKE=${DEMOSYS_SMOKE:?}
 # Keys go to the focused window: a display of its own, so that no other test's window
 # (ctest runs several at once) takes them.
-if [ "${1:-}" != --own-display ]; then
-  . "$(dirname "$0")/own_display.sh"
-  on_own_display 1280x1024x24 bash "$0" --own-display
-  exit $?
-fi
+run_on_own_display 1280x1024x24 "$@"
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"; [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null || true' EXIT
 export LIBGL_ALWAYS_SOFTWARE=1

@@ -1,5 +1,12 @@
-# Shared by the tool tests (sourced, not run): checks of a tool's JSON output and of
-# its one-line errors. Both work in the current directory.
+# Shared by the tool tests (sourced, not run): a folder to work in, checks of a tool's
+# JSON output and of its one-line errors. The checks work in the current directory.
+
+# work_in_temp_dir: makes WORK, a folder removed when the test exits, and goes there.
+work_in_temp_dir() {
+  WORK=$(mktemp -d)
+  trap 'rm -rf "$WORK"' EXIT
+  cd "$WORK"
+}
 
 check() { # check DESCRIPTION PYTHON-EXPRESSION-ON-json FILE
   python3 - "$3" "$2" "$1" <<'PY'
