@@ -48,12 +48,7 @@ glm::mat4 shining(const glm::vec3& position, const glm::vec3& direction)
     const glm::vec3 helper = std::fabs(y.z) < 0.9f ? glm::vec3(0, 0, 1) : glm::vec3(1, 0, 0);
     const glm::vec3 x = glm::normalize(glm::cross(y, helper));
     const glm::vec3 z = glm::cross(x, y);
-    glm::mat4 m(1.0f);
-    m[0] = glm::vec4(x, 0);
-    m[1] = glm::vec4(y, 0);
-    m[2] = glm::vec4(z, 0);
-    m[3] = glm::vec4(position, 1);
-    return m;
+    return glm::mat4(glm::vec4(x, 0), glm::vec4(y, 0), glm::vec4(z, 0), glm::vec4(position, 1));
 }
 
 // One object file being put together: ids are handed out in order, materials get the

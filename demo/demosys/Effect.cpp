@@ -41,12 +41,6 @@ void Effect::addTrack(const std::string& name, TrackInterpolate** out)
         *out = tracks.back().get();
 }
 
-void Effect::addTracks(std::initializer_list<std::pair<const char*, TrackInterpolate**>> named)
-{
-    for (const auto& track : named)
-        addTrack(track.first, track.second);
-}
-
 TrackInterpolate* Effect::getTrack(int index) const
 {
     ORV_ASSERT(index >= 0 && index < getTrackCount());
@@ -86,4 +80,10 @@ Binary* Effect::GetBinary(std::string name)
 Effect* Effect::GetEffect(std::string name)
 {
     return ORVDemosys::lookupOrStop(ORVDemosys::effectInstancePool, name, ORVDemosys::Lookup::effect, "Effect", 96);
+}
+
+void Effect::addTracks(std::initializer_list<std::pair<const char*, TrackInterpolate**>> named)
+{
+    for (const auto& track : named)
+        addTrack(track.first, track.second);
 }

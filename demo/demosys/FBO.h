@@ -94,10 +94,12 @@ private:
     class Scope;
 
     void attach(GLenum attachment, Texture* texture);
+    void attachDepth(Texture* texture, bool withStencil);
     void applyDrawBuffers();
     Texture* createTexture(GLint internalFormat, GLenum format, GLenum type);
     void poolTexture(Texture* texture, const char* kind);
-    static void screenSize(int& width, int& height);
+    // The framebuffer's size; null: the screen's.
+    static void targetSize(FBO* fbo, int& width, int& height);
     static bool selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttachment);
     static void finishBlit(FBO* src, FBO* dst);
 

@@ -21,9 +21,6 @@ const float degrees = 0.017453292f;
 
 } // namespace
 
-Scene4Effect::Scene4Effect() = default;
-Scene4Effect::~Scene4Effect() = default;
-
 void Scene4Effect::setup()
 {
     addTracks({{"fade", &fade}, {"rot_y", &rotY}, {"greets", &greets}, {"light_rot", &lightRot},

@@ -27,8 +27,6 @@ public:
     // A blender's beams go out while its band's level (0..1) is at most this.
     static constexpr float silentBand = 0.1f;
 
-    Scene4Effect();
-    ~Scene4Effect() override;
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;

@@ -4,6 +4,7 @@
 #include "DataTexturePool.h"
 #include "DeferredRenderer.h"
 #include "FBO.h"
+#include "GLContext.h"
 #include "ImageCompare.h"
 #include "LogCapture.h"
 #include "ORVCamera.h"
@@ -85,12 +86,7 @@ protected:
     }
     void TearDown() override
     {
-        FBO::bind(nullptr);
-        // The passes leave depth testing and culling on; later tests in this process
-        // start from GL's defaults.
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_CULL_FACE);
-        glDepthFunc(GL_LESS);
+        GLContext::restoreDefaults();
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 

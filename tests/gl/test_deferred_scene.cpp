@@ -6,6 +6,7 @@
 #include "BuildShader.h"
 #include "DeferredRenderer.h"
 #include "FBO.h"
+#include "GLContext.h"
 #include "Geometry.h"
 #include "ImageCompare.h"
 #include "ORVCamera.h"
@@ -285,12 +286,7 @@ protected:
     {
         renderer.reset();
         scene.reset();
-        FBO::bind(nullptr);
-        // The passes leave depth testing and culling on; later tests in this process
-        // start from GL's defaults.
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_CULL_FACE);
-        glDepthFunc(GL_LESS);
+        GLContext::restoreDefaults();
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 

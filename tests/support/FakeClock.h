@@ -16,6 +16,7 @@ public:
     ~FakeClock() { HostClock::resetSource(); }
 
     void advanceMs(int ms) { setMs(now += ms); }
+    void atMs(int ms) { setMs(now = ms); }
 
 private:
     void setMs(int ms) { seconds = (ms + 0.25) / 1000.0; }

@@ -67,12 +67,7 @@ glm::mat4 frame(const glm::vec3& position, glm::vec3 direction, glm::vec3 up)
         x = glm::cross(glm::vec3(0, 0, 1), z);
     x = glm::normalize(x);
     const glm::vec3 y = glm::cross(z, x);
-    glm::mat4 m(1.0f);
-    m[0] = glm::vec4(x, 0);
-    m[1] = glm::vec4(y, 0);
-    m[2] = glm::vec4(z, 0);
-    m[3] = glm::vec4(position, 1);
-    return m;
+    return glm::mat4(glm::vec4(x, 0), glm::vec4(y, 0), glm::vec4(z, 0), glm::vec4(position, 1));
 }
 
 bool isIdentity(const aiMatrix4x4& m)
