@@ -12,17 +12,12 @@
 #include <memory>
 #include <vector>
 
+// With those of Effect.h, what the scenes look up and keep.
 class CameraLensEffect;
 class DeferredRenderer;
-class FBO;
-class ORVScene;
-class Shader;
-class Texture;
-// What the scenes look up and keep.
 class ORVLight;
 class ORVMaterial;
 class ORVObject;
-class TrackInterpolate;
 class VAO;
 
 // What the five 3D scenes of Glass Hall share: the shared camera of

@@ -56,6 +56,18 @@ run_on_own_display() {
   exit $?
 }
 
+# window_test_setup: the start of a test of the smoke program's window, on its own
+# display: SMOKE from the environment, WORK (removed at the end, when the program PID
+# still runs it is killed), software GL, and the engine's source tree as the working
+# directory, where its own resource files (the default loading screen) are read from.
+window_test_setup() {
+  SMOKE=${DEMOSYS_SMOKE:?}
+  WORK=$(mktemp -d)
+  trap 'rm -rf "$WORK"; [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null || true' EXIT
+  export LIBGL_ALWAYS_SOFTWARE=1
+  cd "${DEMOSYS_SOURCE_DIR:?}"
+}
+
 # require_tools TOOL...: fails the test when a program it needs is not installed.
 require_tools() {
   local tool

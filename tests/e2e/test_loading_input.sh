@@ -4,14 +4,10 @@
 # installed reaches it), then an Escape during playback ends the demo as usual.
 set -euo pipefail
 . "$(dirname "$0")/own_display.sh"
-SMOKE=${DEMOSYS_SMOKE:?}
 # Keys go to the focused window: a display of its own, so that no other test's window
 # (ctest runs several at once) takes them.
 run_on_own_display 1280x1024x24 "$@"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"; [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null || true' EXIT
-export LIBGL_ALWAYS_SOFTWARE=1
-cd "${DEMOSYS_SOURCE_DIR:?}"
+window_test_setup
 LOG=$WORK/run.log
 
 fail() { echo "FAILED: $*"; cat "$LOG"; exit 1; }

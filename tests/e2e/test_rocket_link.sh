@@ -9,16 +9,10 @@
 # changed picture.
 set -euo pipefail
 . "$(dirname "$0")/own_display.sh"
-PROD=${DEMOSYS_TEST_PRODUCTION:?}
-GLASSHALL=${DEMOSYS_GLASSHALL:-}
-SOURCE=${DEMOSYS_SOURCE_DIR:?}
-require_tools Xvfb xdotool import convert python3
+. "$(dirname "$0")/tool_checks.sh"
 # Its own display: the screenshots must show its window alone.
 run_on_own_display 800x600x24 "$@"
-export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
-WORK=$(mktemp -d)
-trap '[ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT; echo "work: $WORK"
-. "$(dirname "$0")/tool_checks.sh"
+edit_test_setup Xvfb xdotool import convert python3
 copy_production_to_edit "$WORK/production"
 # The top right corner shows the backdrop alone (the overlay writes its errors at the
 # bottom).

@@ -49,6 +49,21 @@ quiet() {
   "$@" > "$log" 2>&1 || { echo "FAILED: $* (exit status $?):"; tail -30 "$log"; exit 1; }
 }
 
+# edit_test_setup TOOL...: the start of a test of edit mode's links, on its own display
+# (with own_display.sh sourced): the tools checked, PROD, GLASSHALL and SOURCE from the
+# environment, software GL with silent audio, and WORK, a folder removed at the end
+# unless KEEP is set.
+edit_test_setup() {
+  require_tools "$@"
+  PROD=${DEMOSYS_TEST_PRODUCTION:?}
+  GLASSHALL=${DEMOSYS_GLASSHALL:-}
+  SOURCE=${DEMOSYS_SOURCE_DIR:?}
+  export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
+  WORK=$(mktemp -d)
+  trap '[ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT
+  echo "work: $WORK"
+}
+
 # Copies to edit, for the tests of edit mode's links: the test production's resource tree
 # and sync script in DIR; Glass Hall's built tree and script in DIR, with EDIT_GLASSHALL
 # holding edit mode's arguments for it (false when the content is not built).
