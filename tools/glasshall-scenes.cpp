@@ -104,7 +104,6 @@ public:
         l.coneAngle = coneAngle;
         writer.addLight(l);
         writer.addLightNode(nextNode++, l.id, name, matrix);
-        ++lightCount;
     }
 
     void camera(const std::string& name, const glm::vec3& eye, const glm::vec3& target)
@@ -122,8 +121,9 @@ public:
             std::cerr << "glasshall-scenes: " << error << std::endl;
             return false;
         }
-        std::cout << file << ": " << objectCount << " objects, " << materials.size() << " materials, " << lightCount
-                  << " lights, " << drawnTriangles << " triangles drawn" << std::endl;
+        // Light ids run from 1.
+        std::cout << file << ": " << objectCount << " objects, " << materials.size() << " materials, "
+                  << nextLight - 1 << " lights, " << drawnTriangles << " triangles drawn" << std::endl;
         return true;
     }
 
@@ -151,7 +151,6 @@ private:
     int32_t nextNode = 1;
     int32_t nextLight = 1;
     int objectCount = 0;
-    int lightCount = 0;
     size_t drawnTriangles = 0;
 };
 
