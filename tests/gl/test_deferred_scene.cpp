@@ -157,14 +157,7 @@ std::vector<uint8_t> writeScene()
 
 // Colour with the material index in alpha; the view-space normal, alpha 1 where there
 // is geometry.
-const char* const geometryFragment = R"(#version 150
-#extension GL_ARB_explicit_attrib_location : require
-uniform vec3 color;
-uniform float MaterialIndex;
-in vec3 normal;
-layout(location = 0) out vec4 diffuse;
-layout(location = 1) out vec4 normalOut;
-void main()
+const std::string geometryFragment = std::string(standInGBufferOutputs) + R"(void main()
 {
     diffuse = vec4(color, MaterialIndex / 255.0);
     normalOut = vec4(normalize(normal) * 0.5 + 0.5, 1.0);
@@ -188,9 +181,6 @@ void main()
 )";
 
 const char* const pointBody = R"(
-uniform mat4 projM;
-uniform vec3 lightPos;
-uniform float lightRadius;
 void main()
 {
     if (!hasGeometry()) { light = vec4(0.0); return; }
@@ -202,10 +192,7 @@ void main()
 )";
 
 const char* const spotBody = R"(
-uniform mat4 projM;
-uniform vec3 lightPos;
 uniform vec3 lightDirection;
-uniform float lightRadius;
 uniform float FallOff;
 uniform float LinearAttenuation;
 void main()
@@ -255,8 +242,8 @@ protected:
 
         geometryShader = buildShader("gbuffer", standInGeometryVertex, geometryFragment);
         sunShader = buildShader("sun", standInScreenVertex, lightCommon + directionalBody);
-        bulbShader = buildShader("bulb", standInVolumeVertex, lightCommon + pointBody);
-        lampShader = buildShader("lamp", standInVolumeVertex, lightCommon + spotBody);
+        bulbShader = buildShader("bulb", standInVolumeVertex, lightCommon + standInLocalLight + pointBody);
+        lampShader = buildShader("lamp", standInVolumeVertex, lightCommon + standInLocalLight + spotBody);
         composeShader = buildShader("compose", standInScreenVertex, composeFragment);
         instance.reset(new ShaderGeoColor(geometryShader.get()));
         for (ORVObject* obj : scene->getObjectList())

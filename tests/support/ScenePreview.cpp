@@ -23,14 +23,7 @@
 
 namespace {
 
-const char* const geometryFragment = R"(#version 150
-#extension GL_ARB_explicit_attrib_location : require
-uniform vec3 color;
-uniform float MaterialIndex;
-in vec3 normal;
-layout(location = 0) out vec4 diffuse;
-layout(location = 1) out vec4 normalOut;
-void main()
+const std::string geometryFragment = std::string(standInGBufferOutputs) + R"(void main()
 {
     diffuse = vec4(color, MaterialIndex / 255.0);
     normalOut = vec4(normalize(normal), 1.0);
@@ -55,15 +48,8 @@ void main()
 }
 )";
 
-const char* const texturedFragment = R"(#version 150
-#extension GL_ARB_explicit_attrib_location : require
-uniform vec3 color;
-uniform float MaterialIndex;
-uniform sampler2D texture0;
-in vec3 normal;
+const std::string texturedFragment = std::string(standInGBufferOutputs) + R"(uniform sampler2D texture0;
 in vec2 uv;
-layout(location = 0) out vec4 diffuse;
-layout(location = 1) out vec4 normalOut;
 void main()
 {
     diffuse = vec4(color * texture(texture0, uv).rgb, MaterialIndex / 255.0);
@@ -105,9 +91,6 @@ void main()
 )";
 
 const char* const pointBody = R"(
-uniform mat4 projM;
-uniform vec3 lightPos;
-uniform float lightRadius;
 void main()
 {
     if (!hasGeometry()) { light = vec4(0.0); return; }
@@ -120,10 +103,7 @@ void main()
 )";
 
 const char* const spotBody = R"(
-uniform mat4 projM;
-uniform vec3 lightPos;
 uniform vec3 lightDirection;
-uniform float lightRadius;
 uniform float FallOff;
 uniform float LinearAttenuation;
 void main()
@@ -189,8 +169,8 @@ ScenePreview::ScenePreview(int width, int height) : width(width), height(height)
 {
     geometry = build("preview geometry", standInGeometryVertex, geometryFragment, error);
     texturedGeometry = build("preview textured geometry", texturedVertex, texturedFragment, error);
-    pointLight = build("preview point", standInVolumeVertex, lightCommon + pointBody, error);
-    spotLight = build("preview spot", standInVolumeVertex, lightCommon + spotBody, error);
+    pointLight = build("preview point", standInVolumeVertex, lightCommon + standInLocalLight + pointBody, error);
+    spotLight = build("preview spot", standInVolumeVertex, lightCommon + standInLocalLight + spotBody, error);
     directionalLight = build("preview directional", standInScreenVertex, lightCommon + directionalBody, error);
     composite = build("preview composite", standInScreenVertex, compositeFragment, error);
     if (!error.empty())

@@ -20,6 +20,17 @@ void main()
 }
 )";
 
+// The start of a G-buffer fragment stage: colour with the material index in alpha into
+// the first target, the normal into the second.
+inline const char* const standInGBufferOutputs = R"(#version 150
+#extension GL_ARB_explicit_attrib_location : require
+uniform vec3 color;
+uniform float MaterialIndex;
+in vec3 normal;
+layout(location = 0) out vec4 diffuse;
+layout(location = 1) out vec4 normalOut;
+)";
+
 inline const char* const standInScreenVertex = R"(#version 150
 in vec3 in_Position;
 void main() { gl_Position = vec4(in_Position.xy, 0.0, 1.0); }
@@ -52,4 +63,10 @@ inline const char* const standInViewPosition = R"(vec3 viewPosition(mat4 project
     float distance = ProjConst.y / (texture(depthBuffer, screenUV()).r - ProjConst.x);
     return vec3(ndc.x * distance / projection[0][0], ndc.y * distance / projection[1][1], -distance);
 }
+)";
+
+// What a point or spot light program adds to those inputs: the light's place and reach.
+inline const char* const standInLocalLight = R"(uniform mat4 projM;
+uniform vec3 lightPos;
+uniform float lightRadius;
 )";
