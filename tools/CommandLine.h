@@ -10,7 +10,8 @@
 #include <iostream>
 #include <string>
 
-// The status to exit with, or -1 when the command line parsed and the tool goes on.
+// The status to exit with, or -1 when the command line parsed and the tool goes on. The
+// app carries the tool's name (CLI::App app("", "TOOL")), which starts its error lines.
 inline int parseCommandLine(CLI::App& app, int argc, char** argv, const std::string& usage, bool whyLine = true)
 {
     if (argc < 2) {

@@ -484,7 +484,7 @@ int inspectImage(const std::string& path)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("demosys-inspect");
+    CLI::App app("", "demosys-inspect");
     app.require_subcommand(1);
     std::string file;
     bool verify = false, files = false;

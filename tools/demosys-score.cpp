@@ -265,7 +265,7 @@ CLI::Validator rangeFrom(int lowest)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("demosys-score");
+    CLI::App app("", "demosys-score");
     app.require_subcommand(1);
     std::string first, second, scorePath, referencePath, bars, rows;
     CLI::App* renderCommand = app.add_subcommand("render");

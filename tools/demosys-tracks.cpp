@@ -161,7 +161,7 @@ int fromEditor(const std::string& projectPath, const std::string& scriptPath)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("demosys-tracks");
+    CLI::App app("", "demosys-tracks");
     app.require_subcommand(1);
     std::string first, second, output;
     bool files = false;

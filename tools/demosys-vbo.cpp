@@ -24,7 +24,7 @@ const char* const usage = "usage: demosys-vbo INPUT OUTPUT.vbo\n"
 
 int main(int argc, char** argv)
 {
-    CLI::App app("demosys-vbo");
+    CLI::App app("", "demosys-vbo");
     std::string input, output;
     app.add_option("INPUT", input)->required();
     app.add_option("OUTPUT", output)->required();

@@ -616,7 +616,7 @@ const char* const usage = "usage: glasshall-scenes OUTPUT-DIRECTORY\n"
 
 int main(int argc, char** argv)
 {
-    CLI::App app("glasshall-scenes");
+    CLI::App app("", "glasshall-scenes");
     std::string out;
     app.add_option("OUTPUT-DIRECTORY", out)->required();
     const int status = parseCommandLine(app, argc, argv, usage);
