@@ -201,8 +201,7 @@ int main(int argc, char** argv)
     {
         Demo demo(argc, argv);
         const Production& glassHall = GlassHallProduction::get();
-        glassHall.install();
-        demo.setTitle(glassHall.title);
+        glassHall.install(demo);
         if (demo.load(&metrics, mode)) {
             ORVDemosys::Log::Silence quiet; // the engine's log lines would bury the figures
             const PassTimes pass = timePass(width, height, 200);

@@ -151,13 +151,18 @@ if [ -z "${DEMOSYS_BENCH_QUICK:-}" ]; then
 fi
 
 # ---- the capture tool against real time ---------------------------------------------------
-if [ -x "$BUILD/tools/glasshall-capture" ]; then
+# timed_capture NAME SIZE FROM TO: captures FROM..TO at 30 fps into $WORK/NAME.mp4 and sets
+# took to the ms it took; false when the capture failed (its log is $WORK/NAME.log).
+timed_capture() {
+  local s e
   s=$(date +%s.%N)
-  (cd "$BUILD" && "$BUILD/tools/glasshall-capture" --archive resources.7z --size 640x360 --fps 30 --from 00:20.000 --to 00:30.000 \
-    -o "$WORK/capture.mp4" > "$WORK/capture.log" 2>&1) && ok=1 || ok=0
+  (cd "$BUILD" && "$BUILD/tools/glasshall-capture" --archive resources.7z --size "$2" --fps 30 --from "$3" --to "$4" \
+    -o "$WORK/$1.mp4" > "$WORK/$1.log" 2>&1) || return 1
   e=$(date +%s.%N)
-  if [ "$ok" = 1 ]; then
-    took=$(ms_between "$s" "$e")
+  took=$(ms_between "$s" "$e")
+}
+if [ -x "$BUILD/tools/glasshall-capture" ]; then
+  if timed_capture capture 640x360 00:20.000 00:30.000; then
     row "capture 10 s at 640x360, 30 fps" "$took" ms "$(ratio 10000 "$took")" ">= 1.0 x real time on 2 cores"
   else
     row "capture speed" "not measured" "-" "-" "glasshall-capture failed: $(tail -1 "$WORK/capture.log")"
@@ -165,12 +170,7 @@ if [ -x "$BUILD/tools/glasshall-capture" ]; then
   # The whole demo at 1920 x 1080 must capture in at most 12 minutes: 3.1 x real time.
   # Ten seconds of drop1 (scene 2 through the glow, the dearest stretch) stand for it.
   if [ -z "${DEMOSYS_BENCH_QUICK:-}" ]; then
-    s=$(date +%s.%N)
-    (cd "$BUILD" && "$BUILD/tools/glasshall-capture" --archive resources.7z --size 1920x1080 --fps 30 --from 00:40.000 \
-      --to 00:50.000 -o "$WORK/capture1080.mp4" > "$WORK/capture1080.log" 2>&1) && ok=1 || ok=0
-    e=$(date +%s.%N)
-    if [ "$ok" = 1 ]; then
-      took=$(ms_between "$s" "$e")
+    if timed_capture capture1080 1920x1080 00:40.000 00:50.000; then
       row "capture 10 s at 1920x1080, 30 fps (40-50 s)" "$took" ms "$(ratio "$took" 10000)" "<= 3.1 x real time (demo in 12 min)"
     else
       row "capture 1080p" "not measured" "-" "-" "glasshall-capture failed: $(tail -1 "$WORK/capture1080.log")"

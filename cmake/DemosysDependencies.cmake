@@ -78,6 +78,12 @@ _demosys_find_package(assimp CONFIG)
 # The timeline editor's JSON API.
 _demosys_find_package(nlohmann_json 3)
 
+# The tools' command lines (header-only; the programs are built with the engine alone,
+# so a project that links the package does not need it).
+if(NOT DEMOSYS_FIND_FOR_PACKAGE)
+  find_package(CLI11 2 REQUIRED)
+endif()
+
 # The programs around a production (Demosys::demosys_app): the setup dialog is FLTK, whose
 # Debian CMake package names a fluid program that is not installed with the library, so
 # the library and headers are found directly; SDL lists the screen modes it offers.

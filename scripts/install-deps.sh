@@ -14,7 +14,7 @@ PACKAGES=(
   libmpg123-dev libsdl1.2-dev libkissfft-dev lame sox libsox-fmt-mp3
   libassimp-dev vpx-tools libvpx-dev libfltk1.3-dev
   libfreetype-dev fonts-dejavu-core
-  libcivetweb-dev nlohmann-json3-dev
+  libcivetweb-dev nlohmann-json3-dev libcli11-dev
   p7zip-full python3 imagemagick ffmpeg
   chromium chromium-driver python3-selenium
 )

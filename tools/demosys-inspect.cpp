@@ -7,6 +7,7 @@
 //   demosys-inspect scene FILE                    the scene an object file (.vbo) becomes, as JSON
 //   demosys-inspect video FILE                    an IVF video's header and frames, each one decoded
 //   demosys-inspect image FILE                    an image as the engine decodes it for a texture
+#include "CommandLine.h"
 #include "ImageFile.h"
 #include "JsonWriter.h"
 #include "ORVCamera.h"
@@ -197,44 +198,16 @@ void writeRow(JsonWriter& json, TrackManager& m, uint32_t row)
     json.endArray().endObject();
 }
 
-bool parseNumber(const std::string& text, long long low, long long high, long long& out)
+// The timeline of a track directory as JSON; with a row (not negative), the effects
+// active there and the curves' values.
+int inspectTracks(const std::string& directory, TimelineDocument::Form form, long long row, int rate)
 {
-    char* end = nullptr;
-    out = std::strtoll(text.c_str(), &end, 10);
-    return !text.empty() && *end == '\0' && out >= low && out <= high;
-}
-
-int inspectTracks(const std::vector<std::string>& args)
-{
-    std::string directory;
-    TimelineDocument::Form form = TimelineDocument::Packed;
-    bool haveRow = false;
-    long long row = 0, rate = 0;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--files") {
-            form = TimelineDocument::Files;
-        } else if (args[i] == "--at" && i + 1 < args.size()) {
-            if (!parseNumber(args[++i], 0, 0xFFFFFFFFll, row))
-                return fail("--at takes a row number, not '" + args[i] + "'");
-            haveRow = true;
-        } else if (args[i] == "--rate" && i + 1 < args.size()) {
-            if (!parseNumber(args[++i], 1, 1000, rate))
-                return fail("--rate takes 1 to 1000 rows per second, not '" + args[i] + "'");
-        } else if (directory.empty() && args[i].rfind("--", 0) != 0) {
-            directory = args[i];
-        } else {
-            return fail("unexpected argument '" + args[i] + "'\n" + usage);
-        }
-    }
-    if (directory.empty())
-        return fail(std::string("tracks needs a directory\n") + usage);
-
     TimelineDocument document;
     if (!document.load(directory, form))
         return fail(document.error());
     TrackManager& m = *document.manager();
     if (rate > 0)
-        m.setRowsPerSecond(static_cast<int32_t>(rate));
+        m.setRowsPerSecond(rate);
     std::string reason;
     bool valid = document.validate(reason);
 
@@ -249,7 +222,7 @@ int inspectTracks(const std::vector<std::string>& args)
         .key("valid")
         .value(valid);
     writeTimeline(json, m);
-    if (haveRow)
+    if (row >= 0)
         writeRow(json, m, static_cast<uint32_t>(row));
     json.endObject();
     std::cout << json.str();
@@ -511,21 +484,36 @@ int inspectImage(const std::string& path)
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        std::cout << usage;
-        return args.empty() ? 2 : 0;
-    }
-    if (args[0] == "archive" && (args.size() == 2 || (args.size() == 3 && args[2] == "--verify")))
-        return inspectArchive(args[1], args.size() == 3);
-    if (args[0] == "scene" && args.size() == 2)
-        return inspectScene(args[1]);
-    if (args[0] == "video" && args.size() == 2)
-        return inspectVideo(args[1]);
-    if (args[0] == "image" && args.size() == 2)
-        return inspectImage(args[1]);
-    if (args[0] == "tracks")
-        return inspectTracks(std::vector<std::string>(args.begin() + 1, args.end()));
-    std::cerr << usage;
-    return 2;
+    CLI::App app("", "demosys-inspect");
+    app.require_subcommand(1);
+    std::string file;
+    bool verify = false, files = false;
+    long long row = -1;
+    int rate = 0;
+    CLI::App* archive = app.add_subcommand("archive");
+    archive->add_option("FILE", file)->required();
+    archive->add_flag("--verify", verify);
+    CLI::App* tracks = app.add_subcommand("tracks");
+    tracks->add_option("DIR", file)->required();
+    tracks->add_flag("--files", files);
+    tracks->add_option("--at", row)->check(CLI::Range(0ll, 0xFFFFFFFFll));
+    tracks->add_option("--rate", rate)->check(CLI::Range(1, 1000));
+    CLI::App* scene = app.add_subcommand("scene");
+    CLI::App* video = app.add_subcommand("video");
+    CLI::App* image = app.add_subcommand("image");
+    for (CLI::App* command : {scene, video, image})
+        command->add_option("FILE", file)->required();
+    const int status = parseCommandLine(app, argc, argv, usage);
+    if (status >= 0)
+        return status;
+
+    if (archive->parsed())
+        return inspectArchive(file, verify);
+    if (tracks->parsed())
+        return inspectTracks(file, files ? TimelineDocument::Files : TimelineDocument::Packed, row, rate);
+    if (scene->parsed())
+        return inspectScene(file);
+    if (video->parsed())
+        return inspectVideo(file);
+    return inspectImage(file);
 }

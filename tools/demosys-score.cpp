@@ -11,7 +11,9 @@
 //       reference, how far MUSIC is shifted against it (encoder delay); with rows,
 //       the low band's energy at the start of every row of that stretch
 //
-// Errors are one line on standard error and exit status 1.
+// Errors are one line on standard error and exit status 1; a command line it cannot
+// read prints the usage, a line too, with status 2.
+#include "CommandLine.h"
 #include "Score.h"
 #include "ScoreRenderer.h"
 #include "SoundSystem.h"
@@ -28,13 +30,8 @@
 
 namespace {
 
-int usage()
-{
-    std::cerr << "usage: demosys-score render SCORE OUT.wav [--bars A-B] | sections SCORE | "
-                 "analyse MUSIC [--score SCORE] [--reference WAV] [--rows A-B]"
-              << std::endl;
-    return 1;
-}
+const char* const usage = "usage: demosys-score render SCORE OUT.wav [--bars A-B] | sections SCORE | "
+                          "analyse MUSIC [--score SCORE] [--reference WAV] [--rows A-B]\n";
 
 int failWith(const std::string& message)
 {
@@ -69,37 +66,31 @@ std::string clock(double seconds)
     return buffer;
 }
 
-int render(const std::vector<std::string>& args)
+// Bars from..to of the score (to 0: all of it).
+int render(const std::string& scorePath, const std::string& wavPath, int from, int to)
 {
-    if (args.size() != 2 && args.size() != 4)
-        return usage();
-    int from = 1, to = 0;
-    if (args.size() == 4 && (args[2] != "--bars" || !parseRange(args[3], from, to) || from < 1))
-        return usage();
     Score score;
     std::string error;
-    if (!readScore(args[0], score, error))
+    if (!readScore(scorePath, score, error))
         return failWith(error);
     if (to > score.bars)
-        return failWith(args[0] + ": the score has " + std::to_string(score.bars) + " bars");
+        return failWith(scorePath + ": the score has " + std::to_string(score.bars) + " bars");
     ScoreRenderer renderer(score);
     std::vector<float> stereo;
     renderer.render(stereo, from, to);
-    if (!ScoreRenderer::writeWav(args[1], stereo, score.seed, error))
+    if (!ScoreRenderer::writeWav(wavPath, stereo, score.seed, error))
         return failWith(error);
-    std::printf("%s: %zu notes, %.3f s, peak %.2f dBFS before normalising to %.1f dBFS\n", args[1].c_str(),
+    std::printf("%s: %zu notes, %.3f s, peak %.2f dBFS before normalising to %.1f dBFS\n", wavPath.c_str(),
                 renderer.noteCount(), stereo.size() / 2.0 / ScoreRenderer::sampleRate,
                 20.0 * std::log10(std::max(renderer.peakBeforeNormalize(), 1e-12)), score.normalizeDb);
     return 0;
 }
 
-int sections(const std::vector<std::string>& args)
+int sections(const std::string& scorePath)
 {
-    if (args.size() != 1)
-        return usage();
     Score score;
     std::string error;
-    if (!readScore(args[0], score, error))
+    if (!readScore(scorePath, score, error))
         return failWith(error);
     std::printf("%-12s %-9s %-19s %s\n", "section", "bars", "time", "rows");
     for (const Score::Section& s : score.sections) {
@@ -205,20 +196,10 @@ void printBeatEnergy(SoundChannel* channel, const Score& score, int rowFrom, int
     }
 }
 
-int analyse(const std::vector<std::string>& args)
+// With rows (rowFrom not negative), the low band's energy at each row of rowFrom..rowTo.
+int analyse(const std::string& musicPath, const std::string& scorePath, const std::string& referencePath, int rowFrom,
+            int rowTo)
 {
-    if (args.empty() || args.size() % 2 == 0)
-        return usage();
-    std::string scorePath, referencePath;
-    int rowFrom = -1, rowTo = -1;
-    for (size_t i = 1; i + 1 < args.size(); i += 2) {
-        if (args[i] == "--score")
-            scorePath = args[i + 1];
-        else if (args[i] == "--reference")
-            referencePath = args[i + 1];
-        else if (args[i] != "--rows" || !parseRange(args[i + 1], rowFrom, rowTo))
-            return usage();
-    }
     Score score;
     std::string error;
     if (!scorePath.empty() && !readScore(scorePath, score, error))
@@ -231,7 +212,7 @@ int analyse(const std::vector<std::string>& args)
     SoundSystem::create(&offline.system);
     if (offline.system->init(2, SoundSystem::InitOffline, nullptr) != SoundOk)
         return failWith("the sound layer did not start: " + offline.system->getLastError());
-    Sound* music = loadSound(offline.system, args[0], error);
+    Sound* music = loadSound(offline.system, musicPath, error);
     if (!music)
         return failWith(error);
     const std::vector<int16_t>& pcm = music->pcm();
@@ -248,7 +229,7 @@ int analyse(const std::vector<std::string>& args)
            std::abs(pcm[2 * onset]) + std::abs(pcm[2 * onset + 1]) < 2 * 0.1 * std::max(peak, 1))
         ++onset;
     double rate = music->getSampleRate();
-    std::printf("music      %s\n", args[0].c_str());
+    std::printf("music      %s\n", musicPath.c_str());
     std::printf("length     %u ms (%s), %d Hz\n", lengthMs, clock(lengthMs / 1000.0).c_str(), music->getSampleRate());
     std::printf("peak       %.2f dBFS, %zu clipped samples\n", 20.0 * std::log10(std::max(peak, 1) / 32768.0), clipped);
     std::printf("first hit  %.2f ms\n", onset * 1000.0 / rate);
@@ -263,25 +244,56 @@ int analyse(const std::vector<std::string>& args)
 
     SoundChannel* channel = nullptr;
     if (offline.system->playSound(SoundSystem::ChannelFree, music, true, &channel) != SoundOk)
-        return failWith("cannot play " + args[0]);
+        return failWith("cannot play " + musicPath);
     if (!scorePath.empty())
         printBeatEnergy(channel, score, rowFrom, rowTo);
     return 0;
+}
+
+// A range option A-B: first at least lowest, last not before first.
+CLI::Validator rangeFrom(int lowest)
+{
+    return CLI::Validator(
+        [lowest](std::string& text) {
+            int a = 0, b = 0;
+            return parseRange(text, a, b) && a >= lowest ? std::string() : "takes A-B";
+        },
+        "A-B");
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc < 2)
-        return usage();
-    std::string command = argv[1];
-    std::vector<std::string> args(argv + 2, argv + argc);
-    if (command == "render")
-        return render(args);
-    if (command == "sections")
-        return sections(args);
-    if (command == "analyse")
-        return analyse(args);
-    return usage();
+    CLI::App app("", "demosys-score");
+    app.require_subcommand(1);
+    std::string first, second, scorePath, referencePath, bars, rows;
+    CLI::App* renderCommand = app.add_subcommand("render");
+    renderCommand->add_option("SCORE", first)->required();
+    renderCommand->add_option("OUT", second)->required();
+    renderCommand->add_option("--bars", bars)->check(rangeFrom(1));
+    CLI::App* sectionsCommand = app.add_subcommand("sections");
+    sectionsCommand->add_option("SCORE", first)->required();
+    CLI::App* analyseCommand = app.add_subcommand("analyse");
+    analyseCommand->add_option("MUSIC", first)->required();
+    analyseCommand->add_option("--score", scorePath);
+    analyseCommand->add_option("--reference", referencePath);
+    analyseCommand->add_option("--rows", rows)->check(rangeFrom(0));
+    // The usage is one line: an error says nothing more.
+    const int status = parseCommandLine(app, argc, argv, usage, false);
+    if (status >= 0)
+        return status;
+
+    if (renderCommand->parsed()) {
+        int from = 1, to = 0;
+        if (!bars.empty())
+            parseRange(bars, from, to);
+        return render(first, second, from, to);
+    }
+    if (sectionsCommand->parsed())
+        return sections(first);
+    int rowFrom = -1, rowTo = -1;
+    if (!rows.empty())
+        parseRange(rows, rowFrom, rowTo);
+    return analyse(first, scorePath, referencePath, rowFrom, rowTo);
 }

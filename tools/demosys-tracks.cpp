@@ -6,6 +6,7 @@
 //                                                 stored form -> text (standard output by default)
 //   demosys-tracks to-editor SCRIPT PROJECT       text -> the sync editors' XML project
 //   demosys-tracks from-editor PROJECT SCRIPT     the project's keys -> into the text
+#include "CommandLine.h"
 #include "EditorProject.h"
 #include "SyncScriptEdit.h"
 #include "TimelineDocument.h"
@@ -160,38 +161,36 @@ int fromEditor(const std::string& projectPath, const std::string& scriptPath)
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty() || args[0] == "--help" || args[0] == "-h") {
-        std::cout << usage;
-        return args.empty() ? 2 : 0;
-    }
-    TimelineDocument::Form form = TimelineDocument::Packed;
-    std::string output;
+    CLI::App app("", "demosys-tracks");
+    app.require_subcommand(1);
+    std::string first, second, output;
+    bool files = false;
     int rate = 0;
-    std::vector<std::string> positional;
-    for (size_t i = 1; i < args.size(); ++i) {
-        if (args[i] == "--files") {
-            form = TimelineDocument::Files;
-        } else if (args[i] == "-o" && i + 1 < args.size()) {
-            output = args[++i];
-        } else if (args[i] == "--rate" && i + 1 < args.size()) {
-            rate = std::atoi(args[++i].c_str());
-            if (rate < 1 || rate > 1000)
-                return fail("--rate takes 1 to 1000 rows per second");
-        } else if (args[i].rfind("-", 0) == 0) {
-            return fail("unknown option '" + args[i] + "'\n" + usage);
-        } else {
-            positional.push_back(args[i]);
-        }
-    }
-    if (args[0] == "compile" && positional.size() == 2)
-        return compile(positional[0], positional[1], form);
-    if (args[0] == "to-editor" && positional.size() == 2)
-        return toEditor(positional[0], positional[1]);
-    if (args[0] == "from-editor" && positional.size() == 2)
-        return fromEditor(positional[0], positional[1]);
-    if (args[0] == "decompile" && positional.size() == 1)
-        return decompile(positional[0], form, output, rate);
-    std::cerr << usage;
-    return 2;
+    CLI::App* compileCommand = app.add_subcommand("compile");
+    compileCommand->add_option("SCRIPT", first)->required();
+    compileCommand->add_option("DIR", second)->required();
+    CLI::App* decompileCommand = app.add_subcommand("decompile");
+    decompileCommand->add_option("DIR", first)->required();
+    decompileCommand->add_option("-o", output);
+    decompileCommand->add_option("--rate", rate)->check(CLI::Range(1, 1000));
+    for (CLI::App* command : {compileCommand, decompileCommand})
+        command->add_flag("--files", files);
+    CLI::App* toEditorCommand = app.add_subcommand("to-editor");
+    toEditorCommand->add_option("SCRIPT", first)->required();
+    toEditorCommand->add_option("PROJECT", second)->required();
+    CLI::App* fromEditorCommand = app.add_subcommand("from-editor");
+    fromEditorCommand->add_option("PROJECT", first)->required();
+    fromEditorCommand->add_option("SCRIPT", second)->required();
+    const int status = parseCommandLine(app, argc, argv, usage);
+    if (status >= 0)
+        return status;
+
+    const TimelineDocument::Form form = files ? TimelineDocument::Files : TimelineDocument::Packed;
+    if (compileCommand->parsed())
+        return compile(first, second, form);
+    if (decompileCommand->parsed())
+        return decompile(first, form, output, rate);
+    if (toEditorCommand->parsed())
+        return toEditor(first, second);
+    return fromEditor(first, second);
 }

@@ -1,12 +1,12 @@
 // demosys-vbo: converts a scene from a modelling tool into an object file for the engine.
 //
 //   demosys-vbo INPUT OUTPUT.vbo      INPUT: glTF 2.0 (.gltf, .glb) or Wavefront OBJ (.obj)
+#include "CommandLine.h"
 #include "SceneConverter.h"
 #include "VboWriter.h"
 
 #include <iostream>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -24,31 +24,29 @@ const char* const usage = "usage: demosys-vbo INPUT OUTPUT.vbo\n"
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << usage;
-        return 0;
-    }
-    if (args.size() != 2) {
-        std::cerr << usage;
-        return 2;
-    }
+    CLI::App app("", "demosys-vbo");
+    std::string input, output;
+    app.add_option("INPUT", input)->required();
+    app.add_option("OUTPUT", output)->required();
+    const int status = parseCommandLine(app, argc, argv, usage);
+    if (status >= 0)
+        return status;
     SceneConverter converter;
     VboWriter writer;
-    if (!converter.convert(args[0], writer)) {
+    if (!converter.convert(input, writer)) {
         std::cerr << "demosys-vbo: " << converter.getError() << std::endl;
         return 1;
     }
     for (const std::string& warning : converter.getWarnings())
-        std::cerr << "demosys-vbo: warning: " << args[0] << ": " << warning << std::endl;
+        std::cerr << "demosys-vbo: warning: " << input << ": " << warning << std::endl;
     std::string error;
-    if (!writer.save(args[1], error)) {
+    if (!writer.save(output, error)) {
         std::cerr << "demosys-vbo: " << error << std::endl;
         return 1;
     }
-    std::cout << args[1] << ": " << converter.getMeshCount() << " meshes, " << converter.getMaterialCount()
-              << " materials, " << converter.getTextureCount() << " textures, " << converter.getObjectCount()
-              << " objects, " << converter.getLightCount() << " lights, " << converter.getCameraCount() << " cameras"
+    const SceneConverter::Counts& n = converter.getCounts();
+    std::cout << output << ": " << n.meshes << " meshes, " << n.materials << " materials, " << n.textures
+              << " textures, " << n.objects << " objects, " << n.lights << " lights, " << n.cameras << " cameras"
               << std::endl;
     return 0;
 }

@@ -6,6 +6,7 @@
 // no clock), with every object, material, light and camera the production's code looks
 // up by name. Units are metres; y is up; the camera looks along -z unless placed.
 // content/scenes/README.md describes where everything is.
+#include "CommandLine.h"
 #include "MeshBuilder.h"
 #include "VboWriter.h"
 
@@ -47,12 +48,7 @@ glm::mat4 shining(const glm::vec3& position, const glm::vec3& direction)
     const glm::vec3 helper = std::fabs(y.z) < 0.9f ? glm::vec3(0, 0, 1) : glm::vec3(1, 0, 0);
     const glm::vec3 x = glm::normalize(glm::cross(y, helper));
     const glm::vec3 z = glm::cross(x, y);
-    glm::mat4 m(1.0f);
-    m[0] = glm::vec4(x, 0);
-    m[1] = glm::vec4(y, 0);
-    m[2] = glm::vec4(z, 0);
-    m[3] = glm::vec4(position, 1);
-    return m;
+    return glm::mat4(glm::vec4(x, 0), glm::vec4(y, 0), glm::vec4(z, 0), glm::vec4(position, 1));
 }
 
 // One object file being put together: ids are handed out in order, materials get the
@@ -108,7 +104,6 @@ public:
         l.coneAngle = coneAngle;
         writer.addLight(l);
         writer.addLightNode(nextNode++, l.id, name, matrix);
-        ++lightCount;
     }
 
     void camera(const std::string& name, const glm::vec3& eye, const glm::vec3& target)
@@ -126,8 +121,9 @@ public:
             std::cerr << "glasshall-scenes: " << error << std::endl;
             return false;
         }
-        std::cout << file << ": " << objectCount << " objects, " << materials.size() << " materials, " << lightCount
-                  << " lights, " << drawnTriangles << " triangles drawn" << std::endl;
+        // Light ids run from 1.
+        std::cout << file << ": " << objectCount << " objects, " << materials.size() << " materials, "
+                  << nextLight - 1 << " lights, " << drawnTriangles << " triangles drawn" << std::endl;
         return true;
     }
 
@@ -155,7 +151,6 @@ private:
     int32_t nextNode = 1;
     int32_t nextLight = 1;
     int objectCount = 0;
-    int lightCount = 0;
     size_t drawnTriangles = 0;
 };
 
@@ -621,16 +616,12 @@ const char* const usage = "usage: glasshall-scenes OUTPUT-DIRECTORY\n"
 
 int main(int argc, char** argv)
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << usage;
-        return 0;
-    }
-    if (args.size() != 1) {
-        std::cerr << usage;
-        return 2;
-    }
-    const std::string& out = args[0];
+    CLI::App app("", "glasshall-scenes");
+    std::string out;
+    app.add_option("OUTPUT-DIRECTORY", out)->required();
+    const int status = parseCommandLine(app, argc, argv, usage);
+    if (status >= 0)
+        return status;
     const bool ok = sceneGlassHall(out) && sceneRingArena(out) && sceneMachines(out) && sceneVolumeMeters(out) &&
                     sceneLampRoom(out);
     return ok ? 0 : 1;

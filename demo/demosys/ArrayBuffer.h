@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <GL/glew.h>
 
 // One GL buffer object and the client array it is filled from. Vertex buffers hold
@@ -7,15 +9,12 @@
 // buffer grows nextOffset and stride by its size, so stride is the size of one vertex.
 // The buffer owns its GL name and, when it allocated the client array itself, that
 // array too.
-class ArrayBuffer {
+class ArrayBuffer : NonCopyable {
 public:
     // Generates the GL name. With ownsData the array (allocated with new[]) is freed
     // with the buffer; otherwise the caller keeps it alive until it is uploaded.
     ArrayBuffer(GLenum target, GLenum dataType, GLsizei count, void* data, bool ownsData);
     ~ArrayBuffer();
-
-    ArrayBuffer(const ArrayBuffer&) = delete;
-    ArrayBuffer& operator=(const ArrayBuffer&) = delete;
 
     // Copies the client array into the GL buffer (GL_STATIC_DRAW). A buffer whose
     // borrowed array was already uploaded and forgotten keeps its GL contents.

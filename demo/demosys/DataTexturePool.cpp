@@ -46,23 +46,18 @@ std::vector<std::string> DataTexturePool::fileNamesInOrder() const
     return names;
 }
 
-uint64_t DataTexturePool::totalMemorySize() const
+uint64_t DataTexturePool::totalOf(int64_t (Texture::*size)() const) const
 {
     uint64_t total = 0;
     for (const auto& entry : entries)
         if (entry.second)
-            total += static_cast<uint64_t>(entry.second->memorySize());
+            total += static_cast<uint64_t>((entry.second->*size)());
     return total;
 }
 
-uint64_t DataTexturePool::totalFileSize() const
-{
-    uint64_t total = 0;
-    for (const auto& entry : entries)
-        if (entry.second)
-            total += static_cast<uint64_t>(entry.second->fileSize());
-    return total;
-}
+uint64_t DataTexturePool::totalMemorySize() const { return totalOf(&Texture::memorySize); }
+
+uint64_t DataTexturePool::totalFileSize() const { return totalOf(&Texture::fileSize); }
 
 std::string DataTexturePool::toString() const
 {

@@ -30,5 +30,8 @@ public:
     std::string toString() const override;
 
 private:
+    // The sum of size() over the textures.
+    uint64_t totalOf(int64_t (Texture::*size)() const) const;
+
     std::map<std::string, std::string> fileNames;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <memory>
 #include <string>
 
@@ -8,12 +10,10 @@ class ScreenMetrics;
 
 // The engine's front object: brings up the window and GL, drives the loading stages,
 // runs the frame loop, and (through ORVDemosys::shutdown) releases everything in order.
-class Demo {
+class Demo : NonCopyable {
 public:
     Demo(int argc = 0, char** argv = nullptr);
     ~Demo();
-    Demo(const Demo&) = delete;
-    Demo& operator=(const Demo&) = delete;
 
     void setTitle(const std::string& t) { title = t; }
     // Loads onto an offscreen context (no window, no display needed) for offline

@@ -81,3 +81,9 @@ Effect* Effect::GetEffect(std::string name)
 {
     return ORVDemosys::lookupOrStop(ORVDemosys::effectInstancePool, name, ORVDemosys::Lookup::effect, "Effect", 96);
 }
+
+void Effect::addTracks(std::initializer_list<std::pair<const char*, TrackInterpolate**>> named)
+{
+    for (const auto& track : named)
+        addTrack(track.first, track.second);
+}

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class Binary;
@@ -19,13 +23,10 @@ class TrackInterpolate;
 // once all resources are loaded, and update(), draw() and postDraw() every frame while
 // the timeline says the instance is active (each call for all active instances before
 // the next kind of call).
-class Effect {
+class Effect : NonCopyable {
 public:
     Effect();
     virtual ~Effect();
-
-    Effect(const Effect&) = delete;
-    Effect& operator=(const Effect&) = delete;
 
     // Every frame, before any active effect is drawn.
     virtual void update(uint32_t timeMs);
@@ -57,6 +58,8 @@ public:
     // Creates a curve named name, stores it into out and appends it to this effect's
     // tracks. The timeline loader fills its keys.
     void addTrack(const std::string& name, TrackInterpolate** out);
+    // addTrack for each pair, in order: addTracks({{"x", &x}, {"y", &y}}).
+    void addTracks(std::initializer_list<std::pair<const char*, TrackInterpolate**>> named);
     int getTrackCount() const { return static_cast<int>(tracks.size()); }
     // The index must be below getTrackCount().
     TrackInterpolate* getTrack(int index) const;
@@ -77,4 +80,25 @@ private:
     std::vector<std::unique_ptr<TrackInterpolate>> tracks;
     bool onTimeline = false;
     uint32_t rangeStartMs = 0;
+};
+
+// What every effect class would otherwise write again: create(), which makes a new
+// Derived for the registry. Derive as class MyEffect : public EffectOf<MyEffect>, or
+// EffectOf<MyEffect, SomeEffectBase> to sit on a production's own base class.
+template <class Derived, class Base = Effect>
+class EffectOf : public Base {
+public:
+    Effect* create() override { return new Derived(); }
+};
+
+// An effect whose resources the production's definition hands over in one struct
+// before init(): setResources() keeps a copy in res.
+template <class Derived, class WiredResources, class Base = Effect>
+class WiredEffectOf : public EffectOf<Derived, Base> {
+public:
+    using Resources = WiredResources;
+    void setResources(const Resources& r) { res = r; }
+
+protected:
+    Resources res;
 };

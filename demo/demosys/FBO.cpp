@@ -111,15 +111,9 @@ void FBO::applyDrawBuffers()
 
 void FBO::addColorAttachment(GLint internalFormat, GLenum format)
 {
-    Scope scope(*this);
     Texture* texture = createTexture(internalFormat, format, GL_UNSIGNED_BYTE);
     poolTexture(texture, "_color_");
-    GLenum attachment = GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(colorTextures.size());
-    colorTextures.push_back(texture);
-    drawBuffers.push_back(attachment);
-    attach(attachment, texture);
-    applyDrawBuffers();
-    checkStatus();
+    addColorTexture(texture);
 }
 
 void FBO::addColorTexture(Texture* texture)
@@ -137,49 +131,34 @@ void FBO::addColorTexture(Texture* texture)
 
 void FBO::addDepthAttachment(GLint internalFormat, GLenum format)
 {
-    Scope scope(*this);
     // A depth format with a byte type is refused by some core drivers; storage without
     // data only needs a type that is valid with the format.
     GLenum type = format == GL_DEPTH_STENCIL ? GL_UNSIGNED_INT_24_8 : GL_UNSIGNED_INT;
-    depthTexture = createTexture(internalFormat, format, type);
-    poolTexture(depthTexture, "_depth_");
-    attach(GL_DEPTH_ATTACHMENT, depthTexture);
-    hasDepth = true;
-    checkStatus();
+    Texture* texture = createTexture(internalFormat, format, type);
+    poolTexture(texture, "_depth_");
+    attachDepthTexture(texture);
 }
 
 void FBO::addDepthStencilAttachment()
 {
-    Scope scope(*this);
-    depthTexture = createTexture(GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8);
-    poolTexture(depthTexture, "_depthstencil_");
-    attach(GL_DEPTH_ATTACHMENT, depthTexture);
-    attach(GL_STENCIL_ATTACHMENT, depthTexture);
-    hasDepth = true;
-    hasStencil = true;
-    checkStatus();
+    Texture* texture = createTexture(GL_DEPTH24_STENCIL8, GL_DEPTH_STENCIL, GL_UNSIGNED_INT_24_8);
+    poolTexture(texture, "_depthstencil_");
+    attachDepthStencilTexture(texture);
 }
 
-void FBO::attachDepthTexture(Texture* texture)
+void FBO::attachDepthTexture(Texture* texture) { attachDepth(texture, false); }
+
+void FBO::attachDepthStencilTexture(Texture* texture) { attachDepth(texture, true); }
+
+void FBO::attachDepth(Texture* texture, bool withStencil)
 {
     if (!texture)
         return;
     Scope scope(*this);
     depthTexture = texture;
-    attach(GL_DEPTH_ATTACHMENT, texture);
+    attach(withStencil ? GL_DEPTH_STENCIL_ATTACHMENT : GL_DEPTH_ATTACHMENT, texture);
     hasDepth = true;
-    checkStatus();
-}
-
-void FBO::attachDepthStencilTexture(Texture* texture)
-{
-    if (!texture)
-        return;
-    Scope scope(*this);
-    depthTexture = texture;
-    attach(GL_DEPTH_STENCIL_ATTACHMENT, texture);
-    hasDepth = true;
-    hasStencil = true;
+    hasStencil = hasStencil || withStencil;
     checkStatus();
 }
 
@@ -290,10 +269,13 @@ void FBO::bindColorTexture()
         colorTextures[0]->bind();
 }
 
-void FBO::screenSize(int& w, int& h)
+void FBO::targetSize(FBO* fbo, int& w, int& h)
 {
     w = h = 0;
-    if (const ScreenMetrics* metrics = ORVDemosys::screenMetrics) {
+    if (fbo) {
+        w = static_cast<int>(fbo->width);
+        h = static_cast<int>(fbo->height);
+    } else if (const ScreenMetrics* metrics = ORVDemosys::screenMetrics) {
         w = metrics->getWidth();
         h = metrics->getHeight();
     } else {
@@ -339,18 +321,8 @@ void FBO::finishBlit(FBO* src, FBO* dst)
 void FBO::blitColor(FBO* src, int srcAttachment, FBO* dst, int dstAttachment, GLenum filter)
 {
     int sw = 0, sh = 0, dw = 0, dh = 0;
-    if (src) {
-        sw = static_cast<int>(src->width);
-        sh = static_cast<int>(src->height);
-    } else {
-        screenSize(sw, sh);
-    }
-    if (dst) {
-        dw = static_cast<int>(dst->width);
-        dh = static_cast<int>(dst->height);
-    } else {
-        screenSize(dw, dh);
-    }
+    targetSize(src, sw, sh);
+    targetSize(dst, dw, dh);
     blitColorRect(src, srcAttachment, 0, 0, sw, sh, dst, dstAttachment, 0, 0, dw, dh, filter);
 }
 
@@ -366,18 +338,8 @@ void FBO::blitColorRect(FBO* src, int srcAttachment, int srcX0, int srcY0, int s
 void FBO::blitDepth(FBO* src, FBO* dst)
 {
     int sw = 0, sh = 0, dw = 0, dh = 0;
-    if (src) {
-        sw = static_cast<int>(src->width);
-        sh = static_cast<int>(src->height);
-    } else {
-        screenSize(sw, sh);
-    }
-    if (dst) {
-        dw = static_cast<int>(dst->width);
-        dh = static_cast<int>(dst->height);
-    } else {
-        screenSize(dw, dh);
-    }
+    targetSize(src, sw, sh);
+    targetSize(dst, dw, dh);
     // Depth has no read or draw buffer to choose (glReadBuffer takes colour buffers only).
     glBindFramebuffer(GL_READ_FRAMEBUFFER, getGlName(src));
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, getGlName(dst));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <GL/glew.h>
 
 #include <string>
@@ -15,7 +17,7 @@ class Texture;
 // with their owners. Binding goes through one process-wide cache (RenderState); every
 // operation that binds behind it (attachment changes, blits) leaves the cache exact or
 // invalid, never wrong.
-class FBO {
+class FBO : NonCopyable {
 public:
     // No attachments.
     FBO(unsigned int width, unsigned int height);
@@ -23,9 +25,6 @@ public:
     // depth texture; withStencil only marks the FBO.
     FBO(unsigned int width, unsigned int height, bool withDepth, bool withStencil, GLint colorInternalFormat);
     ~FBO();
-
-    FBO(const FBO&) = delete;
-    FBO& operator=(const FBO&) = delete;
 
     // Each attachment change ends with a status check; the framebuffer bindings are as
     // they were before the call.
@@ -95,10 +94,12 @@ private:
     class Scope;
 
     void attach(GLenum attachment, Texture* texture);
+    void attachDepth(Texture* texture, bool withStencil);
     void applyDrawBuffers();
     Texture* createTexture(GLint internalFormat, GLenum format, GLenum type);
     void poolTexture(Texture* texture, const char* kind);
-    static void screenSize(int& width, int& height);
+    // The framebuffer's size; null: the screen's.
+    static void targetSize(FBO* fbo, int& width, int& height);
     static bool selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttachment);
     static void finishBlit(FBO* src, FBO* dst);
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <map>
 #include <set>
 #include <string>
@@ -14,13 +16,10 @@
 // when another file is renamed onto its name. A deletion alone is no change: the file
 // has no new contents yet, and the one written in its place will be reported. Polling
 // never blocks; call poll() once a frame.
-class FileWatcher {
+class FileWatcher : NonCopyable {
 public:
     FileWatcher();
     ~FileWatcher();
-
-    FileWatcher(const FileWatcher&) = delete;
-    FileWatcher& operator=(const FileWatcher&) = delete;
 
     // False when inotify is not available (the reason is in getError()).
     bool isValid() const { return fd >= 0; }

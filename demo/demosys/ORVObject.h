@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <glm/glm.hpp>
 
 #include <string>
@@ -14,13 +16,10 @@ class VAO;
 // an optional shader instance, placed by its world matrix, with children that are
 // drawn after it. The scene owns its objects; mesh, material, shader instance,
 // animation and user data belong to others.
-class ORVObject {
+class ORVObject : NonCopyable {
 public:
     ORVObject();
     explicit ORVObject(const std::string& name);
-
-    ORVObject(const ORVObject&) = delete;
-    ORVObject& operator=(const ORVObject&) = delete;
 
     int getId() const { return id; }
     void setId(int value) { id = value; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <glm/glm.hpp>
 
 #include <cstdint>
@@ -27,13 +29,10 @@ class VAO;
 //
 // Names are unique per kind; adding a taken name, looking up a missing one or an index
 // out of range is a programming error that stops the program.
-class ORVScene {
+class ORVScene : NonCopyable {
 public:
     ORVScene();
     ~ORVScene();
-
-    ORVScene(const ORVScene&) = delete;
-    ORVScene& operator=(const ORVScene&) = delete;
 
     // Appends the object to the object list and maps its name; an object without a
     // parent also becomes a root.

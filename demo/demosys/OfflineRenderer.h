@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <GL/glew.h>
 
 #include <cstdint>
@@ -17,7 +19,7 @@
 //
 // Everything the effects draw to the screen goes to the renderer's framebuffer, with the
 // letterbox viewport a window of that size would have.
-class OfflineRenderer {
+class OfflineRenderer : NonCopyable {
 public:
     struct Frame {
         int index;
@@ -33,8 +35,6 @@ public:
     // Needs a current GL context.
     OfflineRenderer(int width, int height);
     ~OfflineRenderer();
-    OfflineRenderer(const OfflineRenderer&) = delete;
-    OfflineRenderer& operator=(const OfflineRenderer&) = delete;
 
     // False with the reason in getError() when nothing is loaded, the arguments are out
     // of range or the framebuffer cannot be made; the engine's timer, screen settings

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <string>
 
 struct GLFWwindow;
@@ -16,15 +18,13 @@ struct GLFWwindow;
 // Its default framebuffer (a pbuffer, or the hidden window's) has the size asked for,
 // 8-bit RGBA, 24-bit depth and 8-bit stencil, so code that draws to "the screen" works
 // as it does in a window.
-class OffscreenContext {
+class OffscreenContext : NonCopyable {
 public:
     enum class Kind { None, EglDevice, EglSurfaceless, HiddenWindow };
 
     OffscreenContext() = default;
     // Releases the context (nothing is current afterwards if it was).
     ~OffscreenContext();
-    OffscreenContext(const OffscreenContext&) = delete;
-    OffscreenContext& operator=(const OffscreenContext&) = delete;
 
     // Makes the context, makes it current, loads the GL entry points and resets the
     // engine's binding caches. False with every platform's reason in getError().

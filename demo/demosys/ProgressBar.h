@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -9,13 +11,11 @@ class VAO;
 
 // The loading screen: counts the loading steps and redraws the window after each one.
 // A production may derive its own look; the engine falls back to this one.
-class ProgressBar {
+class ProgressBar : NonCopyable {
 public:
     ProgressBar();
     ProgressBar(int total, float halfHeight, float width, float left);
     virtual ~ProgressBar();
-    ProgressBar(const ProgressBar&) = delete;
-    ProgressBar& operator=(const ProgressBar&) = delete;
 
     // Redraws the screen with the current progress and swaps buffers.
     virtual void draw();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NonCopyable.h"
 #include "ResourceDeclaration.h"
 #include "ShaderDeclaration.h"
 
@@ -19,12 +20,10 @@ class Video;
 // start-up: configure the screen and time span, declare the files, register one
 // prototype per effect class, and create the named effect instances. Declarations only
 // fill the engine's lists; the loading stages load them afterwards.
-class ResourceDefinition {
+class ResourceDefinition : NonCopyable {
 public:
     ResourceDefinition();
     virtual ~ResourceDefinition();
-    ResourceDefinition(const ResourceDefinition&) = delete;
-    ResourceDefinition& operator=(const ResourceDefinition&) = delete;
 
     // Before the window opens. Base: a 1280 x 768 window, 00:00:00 to 99:00:00.
     virtual void configure(ScreenMetrics* metrics);

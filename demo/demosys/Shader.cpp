@@ -21,6 +21,28 @@ constexpr GLint maxTrackedUnits = 8;
 // Attributes at or above this location are never placed in the ordered list.
 constexpr GLint maxAttributeLocation = 10000;
 
+// The program's active uniforms or attributes, with their names, sizes and types (not
+// their locations): the count and the longest name from the two queries, each variable
+// from getActive (glGetActiveUniform or glGetActiveAttrib).
+std::vector<ShaderVariable> activeVariables(GLuint program, GLenum countQuery, GLenum lengthQuery,
+                                            PFNGLGETACTIVEUNIFORMPROC getActive)
+{
+    GLint count = 0;
+    glGetProgramiv(program, countQuery, &count);
+    // Sized from the longest name, so no name is cut short and then looked up wrongly.
+    GLint maxLength = 0;
+    glGetProgramiv(program, lengthQuery, &maxLength);
+    std::vector<char> buffer(static_cast<size_t>(std::max(maxLength, 1) + 1), '\0');
+    std::vector<ShaderVariable> variables(static_cast<size_t>(std::max(count, 0)));
+    for (GLint i = 0; i < count; ++i) {
+        ShaderVariable& v = variables[static_cast<size_t>(i)];
+        getActive(program, static_cast<GLuint>(i), static_cast<GLsizei>(buffer.size()), &v.nameLength, &v.size, &v.type,
+                  buffer.data());
+        v.name.assign(buffer.data(), static_cast<size_t>(std::max<GLsizei>(v.nameLength, 0)));
+    }
+    return variables;
+}
+
 std::vector<std::string> splitAtBlanks(const std::string& line)
 {
     std::vector<std::string> tokens;
@@ -197,17 +219,8 @@ void Shader::readUniforms()
     uniforms.clear();
     reportedMissing.clear();
     Log::info() << "Shader " << name << std::endl;
-    GLint count = 0;
-    glGetProgramiv(pref, GL_ACTIVE_UNIFORMS, &count);
-    // Sized from the longest name, so no name is cut short and then looked up wrongly.
-    GLint maxLength = 0;
-    glGetProgramiv(pref, GL_ACTIVE_UNIFORM_MAX_LENGTH, &maxLength);
-    std::vector<char> buffer(static_cast<size_t>(std::max(maxLength, 1) + 1), '\0');
-    for (GLint i = 0; i < count; ++i) {
-        ShaderVariable v;
-        glGetActiveUniform(pref, static_cast<GLuint>(i), static_cast<GLsizei>(buffer.size()), &v.nameLength, &v.size,
-                           &v.type, buffer.data());
-        v.name.assign(buffer.data(), static_cast<size_t>(std::max<GLsizei>(v.nameLength, 0)));
+    for (ShaderVariable& v :
+         activeVariables(pref, GL_ACTIVE_UNIFORMS, GL_ACTIVE_UNIFORM_MAX_LENGTH, glGetActiveUniform)) {
         v.location = glGetUniformLocation(pref, v.name.c_str());
         uniforms[v.name] = v;
         // GL names an array "a[0]"; the setters address it as "a".
@@ -222,16 +235,8 @@ void Shader::readAttributes()
 {
     attributes.clear();
     attributeKey.clear();
-    GLint count = 0;
-    glGetProgramiv(pref, GL_ACTIVE_ATTRIBUTES, &count);
-    GLint maxLength = 0;
-    glGetProgramiv(pref, GL_ACTIVE_ATTRIBUTE_MAX_LENGTH, &maxLength);
-    std::vector<char> buffer(static_cast<size_t>(std::max(maxLength, 1) + 1), '\0');
-    for (GLint i = 0; i < count; ++i) {
-        ShaderVariable v;
-        glGetActiveAttrib(pref, static_cast<GLuint>(i), static_cast<GLsizei>(buffer.size()), &v.nameLength, &v.size,
-                          &v.type, buffer.data());
-        v.name.assign(buffer.data(), static_cast<size_t>(std::max<GLsizei>(v.nameLength, 0)));
+    for (ShaderVariable& v :
+         activeVariables(pref, GL_ACTIVE_ATTRIBUTES, GL_ACTIVE_ATTRIBUTE_MAX_LENGTH, glGetActiveAttrib)) {
         // Built-in inputs (gl_InstanceID, gl_VertexID) have no location and are not fed
         // by a vertex array.
         if (v.name.compare(0, 3, "gl_") == 0)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <GL/glew.h>
 #include <glm/glm.hpp>
 
@@ -26,13 +28,10 @@ struct ShaderVariable {
 // active uniforms and attributes, and the texture bound to each unit through it.
 // Uniform setters assume the program is bound; a name the program does not have
 // changes nothing and is reported once per program (a setter runs every frame).
-class Shader {
+class Shader : NonCopyable {
 public:
     explicit Shader(const std::string& name);
     ~Shader();
-
-    Shader(const Shader&) = delete;
-    Shader& operator=(const Shader&) = delete;
 
     // Reads and preprocesses resources/shaders/FILE.vert and .frag of the declaration
     // into the shader and builds it. On failure the reason is in the loader's message,

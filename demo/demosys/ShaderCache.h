@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <map>
 #include <string>
 
@@ -14,13 +16,10 @@ class Texture;
 // own cache and builds its instances in createInstances().
 //
 // The cache owns its instances and deletes them with itself.
-class ShaderCache {
+class ShaderCache : NonCopyable {
 public:
     ShaderCache();
     virtual ~ShaderCache();
-
-    ShaderCache(const ShaderCache&) = delete;
-    ShaderCache& operator=(const ShaderCache&) = delete;
 
     // Called once by the loading pipeline; the base has no instances.
     virtual void createInstances();

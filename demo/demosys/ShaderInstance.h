@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <glm/glm.hpp>
 
 class ORVCamera;
@@ -10,13 +12,10 @@ class VAO;
 // Prepares one shader for drawing one scene object: binds the shader and sets the
 // uniforms that the camera, the object's world matrix and its material call for.
 // Productions derive their own; the base only binds. The shader is not owned.
-class ShaderInstance {
+class ShaderInstance : NonCopyable {
 public:
     explicit ShaderInstance(Shader* shader);
     virtual ~ShaderInstance();
-
-    ShaderInstance(const ShaderInstance&) = delete;
-    ShaderInstance& operator=(const ShaderInstance&) = delete;
 
     // model is the object's world matrix; mesh is the mesh about to be drawn.
     virtual void bind(ORVCamera* camera, const glm::mat4& model, VAO* mesh, ORVMaterial* material);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <glm/glm.hpp>
 
 #include <memory>
@@ -23,7 +25,7 @@ class Texture;
 //
 // The program, the atlas texture and the shared quads belong to the GL context current
 // at construction; destroy the renderer while it is still current.
-class TextRenderer {
+class TextRenderer : NonCopyable {
 public:
     static const glm::vec4 white;
     static const glm::vec4 red;
@@ -32,9 +34,6 @@ public:
 
     TextRenderer();
     ~TextRenderer();
-
-    TextRenderer(const TextRenderer&) = delete;
-    TextRenderer& operator=(const TextRenderer&) = delete;
 
     // False when the program could not be built (its log went to standard output);
     // drawing then does nothing.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <GL/glew.h>
 
 #include <cstdint>
@@ -8,7 +10,7 @@
 // One GL texture object with the parameters it was made with. The Texture owns its GL
 // name and deletes it when destroyed; whoever creates the Texture owns the object.
 // Uploads take tightly packed rows (any width, RGB included).
-class Texture {
+class Texture : NonCopyable {
 public:
     // Wraps a GL texture that the caller made (the image loader); takes ownership of it.
     Texture(const std::string& fileName, GLuint glName);
@@ -21,9 +23,6 @@ public:
     // A 2D texture filled from pixels, level 0.
     Texture(GLsizei width, GLsizei height, GLint internalFormat, GLenum format, GLenum type, const void* pixels);
     ~Texture();
-
-    Texture(const Texture&) = delete;
-    Texture& operator=(const Texture&) = delete;
 
     void bind() const;
     void unbind() const;

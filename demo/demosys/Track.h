@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -21,15 +23,12 @@ struct TrackKey {
 
 // Keys on the row grid, at most one per row, in row order. The track owns its key
 // records; they go with it.
-class Track {
+class Track : NonCopyable {
 public:
     // The row that nearest-key lookups return when there is no such key.
     static constexpr uint32_t noRow = 0xFFFFFFFFu;
 
     virtual ~Track();
-
-    Track(const Track&) = delete;
-    Track& operator=(const Track&) = delete;
 
     // Appends the keys needed to draw the track over the rows fromRow..toRow (those of
     // window()). The pointers stay valid until the track is changed.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -37,15 +39,12 @@ struct EffectTracks {
 
 // The effect timeline: loads and checks the start/stop track and the curves of every
 // effect instance, and every frame calls the active effects in priority order.
-class TrackManager {
+class TrackManager : NonCopyable {
 public:
     static constexpr int32_t defaultRowsPerSecond = 20;
 
     TrackManager();
     ~TrackManager();
-
-    TrackManager(const TrackManager&) = delete;
-    TrackManager& operator=(const TrackManager&) = delete;
 
     // The row rate of the engine's timeline (ORVDemosys::tracks), or the default while
     // there is none. Curves read their rate here.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <GL/glew.h>
 #include <glm/glm.hpp>
 
@@ -28,13 +30,10 @@ struct MappedArray;
 // createTangents), which live as long as the mesh. Arrays handed in with
 // createArrayBuffer or setIndices stay the caller's: they must live until upload(),
 // after which the VAO forgets them and the caller may free them at once.
-class VAO {
+class VAO : NonCopyable {
 public:
     explicit VAO(const std::string& name);
     ~VAO();
-
-    VAO(const VAO&) = delete;
-    VAO& operator=(const VAO&) = delete;
 
     // A vertex buffer over the caller's count floats, registered under data.
     ArrayBuffer* createArrayBuffer(GLsizei count, GLfloat* data);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <GL/glew.h>
 
 #include <map>
@@ -20,13 +22,10 @@ struct MappedArray {
 // One GL vertex array object wiring a mesh's mapped arrays to the attribute locations
 // of one shader layout (its attribute key). Owns the GL name; the mapped arrays belong
 // to the mesh.
-class VAOCombo {
+class VAOCombo : NonCopyable {
 public:
     explicit VAOCombo(const std::string& key);
     ~VAOCombo();
-
-    VAOCombo(const VAOCombo&) = delete;
-    VAOCombo& operator=(const VAOCombo&) = delete;
 
     // Binds through the process-wide cache: no GL call when this combo is bound already.
     void bind();

@@ -8,13 +8,8 @@ CameraLensEffect::CameraLensEffect() : camera("GlassHallCam") {}
 
 void CameraLensEffect::setup()
 {
-    addTrack("x", &x);
-    addTrack("y", &y);
-    addTrack("z", &z);
-    addTrack("look_x", &lookX);
-    addTrack("look_y", &lookY);
-    addTrack("look_z", &lookZ);
-    addTrack("tilt", &tilt);
+    addTracks({{"x", &x}, {"y", &y}, {"z", &z}, {"look_x", &lookX}, {"look_y", &lookY}, {"look_z", &lookZ},
+               {"tilt", &tilt}});
 }
 
 void CameraLensEffect::init()

@@ -8,10 +8,9 @@ class TrackInterpolate;
 // The camera the scene effects share: placed every frame, in update, from its seven
 // tracks (eye x, y, z, the point it looks at, and a roll in degrees). It draws nothing;
 // the scene effects find the instance "cameralens_effect" and read getCamera().
-class CameraLensEffect : public Effect {
+class CameraLensEffect : public EffectOf<CameraLensEffect> {
 public:
     CameraLensEffect();
-    Effect* create() override { return new CameraLensEffect(); }
     void setup() override;
     void init() override;
     void update(uint32_t timeMs) override;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <GL/glew.h>
 
 #include <memory>
@@ -12,13 +14,10 @@ class Texture;
 // saves the viewport (glGetIntegerv, so it works in a core profile) and sets it to the
 // face's size; unbinding restores it and binds framebuffer 0. Create and delete with the
 // GL context current.
-class CubeMapRenderTarget {
+class CubeMapRenderTarget : NonCopyable {
 public:
     explicit CubeMapRenderTarget(int size);
     ~CubeMapRenderTarget();
-
-    CubeMapRenderTarget(const CubeMapRenderTarget&) = delete;
-    CubeMapRenderTarget& operator=(const CubeMapRenderTarget&) = delete;
 
     // Six faces of size x size bytes, linear filtering, clamped to the edge in S, T, R.
     void addColorCubeMap(GLint internalFormat, GLenum format);

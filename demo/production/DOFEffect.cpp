@@ -10,8 +10,7 @@
 
 void DOFEffect::setup()
 {
-    addTrack("focus_point", &focusPoint);
-    addTrack("focus_range", &focusRange);
+    addTracks({{"focus_point", &focusPoint}, {"focus_range", &focusRange}});
 }
 
 bool DOFEffect::wired() const

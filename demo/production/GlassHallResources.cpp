@@ -230,108 +230,62 @@ DeferredRenderer* newRenderer()
                                 nullptr, ResourceDefinition::GetShader("dummy"));
 }
 
+// Makes the instance alias of className and hands it its resources.
 template <class E>
-E* instance(const char* className, const char* alias)
+void wire(const char* className, const char* alias, const typename E::Resources& resources)
 {
-    return static_cast<E*>(ResourceDefinition::CreateEffectInstance(className, alias, true));
+    static_cast<E*>(ResourceDefinition::CreateEffectInstance(className, alias, true))->setResources(resources);
 }
 
 } // namespace
 
 void GlassHallResources::createSceneEffects()
 {
-    Scene1Effect::Resources scene1;
-    scene1.renderer = newRenderer();
-    scene1.scene = GetScene("scene1");
-    scene1.lightSprite = GetTexture("light_sprite");
-    scene1.lightSpriteShader = GetShader("lightsprite");
-    instance<Scene1Effect>("Scene1Effect", "scene_1_effect")->setResources(scene1);
-
-    Scene2Effect::Resources scene2;
-    scene2.renderer = newRenderer();
-    scene2.scene = GetScene("scene2");
-    scene2.reflectMask = GetShader("reflect_mask");
-    scene2.ambientCombineFog = GetShader("ambient_combine_fog");
-    scene2.lightBuffer2 = GetFBO("lightBuffer2");
-    instance<Scene2Effect>("Scene2Effect", "scene_2_effect")->setResources(scene2);
-
-    Scene4Effect::Resources scene4;
-    scene4.renderer = newRenderer();
-    scene4.scene = GetScene("scene4");
-    scene4.spotTextureShader = GetShader("deferred_light_spot_texture");
-    instance<Scene4Effect>("Scene4Effect", "scene_4_effect")->setResources(scene4);
-
-    Scene5Effect::Resources scene5;
-    scene5.renderer = newRenderer();
-    scene5.scene = GetScene("scene5");
-    scene5.colorShader = GetShader("color_shader");
-    scene5.refractShader = GetShader("refract");
-    scene5.ambientCombine = GetShader("ambient_combine");
-    scene5.dotLight = GetTexture("dotlight");
-    scene5.lightSprite = GetTexture("light_sprite");
-    scene5.smoothNoise = GetTexture("smooth_noise");
-    scene5.lightBuffer2 = GetFBO("lightBuffer2");
-    instance<Scene5Effect>("Scene5Effect", "scene_5_effect")->setResources(scene5);
-
-    Scene6Effect::Resources scene6;
-    scene6.renderer = newRenderer();
-    scene6.scene = GetScene("scene6");
-    scene6.colorShader = GetShader("color_shader");
-    scene6.ambientCombine = GetShader("ambient_combine");
-    instance<Scene6Effect>("Scene6Effect", "scene_6_effect")->setResources(scene6);
+    wire<Scene1Effect>("Scene1Effect", "scene_1_effect",
+                       {{newRenderer(), GetScene("scene1")}, GetTexture("light_sprite"), GetShader("lightsprite")});
+    wire<Scene2Effect>("Scene2Effect", "scene_2_effect",
+                       {{newRenderer(), GetScene("scene2")}, GetShader("reflect_mask"),
+                        GetShader("ambient_combine_fog"), GetFBO("lightBuffer2")});
+    wire<Scene4Effect>("Scene4Effect", "scene_4_effect",
+                       {{newRenderer(), GetScene("scene4")}, GetShader("deferred_light_spot_texture")});
+    wire<Scene5Effect>("Scene5Effect", "scene_5_effect",
+                       {{newRenderer(), GetScene("scene5")}, GetShader("color_shader"), GetShader("refract"),
+                        GetShader("ambient_combine"), GetTexture("dotlight"), GetTexture("light_sprite"),
+                        GetTexture("smooth_noise"), GetFBO("lightBuffer2")});
+    wire<Scene6Effect>("Scene6Effect", "scene_6_effect",
+                       {{newRenderer(), GetScene("scene6")}, GetShader("color_shader"), GetShader("ambient_combine")});
 }
 
 void GlassHallResources::createEffectInstances()
 {
-    instance<CameraLensEffect>("CameraLensEffect", "cameralens_effect");
-
-    PostProcessEffect::Resources post;
-    for (int i = 0; i < 5; ++i)
-        post.overlays[i] = GetTexture("overlay" + std::to_string(i));
-    post.colorNoise = GetTexture("color_noise");
-    post.distortNoise = GetTexture("distort_noise");
-    post.postProcessShader = GetShader("post_process_shader");
-    post.textureShader = GetShader("texture");
-    post.staging = GetFBO("staging0");
-    instance<PostProcessEffect>("PostProcessEffect", "postprocess_effect")->setResources(post);
-
-    GlowEffect::Resources glow;
-    glow.blurPre = GetFBO("blur_pre");
-    glow.blurX = GetFBO("blurx");
-    glow.blurY = GetFBO("blury");
-    glow.glowPre = GetFBO("glow_pre");
-    glow.blurXShader = GetShader("blur_x");
-    glow.blurYShader = GetShader("blur_y");
-    glow.screenShader = GetShader("screen");
-    glow.brightnessContrastShader = GetShader("b_n_c_shader");
-    instance<GlowEffect>("GlowEffect", "glow_effect")->setResources(glow);
-
-    RadialBlurEffect::Resources radial;
-    radial.staging = GetFBO("staging1");
-    radial.offscreen = GetFBO("offscreen0");
-    radial.blurX = GetFBO("blurx");
-    radial.blurY = GetFBO("blury");
-    radial.radialBlurShader = GetShader("radialblur");
-    radial.screenShader = GetShader("screen");
-    instance<RadialBlurEffect>("RadialBlurEffect", "radial_blur_effect")->setResources(radial);
+    CreateEffectInstance("CameraLensEffect", "cameralens_effect", true);
+    wire<PostProcessEffect>("PostProcessEffect", "postprocess_effect",
+                            {{GetTexture("overlay0"), GetTexture("overlay1"), GetTexture("overlay2"),
+                              GetTexture("overlay3"), GetTexture("overlay4")},
+                             GetTexture("color_noise"),
+                             GetTexture("distort_noise"),
+                             GetShader("post_process_shader"),
+                             GetShader("texture"),
+                             GetFBO("staging0")});
+    wire<GlowEffect>("GlowEffect", "glow_effect",
+                     {GetFBO("blur_pre"), GetFBO("blurx"), GetFBO("blury"), GetFBO("glow_pre"), GetShader("blur_x"),
+                      GetShader("blur_y"), GetShader("screen"), GetShader("b_n_c_shader")});
+    wire<RadialBlurEffect>("RadialBlurEffect", "radial_blur_effect",
+                           {GetFBO("staging1"), GetFBO("offscreen0"), GetFBO("blurx"), GetFBO("blury"),
+                            GetShader("radialblur"), GetShader("screen")});
 
     createSceneEffects();
 
-    TitleEffect::Resources title;
-    title.titleShader = GetShader("titleshader");
-    title.titleLogoShader = GetShader("titlelogoshader");
-    for (int i = 0; i < 5; ++i)
-        title.frames[i] = GetTexture("glasshall" + std::to_string(i + 1));
-    title.logo = GetTexture("orvlogo");
-    const char* credits[5] = {"vesk", "quil", "ozzo", "pramble", "surrent"};
-    for (int i = 0; i < 5; ++i)
-        title.credits[i] = GetTexture(credits[i]);
-    title.staging = GetFBO("staging0");
-    instance<TitleEffect>("TitleEffect", "title_effect")->setResources(title);
-
-    WarpspeedEffect::Resources warp;
-    warp.shader = GetShader("warpspeed_shader");
-    warp.texture = GetTexture("warpspeed_texture");
-    warp.texture2 = GetTexture("warpspeed_texture2");
-    instance<WarpspeedEffect>("WarpspeedEffect", "warpspeed_effect")->setResources(warp);
+    wire<TitleEffect>("TitleEffect", "title_effect",
+                      {GetShader("titleshader"),
+                       GetShader("titlelogoshader"),
+                       {GetTexture("glasshall1"), GetTexture("glasshall2"), GetTexture("glasshall3"),
+                        GetTexture("glasshall4"), GetTexture("glasshall5")},
+                       GetTexture("orvlogo"),
+                       {GetTexture("vesk"), GetTexture("quil"), GetTexture("ozzo"), GetTexture("pramble"),
+                        GetTexture("surrent")},
+                       GetFBO("staging0")});
+    wire<WarpspeedEffect>("WarpspeedEffect", "warpspeed_effect",
+                          {GetShader("warpspeed_shader"), GetTexture("warpspeed_texture"),
+                           GetTexture("warpspeed_texture2")});
 }

@@ -12,12 +12,13 @@
 #include <memory>
 #include <vector>
 
+// With those of Effect.h, what the scenes look up and keep.
 class CameraLensEffect;
 class DeferredRenderer;
-class FBO;
-class ORVScene;
-class Shader;
-class Texture;
+class ORVLight;
+class ORVMaterial;
+class ORVObject;
+class VAO;
 
 // What the five 3D scenes of Glass Hall share: the shared camera of
 // "cameralens_effect", the music's 64-band spectrum, and the deferred frame: geometry
@@ -71,7 +72,7 @@ protected:
     // withFade, and "depthBuffer" on unit 3 when withDepth. Depth testing is off after.
     void composite(Shader* shader, FBO* target, bool withFade, float fade, bool withDepth);
     // Draws one mesh with a shader whose uniforms the caller has set.
-    static void drawMesh(class VAO* mesh, Shader* shader);
+    static void drawMesh(VAO* mesh, Shader* shader);
 
     std::unique_ptr<DeferredRenderer> renderer;
     ORVScene* scene = nullptr;
@@ -79,4 +80,28 @@ protected:
     ORVCamera frameCamera;
     ORVCamera restCamera;
     std::vector<float> spectrum;
+};
+
+// What every scene's resources start with.
+struct GlassHallSceneResources {
+    DeferredRenderer* renderer = nullptr; // taken over
+    ORVScene* scene = nullptr;
+};
+
+// A scene effect's class boilerplate, once: create(), and setResources(), which keeps
+// the resources (SceneResources derives from GlassHallSceneResources) and takes the
+// renderer over, so res.renderer is null after.
+template <class Derived, class SceneResources>
+class GlassHallScene : public EffectOf<Derived, GlassHallSceneEffect> {
+public:
+    using Resources = SceneResources;
+    void setResources(const Resources& r)
+    {
+        res = r;
+        res.renderer = nullptr;
+        this->adopt(r.renderer, r.scene);
+    }
+
+protected:
+    Resources res;
 };

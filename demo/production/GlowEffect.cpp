@@ -11,12 +11,8 @@
 void GlowEffect::setup()
 {
     // The pre-pass pair is keyed in the sync script but not read by the passes.
-    addTrack("pre_brightness", &preBrightness);
-    addTrack("pre_contrast", &preContrast);
-    addTrack("post_brightness", &postBrightness);
-    addTrack("post_contrast", &postContrast);
-    addTrack("blur_radius", &blurRadius);
-    addTrack("kernel_amp", &kernelAmp);
+    addTracks({{"pre_brightness", &preBrightness}, {"pre_contrast", &preContrast}, {"post_brightness", &postBrightness},
+               {"post_contrast", &postContrast}, {"blur_radius", &blurRadius}, {"kernel_amp", &kernelAmp}});
 }
 
 void GlowEffect::init()

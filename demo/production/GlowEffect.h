@@ -5,28 +5,25 @@
 class Shader;
 class TrackInterpolate;
 
+struct GlowResources {
+    FBO* blurPre = nullptr;
+    FBO* blurX = nullptr;
+    FBO* blurY = nullptr;
+    FBO* glowPre = nullptr;
+    Shader* blurXShader = nullptr;
+    Shader* blurYShader = nullptr;
+    Shader* screenShader = nullptr;
+    Shader* brightnessContrastShader = nullptr;
+};
+
 // Bloom: what other effects drew into glow_pre is shrunk and blurred by two separable
 // Gaussian passes (blurx, at half glow_pre's size or less, then blury) and laid over
 // glow_pre into the target with a screen blend. blur_pre is wired but not drawn into.
-class GlowEffect : public Effect {
+class GlowEffect : public WiredEffectOf<GlowEffect, GlowResources> {
 public:
-    struct Resources {
-        FBO* blurPre = nullptr;
-        FBO* blurX = nullptr;
-        FBO* blurY = nullptr;
-        FBO* glowPre = nullptr;
-        Shader* blurXShader = nullptr;
-        Shader* blurYShader = nullptr;
-        Shader* screenShader = nullptr;
-        Shader* brightnessContrastShader = nullptr;
-    };
-
-    Effect* create() override { return new GlowEffect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
-
-    void setResources(const Resources& r) { res = r; }
 
 private:
     void blurPass(Shader* shader, FBO* source, FBO* destination, uint32_t t);
@@ -34,7 +31,6 @@ private:
     // The picture width in which the blur radius is given.
     static constexpr float kernelWidth = 512.0f;
 
-    Resources res;
     TrackInterpolate* preBrightness = nullptr;
     TrackInterpolate* preContrast = nullptr;
     TrackInterpolate* postBrightness = nullptr;

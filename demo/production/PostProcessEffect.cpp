@@ -13,23 +13,12 @@
 
 void PostProcessEffect::setup()
 {
-    addTrack("aberration", &aberration);
-    addTrack("brightness", &brightness);
-    addTrack("contrast", &contrast);
-    addTrack("negative", &negative);
-    addTrack("fade", &fade);
-    addTrack("fade_r", &fadeR);
-    addTrack("fade_g", &fadeG);
-    addTrack("fade_b", &fadeB);
-    addTrack("noise_strength", &noiseStrength);
-    addTrack("vignett_radius", &vignettRadius);
-    addTrack("distort", &distort);
-    // Keyed by the sync script for the frame overlays' placement; no pass reads them.
-    addTrack("frame_pos_x", &framePosX);
-    addTrack("frame_pos_y", &framePosY);
-    addTrack("frame_width", &frameWidth);
-    addTrack("frame_height", &frameHeight);
-    addTrack("overlay", &overlay);
+    addTracks({{"aberration", &aberration}, {"brightness", &brightness}, {"contrast", &contrast},
+               {"negative", &negative}, {"fade", &fade}, {"fade_r", &fadeR}, {"fade_g", &fadeG}, {"fade_b", &fadeB},
+               {"noise_strength", &noiseStrength}, {"vignett_radius", &vignettRadius}, {"distort", &distort},
+               // Keyed by the sync script for the frame overlays' placement; no pass reads them.
+               {"frame_pos_x", &framePosX}, {"frame_pos_y", &framePosY}, {"frame_width", &frameWidth},
+               {"frame_height", &frameHeight}, {"overlay", &overlay}});
 }
 
 void PostProcessEffect::init()

@@ -10,32 +10,29 @@ class Shader;
 class Texture;
 class TrackInterpolate;
 
+// What the resource definition wires in; every pointer must be set before init.
+struct PostProcessResources {
+    Texture* overlays[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
+    Texture* colorNoise = nullptr;
+    Texture* distortNoise = nullptr;
+    Shader* postProcessShader = nullptr;
+    Shader* textureShader = nullptr;
+    FBO* staging = nullptr;
+};
+
 // The final grading pass: reads staging0 and draws it into the target with chromatic
 // aberration, brightness and contrast, negative, fade to a colour, film noise, a
 // vignette and a scrolling distortion, then one of five overlays on top.
-class PostProcessEffect : public Effect {
+class PostProcessEffect : public WiredEffectOf<PostProcessEffect, PostProcessResources> {
 public:
-    // What the resource definition wires in; every pointer must be set before init.
-    struct Resources {
-        Texture* overlays[5] = {nullptr, nullptr, nullptr, nullptr, nullptr};
-        Texture* colorNoise = nullptr;
-        Texture* distortNoise = nullptr;
-        Shader* postProcessShader = nullptr;
-        Shader* textureShader = nullptr;
-        FBO* staging = nullptr;
-    };
-
-    Effect* create() override { return new PostProcessEffect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
-    void setResources(const Resources& r) { res = r; }
     float getNoiseOffset() const { return noiseOffset; }
     float getDistortScroll() const { return distortScroll; }
 
 private:
-    Resources res;
     // Entry 0 is "no overlay".
     std::vector<Texture*> overlayList;
     float noiseOffset = 0.0f;

@@ -11,8 +11,7 @@
 
 void RadialBlurEffect::setup()
 {
-    addTrack("num_passes", &numPasses);
-    addTrack("multiply", &multiply);
+    addTracks({{"num_passes", &numPasses}, {"multiply", &multiply}});
 }
 
 void RadialBlurEffect::draw(uint32_t t, int32_t, FBO* target)

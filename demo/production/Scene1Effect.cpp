@@ -50,13 +50,6 @@ glm::mat4 rotationXYZ(const glm::vec3& angles)
 Scene1Effect::Scene1Effect() = default;
 Scene1Effect::~Scene1Effect() = default;
 
-void Scene1Effect::setResources(const Resources& r)
-{
-    res = r;
-    adopt(r.renderer, r.scene);
-    res.renderer = nullptr;
-}
-
 void Scene1Effect::init()
 {
     initScene();

@@ -14,29 +14,21 @@
 #include <array>
 #include <memory>
 
-class ORVLight;
-class ORVObject;
-class VAO;
+struct Scene1Resources : GlassHallSceneResources {
+    Texture* lightSprite = nullptr;
+    Shader* lightSpriteShader = nullptr;
+};
 
 // Three glowing balls over spinning disks, driven by the music: each ball glows with
 // one third of the spectrum (bass, mids, highs), its point light grows with it and a
 // camera-facing light sprite shines over it; three spot lights swing across the hall.
-class Scene1Effect : public GlassHallSceneEffect {
+class Scene1Effect : public GlassHallScene<Scene1Effect, Scene1Resources> {
 public:
-    struct Resources {
-        DeferredRenderer* renderer = nullptr; // taken over
-        ORVScene* scene = nullptr;
-        Texture* lightSprite = nullptr;
-        Shader* lightSpriteShader = nullptr;
-    };
-
     Scene1Effect();
     ~Scene1Effect() override;
-    Effect* create() override { return new Scene1Effect(); }
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
-    void setResources(const Resources& r);
     float getLevel(int band) const { return levels[band]; }
 
     // Fall of a band level per step (of buildUpStepsPerSecond) while the music is below
@@ -54,7 +46,6 @@ private:
     void animate(uint32_t timeMs);
     void drawSprites(FBO* target);
 
-    Resources res;
     Shader* compositeShader = nullptr;
     ORVObject* balls[3] = {nullptr, nullptr, nullptr};
     ORVObject* disks[3] = {nullptr, nullptr, nullptr};

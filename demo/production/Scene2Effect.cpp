@@ -41,22 +41,10 @@ uint32_t earlier(uint32_t timeMs, uint32_t delay) { return timeMs > delay ? time
 Scene2Effect::Scene2Effect() = default;
 Scene2Effect::~Scene2Effect() = default;
 
-void Scene2Effect::setResources(const Resources& r)
-{
-    res = r;
-    adopt(r.renderer, r.scene);
-    res.renderer = nullptr;
-}
-
 void Scene2Effect::setup()
 {
-    addTrack("freqmin1", &freqMin1);
-    addTrack("freqmax1", &freqMax1);
-    addTrack("freqmin2", &freqMin2);
-    addTrack("freqmax2", &freqMax2);
-    addTrack("bounce_radius", &bounceRadius);
-    addTrack("bounce_frame", &bounceFrame);
-    addTrack("spotatt", &spotAtt);
+    addTracks({{"freqmin1", &freqMin1}, {"freqmax1", &freqMax1}, {"freqmin2", &freqMin2}, {"freqmax2", &freqMax2},
+               {"bounce_radius", &bounceRadius}, {"bounce_frame", &bounceFrame}, {"spotatt", &spotAtt}});
 }
 
 void Scene2Effect::init()

@@ -11,28 +11,21 @@
 #include <memory>
 #include <vector>
 
-class ORVLight;
-class ORVMaterial;
-class ORVObject;
 class ShaderGeoColor;
-class TrackInterpolate;
-class VAO;
+
+struct Scene2Resources : GlassHallSceneResources {
+    Shader* reflectMask = nullptr;
+    Shader* ambientCombineFog = nullptr;
+    FBO* lightBuffer2 = nullptr;
+};
 
 // Eight rings of spheres circling and bouncing over a mirror floor, the outer rings
 // following the inner ones; a sphere turns red and glows as it rises. The coloured
 // point lights breathe with the lower band of the spectrum between freqmin1 and
 // freqmax1, the four coloured spheres glow with the band between freqmin2 and freqmax2.
 // The spheres are mirrored in the floor, and the frame is fogged by distance.
-class Scene2Effect : public GlassHallSceneEffect {
+class Scene2Effect : public GlassHallScene<Scene2Effect, Scene2Resources> {
 public:
-    struct Resources {
-        DeferredRenderer* renderer = nullptr; // taken over
-        ORVScene* scene = nullptr;
-        Shader* reflectMask = nullptr;
-        Shader* ambientCombineFog = nullptr;
-        FBO* lightBuffer2 = nullptr;
-    };
-
     static constexpr int ringCount = 8;
     static const int ringSizes[ringCount];
     // The reflection's own tint.
@@ -40,12 +33,10 @@ public:
 
     Scene2Effect();
     ~Scene2Effect() override;
-    Effect* create() override { return new Scene2Effect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
-    void setResources(const Resources& r);
     // Height of ring i's spheres at time t: bounce_radius(t - 100 i) x
     // sin(fmod(bounce_frame(t - 100 i), 180) degrees).
     float ringHeight(int ring, uint32_t timeMs) const;
@@ -57,7 +48,6 @@ private:
     void drawOwnGeometry() override;
     void drawReflections();
 
-    Resources res;
     TrackInterpolate* freqMin1 = nullptr;
     TrackInterpolate* freqMax1 = nullptr;
     TrackInterpolate* freqMin2 = nullptr;

@@ -21,23 +21,10 @@ const float degrees = 0.017453292f;
 
 } // namespace
 
-Scene4Effect::Scene4Effect() = default;
-Scene4Effect::~Scene4Effect() = default;
-
-void Scene4Effect::setResources(const Resources& r)
-{
-    res = r;
-    adopt(r.renderer, r.scene);
-    res.renderer = nullptr;
-}
-
 void Scene4Effect::setup()
 {
-    addTrack("fade", &fade);
-    addTrack("rot_y", &rotY);
-    addTrack("greets", &greets);
-    addTrack("light_rot", &lightRot);
-    addTrack("globalI", &globalI);
+    addTracks({{"fade", &fade}, {"rot_y", &rotY}, {"greets", &greets}, {"light_rot", &lightRot},
+               {"globalI", &globalI}});
 }
 
 void Scene4Effect::init()

@@ -10,43 +10,33 @@
 
 #include <vector>
 
-class ORVLight;
-class ORVObject;
 class ShaderSaftblander;
-class TrackInterpolate;
+
+struct Scene4Resources : GlassHallSceneResources {
+    Shader* spotTextureShader = nullptr;
+};
 
 // A room of 32 blenders, each with two spot lights that turn with track light_rot while
 // the blenders' texture scrolls with them; every blender's lights beat with its own band
 // of the spectrum. Five global lights pulse, and six spots sweep the greetings across
 // the walls while track greets is above 0.
-class Scene4Effect : public GlassHallSceneEffect {
+class Scene4Effect : public GlassHallScene<Scene4Effect, Scene4Resources> {
 public:
-    struct Resources {
-        DeferredRenderer* renderer = nullptr; // taken over
-        ORVScene* scene = nullptr;
-        Shader* spotTextureShader = nullptr;
-    };
-
     static constexpr int blenderCount = 32;
     static constexpr int greetCount = 6;
     // A blender's beams go out while its band's level (0..1) is at most this.
     static constexpr float silentBand = 0.1f;
 
-    Scene4Effect();
-    ~Scene4Effect() override;
-    Effect* create() override { return new Scene4Effect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
-    void setResources(const Resources& r);
     // Global point light i's radius at time t for track globalI = g.
     static float globalRadius(int i, uint32_t timeMs, float g);
 
 private:
     void animate(uint32_t timeMs);
 
-    Resources res;
     TrackInterpolate* fade = nullptr;
     TrackInterpolate* rotY = nullptr;
     TrackInterpolate* greets = nullptr;

@@ -41,18 +41,9 @@ uint8_t toByte(float v) { return uint8_t(std::min(255.0f, std::max(0.0f, v * 255
 Scene5Effect::Scene5Effect() = default;
 Scene5Effect::~Scene5Effect() = default;
 
-void Scene5Effect::setResources(const Resources& r)
-{
-    res = r;
-    adopt(r.renderer, r.scene);
-    res.renderer = nullptr;
-}
-
 void Scene5Effect::setup()
 {
-    addTrack("wobble", &wobble);
-    addTrack("bulge_radius", &bulgeRadius);
-    addTrack("rot_y", &rotY);
+    addTracks({{"wobble", &wobble}, {"bulge_radius", &bulgeRadius}, {"rot_y", &rotY}});
 }
 
 void Scene5Effect::init()
@@ -90,15 +81,10 @@ void Scene5Effect::init()
     const glm::vec3 background = scene->getMaterialByName("Material")->getDiffuseColor();
     if (res.dotLight)
         res.dotLight->setWrap(GL_REPEAT);
-    floorMeters.reset(new ShaderGeoVolumenter1(GetShader("volumeter1")));
-    floorMeters->setBackgroundColor(glm::vec4(background, 1.0f));
-    floorMeters->setMaskTexture(res.dotLight);
-    floorMeters->setFrequencyTexture(meterTexture.get());
-    floorMeters->setRepeat(8.0f, 16.0f);
-    wallMeters.reset(new ShaderGeoVolumenter2(GetShader("volumeter2")));
-    wallMeters->setForegroundColor(glm::vec4(0.35f, 0.75f, 1.0f, 1.0f));
-    wallMeters->setFrequencyTexture(historyTexture.get());
-    wallMeters->setScale(1.0f, 1.0f);
+    floorMeters.reset(new ShaderGeoVolumenter1(GetShader("volumeter1"), glm::vec4(background, 1.0f), res.dotLight,
+                                               meterTexture.get(), glm::vec2(8.0f, 16.0f)));
+    wallMeters.reset(new ShaderGeoVolumenter2(GetShader("volumeter2"), glm::vec4(0.35f, 0.75f, 1.0f, 1.0f),
+                                              historyTexture.get(), glm::vec2(1.0f, 1.0f)));
     // The meters glow in their own material row.
     for (const std::string& name : GlassHallSceneNames::scene5Floors()) {
         ORVObject* object = scene->getObjectByName(name);

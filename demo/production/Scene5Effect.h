@@ -14,13 +14,18 @@
 #include <memory>
 #include <vector>
 
-class ORVLight;
-class ORVMaterial;
-class ORVObject;
 class ShaderGeoVolumenter1;
 class ShaderGeoVolumenter2;
-class TrackInterpolate;
-class VAO;
+
+struct Scene5Resources : GlassHallSceneResources {
+    Shader* colorShader = nullptr;
+    Shader* refractShader = nullptr;
+    Shader* ambientCombine = nullptr;
+    Texture* dotLight = nullptr;
+    Texture* lightSprite = nullptr;
+    Texture* smoothNoise = nullptr;
+    FBO* lightBuffer2 = nullptr;
+};
 
 // A room of volume meters around a glass cylinder. Floors and roofs are bar meters of
 // eight bands; the walls run the recent spectra along them as a waterfall. The room is
@@ -28,20 +33,8 @@ class VAO;
 // over it as glass that bends the room behind it, swelling with bulge_radius x
 // sin(wobble). Three coloured lights circle the cylinder with the music and glow as
 // sprites; the ceiling light pulses with the bass.
-class Scene5Effect : public GlassHallSceneEffect {
+class Scene5Effect : public GlassHallScene<Scene5Effect, Scene5Resources> {
 public:
-    struct Resources {
-        DeferredRenderer* renderer = nullptr; // taken over
-        ORVScene* scene = nullptr;
-        Shader* colorShader = nullptr;
-        Shader* refractShader = nullptr;
-        Shader* ambientCombine = nullptr;
-        Texture* dotLight = nullptr;
-        Texture* lightSprite = nullptr;
-        Texture* smoothNoise = nullptr;
-        FBO* lightBuffer2 = nullptr;
-    };
-
     // Bands of the bar meters and the waterfall's width and length.
     static constexpr int meterBands = 8;
     static constexpr int historyWidth = 64;
@@ -54,12 +47,10 @@ public:
 
     Scene5Effect();
     ~Scene5Effect() override;
-    Effect* create() override { return new Scene5Effect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
-    void setResources(const Resources& r);
     const glm::vec2& getNoiseScroll(int i) const { return noiseScroll[i]; }
     Texture* getMeterTexture() const { return meterTexture.get(); }
     Texture* getHistoryTexture() const { return historyTexture.get(); }
@@ -70,7 +61,6 @@ private:
     void drawCylinder(FBO* target, float bulge);
     void drawLights(FBO* target);
 
-    Resources res;
     TrackInterpolate* wobble = nullptr;
     TrackInterpolate* bulgeRadius = nullptr;
     TrackInterpolate* rotY = nullptr;

@@ -35,22 +35,10 @@ bool hasKeys(const TrackInterpolate* track) { return track->getKeyCount() != 0; 
 Scene6Effect::Scene6Effect() = default;
 Scene6Effect::~Scene6Effect() = default;
 
-void Scene6Effect::setResources(const Resources& r)
-{
-    res = r;
-    adopt(r.renderer, r.scene);
-    res.renderer = nullptr;
-}
-
 void Scene6Effect::setup()
 {
-    addTrack("cam_x", &camX);
-    addTrack("cam_y", &camY);
-    addTrack("cam_z", &camZ);
-    addTrack("bounce_radius", &bounceRadius);
-    addTrack("bounce_frame", &bounceFrame);
-    addTrack("intensity", &intensity);
-    addTrack("global", &global);
+    addTracks({{"cam_x", &camX}, {"cam_y", &camY}, {"cam_z", &camZ}, {"bounce_radius", &bounceRadius},
+               {"bounce_frame", &bounceFrame}, {"intensity", &intensity}, {"global", &global}});
 }
 
 float Scene6Effect::valueOr(TrackInterpolate* track, uint32_t timeMs, float fallback)

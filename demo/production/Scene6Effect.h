@@ -18,33 +18,25 @@
 #include <vector>
 
 class CubeMapRenderTarget;
-class ORVLight;
-class ORVObject;
-class TrackInterpolate;
-class VAO;
+
+struct Scene6Resources : GlassHallSceneResources {
+    Shader* colorShader = nullptr;
+    Shader* ambientCombine = nullptr;
+};
 
 // The lamp room: a lamp whose shade is a cube map of coloured windows throws a pattern
 // of light over the room and turns it slowly; three light balls bounce below it and
 // glow with the music, and eight lights around the room flicker with the spectrum.
-class Scene6Effect : public GlassHallSceneEffect {
+class Scene6Effect : public GlassHallScene<Scene6Effect, Scene6Resources> {
 public:
-    struct Resources {
-        DeferredRenderer* renderer = nullptr; // taken over
-        ORVScene* scene = nullptr;
-        Shader* colorShader = nullptr;
-        Shader* ambientCombine = nullptr;
-    };
-
     static constexpr int cubeMapSize = 512;
 
     Scene6Effect();
     ~Scene6Effect() override;
-    Effect* create() override { return new Scene6Effect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
-    void setResources(const Resources& r);
     CubeMapRenderTarget* getCubeMapTarget() const { return cubeTarget.get(); }
     const Projection& getFaceProjection() const { return faceProjection; }
 
@@ -54,7 +46,6 @@ private:
     // The track's value, or fallback while it has no keys at all.
     static float valueOr(TrackInterpolate* track, uint32_t timeMs, float fallback);
 
-    Resources res;
     TrackInterpolate* camX = nullptr;
     TrackInterpolate* camY = nullptr;
     TrackInterpolate* camZ = nullptr;

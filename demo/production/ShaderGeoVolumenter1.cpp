@@ -2,7 +2,12 @@
 
 #include "Shader.h"
 
-ShaderGeoVolumenter1::ShaderGeoVolumenter1(Shader* shader) : GlassHallShaderInstance(shader) {}
+ShaderGeoVolumenter1::ShaderGeoVolumenter1(Shader* shader, const glm::vec4& backgroundColor, Texture* maskTexture,
+                                           Texture* frequencyTexture, const glm::vec2& repeat)
+    : GlassHallShaderInstance(shader), backgroundColor(backgroundColor), maskTexture(maskTexture),
+      frequencyTexture(frequencyTexture), repeat(repeat)
+{
+}
 
 void ShaderGeoVolumenter1::bind(ORVCamera* camera, const glm::mat4& model, VAO*, ORVMaterial* material)
 {

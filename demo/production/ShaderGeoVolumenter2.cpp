@@ -2,7 +2,12 @@
 
 #include "Shader.h"
 
-ShaderGeoVolumenter2::ShaderGeoVolumenter2(Shader* shader) : GlassHallShaderInstance(shader) {}
+ShaderGeoVolumenter2::ShaderGeoVolumenter2(Shader* shader, const glm::vec4& foregroundColor,
+                                           Texture* frequencyTexture, const glm::vec2& scale)
+    : GlassHallShaderInstance(shader), foregroundColor(foregroundColor), frequencyTexture(frequencyTexture),
+      scale(scale)
+{
+}
 
 void ShaderGeoVolumenter2::bind(ORVCamera* camera, const glm::mat4& model, VAO*, ORVMaterial* material)
 {

@@ -15,13 +15,8 @@ void TitleEffect::setup()
 {
     // transx, the frequency pair and fade are keyed for the title's choreography; the
     // draw reads zoom, texindex and blend.
-    addTrack("transx", &transx);
-    addTrack("zoom", &zoom);
-    addTrack("texindex", &texindex);
-    addTrack("freqmin1", &freqmin1);
-    addTrack("freqmax1", &freqmax1);
-    addTrack("blend", &blend);
-    addTrack("fade", &fade);
+    addTracks({{"transx", &transx}, {"zoom", &zoom}, {"texindex", &texindex}, {"freqmin1", &freqmin1},
+               {"freqmax1", &freqmax1}, {"blend", &blend}, {"fade", &fade}});
 }
 
 void TitleEffect::init()

@@ -9,30 +9,26 @@ class Texture;
 class TrackInterpolate;
 class VAO;
 
+struct TitleResources {
+    Shader* titleShader = nullptr;
+    Shader* titleLogoShader = nullptr;
+    Texture* frames[5] = {nullptr, nullptr, nullptr, nullptr, nullptr}; // glasshall1..5
+    Texture* logo = nullptr;                                            // orvlogo
+    Texture* credits[5] = {nullptr, nullptr, nullptr, nullptr, nullptr}; // vesk .. surrent
+    FBO* staging = nullptr;
+};
+
 // The logo, the credits and the title, added over the target: texindex 1 shows the
 // logo, 2 to 6 the five credit pictures, 20 the title built from its five frames.
-class TitleEffect : public Effect {
+class TitleEffect : public WiredEffectOf<TitleEffect, TitleResources> {
 public:
-    struct Resources {
-        Shader* titleShader = nullptr;
-        Shader* titleLogoShader = nullptr;
-        Texture* frames[5] = {nullptr, nullptr, nullptr, nullptr, nullptr}; // glasshall1..5
-        Texture* logo = nullptr;                                            // orvlogo
-        Texture* credits[5] = {nullptr, nullptr, nullptr, nullptr, nullptr}; // vesk .. surrent
-        FBO* staging = nullptr;
-    };
-
     TitleEffect();
     ~TitleEffect() override;
-    Effect* create() override { return new TitleEffect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
-    void setResources(const Resources& r) { res = r; }
-
 private:
-    Resources res;
     // Half the full-screen quad: -0.5..0.5, placed by "pos" and "scale".
     std::unique_ptr<VAO> quad;
     TrackInterpolate* transx = nullptr;

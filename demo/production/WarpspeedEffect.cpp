@@ -11,10 +11,8 @@
 
 void WarpspeedEffect::setup()
 {
-    addTrack("move", &move);
-    addTrack("intensity", &intensity);
-    addTrack("speedlayer_alpha", &speedlayerAlpha);
-    addTrack("accelerate", &accelerate);
+    addTracks({{"move", &move}, {"intensity", &intensity}, {"speedlayer_alpha", &speedlayerAlpha},
+               {"accelerate", &accelerate}});
 }
 
 void WarpspeedEffect::init()

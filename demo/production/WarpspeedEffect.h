@@ -6,25 +6,21 @@ class Shader;
 class Texture;
 class TrackInterpolate;
 
+struct WarpspeedResources {
+    Shader* shader = nullptr;
+    Texture* texture = nullptr;  // warpspeed_texture
+    Texture* texture2 = nullptr; // warpspeed_texture2
+};
+
 // The warp-speed background: star streaks rushing down a tunnel, turning slowly, with a
 // second, faster layer of streaks that accelerates.
-class WarpspeedEffect : public Effect {
+class WarpspeedEffect : public WiredEffectOf<WarpspeedEffect, WarpspeedResources> {
 public:
-    struct Resources {
-        Shader* shader = nullptr;
-        Texture* texture = nullptr;  // warpspeed_texture
-        Texture* texture2 = nullptr; // warpspeed_texture2
-    };
-
-    Effect* create() override { return new WarpspeedEffect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
-    void setResources(const Resources& r) { res = r; }
-
 private:
-    Resources res;
     TrackInterpolate* move = nullptr;
     TrackInterpolate* intensity = nullptr;
     TrackInterpolate* speedlayerAlpha = nullptr;

@@ -7,9 +7,8 @@ class TrackInterpolate;
 
 // A full-screen gradient between two colours that the sync script's "mix" curve blends,
 // with a band that sweeps across the screen, drawn into the effect's target.
-class GradientEffect : public Effect {
+class GradientEffect : public EffectOf<GradientEffect> {
 public:
-    Effect* create() override { return new GradientEffect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;

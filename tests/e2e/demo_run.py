@@ -54,3 +54,16 @@ class DemoRun:
         if self.running():
             self.process.terminate()
             self.process.wait(10)
+
+    def run_case(self, case, finish=None):
+        """Runs case(), then checks that the demo still plays and prints PASSED; whatever
+        happens, finish() (when given) and stop() after."""
+        try:
+            case()
+            if not self.running():
+                self.fail("the demo ended")
+            print("PASSED")
+        finally:
+            if finish:
+                finish()
+            self.stop()

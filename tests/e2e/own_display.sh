@@ -44,6 +44,38 @@ on_own_display() {
   return $status
 }
 
+# run_on_own_display SCREEN "$@": the start of a test that needs a display of its own.
+# Called from the script as it was started, it runs the script again (with
+# --own-display) on a server of its own and exits with that run's status; in that run
+# it returns at once.
+run_on_own_display() {
+  local screen=$1
+  shift
+  [ "${1:-}" = --own-display ] && return 0
+  on_own_display "$screen" bash "$0" --own-display
+  exit $?
+}
+
+# window_test_setup: the start of a test of the smoke program's window, on its own
+# display: SMOKE from the environment, WORK (removed at the end, when the program PID
+# still runs it is killed), software GL, and the engine's source tree as the working
+# directory, where its own resource files (the default loading screen) are read from.
+window_test_setup() {
+  SMOKE=${DEMOSYS_SMOKE:?}
+  WORK=$(mktemp -d)
+  trap 'rm -rf "$WORK"; [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null || true' EXIT
+  export LIBGL_ALWAYS_SOFTWARE=1
+  cd "${DEMOSYS_SOURCE_DIR:?}"
+}
+
+# require_tools TOOL...: fails the test when a program it needs is not installed.
+require_tools() {
+  local tool
+  for tool in "$@"; do
+    command -v "$tool" > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
+  done
+}
+
 # press_dialog_button X Y: clicks the setup dialog ("Orvane Demosys v.2.0") at X, Y once
 # it is on screen, and again while that window stays on screen: a click that lands before
 # the dialog is ready to take it is lost. False when the dialog never appears or never

@@ -259,10 +259,4 @@ def production():
         fail("the demo ended")
 
 
-try:
-    glasshall() if CASE == "glasshall" else production()
-    if not RUN.running():
-        fail("the demo ended")
-    print("PASSED")
-finally:
-    RUN.stop()
+RUN.run_case(glasshall if CASE == "glasshall" else production)

@@ -5,10 +5,8 @@
 # with one line that names the file and says why.
 set -euo pipefail
 BIN=${DEMOSYS_BIN:?}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK"
 . "${DEMOSYS_SOURCE_DIR:?}/tests/e2e/tool_checks.sh"
+work_in_temp_dir
 command -v convert > /dev/null || { echo "FAILED: convert is not installed (package imagemagick)"; exit 1; }
 
 # A 40 x 24 gradient with a red corner, opaque or half transparent.

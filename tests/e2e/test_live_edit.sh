@@ -15,20 +15,14 @@
 # Every save writes a temporary file and renames it over the original, as editors do.
 # The time from each save to the changed frame on screen is printed ("Save to screen").
 set -euo pipefail
+. "$(dirname "$0")/own_display.sh"
 PROD=${DEMOSYS_TEST_PRODUCTION:?}
 GLASSHALL=${DEMOSYS_GLASSHALL:-}
 SOURCE=${DEMOSYS_SOURCE_DIR:?}
-for tool in Xvfb xdotool import compare convert; do
-  command -v $tool > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
-done
+require_tools Xvfb xdotool import compare convert
 # Keys go to the focused window: a display of its own, so that no other test's window
 # takes them.
-if [ "${1:-}" != --own-display ]; then
-  . "$(dirname "$0")/own_display.sh"
-  on_own_display 800x600x24 bash "$0" --own-display
-  exit $?
-fi
-. "$(dirname "$0")/own_display.sh"
+run_on_own_display 800x600x24 "$@"
 export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
 WORK=$(mktemp -d)
 PID=""
@@ -54,6 +48,17 @@ same() { [ "$(compare -metric AE "$WORK/$1.png" "$WORK/$2.png" null: 2>&1)" = 0 
 # Pixels of the error red in a region.
 red_pixels() {
   convert "$WORK/$1.png" -crop "$2" +repage -fx "r > 0.7 && g < 0.3 && b < 0.3" -format "%[fx:mean*w*h]" info:
+}
+
+# error_kept NAME BEFORE WHAT: after a WHAT (sync or shader) with an error the picture is
+# still BEFORE's, and the overlay shows the error in red.
+error_kept() {
+  shot "$1"
+  same "$2" "$1" || fail "a $3 error changed the picture"
+  key Tab
+  shot "$1_overlay"
+  [ "$(red_pixels "$1_overlay" 640x60+0+300)" -gt 30 ] || fail "the $3 error is not shown in red"
+  key Tab
 }
 # The transport's lines since the mark.
 mark() { MARK=$(wc -l < "$LOG"); }
@@ -153,12 +158,7 @@ mark
 save "$DIR/timeline.sync" 's/^  curve fade$/  curve fade bogus/'
 wait_line "^Reload of sync script from .*timeline.sync failed"
 since_mark | grep -qE "^  .*timeline.sync:[0-9]+: " || fail "no file:line in the sync error"
-shot broken
-same synced broken || fail "a script with an error changed the picture"
-key Tab
-shot broken_overlay
-[ "$(red_pixels broken_overlay 640x60+0+300)" -gt 30 ] || fail "the sync error is not shown in red"
-key Tab
+error_kept broken synced sync
 mark
 restore "$DIR/timeline.sync"
 wait_picture "sync restored" $STRIP "m > $BASE * 0.95 && m < $BASE * 1.05"
@@ -170,12 +170,7 @@ mark
 save "$COMMON" 's/return color \* fade;/return color * fade/'
 wait_line "^Reload of shader backdrop from resources/shaders/common.glsl failed"
 since_mark | grep -qE "^  common.glsl:[0-9]+: error" || fail "the compiler's error does not name common.glsl"
-shot shader_broken
-same base shader_broken || fail "a shader with an error changed the picture"
-key Tab
-shot shader_overlay
-[ "$(red_pixels shader_overlay 640x60+0+300)" -gt 30 ] || fail "the shader error is not shown in red"
-key Tab
+error_kept shader_broken base shader
 mark
 save "$COMMON" 's/return color \* fade$/return color * fade * 0.5;/'
 wait_picture shader $STRIP "m < $BASE * 0.6"

@@ -3,18 +3,11 @@
 # window reads its events meanwhile, and nothing queued before the input callback is
 # installed reaches it), then an Escape during playback ends the demo as usual.
 set -euo pipefail
-SMOKE=${DEMOSYS_SMOKE:?}
+. "$(dirname "$0")/own_display.sh"
 # Keys go to the focused window: a display of its own, so that no other test's window
 # (ctest runs several at once) takes them.
-if [ "${1:-}" != --own-display ]; then
-  . "$(dirname "$0")/own_display.sh"
-  on_own_display 1280x1024x24 bash "$0" --own-display
-  exit $?
-fi
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"; [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null || true' EXIT
-export LIBGL_ALWAYS_SOFTWARE=1
-cd "${DEMOSYS_SOURCE_DIR:?}"
+run_on_own_display 1280x1024x24 "$@"
+window_test_setup
 LOG=$WORK/run.log
 
 fail() { echo "FAILED: $*"; cat "$LOG"; exit 1; }

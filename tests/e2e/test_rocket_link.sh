@@ -8,22 +8,11 @@
 # picture and a key saved on its beat grid. It prints the time from a key sent to the
 # changed picture.
 set -euo pipefail
-PROD=${DEMOSYS_TEST_PRODUCTION:?}
-GLASSHALL=${DEMOSYS_GLASSHALL:-}
-SOURCE=${DEMOSYS_SOURCE_DIR:?}
-for tool in Xvfb xdotool import convert python3; do
-  command -v $tool > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
-done
-# Its own display: the screenshots must show its window alone.
-if [ "${1:-}" != --own-display ]; then
-  . "$(dirname "$0")/own_display.sh"
-  on_own_display 800x600x24 bash "$0" --own-display
-  exit $?
-fi
-export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
-WORK=$(mktemp -d)
-trap '[ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT; echo "work: $WORK"
+. "$(dirname "$0")/own_display.sh"
 . "$(dirname "$0")/tool_checks.sh"
+# Its own display: the screenshots must show its window alone.
+run_on_own_display 800x600x24 "$@"
+edit_test_setup Xvfb xdotool import convert python3
 copy_production_to_edit "$WORK/production"
 # The top right corner shows the backdrop alone (the overlay writes its errors at the
 # bottom).

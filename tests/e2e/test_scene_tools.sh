@@ -5,10 +5,8 @@
 # object files back.
 set -euo pipefail
 BIN=${DEMOSYS_BIN:?}
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK"
 . "${DEMOSYS_SOURCE_DIR:?}/tests/e2e/tool_checks.sh"
+work_in_temp_dir
 
 check() { # check DESCRIPTION PYTHON-EXPRESSION-ON-j FILE
   python3 - "$3" "$2" "$1" <<'PY'

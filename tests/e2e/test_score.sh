@@ -3,9 +3,8 @@
 set -euo pipefail
 BIN=${DEMOSYS_BIN:?}
 SCORE_TOOL="$BIN/demosys-score"
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK"
+. "${DEMOSYS_SOURCE_DIR:?}/tests/e2e/tool_checks.sh"
+work_in_temp_dir
 
 fail() { echo "FAILED: $*"; exit 1; }
 
@@ -64,12 +63,6 @@ awk '/^shift/ { exit !($2 >= -220 && $2 <= 220) }' mp3.txt || { cat mp3.txt; fai
 awk '$1 == "two" { exit !($4 > 2.0) }' mp3.txt || { cat mp3.txt; fail "no beat in section two"; }
 
 # Errors: one line on standard error naming the file and line.
-expect_failure() { # NAME-IN-MESSAGE COMMAND...
-  local name=$1; shift
-  if "$@" > out.txt 2> err.txt; then fail "'$*' succeeded on bad input"; fi
-  [ "$(wc -l < err.txt)" -eq 1 ] || { cat err.txt; fail "'$*' error is not one line"; }
-  grep -q -- "$name" err.txt || { cat err.txt; fail "'$*' error does not name $name"; }
-}
 sed 's/^pattern off .*/pattern off ..x. ..y./' small.score > bad.score
 expect_failure "bad.score:13:" "$SCORE_TOOL" render bad.score x.wav
 expect_failure "missing.score" "$SCORE_TOOL" sections missing.score

@@ -4,10 +4,8 @@
 set -euo pipefail
 BIN=${DEMOSYS_BIN:?}
 HERE=$(cd "$(dirname "$0")" && pwd)
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK"
 . "${DEMOSYS_SOURCE_DIR:?}/tests/e2e/tool_checks.sh"
+work_in_temp_dir
 
 # Archives.
 mkdir -p tree/resources/shaders tree/resources/graphics

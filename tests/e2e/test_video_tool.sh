@@ -4,10 +4,8 @@
 set -euo pipefail
 BIN=${DEMOSYS_BIN:?}
 command -v vpxenc > /dev/null || { echo "FAILED: vpxenc is not installed (package vpx-tools)"; exit 1; }
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
-cd "$WORK"
 . "${DEMOSYS_SOURCE_DIR:?}/tests/e2e/tool_checks.sh"
+work_in_temp_dir
 
 # 20 frames of 32x32 noise-free gradient, a key frame every 6.
 python3 - <<'PY'

@@ -8,28 +8,17 @@
 # one screen, its frame time, a drag and its time to the demo's answer, the screenshots
 # (into FOLDER too with DEMOSYS_WEB_SCREENSHOTS=FOLDER).
 set -euo pipefail
-PROD=${DEMOSYS_TEST_PRODUCTION:?}
-GLASSHALL=${DEMOSYS_GLASSHALL:-}
-SOURCE=${DEMOSYS_SOURCE_DIR:?}
-for tool in Xvfb xdotool convert chromium chromedriver; do
-  command -v $tool > /dev/null || { echo "FAILED: $tool is not installed"; exit 1; }
-done
+. "$(dirname "$0")/own_display.sh"
+. "$(dirname "$0")/tool_checks.sh"
 # The system's python, where Debian's selenium is.
 PYTHON=python3
 $PYTHON -c 'import selenium' 2> /dev/null || PYTHON=/usr/bin/python3
 $PYTHON -c 'import selenium' 2> /dev/null || { echo "FAILED: python3-selenium is not installed"; exit 1; }
 # The demo's window on a display of its own; the browser runs headless.
-if [ "${1:-}" != --own-display ]; then
-  . "$(dirname "$0")/own_display.sh"
-  on_own_display 800x600x24 bash "$0" --own-display
-  exit $?
-fi
-export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
-WORK=$(mktemp -d)
-trap '[ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT; echo "work: $WORK"
+run_on_own_display 800x600x24 "$@"
+edit_test_setup Xvfb xdotool convert chromium chromedriver
 # The page's token is kept in the user's configuration folder: the test's own.
 export XDG_CONFIG_HOME="$WORK/config"
-. "$(dirname "$0")/tool_checks.sh"
 copy_production_to_edit "$WORK/production"
 [ -s "$WORK/production/resources/web/index.html" ] || { echo "FAILED: no web/ page in the resource tree"; exit 1; }
 $PYTHON "$SOURCE/tests/e2e/web_editor.py" production "$WORK/production" "$WORK/production/timeline.sync" \

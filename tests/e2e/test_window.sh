@@ -3,19 +3,11 @@
 # (sent as a real key press) or at the end position, prints its statistics and shuts
 # down in order with exit status 0.
 set -euo pipefail
-SMOKE=${DEMOSYS_SMOKE:?}
+. "$(dirname "$0")/own_display.sh"
 # Keys go to the focused window: a display of its own, so that no other test's window
 # (ctest runs several at once) takes them.
-if [ "${1:-}" != --own-display ]; then
-  . "$(dirname "$0")/own_display.sh"
-  on_own_display 1280x1024x24 bash "$0" --own-display
-  exit $?
-fi
-WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"; [ -n "${PID:-}" ] && kill "$PID" 2>/dev/null || true' EXIT
-export LIBGL_ALWAYS_SOFTWARE=1
-# The engine's own resource files (the default loading screen) are read from here.
-cd "${DEMOSYS_SOURCE_DIR:?}"
+run_on_own_display 1280x1024x24 "$@"
+window_test_setup
 
 expect_line() { grep -q -- "$1" "$2" || { echo "FAILED: '$1' missing from $2:"; cat "$2"; exit 1; }; }
 

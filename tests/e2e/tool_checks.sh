@@ -1,5 +1,12 @@
-# Shared by the tool tests (sourced, not run): checks of a tool's JSON output and of
-# its one-line errors. Both work in the current directory.
+# Shared by the tool tests (sourced, not run): a folder to work in, checks of a tool's
+# JSON output and of its one-line errors. The checks work in the current directory.
+
+# work_in_temp_dir: makes WORK, a folder removed when the test exits, and goes there.
+work_in_temp_dir() {
+  WORK=$(mktemp -d)
+  trap 'rm -rf "$WORK"' EXIT
+  cd "$WORK"
+}
 
 check() { # check DESCRIPTION PYTHON-EXPRESSION-ON-json FILE
   python3 - "$3" "$2" "$1" <<'PY'
@@ -40,6 +47,21 @@ glasshall_content() {
 quiet() {
   local log=$1; shift
   "$@" > "$log" 2>&1 || { echo "FAILED: $* (exit status $?):"; tail -30 "$log"; exit 1; }
+}
+
+# edit_test_setup TOOL...: the start of a test of edit mode's links, on its own display
+# (with own_display.sh sourced): the tools checked, PROD, GLASSHALL and SOURCE from the
+# environment, software GL with silent audio, and WORK, a folder removed at the end
+# unless KEEP is set.
+edit_test_setup() {
+  require_tools "$@"
+  PROD=${DEMOSYS_TEST_PRODUCTION:?}
+  GLASSHALL=${DEMOSYS_GLASSHALL:-}
+  SOURCE=${DEMOSYS_SOURCE_DIR:?}
+  export LIBGL_ALWAYS_SOFTWARE=1 SDL_AUDIODRIVER=dummy
+  WORK=$(mktemp -d)
+  trap '[ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT
+  echo "work: $WORK"
 }
 
 # Copies to edit, for the tests of edit mode's links: the test production's resource tree

@@ -511,12 +511,5 @@ def glasshall():
 
 ORIGINAL = open(SCRIPT).read()
 start_demo()
-try:
-    glasshall() if CASE == "glasshall" else production()
-    if not RUN.running():
-        fail("the demo ended")
-    print("PASSED")
-finally:
-    if BROWSER is not None:
-        BROWSER.quit()
-    RUN.stop()
+RUN.run_case(glasshall if CASE == "glasshall" else production,
+             finish=lambda: BROWSER is not None and BROWSER.quit())

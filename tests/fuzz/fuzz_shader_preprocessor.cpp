@@ -3,6 +3,7 @@
 // starts the file NAME. Includes may name any of them, nest, repeat and form cycles.
 // Nothing may crash or hang; a success leaves no include line unexpanded and stays
 // within the size bound, a failure says why.
+#include "MemoryShaderFiles.h"
 #include "ORVDemosys.h"
 #include "ShaderPreprocessor.h"
 
@@ -59,13 +60,7 @@ bool isIncludeLine(const std::string& line)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::map<std::string, std::string> files = splitFiles(std::string(reinterpret_cast<const char*>(data), size));
-    ShaderPreprocessor::SourceReader read = [&files](const std::string& path, std::string& text) {
-        auto it = files.find(path);
-        if (it == files.end())
-            return false;
-        text = it->second;
-        return true;
-    };
+    const ShaderPreprocessor::SourceReader read = readFromMemory(files);
     std::string error, output;
     bool found = false;
     bool ok = ShaderPreprocessor::preprocessFile(error, output, found, directory, "top.vert", {"A", "B"}, nullptr, read);

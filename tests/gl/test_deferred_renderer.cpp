@@ -4,6 +4,7 @@
 #include "DataTexturePool.h"
 #include "DeferredRenderer.h"
 #include "FBO.h"
+#include "GLContext.h"
 #include "ImageCompare.h"
 #include "LogCapture.h"
 #include "ORVCamera.h"
@@ -12,6 +13,7 @@
 #include "ORVMaterial.h"
 #include "ORVScene.h"
 #include "Shader.h"
+#include "StandInShaders.h"
 #include "Texture.h"
 
 #include <GL/glew.h>
@@ -24,18 +26,6 @@
 #include <vector>
 
 namespace {
-
-const char* const volumeVertex = R"(#version 150
-in vec3 in_Position;
-uniform mat4 projM;
-uniform mat4 lightM;
-void main() { gl_Position = projM * lightM * vec4(in_Position, 1.0); }
-)";
-
-const char* const screenVertex = R"(#version 150
-in vec3 in_Position;
-void main() { gl_Position = vec4(in_Position.xy, 0.0, 1.0); }
-)";
 
 // A quarter of the light's colour wherever the light's shape covers the screen; the
 // other uniforms are only kept alive so that their values can be read back.
@@ -87,21 +77,16 @@ protected:
         gbuffer->addColorAttachment(GL_RGBA8, GL_RGBA);
         lightBuffer.reset(new FBO(size, size, false, false, GL_RGBA8));
         renderer.reset(new DeferredRenderer(gbuffer.get(), nullptr, lightBuffer.get(), nullptr, nullptr));
-        directionalShader = buildShader("directional", screenVertex, flatFragment);
-        volumeShader = buildShader("volume", volumeVertex, flatFragment);
-        spotShader = buildShader("spot", volumeVertex, flatFragment);
+        directionalShader = buildShader("directional", standInScreenVertex, flatFragment);
+        volumeShader = buildShader("volume", standInVolumeVertex, flatFragment);
+        spotShader = buildShader("spot", standInVolumeVertex, flatFragment);
         ORVCamera::lookAt(&camera, glm::vec3(0.0f), glm::vec3(0.0f, 0.0f, 10.0f), glm::vec3(0.0f, 1.0f, 0.0f));
         camera.getProjection().set(60.0f, 1.0f, 1.0f, 100.0f);
         glClearColor(0, 0, 0, 0);
     }
     void TearDown() override
     {
-        FBO::bind(nullptr);
-        // The passes leave depth testing and culling on; later tests in this process
-        // start from GL's defaults.
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_CULL_FACE);
-        glDepthFunc(GL_LESS);
+        GLContext::restoreDefaults();
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 
@@ -269,7 +254,7 @@ TEST_F(DeferredRendererGL, OnlyEnabledLightsOfTheDrawnKindsWithARadiusAreDrawn)
 TEST_F(DeferredRendererGL, FullScreenLightsShareAPassWhenTheProgramTakesASecondLight)
 {
     // A quarter of both lights' colours; the second is black when the pass has one light.
-    std::unique_ptr<Shader> pairShader = buildShader("pair", screenVertex, R"(#version 150
+    std::unique_ptr<Shader> pairShader = buildShader("pair", standInScreenVertex, R"(#version 150
 uniform vec4 color;
 uniform vec4 color2;
 uniform vec3 lightDirection;

@@ -6,6 +6,7 @@
 #include "BuildShader.h"
 #include "DeferredRenderer.h"
 #include "FBO.h"
+#include "GLContext.h"
 #include "Geometry.h"
 #include "ImageCompare.h"
 #include "ORVCamera.h"
@@ -17,6 +18,7 @@
 #include "ResourceFile.h"
 #include "Shader.h"
 #include "ShaderGeoColor.h"
+#include "StandInShaders.h"
 #include "Texture.h"
 #include "VAO.h"
 #include "VboWriter.h"
@@ -153,70 +155,21 @@ std::vector<uint8_t> writeScene()
     return writer.bytes();
 }
 
-const char* const geometryVertex = R"(#version 150
-in vec3 in_Position;
-in vec3 in_Normal;
-uniform mat4 projM;
-uniform mat4 cameraM;
-uniform mat4 modelM;
-uniform mat3 normalM;
-out vec3 normal;
-void main()
-{
-    normal = normalM * in_Normal;
-    gl_Position = projM * cameraM * modelM * vec4(in_Position, 1.0);
-}
-)";
-
 // Colour with the material index in alpha; the view-space normal, alpha 1 where there
 // is geometry.
-const char* const geometryFragment = R"(#version 150
-#extension GL_ARB_explicit_attrib_location : require
-uniform vec3 color;
-uniform float MaterialIndex;
-in vec3 normal;
-layout(location = 0) out vec4 diffuse;
-layout(location = 1) out vec4 normalOut;
-void main()
+const std::string geometryFragment = std::string(standInGBufferOutputs) + R"(void main()
 {
     diffuse = vec4(color, MaterialIndex / 255.0);
     normalOut = vec4(normalize(normal) * 0.5 + 0.5, 1.0);
 }
 )";
 
-const char* const screenVertex = R"(#version 150
-in vec3 in_Position;
-void main() { gl_Position = vec4(in_Position.xy, 0.0, 1.0); }
-)";
-
-const char* const volumeVertex = R"(#version 150
-in vec3 in_Position;
-uniform mat4 projM;
-uniform mat4 lightM;
-void main() { gl_Position = projM * lightM * vec4(in_Position, 1.0); }
-)";
-
 // What the light shaders share: the G-buffer at this pixel, as a view-space position
 // and normal.
-const char* const lightCommon = R"(#version 150
-uniform sampler2D diffuseBuffer;
-uniform sampler2D depthBuffer;
-uniform sampler2D normalBuffer;
-uniform sampler2D materialBuffer;
-uniform vec2 screensize;
-uniform vec2 ProjConst;
-uniform vec4 color;
-out vec4 light;
-vec2 screenUV() { return gl_FragCoord.xy / screensize; }
+const std::string lightCommon = std::string(standInLightInputs) + R"(
 bool hasGeometry() { return texture(normalBuffer, screenUV()).a > 0.5; }
 vec3 viewNormal() { return normalize(texture(normalBuffer, screenUV()).xyz * 2.0 - 1.0); }
-vec3 viewPosition(mat4 projection)
-{
-    vec2 ndc = screenUV() * 2.0 - 1.0;
-    float distance = ProjConst.y / (texture(depthBuffer, screenUV()).r - ProjConst.x);
-    return vec3(ndc.x * distance / projection[0][0], ndc.y * distance / projection[1][1], -distance);
-}
-)";
+)" + standInViewPosition;
 
 const char* const directionalBody = R"(
 uniform vec3 lightDirection;
@@ -228,9 +181,6 @@ void main()
 )";
 
 const char* const pointBody = R"(
-uniform mat4 projM;
-uniform vec3 lightPos;
-uniform float lightRadius;
 void main()
 {
     if (!hasGeometry()) { light = vec4(0.0); return; }
@@ -242,10 +192,7 @@ void main()
 )";
 
 const char* const spotBody = R"(
-uniform mat4 projM;
-uniform vec3 lightPos;
 uniform vec3 lightDirection;
-uniform float lightRadius;
 uniform float FallOff;
 uniform float LinearAttenuation;
 void main()
@@ -293,11 +240,11 @@ protected:
         ASSERT_TRUE(scene) << reader.getError();
         ASSERT_EQ(scene->getLights().size(), 3u);
 
-        geometryShader = buildShader("gbuffer", geometryVertex, geometryFragment);
-        sunShader = buildShader("sun", screenVertex, std::string(lightCommon) + directionalBody);
-        bulbShader = buildShader("bulb", volumeVertex, std::string(lightCommon) + pointBody);
-        lampShader = buildShader("lamp", volumeVertex, std::string(lightCommon) + spotBody);
-        composeShader = buildShader("compose", screenVertex, composeFragment);
+        geometryShader = buildShader("gbuffer", standInGeometryVertex, geometryFragment);
+        sunShader = buildShader("sun", standInScreenVertex, lightCommon + directionalBody);
+        bulbShader = buildShader("bulb", standInVolumeVertex, lightCommon + standInLocalLight + pointBody);
+        lampShader = buildShader("lamp", standInVolumeVertex, lightCommon + standInLocalLight + spotBody);
+        composeShader = buildShader("compose", standInScreenVertex, composeFragment);
         instance.reset(new ShaderGeoColor(geometryShader.get()));
         for (ORVObject* obj : scene->getObjectList())
             scene->ApplyShaderInstance(obj->getName(), instance.get());
@@ -326,12 +273,7 @@ protected:
     {
         renderer.reset();
         scene.reset();
-        FBO::bind(nullptr);
-        // The passes leave depth testing and culling on; later tests in this process
-        // start from GL's defaults.
-        glDisable(GL_DEPTH_TEST);
-        glDisable(GL_CULL_FACE);
-        glDepthFunc(GL_LESS);
+        GLContext::restoreDefaults();
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
 

@@ -1,4 +1,5 @@
 #include "FBO.h"
+#include "GLContext.h"
 #include "ImageCompare.h"
 #include "LogCapture.h"
 #include "ORVDemosys.h"
@@ -183,12 +184,7 @@ TEST(FBO, DrawBuffersFollowTheColourTextures)
     capturedLog();
     FBO::bind(&three);
     shader.bind();
-    GLuint vao = 0;
-    glGenVertexArrays(1, &vao);
-    glBindVertexArray(vao);
-    glDrawArrays(GL_TRIANGLES, 0, 3);
-    glBindVertexArray(0);
-    glDeleteVertexArrays(1, &vao);
+    GLContext::drawWithoutArrays(3);
     EXPECT_EQ(pixel(&three, 0, 8, 8), red);
     EXPECT_EQ(pixel(&three, 1, 8, 8), green);
     EXPECT_EQ(pixel(&three, 2, 8, 8), blue);

@@ -1,3 +1,4 @@
+#include "GLContext.h"
 #include "ImageCompare.h"
 #include "LogCapture.h"
 #include "ORVIO.h"
@@ -41,16 +42,6 @@ std::unique_ptr<Shader> makeShader(const std::string& name, const std::string& v
     shader->setVertexCode(vertex);
     shader->setFragmentCode(fragment);
     return shader;
-}
-
-void drawFullScreen()
-{
-    GLuint vao = 0;
-    glGenVertexArrays(1, &vao);
-    glBindVertexArray(vao);
-    glDrawArrays(GL_TRIANGLES, 0, 3);
-    glBindVertexArray(0);
-    glDeleteVertexArrays(1, &vao);
 }
 
 } // namespace
@@ -255,7 +246,7 @@ TEST(Shader, RendersWithUniformsAndTextureUnits)
     float weights[3] = {0.25f, 9.0f, 0.75f};
     glUniform1fv(shader->uniformLocation("weights"), 3, weights);
     shader->setTexture("tex", 3, &texture);
-    drawFullScreen();
+    GLContext::drawWithoutArrays(3);
 
     RgbaImage image = readPixels(128, 128, 1, 1);
     EXPECT_NEAR(image.at(0, 0)[0], 255, 1);
@@ -313,7 +304,7 @@ TEST(Shader, PrepareFromResourceTree)
     glViewport(0, 0, 256, 256);
     glClear(GL_COLOR_BUFFER_BIT);
     tint.bind();
-    drawFullScreen();
+    GLContext::drawWithoutArrays(3);
     RgbaImage image = readPixels(10, 10, 1, 1);
     EXPECT_EQ(image.at(0, 0)[0], 255);
     EXPECT_EQ(image.at(0, 0)[1], 0);
@@ -389,7 +380,7 @@ TEST(Shader, AFailedRebuildKeepsTheLastGoodProgram)
     EXPECT_EQ(GLuint(current), program);
     EXPECT_EQ(RenderState::getCurrentProgram(), program);
     live.setVec4("color", glm::vec4(0.0f, 1.0f, 0.0f, 1.0f));
-    drawFullScreen();
+    GLContext::drawWithoutArrays(3);
     RgbaImage image = readPixels(128, 128, 1, 1);
     EXPECT_EQ(image.at(0, 0)[0], 0);
     EXPECT_EQ(image.at(0, 0)[1], 255);

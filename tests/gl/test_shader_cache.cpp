@@ -16,6 +16,7 @@
 #include "ShaderCache.h"
 #include "ShaderGeoColor.h"
 #include "ShaderGeoTexture.h"
+#include "StandInShaders.h"
 #include "Texture.h"
 
 #include <GL/glew.h>
@@ -27,37 +28,23 @@
 
 namespace {
 
-const char* const geometryVertex = R"(#version 150
-in vec3 in_Position;
-in vec3 in_Normal;
-uniform mat4 projM;
-uniform mat4 cameraM;
-uniform mat4 modelM;
-uniform mat3 normalM;
-uniform float MaterialIndex;
-uniform vec3 color;
-out vec3 n;
-out vec3 c;
-void main()
-{
-    n = normalM * in_Normal;
-    c = color * (MaterialIndex + 1.0);
-    gl_Position = projM * cameraM * modelM * vec4(in_Position, 1.0);
-}
-)";
-
+// Every uniform the instances set stays active: the fragment stage reads them all.
 const char* const textureFragment = R"(#version 150
 uniform sampler2D texture0;
 uniform sampler2D NormalMap;
-in vec3 n;
-in vec3 c;
+uniform float MaterialIndex;
+uniform vec3 color;
+in vec3 normal;
 out vec4 o;
-void main() { o = texture(texture0, vec2(0.5)) + texture(NormalMap, vec2(0.5)) + vec4(c + n, 1.0); }
+void main()
+{
+    o = texture(texture0, vec2(0.5)) + texture(NormalMap, vec2(0.5)) + vec4(color * (MaterialIndex + 1.0) + normal, 1.0);
+}
 )";
 
 std::unique_ptr<Shader> geometryShader()
 {
-    return buildShader("geometry", geometryVertex, textureFragment);
+    return buildShader("geometry", standInGeometryVertex, textureFragment);
 }
 
 glm::mat4 uniformMatrix4(Shader& shader, const char* name)

@@ -260,8 +260,7 @@ int main(int argc, char** argv)
     {
         Demo demo(argc, argv);
         const Production& glassHall = GlassHallProduction::get();
-        glassHall.install();
-        demo.setTitle(glassHall.title);
+        glassHall.install(demo);
         if (demo.load(&metrics, mode)) {
             if (!purityPath.empty()) {
                 runPurity(purityPath, outDir, renderWidth > 0 ? renderWidth : metrics.getWidth(),

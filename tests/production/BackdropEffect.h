@@ -8,9 +8,8 @@ class TrackInterpolate;
 
 // The texture over the whole screen, tinted by the colour stored in the "palette"
 // binary and faded by its "fade" curve.
-class BackdropEffect : public Effect {
+class BackdropEffect : public EffectOf<BackdropEffect> {
 public:
-    Effect* create() override { return new BackdropEffect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;

@@ -15,11 +15,10 @@ class Shader;
 // light circling the objects ("orbit" degrees per second, from the time alone) into
 // the light buffer; the compose pass then writes surface colour times ambient plus
 // light into the target.
-class LitEffect : public Effect {
+class LitEffect : public EffectOf<LitEffect> {
 public:
     LitEffect();
     ~LitEffect() override;
-    Effect* create() override { return new LitEffect(); }
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;

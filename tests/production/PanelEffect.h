@@ -8,9 +8,8 @@ class Video;
 // Three panels on the screen: the video at the demo time on the left, the scene
 // framebuffer in the middle, the lit scene on the right. It can also end the run after a number of frames, so a
 // production without music (whose clock never moves) still finishes on its own.
-class PanelEffect : public Effect {
+class PanelEffect : public EffectOf<PanelEffect> {
 public:
-    Effect* create() override { return new PanelEffect(); }
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 

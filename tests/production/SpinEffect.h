@@ -13,10 +13,9 @@ class TrackInterpolate;
 // The scene seen from a camera that circles it at "speed" degrees per second. The speed
 // changes over time, so the angle is its sum over 60 steps a second since the effect's
 // range began: a function of the time alone, whatever the frame rate or the pauses.
-class SpinEffect : public Effect {
+class SpinEffect : public EffectOf<SpinEffect> {
 public:
     SpinEffect() : camera("spin_camera") {}
-    Effect* create() override { return new SpinEffect(); }
     void setup() override;
     void init() override;
     void update(uint32_t timeMs) override;

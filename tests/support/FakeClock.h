@@ -1,11 +1,12 @@
 #pragma once
 
 #include "HostClock.h"
+#include "NonCopyable.h"
 
 // Drives the engine's host clock by hand while it lives. Times are set in ms with a
 // quarter-millisecond offset so that the truncation to whole ms lands on the intended
 // value.
-class FakeClock {
+class FakeClock : NonCopyable {
 public:
     explicit FakeClock(int startMs = 100000) : now(startMs)
     {
@@ -13,10 +14,9 @@ public:
         HostClock::setSource([this] { return seconds; });
     }
     ~FakeClock() { HostClock::resetSource(); }
-    FakeClock(const FakeClock&) = delete;
-    FakeClock& operator=(const FakeClock&) = delete;
 
     void advanceMs(int ms) { setMs(now += ms); }
+    void atMs(int ms) { setMs(now = ms); }
 
 private:
     void setMs(int ms) { seconds = (ms + 0.25) / 1000.0; }

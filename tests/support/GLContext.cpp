@@ -1,6 +1,9 @@
 #include "GLContext.h"
 
+#include "FBO.h"
 #include "OffscreenContext.h"
+
+#include <GL/glew.h>
 
 #include <cstdio>
 #include <memory>
@@ -25,3 +28,21 @@ bool GLContext::ensure(int width, int height)
 OffscreenContext* GLContext::context() { return shared.get(); }
 
 void GLContext::destroy() { shared.reset(); }
+
+void GLContext::drawWithoutArrays(int count)
+{
+    GLuint vao = 0;
+    glGenVertexArrays(1, &vao);
+    glBindVertexArray(vao);
+    glDrawArrays(GL_TRIANGLES, 0, count);
+    glBindVertexArray(0);
+    glDeleteVertexArrays(1, &vao);
+}
+
+void GLContext::restoreDefaults()
+{
+    FBO::bind(nullptr);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_CULL_FACE);
+    glDepthFunc(GL_LESS);
+}

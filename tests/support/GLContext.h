@@ -14,4 +14,10 @@ public:
     // Null until ensure() succeeded.
     static OffscreenContext* context();
     static void destroy();
+    // Draws count vertices from an empty vertex array, for programs whose vertex stage
+    // makes the positions itself (from gl_VertexID).
+    static void drawWithoutArrays(int count);
+    // The screen bound and GL's defaults back after the engine's passes (which leave
+    // depth testing and culling on), so that later tests in the process start from them.
+    static void restoreDefaults();
 };

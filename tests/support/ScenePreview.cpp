@@ -10,6 +10,7 @@
 #include "Shader.h"
 #include "ShaderGeoColor.h"
 #include "ShaderGeoTexture.h"
+#include "StandInShaders.h"
 #include "ORVMaterial.h"
 #include "Texture.h"
 #include "VAO.h"
@@ -22,29 +23,7 @@
 
 namespace {
 
-const char* const geometryVertex = R"(#version 150
-in vec3 in_Position;
-in vec3 in_Normal;
-uniform mat4 projM;
-uniform mat4 cameraM;
-uniform mat4 modelM;
-uniform mat3 normalM;
-out vec3 normal;
-void main()
-{
-    normal = normalM * in_Normal;
-    gl_Position = projM * cameraM * modelM * vec4(in_Position, 1.0);
-}
-)";
-
-const char* const geometryFragment = R"(#version 150
-#extension GL_ARB_explicit_attrib_location : require
-uniform vec3 color;
-uniform float MaterialIndex;
-in vec3 normal;
-layout(location = 0) out vec4 diffuse;
-layout(location = 1) out vec4 normalOut;
-void main()
+const std::string geometryFragment = std::string(standInGBufferOutputs) + R"(void main()
 {
     diffuse = vec4(color, MaterialIndex / 255.0);
     normalOut = vec4(normalize(normal), 1.0);
@@ -69,15 +48,8 @@ void main()
 }
 )";
 
-const char* const texturedFragment = R"(#version 150
-#extension GL_ARB_explicit_attrib_location : require
-uniform vec3 color;
-uniform float MaterialIndex;
-uniform sampler2D texture0;
-in vec3 normal;
+const std::string texturedFragment = std::string(standInGBufferOutputs) + R"(uniform sampler2D texture0;
 in vec2 uv;
-layout(location = 0) out vec4 diffuse;
-layout(location = 1) out vec4 normalOut;
 void main()
 {
     diffuse = vec4(color * texture(texture0, uv).rgb, MaterialIndex / 255.0);
@@ -85,30 +57,9 @@ void main()
 }
 )";
 
-const char* const screenVertex = R"(#version 150
-in vec3 in_Position;
-void main() { gl_Position = vec4(in_Position.xy, 0.0, 1.0); }
-)";
-
-const char* const volumeVertex = R"(#version 150
-in vec3 in_Position;
-uniform mat4 projM;
-uniform mat4 lightM;
-void main() { gl_Position = projM * lightM * vec4(in_Position, 1.0); }
-)";
-
 // The G-buffer at this pixel as view-space position and normal, and Blinn-Phong with the
 // material table's second colour and exponent.
-const char* const lightCommon = R"(#version 150
-uniform sampler2D diffuseBuffer;
-uniform sampler2D depthBuffer;
-uniform sampler2D normalBuffer;
-uniform sampler2D materialBuffer;
-uniform vec2 screensize;
-uniform vec2 ProjConst;
-uniform vec4 color;
-out vec4 light;
-vec2 screenUV() { return gl_FragCoord.xy / screensize; }
+const std::string lightCommon = std::string(standInLightInputs) + R"(
 vec4 normalSample;
 // Reads the normal buffer once for both questions.
 bool hasGeometry()
@@ -117,12 +68,7 @@ bool hasGeometry()
     return normalSample.a > 0.5;
 }
 vec3 viewNormal() { return normalize(normalSample.xyz); }
-vec3 viewPosition(mat4 projection)
-{
-    vec2 ndc = screenUV() * 2.0 - 1.0;
-    float distance = ProjConst.y / (texture(depthBuffer, screenUV()).r - ProjConst.x);
-    return vec3(ndc.x * distance / projection[0][0], ndc.y * distance / projection[1][1], -distance);
-}
+)" + standInViewPosition + R"(
 vec3 shade(vec3 n, vec3 l, vec3 position)
 {
     int index = int(texture(diffuseBuffer, screenUV()).a * 255.0 + 0.5);
@@ -145,9 +91,6 @@ void main()
 )";
 
 const char* const pointBody = R"(
-uniform mat4 projM;
-uniform vec3 lightPos;
-uniform float lightRadius;
 void main()
 {
     if (!hasGeometry()) { light = vec4(0.0); return; }
@@ -160,10 +103,7 @@ void main()
 )";
 
 const char* const spotBody = R"(
-uniform mat4 projM;
-uniform vec3 lightPos;
 uniform vec3 lightDirection;
-uniform float lightRadius;
 uniform float FallOff;
 uniform float LinearAttenuation;
 void main()
@@ -227,12 +167,12 @@ double milliseconds(std::chrono::steady_clock::duration d)
 
 ScenePreview::ScenePreview(int width, int height) : width(width), height(height)
 {
-    geometry = build("preview geometry", geometryVertex, geometryFragment, error);
+    geometry = build("preview geometry", standInGeometryVertex, geometryFragment, error);
     texturedGeometry = build("preview textured geometry", texturedVertex, texturedFragment, error);
-    pointLight = build("preview point", volumeVertex, std::string(lightCommon) + pointBody, error);
-    spotLight = build("preview spot", volumeVertex, std::string(lightCommon) + spotBody, error);
-    directionalLight = build("preview directional", screenVertex, std::string(lightCommon) + directionalBody, error);
-    composite = build("preview composite", screenVertex, compositeFragment, error);
+    pointLight = build("preview point", standInVolumeVertex, lightCommon + standInLocalLight + pointBody, error);
+    spotLight = build("preview spot", standInVolumeVertex, lightCommon + standInLocalLight + spotBody, error);
+    directionalLight = build("preview directional", standInScreenVertex, lightCommon + directionalBody, error);
+    composite = build("preview composite", standInScreenVertex, compositeFragment, error);
     if (!error.empty())
         return;
     instance.reset(new ShaderGeoColor(geometry.get()));
@@ -387,7 +327,7 @@ double ScenePreview::timeFullScreenPass(int repeats)
 {
     if (!twoReads) {
         std::string buildError;
-        twoReads = build("two reads", screenVertex, twoReadsFragment, buildError);
+        twoReads = build("two reads", standInScreenVertex, twoReadsFragment, buildError);
         if (!twoReads)
             return -1.0;
     }

@@ -1,17 +1,17 @@
 #pragma once
 
+#include "NonCopyable.h"
+
 #include <string>
 #include <vector>
 
 // A fresh directory for one test, removed with everything in it when the object goes.
 // Optionally the process works inside it while the object lives, since the resource
 // layer reads paths relative to the working directory.
-class TempDir {
+class TempDir : NonCopyable {
 public:
     explicit TempDir(bool enter = false);
     ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return dir; }
     // Writes bytes to path()/relative, creating the directories on the way.

@@ -1,4 +1,5 @@
 #include "FMODTimer.h"
+#include "FakeClock.h"
 #include "HostClock.h"
 #include "LogCapture.h"
 #include "ORVIO.h"
@@ -16,22 +17,6 @@
 using namespace soundtest;
 
 namespace {
-
-// The host clock by hand, as in the base timer's tests; the music itself runs on real
-// time (the silent output), so the tests can pull the two apart.
-class FakeClock {
-public:
-    FakeClock()
-    {
-        HostClock::setSource([this] { return seconds; });
-    }
-    ~FakeClock() { HostClock::resetSource(); }
-    void advanceMs(int ms) { seconds = ((now += ms) + 0.25) / 1000.0; }
-
-private:
-    double seconds = 100.00025;
-    int now = 100000;
-};
 
 const int rate = 44100;
 const double bin128 = rate / 256.0; // bin width of a 128-value spectrum

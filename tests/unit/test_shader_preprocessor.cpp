@@ -1,4 +1,5 @@
 #include "LogCapture.h"
+#include "MemoryShaderFiles.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "ResourceLoader.h"
@@ -396,13 +397,7 @@ TEST(ShaderPreprocessorMemory, IncludesThatMultiplyAreBounded)
         files["mem/l" + std::to_string(i) + ".glsl"] =
             "#include l" + std::to_string(i + 1) + ".glsl\n#include l" + std::to_string(i + 1) + ".glsl";
     files["mem/l20.glsl"] = "leaf";
-    ShaderPreprocessor::SourceReader read = [&files](const std::string& path, std::string& text) {
-        auto it = files.find(path);
-        if (it == files.end())
-            return false;
-        text = it->second;
-        return true;
-    };
+    const ShaderPreprocessor::SourceReader read = readFromMemory(files);
     std::string error, output;
     bool found = false;
     EXPECT_FALSE(ShaderPreprocessor::preprocessFile(error, output, found, "mem/", "top.vert", {}, nullptr, read));

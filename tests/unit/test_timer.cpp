@@ -1,3 +1,4 @@
+#include "FakeClock.h"
 #include "HostClock.h"
 #include "Timer.h"
 
@@ -10,28 +11,9 @@
 
 namespace {
 
-// Drives the host clock by hand. Times are set in ms with a quarter-millisecond
-// offset so that the truncation to whole ms always lands on the intended value.
-class FakeClock {
-public:
-    FakeClock()
-    {
-        HostClock::setSource([this] { return seconds; });
-    }
-    ~FakeClock() { HostClock::resetSource(); }
-
-    void setMs(int ms) { seconds = (ms + 0.25) / 1000.0; }
-    void advanceMs(int ms) { setMs(now += ms); }
-    void atMs(int ms) { setMs(now = ms); }
-
-private:
-    double seconds = 0.0;
-    int now = 0;
-};
-
 class TimerTest : public ::testing::Test {
 protected:
-    FakeClock clock;
+    FakeClock clock{0};
 };
 
 } // namespace

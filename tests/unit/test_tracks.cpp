@@ -331,32 +331,29 @@ TEST_F(StartStopRanges, EditingOperations)
 
 TEST(TrackStartStop, ValidateReportsTheFirstMistypedKey)
 {
-    TrackStartStop twoStarts(0);
-    twoStarts.insertKey(StartStopKey(10, StartStopKey::Start));
-    twoStarts.insertKey(StartStopKey(20, StartStopKey::Start));
-    captureLog();
-    EXPECT_FALSE(twoStarts.validate());
-    EXPECT_EQ(capturedLog(),
-              "--> row = 20, row=20, type = 1\n"
-              "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A STOP KEYFRAME!\n");
-
-    TrackStartStop stopFirst(0);
-    stopFirst.insertKey(StartStopKey(5, StartStopKey::Stop));
-    stopFirst.insertKey(StartStopKey(7, 2));
-    captureLog();
-    EXPECT_FALSE(stopFirst.validate());
-    EXPECT_EQ(capturedLog(),
-              "--> row = 5, row=5, type = 0\n"
-              "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A START KEYFRAME!\n");
-
-    TrackStartStop oddStop(0);
-    oddStop.insertKey(StartStopKey(5, StartStopKey::Start));
-    oddStop.insertKey(StartStopKey(7, 2));
-    captureLog();
-    EXPECT_FALSE(oddStop.validate());
-    EXPECT_EQ(capturedLog(),
-              "--> row = 7, row=7, type = 2\n"
-              "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A STOP KEYFRAME!\n");
+    // Two starts, a stop first, and a key of an unknown type where a stop belongs.
+    const struct {
+        StartStopKey first, second;
+        const char* log;
+    } mistyped[] = {
+        {StartStopKey(10, StartStopKey::Start), StartStopKey(20, StartStopKey::Start),
+         "--> row = 20, row=20, type = 1\n"
+         "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A STOP KEYFRAME!\n"},
+        {StartStopKey(5, StartStopKey::Stop), StartStopKey(7, 2),
+         "--> row = 5, row=5, type = 0\n"
+         "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A START KEYFRAME!\n"},
+        {StartStopKey(5, StartStopKey::Start), StartStopKey(7, 2),
+         "--> row = 7, row=7, type = 2\n"
+         "--> PREVIOUS LINE IS CORRUPT BECAUSE IT'S NOT TAGGED AS A STOP KEYFRAME!\n"},
+    };
+    for (const auto& c : mistyped) {
+        TrackStartStop track(0);
+        track.insertKey(c.first);
+        track.insertKey(c.second);
+        captureLog();
+        EXPECT_FALSE(track.validate());
+        EXPECT_EQ(capturedLog(), c.log);
+    }
 
     // Empty and a trailing start pass, silently.
     TrackStartStop trailing(0);

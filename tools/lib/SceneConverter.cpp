@@ -67,12 +67,7 @@ glm::mat4 frame(const glm::vec3& position, glm::vec3 direction, glm::vec3 up)
         x = glm::cross(glm::vec3(0, 0, 1), z);
     x = glm::normalize(x);
     const glm::vec3 y = glm::cross(z, x);
-    glm::mat4 m(1.0f);
-    m[0] = glm::vec4(x, 0);
-    m[1] = glm::vec4(y, 0);
-    m[2] = glm::vec4(z, 0);
-    m[3] = glm::vec4(position, 1);
-    return m;
+    return glm::mat4(glm::vec4(x, 0), glm::vec4(y, 0), glm::vec4(z, 0), glm::vec4(position, 1));
 }
 
 bool isIdentity(const aiMatrix4x4& m)
@@ -312,7 +307,7 @@ void SceneConverter::writeMaterials(Context& c)
         if (!used[i] && (name.empty() || name == AI_DEFAULT_MATERIAL_NAME))
             continue;
         VboWriter::Material record;
-        record.id = static_cast<uint32_t>(materialCount++);
+        record.id = static_cast<uint32_t>(counts.materials++);
         record.name = materialNames.unique(name, "Material");
         aiColor3D diffuse(1, 1, 1), specular(0.25f, 0.25f, 0.25f);
         m->Get(AI_MATKEY_COLOR_DIFFUSE, diffuse);
@@ -334,7 +329,7 @@ void SceneConverter::writeMaterials(Context& c)
             auto known = textureIds.find(file);
             if (known == textureIds.end()) {
                 VboWriter::Texture t;
-                t.id = static_cast<uint32_t>(textureCount++);
+                t.id = static_cast<uint32_t>(counts.textures++);
                 t.name = stem(file);
                 t.fileName = file;
                 out.addTexture(t);
@@ -345,8 +340,8 @@ void SceneConverter::writeMaterials(Context& c)
         c.materialIds[i] = static_cast<int32_t>(record.id);
         out.addMaterial(record);
     }
-    if (materialCount > 256)
-        warnings.push_back(std::to_string(materialCount) +
+    if (counts.materials > 256)
+        warnings.push_back(std::to_string(counts.materials) +
                            " materials: the deferred renderer's material table has rows for the first 256 only");
 }
 
@@ -383,7 +378,7 @@ void SceneConverter::writeMeshes(Context& c)
         const std::string name = m->mName.length ? m->mName.C_Str() : "mesh" + std::to_string(i);
         out.addMesh(VboWriter::cornerMesh(i, name, positions, normals, uvs, corners));
         c.meshWritten[i] = true;
-        ++meshCount;
+        ++counts.meshes;
     }
 }
 
@@ -458,7 +453,7 @@ void SceneConverter::writeNode(Context& c, const aiNode* node, const glm::mat4& 
             c.out->addLight(record);
             c.out->addLightNode(c.nextNodeId++, record.id, c.lightNames.unique(nodeName, "Light"), placement);
             ++c.nextLightId;
-            ++lightCount;
+            ++counts.lights;
         }
     }
     if (carriesCamera) {
@@ -469,7 +464,7 @@ void SceneConverter::writeNode(Context& c, const aiNode* node, const glm::mat4& 
         if (!c.gltf)
             placement = world * frame(toGlm(k->mPosition), toGlm(k->mLookAt), toGlm(k->mUp));
         c.out->addCamera(c.nextNodeId++, c.cameraNames.unique(nodeName, "Camera"), glm::inverse(placement));
-        ++cameraCount;
+        ++counts.cameras;
     }
 
     // A node that only carries a light or camera needs no object, and the root that the
@@ -502,13 +497,13 @@ void SceneConverter::writeNode(Context& c, const aiNode* node, const glm::mat4& 
             const aiMesh* first = c.scene->mMeshes[meshes[0]];
             c.out->addMeshNode(id, static_cast<int32_t>(meshes[0]), parentId, name, world, materialOf(first));
         }
-        ++objectCount;
+        ++counts.objects;
         // Further meshes of the node (one per material in most exporters) hang below it.
         for (size_t k = 1; k < meshes.size(); ++k) {
             const aiMesh* m = c.scene->mMeshes[meshes[k]];
             c.out->addMeshNode(c.nextNodeId++, static_cast<int32_t>(meshes[k]), id,
                                c.objectNames.unique(name + "_" + std::to_string(k), "Object"), world, materialOf(m));
-            ++objectCount;
+            ++counts.objects;
         }
     }
     for (unsigned i = 0; i < node->mNumChildren; ++i)

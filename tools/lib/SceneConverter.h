@@ -24,12 +24,11 @@ public:
     // Things of the input that the object file cannot carry (one line each).
     const std::vector<std::string>& getWarnings() const { return warnings; }
 
-    int getMeshCount() const { return meshCount; }
-    int getMaterialCount() const { return materialCount; }
-    int getTextureCount() const { return textureCount; }
-    int getObjectCount() const { return objectCount; }
-    int getLightCount() const { return lightCount; }
-    int getCameraCount() const { return cameraCount; }
+    // What convert() wrote.
+    struct Counts {
+        int meshes = 0, materials = 0, textures = 0, objects = 0, lights = 0, cameras = 0;
+    };
+    const Counts& getCounts() const { return counts; }
 
 private:
     struct Context;
@@ -42,10 +41,5 @@ private:
 
     std::string error;
     std::vector<std::string> warnings;
-    int meshCount = 0;
-    int materialCount = 0;
-    int textureCount = 0;
-    int objectCount = 0;
-    int lightCount = 0;
-    int cameraCount = 0;
+    Counts counts;
 };

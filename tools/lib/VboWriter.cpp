@@ -123,50 +123,27 @@ void putNode(Bytes& out, const VboWriter::Node& n)
 
 } // namespace
 
+// Node fields in order: id, type, ref (mesh or light id), parent id, name, matrix,
+// material id.
 void VboWriter::addGroup(int32_t id, int32_t parentId, const std::string& name, const glm::mat4& matrix)
 {
-    Node n;
-    n.id = id;
-    n.type = GroupNode;
-    n.parentId = parentId;
-    n.name = name;
-    n.matrix = matrix;
-    nodes.push_back(n);
+    nodes.push_back({id, GroupNode, 0, parentId, name, matrix, -1});
 }
 
 void VboWriter::addMeshNode(int32_t id, int32_t meshId, int32_t parentId, const std::string& name,
                             const glm::mat4& matrix, int32_t materialId)
 {
-    Node n;
-    n.id = id;
-    n.type = MeshNode;
-    n.ref = meshId;
-    n.parentId = parentId;
-    n.name = name;
-    n.matrix = matrix;
-    n.materialId = materialId;
-    nodes.push_back(n);
+    nodes.push_back({id, MeshNode, meshId, parentId, name, matrix, materialId});
 }
 
 void VboWriter::addCamera(int32_t id, const std::string& name, const glm::mat4& view)
 {
-    Node n;
-    n.id = id;
-    n.type = CameraNode;
-    n.name = name;
-    n.matrix = view;
-    nodes.push_back(n);
+    nodes.push_back({id, CameraNode, 0, -1, name, view, -1});
 }
 
 void VboWriter::addLightNode(int32_t id, int32_t lightId, const std::string& name, const glm::mat4& matrix)
 {
-    Node n;
-    n.id = id;
-    n.type = LightNode;
-    n.ref = lightId;
-    n.name = name;
-    n.matrix = matrix;
-    nodes.push_back(n);
+    nodes.push_back({id, LightNode, lightId, -1, name, matrix, -1});
 }
 
 VboWriter::Mesh VboWriter::cornerMesh(uint32_t id, const std::string& name, const std::vector<glm::vec3>& positions,

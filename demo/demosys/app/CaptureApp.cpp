@@ -990,8 +990,7 @@ int CaptureApp::run(const Production& production, int argc, char** argv)
     int status = 1;
     {
         Demo demo(argc, argv);
-        production.install();
-        demo.setTitle(production.title);
+        production.install(demo);
         // The context only carries the GL state: the frames go to the renderer's own target.
         demo.setOffscreen(true);
         if (demo.load(&metrics, mode)) {

@@ -33,8 +33,7 @@ int runEditMode(const Production& production, EditMode& edit, int argc, char** a
         screenMetrics.setQuality(edit.getQuality());
     {
         Demo demo(argc, argv);
-        production.install();
-        demo.setTitle(production.title);
+        production.install(demo);
         if (demo.load(&screenMetrics, 0)) {
             demo.setCallbacks();
             edit.install();
@@ -91,8 +90,7 @@ int DemoApp::run(const Production& production, int argc, char** argv)
     Log::info() << "Run demo" << std::endl;
     {
         Demo demo(argc, argv);
-        production.install();
-        demo.setTitle(production.title);
+        production.install(demo);
         // A failed load marks the demo failed: the callbacks and the loop then do nothing
         // and the shutdown says why.
         demo.load(&screenMetrics, 1);

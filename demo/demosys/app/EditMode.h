@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NonCopyable.h"
 #include "SyncScriptEdit.h"
 
 #include <cstdint>
@@ -28,12 +29,10 @@ struct Command;
 // Order in main: takeOption() for each argument, prepare() before Demo::load (it makes
 // the resource tree the working directory's resources/), then, after Demo::setCallbacks,
 // install() and Demo::run.
-class EditMode {
+class EditMode : NonCopyable {
 public:
     EditMode();
     ~EditMode();
-    EditMode(const EditMode&) = delete;
-    EditMode& operator=(const EditMode&) = delete;
 
     // Takes argv[i] when it is one of --edit, --size WxH, --quality N, --resources DIR,
     // --sync FILE, --score FILE, --rocket [HOST:PORT] and --web [PORT], moving i over its

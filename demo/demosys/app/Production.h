@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 
+class Demo;
 class ProgressBar;
 class ResourceDefinition;
 class ShaderCache;
@@ -36,6 +37,7 @@ struct Production {
     std::string score;
 
     // Hands a new resource definition, shader cache and loading screen to the engine
-    // (ORVDemosys::resources, shaderCache, progressBar), before Demo::load.
-    void install() const;
+    // (ORVDemosys::resources, shaderCache, progressBar) and the title to demo's window,
+    // before Demo::load.
+    void install(Demo& demo) const;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NonCopyable.h"
 #include "RocketProtocol.h"
 
 #include <chrono>
@@ -13,7 +14,7 @@
 // answers), the greeting, one track request per name, the editor's commands, and the
 // row while the demo plays. Whole, checked commands go to the handler; anything wrong
 // ends the connection with one line, and the demo plays on.
-class RocketLink {
+class RocketLink : NonCopyable {
 public:
     using CommandHandler = std::function<void(const RocketProtocol::Command&)>;
     // Connection news and drops, one line each, also for the overlay.
@@ -26,8 +27,6 @@ public:
     RocketLink(const std::string& host, uint16_t port, std::vector<std::string> trackNames, uint32_t lastRow,
                CommandHandler onCommand, StatusHandler onStatus);
     ~RocketLink();
-    RocketLink(const RocketLink&) = delete;
-    RocketLink& operator=(const RocketLink&) = delete;
 
     // Once a frame; row is the demo's row now, playing whether it runs.
     void poll(uint32_t row, bool playing);

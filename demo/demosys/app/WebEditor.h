@@ -1,5 +1,6 @@
 #pragma once
 
+#include "NonCopyable.h"
 #include "WebApi.h"
 
 #include <atomic>
@@ -25,15 +26,13 @@ struct mg_context;
 // The server's threads never touch the demo: an API request waits in a queue until the
 // frame loop calls poll(), which runs it and hands the answer back. Pushed messages go
 // out from a thread of their own, so a slow page never holds a frame.
-class WebEditor {
+class WebEditor : NonCopyable {
 public:
     using Handler = std::function<WebApi::Reply(const WebApi::Request&)>;
 
     // webDirectory holds the page; handler runs on the frame loop.
     WebEditor(std::string webDirectory, std::string token, Handler handler);
     ~WebEditor();
-    WebEditor(const WebEditor&) = delete;
-    WebEditor& operator=(const WebEditor&) = delete;
 
     // Listens on 127.0.0.1:port (0: a free port). False with the reason.
     bool start(uint16_t port, std::string& error);
