@@ -110,12 +110,13 @@ bool loadObject(ResourceLoader& loader, const std::string& path, const ResourceD
     Log::info() << "Loading : '" << path << std::endl;
     ObjectReader reader(path);
     reader.setTextureResolver(textureAlias);
-    ORVScene* scene = reader.read();
-    if (!scene) {
-        loader.fail(reader.getError());
+    std::unique_ptr<ORVScene> scene;
+    Status read = reader.read(scene);
+    if (!read) {
+        loader.fail(read.reason());
         return false;
     }
-    ORVDemosys::sceneDataPool->add(d.alias, scene);
+    ORVDemosys::sceneDataPool->add(d.alias, scene.release());
     return true;
 }
 
@@ -126,14 +127,14 @@ bool loadTexture(ResourceLoader& loader, const std::string& path, const TextureD
     if (ORVDemosys::texturePool->hasFile(d.fileName))
         return true;
     Log::info() << "Load : " << path << std::endl;
-    std::string why;
-    Texture* texture = ORVIO::loadTexture(path, static_cast<unsigned int>(d.target), d.mipmapped, &why);
-    if (!texture) {
-        loader.fail("Failed to load texture!\nFile : '" + path + "'\n" + why);
+    std::unique_ptr<Texture> texture;
+    Status loaded = ORVIO::loadTexture(path, static_cast<unsigned int>(d.target), d.mipmapped, texture);
+    if (!loaded) {
+        loader.fail("Failed to load texture!\nFile : '" + path + "'\n" + loaded.reason());
         return false;
     }
     texture->setName(d.fileName);
-    ORVDemosys::texturePool->add(d.alias, texture);
+    ORVDemosys::texturePool->add(d.alias, texture.release());
     return true;
 }
 

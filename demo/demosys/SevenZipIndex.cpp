@@ -565,17 +565,15 @@ std::string readEntries(const std::vector<uint8_t>& header, std::vector<SevenZip
 
 } // namespace
 
-bool SevenZipIndex::fail(const std::string& why)
+Status SevenZipIndex::fail(const std::string& why)
 {
-    error = why;
     list.clear();
-    return false;
+    return Status::failure(why);
 }
 
-bool SevenZipIndex::read(const std::string& path)
+Status SevenZipIndex::read(const std::string& path)
 {
     list.clear();
-    error.clear();
     readCount = 0;
     File file;
     file.counter = &readCount;
@@ -590,5 +588,5 @@ bool SevenZipIndex::read(const std::string& path)
     std::string why = loadHeader(file, header);
     if (why.empty() && !header.empty())
         why = readEntries(header, list);
-    return why.empty() || fail(why);
+    return why.empty() ? Status::success() : fail(why);
 }

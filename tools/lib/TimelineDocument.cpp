@@ -168,11 +168,14 @@ bool TimelineDocument::load(const std::string& directory, Form form)
         timeline = TrackManager::load(dir, names.effects, effects, TrackManager::acceptAllTargets());
     else
         timeline = TrackManager::loadFromFiles(directory, names.effects, effects, TrackManager::acceptAllTargets());
-    if (timeline->hasLoadError()) {
-        message = timeline->getLoadError();
+    Status loaded = timeline->loadStatus();
+    if (!loaded) {
+        message = loaded.reason();
         return false;
     }
-    if (!timeline->loadProperties(dir)) {
+    Status properties = timeline->loadProperties(dir);
+    if (!properties) {
+        ORVDemosys::Log::error() << properties.reason() << std::endl;
         message = joinPath(directory, "track.properties") + ": corrupt properties file";
         return false;
     }
@@ -280,8 +283,12 @@ bool TimelineDocument::save(const std::string& directory, Form form)
     bool ok;
     {
         CaptureLog capture(log);
-        ok = (form == Packed ? timeline->savePacked(directory) : timeline->saveFiles(directory)) &&
-             timeline->saveProperties(dir);
+        Status saved = form == Packed ? timeline->savePacked(directory) : timeline->saveFiles(directory);
+        if (saved)
+            saved = timeline->saveProperties(dir);
+        if (!saved)
+            ORVDemosys::Log::error() << saved.reason() << std::endl;
+        ok = saved.ok();
     }
     if (!ok || !writeSettings(directory)) {
         message = directory + ": cannot write the track files";

@@ -569,11 +569,11 @@ void EditMode::install()
         return;
     BeatGrid grid;
     if (!scorePath.empty()) {
-        std::string error;
-        if (grid.load(scorePath, error))
+        Status loaded = grid.load(scorePath);
+        if (loaded)
             Log::info() << "Edit : beat grid from " << scorePath << std::endl;
         else
-            Log::error() << "Edit : " << error << " (the grid is 120 beats a minute)" << std::endl;
+            Log::error() << "Edit : " << loaded.reason() << " (the grid is 120 beats a minute)" << std::endl;
     }
     ORVDemosys::editSession = new EditSession(ORVDemosys::timer, grid, ORVDemosys::startTime.getTotal(),
                                               ORVDemosys::endTime.getTotal());
