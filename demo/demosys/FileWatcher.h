@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <map>
 #include <set>
 #include <string>
@@ -22,14 +24,13 @@ public:
     FileWatcher(const FileWatcher&) = delete;
     FileWatcher& operator=(const FileWatcher&) = delete;
 
-    // False when inotify is not available (the reason is in getError()).
+    // Starts watching; fails when inotify is not available.
+    Status open();
     bool isValid() const { return fd >= 0; }
-    const std::string& getError() const { return error; }
 
     // Watches path (relative paths are taken from the working directory). Its
-    // directory must exist; the file itself need not. False with the reason in
-    // getError() otherwise. Watching a path twice is harmless.
-    bool watch(const std::string& path);
+    // directory must exist; the file itself need not. Watching a path twice is harmless.
+    Status watch(const std::string& path);
     bool isWatched(const std::string& path) const;
     // Stops watching every path.
     void clear();
@@ -46,7 +47,6 @@ private:
     };
 
     int fd = -1;
-    std::string error;
     std::map<int, Directory> directories; // by watch descriptor
     std::set<std::string> watched;
 };

@@ -103,11 +103,12 @@ Status TrackStorage::readIndex()
     for (const auto& entry : offsets) {
         // Every body holds at least one int32, so it must start inside track.data.
         if (entry.second < 0 || static_cast<uint64_t>(entry.second) >= data->byteSize()) {
+            Status outside = Status::failure(corruptText(indexPath, "'" + entry.first + "' offset " +
+                                                                        std::to_string(entry.second) + " lies outside '" +
+                                                                        dataPath + "' (" +
+                                                                        std::to_string(data->byteSize()) + " bytes)"));
             offsets.clear();
-            return Status::failure(corruptText(indexPath, "'" + entry.first + "' offset " +
-                                                              std::to_string(entry.second) + " lies outside '" +
-                                                              dataPath + "' (" + std::to_string(data->byteSize()) +
-                                                              " bytes)"));
+            return outside;
         }
     }
     return Status::success();

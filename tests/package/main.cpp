@@ -92,7 +92,7 @@ int main(int argc, char** argv)
             ++failures;
         }
         OfflineRenderer renderer(160, 90);
-        const bool rendered = renderer.render(1000, 1, 3, [&](const OfflineRenderer::Frame& frame) {
+        const Status rendered = renderer.render(1000, 1, 3, [&](const OfflineRenderer::Frame& frame) {
             const size_t centre = (static_cast<size_t>(frame.height / 2) * frame.width + frame.width / 2) * 4;
             const int red = frame.pixels[centre];
             const int expected = (frame.index + 1) * 255 / 4;
@@ -108,7 +108,7 @@ int main(int argc, char** argv)
             return true;
         });
         if (!rendered) {
-            std::printf("FAILED: %s\n", renderer.getError().c_str());
+            std::printf("FAILED: %s\n", rendered.reason().c_str());
             ++failures;
         }
     }

@@ -136,6 +136,21 @@ TEST(ResourceArchive, EmptyMissingAndDamagedArchives)
     // and what does come back is never longer than the entry.
     std::string archive = pack(dir, "-ms=off", 4, 5000);
     std::string bytes = readWholeFile(archive);
+    // One bit flipped anywhere in the header that the start header points to is a
+    // damaged archive, never one that lists and then fails entry by entry.
+    auto little64 = [&bytes](size_t at) {
+        uint64_t v = 0;
+        for (int i = 7; i >= 0; --i)
+            v = (v << 8) | static_cast<uint8_t>(bytes[at + size_t(i)]);
+        return v;
+    };
+    const size_t headerStart = 32 + size_t(little64(12)), headerSize = size_t(little64(20));
+    ASSERT_EQ(headerStart + headerSize, bytes.size());
+    for (size_t at = headerStart; at < bytes.size(); ++at) {
+        std::string flipped = bytes;
+        flipped[at] ^= 0x10;
+        EXPECT_FALSE(ResourceArchive::open(dir.write("flipped.7z", flipped).c_str())) << at;
+    }
     std::mt19937 rng(3);
     for (int round = 0; round < 40; ++round) {
         std::string damaged = bytes;

@@ -732,16 +732,16 @@ private:
                 std::string& error)
     {
         bool stoppedBySink = false;
-        const bool ok = renderer.render(static_cast<int>(startMs), o.fps, static_cast<int>(count),
-                                        [&](const OfflineRenderer::Frame& f) {
-                                            if (interrupted || !take(f)) {
-                                                stoppedBySink = true;
-                                                return false;
-                                            }
-                                            return true;
-                                        });
+        Status ok = renderer.render(static_cast<int>(startMs), o.fps, static_cast<int>(count),
+                                    [&](const OfflineRenderer::Frame& f) {
+                                        if (interrupted || !take(f)) {
+                                            stoppedBySink = true;
+                                            return false;
+                                        }
+                                        return true;
+                                    });
         if (!ok)
-            error = renderer.getError();
+            error = ok.reason();
         return ok && !stoppedBySink;
     }
 

@@ -7,7 +7,6 @@
 #include "FMODTimer.h"
 #include "Log.h"
 #include "ORVDemosys.h"
-#include "ResourceLoader.h"
 #include "RocketLink.h"
 #include "Shader.h"
 #include "ShaderDeclaration.h"
@@ -236,38 +235,34 @@ const char* EditMode::usage()
            "[--rocket [HOST:PORT]] [--web [PORT]]]";
 }
 
-bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
+Status EditMode::takeOption(int argc, char** argv, int& i)
 {
     const std::string arg = argv[i];
     if (arg == "--edit") {
         enabled = true;
-        return true;
+        return Status::success();
     }
     if (arg == "--web") {
         // The port is optional; 0 takes any free one.
         if (i + 1 < argc && argv[i + 1][0] != '-') {
             const std::string digits = argv[++i];
             if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos ||
-                std::stoul(digits) > 65535) {
-                error = "--web takes a port from 0 to 65535 (default 7331), not '" + digits + "'";
-                return false;
-            }
+                std::stoul(digits) > 65535)
+                return Status::failure("--web takes a port from 0 to 65535 (default 7331), not '" + digits + "'");
             webPort = static_cast<uint16_t>(std::stoul(digits));
         }
         webEnabled = true;
-        return true;
+        return Status::success();
     }
     if (arg == "--rocket") {
         // The address is optional: a following option is not one.
         std::string address;
         if (i + 1 < argc && argv[i + 1][0] != '-')
             address = argv[++i];
-        if (!RocketLink::parseAddress(address, rocketHost, rocketPort)) {
-            error = "--rocket takes HOST:PORT (default 127.0.0.1:1338), not '" + address + "'";
-            return false;
-        }
+        if (!RocketLink::parseAddress(address, rocketHost, rocketPort))
+            return Status::failure("--rocket takes HOST:PORT (default 127.0.0.1:1338), not '" + address + "'");
         rocketEnabled = true;
-        return true;
+        return Status::success();
     }
     const bool hasValue = i + 1 < argc;
     std::string* text = arg == "--resources" ? &resourcesOption
@@ -275,47 +270,39 @@ bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
                         : arg == "--score"   ? &scoreOption
                                              : nullptr;
     if (!text && arg != "--size" && arg != "--quality")
-        return false;
-    if (!hasValue) {
-        error = arg + " needs a value";
-        return false;
-    }
+        return Status::failure("unknown argument '" + arg + "'");
+    if (!hasValue)
+        return Status::failure(arg + " needs a value");
     const std::string value = argv[++i];
     if (text) {
         *text = value;
-        return true;
+        return Status::success();
     }
     char rest = 0;
     if (arg == "--size") {
         int w = 0, h = 0;
-        if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || w < 1 || h < 1) {
-            error = "--size takes WIDTHxHEIGHT, not '" + value + "'";
-            return false;
-        }
+        if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || w < 1 || h < 1)
+            return Status::failure("--size takes WIDTHxHEIGHT, not '" + value + "'");
         width = w;
         height = h;
         sizeGiven = true;
-        return true;
+        return Status::success();
     }
     int q = 0;
-    if (std::sscanf(value.c_str(), "%d%c", &q, &rest) != 1 || q < 0 || q > 3) {
-        error = "--quality takes 0 (low) to 3 (ultra), not '" + value + "'";
-        return false;
-    }
+    if (std::sscanf(value.c_str(), "%d%c", &q, &rest) != 1 || q < 0 || q > 3)
+        return Status::failure("--quality takes 0 (low) to 3 (ultra), not '" + value + "'");
     quality = q;
-    return true;
+    return Status::success();
 }
 
-bool EditMode::prepare(const std::string& defaultSync, const std::string& defaultScore, std::string& error)
+Status EditMode::prepare(const std::string& defaultSync, const std::string& defaultScore)
 {
     const fs::path resources = absolute(resourcesOption.empty() ? std::string("resources") : resourcesOption);
     std::error_code ec;
-    if (!fs::is_directory(resources, ec)) {
-        error = resourcesOption.empty()
-                    ? "no resources/ in the working directory (--resources DIR names a resource tree)"
-                    : "no resource tree '" + resourcesOption + "'";
-        return false;
-    }
+    if (!fs::is_directory(resources, ec))
+        return Status::failure(resourcesOption.empty()
+                                   ? "no resources/ in the working directory (--resources DIR names a resource tree)"
+                                   : "no resource tree '" + resourcesOption + "'");
     // The defaults are looked for in the working directory, then in the checkout the
     // resource tree belongs to: the source of the build it lies in, or the directory
     // that holds it.
@@ -333,25 +320,19 @@ bool EditMode::prepare(const std::string& defaultSync, const std::string& defaul
     fs::path directory = above;
     if (resources.filename() != "resources") {
         char pattern[] = "/tmp/demosys-edit-XXXXXX";
-        if (!mkdtemp(pattern)) {
-            error = "cannot make a directory for a link to " + resources.string();
-            return false;
-        }
+        if (!mkdtemp(pattern))
+            return Status::failure("cannot make a directory for a link to " + resources.string());
         linkDirectory = pattern;
         fs::create_directory_symlink(resources, fs::path(linkDirectory) / "resources", ec);
-        if (ec) {
-            error = "cannot link to " + resources.string() + ": " + ec.message();
-            return false;
-        }
+        if (ec)
+            return Status::failure("cannot link to " + resources.string() + ": " + ec.message());
         directory = linkDirectory;
     }
     fs::current_path(directory, ec);
-    if (ec) {
-        error = "cannot change to " + directory.string() + ": " + ec.message();
-        return false;
-    }
+    if (ec)
+        return Status::failure("cannot change to " + directory.string() + ": " + ec.message());
     Log::info() << "Edit : resources from " << resources.string() << std::endl;
-    return true;
+    return Status::success();
 }
 
 bool EditMode::reloadSync(const std::string& path, std::vector<std::string>& errors)
@@ -526,12 +507,11 @@ bool EditMode::reloadProgram(Program& program, std::vector<std::string>& errors)
 {
     const ShaderDeclaration& d = *program.declaration;
     Shader* shader = ORVDemosys::shaderPool->get(d.alias);
-    ResourceLoader loader;
     std::string vertex, fragment;
     ShaderSourceMap vertexMap, fragmentMap;
-    if (!ShaderPreprocessor::prepareSources(loader, d.fileName, d.defines, vertex, fragment, &vertexMap,
-                                            &fragmentMap)) {
-        errors = splitLines(loader.getMessage());
+    Status read = ShaderPreprocessor::prepareSources(d.fileName, d.defines, vertex, fragment, &vertexMap, &fragmentMap);
+    if (!read) {
+        errors = splitLines(read.reason());
         return false;
     }
     // An include added by the edit is watched from now on.
@@ -605,11 +585,12 @@ void EditMode::install()
         if (ORVDemosys::shaderPool->get(d.alias))
             programs.push_back(Program{&d, "shader " + d.alias, {}});
     for (Program& program : programs) {
-        ResourceLoader loader;
         std::string vertex, fragment;
         ShaderSourceMap vertexMap, fragmentMap;
-        ShaderPreprocessor::prepareSources(loader, program.declaration->fileName, program.declaration->defines,
-                                           vertex, fragment, &vertexMap, &fragmentMap);
+        // Only the file list is wanted: whatever fails was reported by the load.
+        static_cast<void>(ShaderPreprocessor::prepareSources(program.declaration->fileName,
+                                                             program.declaration->defines, vertex, fragment,
+                                                             &vertexMap, &fragmentMap));
         watchProgram(program, vertexMap.getFiles());
         watchProgram(program, fragmentMap.getFiles());
     }
@@ -666,9 +647,9 @@ void EditMode::startWeb()
         }
         return reply;
     });
-    std::string error;
-    if (!web->start(webPort, error)) {
-        Log::info() << "Web  : " << error << ": the timeline editor is off" << std::endl;
+    Status started = web->start(webPort);
+    if (!started) {
+        Log::info() << "Web  : " << started.reason() << ": the timeline editor is off" << std::endl;
         web.reset();
         return;
     }
