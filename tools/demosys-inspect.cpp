@@ -234,8 +234,7 @@ int inspectTracks(const std::vector<std::string>& args)
     TrackManager& m = *document.manager();
     if (rate > 0)
         m.setRowsPerSecond(static_cast<int32_t>(rate));
-    std::string reason;
-    bool valid = document.validate(reason);
+    Status valid = document.validate();
 
     JsonWriter json;
     json.beginObject()
@@ -246,14 +245,14 @@ int inspectTracks(const std::vector<std::string>& args)
         .key("rowsPerSecond")
         .value(static_cast<long long>(m.getRowsPerSecond()))
         .key("valid")
-        .value(valid);
+        .value(valid.ok());
     writeTimeline(json, m);
     if (haveRow)
         writeRow(json, m, static_cast<uint32_t>(row));
     json.endObject();
     std::cout << json.str();
     if (!valid)
-        return fail(directory + ": start/stop keys do not alternate (" + reason + ")");
+        return fail(directory + ": start/stop keys do not alternate (" + valid.reason() + ")");
     return 0;
 }
 

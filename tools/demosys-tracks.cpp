@@ -65,12 +65,12 @@ int compile(const std::string& scriptPath, const std::string& directory, Timelin
     std::stringstream text;
     text << in.rdbuf();
     TimelineDocument document;
-    std::string error;
-    if (!TrackScript::parse(text.str(), scriptPath, document, error))
-        return fail(error);
-    std::string reason;
-    if (!document.validate(reason))
-        return fail(scriptPath + ": start and stop keys must alternate (" + reason + ")");
+    Status parsed = TrackScript::parse(text.str(), scriptPath, document);
+    if (!parsed)
+        return fail(parsed.reason());
+    Status valid = document.validate();
+    if (!valid)
+        return fail(scriptPath + ": start and stop keys must alternate (" + valid.reason() + ")");
     if (!document.save(directory, form))
         return fail(document.error());
     std::cerr << "demosys-tracks: wrote " << document.manager()->getEntryCount() << " effects and "
@@ -94,9 +94,9 @@ int decompile(const std::string& directory, TimelineDocument::Form form, const s
     // Without --rate the stored rate stands (20 where none is stored).
     if (rate > 0)
         document.manager()->setRowsPerSecond(rate);
-    std::string reason;
-    if (!document.validate(reason))
-        return fail(directory + ": start and stop keys do not alternate (" + reason + ")");
+    Status valid = document.validate();
+    if (!valid)
+        return fail(directory + ": start and stop keys do not alternate (" + valid.reason() + ")");
     std::string text = TrackScript::format(document);
     if (output.empty()) {
         std::cout << text;
@@ -113,9 +113,9 @@ int decompile(const std::string& directory, TimelineDocument::Form form, const s
 int toEditor(const std::string& scriptPath, const std::string& projectPath)
 {
     SyncScriptEdit edit;
-    std::string error;
-    if (!edit.load(scriptPath, error))
-        return fail(error);
+    Status loaded = edit.load(scriptPath);
+    if (!loaded)
+        return fail(loaded.reason());
     // The editor's rows reach past the last key.
     uint32_t last = 0;
     for (const std::string& effect : edit.effectNames()) {
@@ -145,12 +145,14 @@ int fromEditor(const std::string& projectPath, const std::string& scriptPath)
     if (!EditorProject::read(xml.str(), tracks, error))
         return fail(projectPath + ": " + error);
     SyncScriptEdit edit;
-    if (!edit.load(scriptPath, error))
-        return fail(error);
+    Status loaded = edit.load(scriptPath);
+    if (!loaded)
+        return fail(loaded.reason());
     if (!EditorProject::apply(tracks, edit, error))
         return fail(projectPath + ": " + error);
-    if (!edit.save(error))
-        return fail(error);
+    Status saved = edit.save();
+    if (!saved)
+        return fail(saved.reason());
     std::cerr << "demosys-tracks: " << tracks.size() << " tracks of " << projectPath << " in " << scriptPath
               << std::endl;
     return 0;

@@ -47,12 +47,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         return 0;
     }
     SyncScriptEdit edit;
-    if (!edit.loadText(script, "f.sync", error))
+    if (!edit.loadText(script, "f.sync"))
         std::abort();
     EditorProject::apply(tracks, edit, error);
     const std::string text = edit.text();
     TimelineDocument document;
-    if (!TrackScript::parse(text, "f.sync", document, error))
+    if (!TrackScript::parse(text, "f.sync", document))
         std::abort();
     for (const std::string& effect : edit.effectNames()) {
         const EffectTracks* entry = document.manager()->findEntry(effect);

@@ -227,9 +227,9 @@ bool EditorProject::apply(const std::vector<Track>& tracks, SyncScriptEdit& edit
                 keys.push_back(StartStopKey(entry.first, start ? StartStopKey::Start : StartStopKey::Stop,
                                             start ? edit.startTargetAt(effect, entry.first) : std::string("screen")));
             }
-            std::string reason;
-            if (!edit.replaceStartStop(effect, keys, reason)) {
-                error = "track '" + track.name + "': " + reason;
+            Status replaced = edit.replaceStartStop(effect, keys);
+            if (!replaced) {
+                error = "track '" + track.name + "': " + replaced.reason();
                 return false;
             }
             continue;

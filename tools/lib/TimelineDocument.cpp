@@ -297,7 +297,7 @@ bool TimelineDocument::save(const std::string& directory, Form form)
     return removeStale(directory, form);
 }
 
-bool TimelineDocument::validate(std::string& reason) const
+Status TimelineDocument::validate() const
 {
     std::string report;
     bool valid;
@@ -305,9 +305,10 @@ bool TimelineDocument::validate(std::string& reason) const
         CaptureLog capture(report);
         valid = timeline->validate();
     }
+    if (valid)
+        return Status::success();
     report = report.substr(0, report.find_last_not_of('\n') + 1);
-    reason = valid ? std::string() : report.substr(report.find_last_of('\n') + 1);
-    return valid;
+    return Status::failure(report.substr(report.find_last_of('\n') + 1));
 }
 
 void TimelineDocument::adopt(std::vector<std::unique_ptr<Effect>> effects, std::unique_ptr<TrackManager> manager)

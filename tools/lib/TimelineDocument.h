@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,9 +35,9 @@ public:
     bool save(const std::string& directory, Form form);
     // The stale track files the last save removed.
     const std::vector<std::string>& removedFiles() const { return removed; }
-    // Runs the engine's start/stop check; on failure reason holds the last line of its
+    // Runs the engine's start/stop check; a failure's reason is the last line of its
     // report (the offending key and why).
-    bool validate(std::string& reason) const;
+    Status validate() const;
 
     // Takes over effects (owning the curves) and a timeline built on them.
     void adopt(std::vector<std::unique_ptr<Effect>> effects, std::unique_ptr<TrackManager> manager);

@@ -399,8 +399,9 @@ WebApi::Reply WebApi::postKey(const Request& request)
             if (k.row != c.row && !(c.hasFrom && k.row == c.from))
                 next.push_back(k);
         next.push_back(key);
-        if (!edit.replaceStartStop(c.track.effect, next, reason))
-            return error(400, reason);
+        Status replaced = edit.replaceStartStop(c.track.effect, next);
+        if (!replaced)
+            return error(400, replaced.reason());
         return changed(c.track);
     }
     bool known = false;
@@ -447,10 +448,10 @@ WebApi::Reply WebApi::deleteKey(const Request& request)
         return error(400, "row must be a whole number from 0 to " + std::to_string(lastRow));
     if (!edit.hasEffect(track.effect))
         return error(400, "no track '" + trackText + "'");
-    std::string reason;
     if (track.curve.empty()) {
-        if (!edit.deleteStartStop(track.effect, row, reason))
-            return error(400, reason);
+        Status deleted = edit.deleteStartStop(track.effect, row);
+        if (!deleted)
+            return error(400, deleted.reason());
     } else if (!edit.deleteCurveKey(track.effect, track.curve, row)) {
         return error(400, "'" + trackText + "' has no key at row " + std::to_string(row));
     }
@@ -514,7 +515,8 @@ WebApi::Reply WebApi::postSave(const Request& request)
                               std::to_string(revision) + ", the page has " + std::to_string(r->get<uint64_t>()) +
                               "): reload the page's timeline first");
     const int changes = edit.getPendingChanges();
-    if (!edit.save(reason))
-        return error(409, "not saved: " + reason);
+    Status saved = edit.save();
+    if (!saved)
+        return error(409, "not saved: " + saved.reason());
     return ok({{"saved", edit.getPath()}, {"changes", changes}, {"revision", revision}});
 }

@@ -347,9 +347,9 @@ bool EditMode::reloadSync(const std::string& path, std::vector<std::string>& err
     // The script as the link last saved it: the keys being edited stay.
     if (!edit.isLoaded() || text.str() != edit.getBaseText()) {
         SyncScriptEdit fresh;
-        std::string error;
-        if (!fresh.loadText(text.str(), path, error)) {
-            errors.push_back(error);
+        Status loaded = fresh.loadText(text.str(), path);
+        if (!loaded) {
+            errors.push_back(loaded.reason());
             return false;
         }
         if (edit.isLoaded() && edit.isModified())
@@ -420,14 +420,14 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
             transport.resume();
         return;
     case RocketProtocol::SaveTracks: {
-        std::string error;
         const int changes = edit.getPendingChanges();
-        if (edit.save(error)) {
+        Status saved = edit.save();
+        if (saved) {
             Log::info() << "Rocket: saved " << changes << " changes into " << edit.getPath() << std::endl;
             ORVDemosys::editSession->getOverlay().clearError("rocket");
         } else {
-            Log::error() << "Rocket: " << error << std::endl;
-            ORVDemosys::editSession->showErrors("rocket", {error});
+            Log::error() << "Rocket: " << saved.reason() << std::endl;
+            ORVDemosys::editSession->showErrors("rocket", {saved.reason()});
         }
         return;
     }
@@ -444,11 +444,12 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
     const LinkTrack& track = linkTracks[command.track];
     if (!edit.hasEffect(track.effect))
         edit.addEffect(track.effect, track.priority);
-    std::string error;
+    Status refused;
     bool changed = false;
     if (track.curve.empty()) {
         if (command.type == RocketProtocol::DeleteKey) {
-            changed = edit.deleteStartStop(track.effect, command.row, error);
+            refused = edit.deleteStartStop(track.effect, command.row);
+            changed = refused.ok();
         } else {
             // 1 starts the effect, 0 stops it. A start draws where the effect's start
             // before it drew (its first start's target when there is none before).
@@ -458,8 +459,9 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
             bool same = false;
             for (const StartStopKey& k : edit.startStopKeys(track.effect))
                 same = same || (k.row == key.row && k.type == key.type);
-            changed = same || edit.setStartStop(track.effect, key, error);
-            changed = changed && !same;
+            if (!same)
+                refused = edit.setStartStop(track.effect, key);
+            changed = !same && refused.ok();
         }
     } else if (command.type == RocketProtocol::DeleteKey) {
         changed = edit.deleteCurveKey(track.effect, track.curve, command.row);
@@ -470,9 +472,9 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
         if (!old || old->value != command.value || old->type != type)
             changed = edit.setCurveKey(track.effect, track.curve, InterpolateKey(command.row, command.value, type));
     }
-    if (!error.empty()) {
-        Log::error() << "Rocket: " << error << std::endl;
-        ORVDemosys::editSession->showErrors("rocket", {error});
+    if (!refused) {
+        Log::error() << "Rocket: " << refused.reason() << std::endl;
+        ORVDemosys::editSession->showErrors("rocket", {refused.reason()});
     }
     if (changed) {
         applyEdit();
@@ -487,13 +489,13 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
 bool EditMode::reloadTracks(std::vector<std::string>& errors)
 {
     TimelineDocument document;
-    std::string error;
     if (!document.load(ORVDemosys::trackDirectory, TimelineDocument::Packed)) {
         errors.push_back(document.error());
         return false;
     }
-    if (!document.validate(error)) {
-        errors.push_back(ORVDemosys::trackDirectory + ": " + error);
+    Status valid = document.validate();
+    if (!valid) {
+        errors.push_back(ORVDemosys::trackDirectory + ": " + valid.reason());
         return false;
     }
     std::vector<std::string> notes;
