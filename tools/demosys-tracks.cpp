@@ -141,15 +141,16 @@ int fromEditor(const std::string& projectPath, const std::string& scriptPath)
     std::stringstream xml;
     xml << in.rdbuf();
     std::vector<EditorProject::Track> tracks;
-    std::string error;
-    if (!EditorProject::read(xml.str(), tracks, error))
-        return fail(projectPath + ": " + error);
+    Status read = EditorProject::read(xml.str(), tracks);
+    if (!read)
+        return fail(projectPath + ": " + read.reason());
     SyncScriptEdit edit;
     Status loaded = edit.load(scriptPath);
     if (!loaded)
         return fail(loaded.reason());
-    if (!EditorProject::apply(tracks, edit, error))
-        return fail(projectPath + ": " + error);
+    Status applied = EditorProject::apply(tracks, edit);
+    if (!applied)
+        return fail(projectPath + ": " + applied.reason());
     Status saved = edit.save();
     if (!saved)
         return fail(saved.reason());

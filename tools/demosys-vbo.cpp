@@ -41,9 +41,9 @@ int main(int argc, char** argv)
     }
     for (const std::string& warning : converter.getWarnings())
         std::cerr << "demosys-vbo: warning: " << args[0] << ": " << warning << std::endl;
-    std::string error;
-    if (!writer.save(args[1], error)) {
-        std::cerr << "demosys-vbo: " << error << std::endl;
+    Status saved = writer.save(args[1]);
+    if (!saved) {
+        std::cerr << "demosys-vbo: " << saved.reason() << std::endl;
         return 1;
     }
     std::cout << args[1] << ": " << converter.getMeshCount() << " meshes, " << converter.getMaterialCount()

@@ -99,10 +99,11 @@ int main(int argc, char** argv)
             std::printf("Frame at %d ms: red %d, expected %d\n", frame.timeMs, red, expected);
             if (std::abs(red - expected) > 2)
                 ++failures;
-            std::string error;
-            if (frame.index == 2 &&
-                !writePngFile(argv[1], frame.width, frame.height, 4, frame.pixels.data(), true, error)) {
-                std::printf("FAILED: %s\n", error.c_str());
+            Status written = frame.index == 2
+                                 ? writePngFile(argv[1], frame.width, frame.height, 4, frame.pixels.data(), true)
+                                 : Status::success();
+            if (!written) {
+                std::printf("FAILED: %s\n", written.reason().c_str());
                 ++failures;
             }
             return true;

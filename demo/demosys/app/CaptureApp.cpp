@@ -649,7 +649,9 @@ bool writeSheet(const std::string& path, const std::vector<std::vector<uint8_t>>
         const int baseline = y0 + tileH + (label + text.capHeight()) / 2;
         text.draw(sheet, width, height, x0 + (tileW - text.measure(caption)) / 2, baseline, caption, ink);
     }
-    return writePngFile(path, width, height, 3, sheet.data(), false, error);
+    Status written = writePngFile(path, width, height, 3, sheet.data(), false);
+    error = written.reason();
+    return written.ok();
 }
 
 // The capture once the production is loaded.
@@ -807,8 +809,11 @@ private:
             // Opaque frames: the framebuffer's alpha is whatever the last pass left, not a
             // coverage a video editor should composite with.
             toRgbTopFirst(f, rgb);
-            if (!writePngFile((fs::path(o.output) / name).string(), f.width, f.height, 3, rgb.data(), false, error))
+            Status written = writePngFile((fs::path(o.output) / name).string(), f.width, f.height, 3, rgb.data(), false);
+            if (!written) {
+                error = written.reason();
                 return false;
+            }
             progress.step(f.index + 1);
             return true;
         }, error);
@@ -855,8 +860,9 @@ private:
         progress.reset();
         if (!ok)
             return interrupted ? stopped() : fail(error);
-        if (!writePngFile(o.output, o.width, o.height, 3, rgb.data(), false, error))
-            return fail(error);
+        Status written = writePngFile(o.output, o.width, o.height, 3, rgb.data(), false);
+        if (!written)
+            return fail(written.reason());
         return 0;
     }
 
@@ -891,9 +897,10 @@ private:
         for (size_t i = 0; i < shots.size(); ++i) {
             if (!still(shots[i].timeMs, rgb, error))
                 return interrupted ? stopped() : fail(error);
-            if (!writePngFile((fs::path(o.output) / (shots[i].name + ".png")).string(), o.width, o.height, 3,
-                              rgb.data(), false, error))
-                return fail(error);
+            Status written = writePngFile((fs::path(o.output) / (shots[i].name + ".png")).string(), o.width, o.height,
+                                          3, rgb.data(), false);
+            if (!written)
+                return fail(written.reason());
             progress.step(static_cast<int64_t>(i) + 1);
         }
         return 0;
