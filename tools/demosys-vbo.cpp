@@ -35,8 +35,9 @@ int main(int argc, char** argv)
     }
     SceneConverter converter;
     VboWriter writer;
-    if (!converter.convert(args[0], writer)) {
-        std::cerr << "demosys-vbo: " << converter.getError() << std::endl;
+    Status converted = converter.convert(args[0], writer);
+    if (!converted) {
+        std::cerr << "demosys-vbo: " << converted.reason() << std::endl;
         return 1;
     }
     for (const std::string& warning : converter.getWarnings())

@@ -179,28 +179,29 @@ bool WebApi::splitTrack(const std::string& name, TrackName& out)
     return true;
 }
 
-bool WebApi::decodeKeyChange(const std::string& body, uint32_t lastRow, KeyChange& out, std::string& error)
+Status WebApi::decodeKeyChange(const std::string& body, uint32_t lastRow, KeyChange& out)
 {
+    std::string error;
     json request;
     if (!parseObject(body, request, error))
-        return false;
+        return Status::failure(error);
     KeyChange change;
     const auto track = request.find("track");
     if (track == request.end() || !track->is_string() || !splitTrack(track->get<std::string>(), change.track)) {
         error = "\"track\" must name a track as \"effect:curve\" or \"effect:active\"";
-        return false;
+        return Status::failure(error);
     }
     const auto row = request.find("row");
     if (row == request.end()) {
         error = "\"row\" is missing";
-        return false;
+        return Status::failure(error);
     }
     if (!rowOf(*row, "row", lastRow, change.row, error))
-        return false;
+        return Status::failure(error);
     const auto from = request.find("from");
     if (from != request.end()) {
         if (!rowOf(*from, "from", lastRow, change.from, error))
-            return false;
+            return Status::failure(error);
         change.hasFrom = true;
     }
     const auto value = request.find("value");
@@ -208,19 +209,19 @@ bool WebApi::decodeKeyChange(const std::string& body, uint32_t lastRow, KeyChang
         // JSON has no NaN or infinity; a value past a float's range would become one.
         if (!value->is_number() || !std::isfinite(value->get<double>()) || std::fabs(value->get<double>()) > FLT_MAX) {
             error = "\"value\" must be a finite number";
-            return false;
+            return Status::failure(error);
         }
         change.value = static_cast<float>(value->get<double>());
         change.hasValue = true;
     } else if (!change.hasFrom) {
         error = "\"value\" is missing";
-        return false;
+        return Status::failure(error);
     }
     const auto type = request.find("type");
     if (type != request.end()) {
         if (!type->is_number_unsigned() || type->get<uint64_t>() > lastKeyType) {
             error = "\"type\" must be a key type from 0 to " + std::to_string(lastKeyType);
-            return false;
+            return Status::failure(error);
         }
         change.type = type->get<uint32_t>();
         change.hasType = true;
@@ -229,13 +230,13 @@ bool WebApi::decodeKeyChange(const std::string& body, uint32_t lastRow, KeyChang
     if (target != request.end()) {
         if (!target->is_string() || target->get<std::string>().empty() || target->get<std::string>().size() > 256) {
             error = "\"target\" must name a framebuffer";
-            return false;
+            return Status::failure(error);
         }
         change.target = target->get<std::string>();
         change.hasTarget = true;
     }
     out = std::move(change);
-    return true;
+    return Status::success();
 }
 
 WebApi::WebApi(SyncScriptEdit& edit, const BeatGrid& grid, uint32_t lastRow) : edit(edit), grid(grid), lastRow(lastRow) {}
@@ -373,9 +374,9 @@ WebApi::Reply WebApi::changed(const TrackName& track)
 WebApi::Reply WebApi::postKey(const Request& request)
 {
     KeyChange c;
-    std::string reason;
-    if (!decodeKeyChange(request.body, lastRow, c, reason))
-        return error(400, reason);
+    Status decoded = decodeKeyChange(request.body, lastRow, c);
+    if (!decoded)
+        return error(400, decoded.reason());
     const std::string name = c.track.effect + ":" + (c.track.curve.empty() ? std::string("active") : c.track.curve);
     if (!edit.hasEffect(c.track.effect))
         return error(400, "no track '" + name + "': the sync script has no effect '" + c.track.effect + "'");

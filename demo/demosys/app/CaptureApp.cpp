@@ -635,8 +635,11 @@ bool writeSheet(const std::string& path, const std::vector<std::vector<uint8_t>>
     std::vector<uint8_t> sheet(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 24);
 
     TextPainter text;
-    if (!text.open(TextPainter::defaultFont, label * 7 / 10, error))
+    Status opened = text.open(TextPainter::defaultFont, label * 7 / 10);
+    if (!opened) {
+        error = opened.reason();
         return false;
+    }
     const uint8_t ink[3] = {230, 230, 230};
     for (int i = 0; i < count; ++i) {
         const int x0 = gap + (i % columns) * (tileW + gap);
@@ -772,14 +775,18 @@ private:
             s.audioKbps = p->audioKbps;
             s.audioRate = p->audioRate;
         }
-        if (!encoder.start(s, error))
-            return fail(error);
+        Status started = encoder.start(s);
+        if (!started)
+            return fail(started.reason());
         Progress progress("capture", count);
         std::vector<uint8_t> rgb;
         const bool ok = render(fromMs(), count, [&](const OfflineRenderer::Frame& f) {
             toRgbTopFirst(f, rgb);
-            if (!encoder.writeFrame(rgb.data(), error))
+            Status written = encoder.writeFrame(rgb.data());
+            if (!written) {
+                error = written.reason();
                 return false;
+            }
             progress.step(f.index + 1);
             return true;
         }, error);
@@ -788,8 +795,9 @@ private:
             encoder.abort();
             return interrupted ? stopped() : fail(error);
         }
-        if (!encoder.finish(error))
-            return fail(error);
+        Status finished = encoder.finish();
+        if (!finished)
+            return fail(finished.reason());
         return 0;
     }
 
