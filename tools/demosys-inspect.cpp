@@ -229,8 +229,9 @@ int inspectTracks(const std::vector<std::string>& args)
         return fail(std::string("tracks needs a directory\n") + usage);
 
     TimelineDocument document;
-    if (!document.load(directory, form))
-        return fail(document.error());
+    Status loaded = document.load(directory, form);
+    if (!loaded)
+        return fail(loaded.reason());
     TrackManager& m = *document.manager();
     if (rate > 0)
         m.setRowsPerSecond(static_cast<int32_t>(rate));

@@ -71,8 +71,9 @@ int compile(const std::string& scriptPath, const std::string& directory, Timelin
     Status valid = document.validate();
     if (!valid)
         return fail(scriptPath + ": start and stop keys must alternate (" + valid.reason() + ")");
-    if (!document.save(directory, form))
-        return fail(document.error());
+    Status saved = document.save(directory, form);
+    if (!saved)
+        return fail(saved.reason());
     std::cerr << "demosys-tracks: wrote " << document.manager()->getEntryCount() << " effects and "
               << document.manager()->getTrackFileCount() << " track files at "
               << document.manager()->getRowsPerSecond() << " rows per second to " << directory << std::endl;
@@ -89,8 +90,9 @@ int compile(const std::string& scriptPath, const std::string& directory, Timelin
 int decompile(const std::string& directory, TimelineDocument::Form form, const std::string& output, int rate)
 {
     TimelineDocument document;
-    if (!document.load(directory, form))
-        return fail(document.error());
+    Status loaded = document.load(directory, form);
+    if (!loaded)
+        return fail(loaded.reason());
     // Without --rate the stored rate stands (20 where none is stored).
     if (rate > 0)
         document.manager()->setRowsPerSecond(rate);

@@ -489,8 +489,9 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
 bool EditMode::reloadTracks(std::vector<std::string>& errors)
 {
     TimelineDocument document;
-    if (!document.load(ORVDemosys::trackDirectory, TimelineDocument::Packed)) {
-        errors.push_back(document.error());
+    Status loaded = document.load(ORVDemosys::trackDirectory, TimelineDocument::Packed);
+    if (!loaded) {
+        errors.push_back(loaded.reason());
         return false;
     }
     Status valid = document.validate();
