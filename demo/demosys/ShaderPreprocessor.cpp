@@ -212,9 +212,10 @@ Status ShaderPreprocessor::shaderInclude(std::string& output, const std::vector<
     return shaderInclude(output, lines, directory, displayName, depth, nullptr, nullptr, read);
 }
 
-Status ShaderPreprocessor::shaderInclude(std::string& output, const std::vector<std::string>& lines, const std::string& directory,
-                                       const std::string& displayName, int depth, ShaderSourceMap* map,
-                                       const std::vector<int>* lineNumbers, const SourceReader& read)
+Status ShaderPreprocessor::shaderInclude(std::string& output, const std::vector<std::string>& lines,
+                                         const std::string& directory, const std::string& displayName, int depth,
+                                         ShaderSourceMap* map, const std::vector<int>* lineNumbers,
+                                         const SourceReader& read)
 {
     IncludeChain chain;
     chain.names.push_back(displayName);

@@ -245,7 +245,8 @@ Status WebEditor::allowed(const mg_connection* connection, bool isApi) const
     if (presented.empty() && !isApi)
         presented = cookieValue(connection, "demosys_token");
     if (!sameSecret(presented, token))
-        return Status::failure(presented.empty() ? "refused: no token (open the address the demo printed)" : "refused: wrong token");
+        return Status::failure(presented.empty() ? "refused: no token (open the address the demo printed)"
+                                                 : "refused: wrong token");
     return Status::success();
 }
 
