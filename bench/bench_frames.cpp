@@ -42,7 +42,7 @@ double timeRender(OfflineRenderer& renderer, int startMs, int fps, int frameCoun
     Clock::time_point last;
     double sum = 0;
     int counted = 0;
-    bool ok = renderer.render(startMs, fps, frameCount, [&](const OfflineRenderer::Frame& frame) {
+    Status ok = renderer.render(startMs, fps, frameCount, [&](const OfflineRenderer::Frame& frame) {
         Clock::time_point now = Clock::now();
         if (frame.index > 0) {
             sum += std::chrono::duration<double, std::milli>(now - last).count();

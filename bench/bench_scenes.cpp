@@ -60,9 +60,10 @@ int main(int argc, char** argv)
             ObjectReader reader(path);
             reader.setTrace(false);
             reader.setLog(log);
-            std::unique_ptr<ORVScene> scene(data.isLoaded() ? reader.read(data) : nullptr);
-            if (!scene) {
-                std::fprintf(stderr, "%s: %s\n", path.c_str(), data.isLoaded() ? reader.getError().c_str() : "missing");
+            std::unique_ptr<ORVScene> scene;
+            Status read = data.isLoaded() ? reader.read(data, scene) : Status::failure("missing");
+            if (!read) {
+                std::fprintf(stderr, "%s: %s\n", path.c_str(), read.reason().c_str());
                 status = 1;
                 continue;
             }

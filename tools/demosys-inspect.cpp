@@ -71,9 +71,9 @@ int fail(const std::string& message)
 
 int inspectArchive(const std::string& path, bool verify)
 {
-    if (!ResourceArchive::open(path.c_str()))
-        return fail(path + ": cannot open as a 7z archive" +
-                    (ResourceArchive::lastError().empty() ? "" : " (" + ResourceArchive::lastError() + ")"));
+    Status opened = ResourceArchive::open(path.c_str());
+    if (!opened)
+        return fail(path + ": cannot open as a 7z archive" + (opened.reason().empty() ? "" : " (" + opened.reason() + ")"));
     JsonWriter json;
     json.beginObject().key("archive").value(path).key("entries").beginArray();
     long long total = 0;
@@ -85,11 +85,10 @@ int inspectArchive(const std::string& path, bool verify)
         if (verify && !directory) {
             // Entries come in archive order, so one decoder pass checks them all.
             const std::string& name = ResourceArchive::entryName(i);
-            int size = ResourceArchive::entrySize(name.c_str());
-            std::vector<uint8_t> bytes(static_cast<size_t>(std::max(size, 0)));
-            if (size < 0 || ResourceArchive::extract(name.c_str(), bytes.data()) != 0) {
-                result = ResourceArchive::lastError().empty() ? "cannot be found by its name"
-                                                              : ResourceArchive::lastError();
+            std::vector<uint8_t> bytes;
+            Status read = ResourceArchive::read(name.c_str(), bytes);
+            if (!read) {
+                result = ResourceArchive::contains(name.c_str()) ? read.reason() : "cannot be found by its name";
                 failed.push_back(name);
             }
         }
@@ -203,13 +202,13 @@ void writeRow(JsonWriter& json, TrackManager& m, uint32_t row)
 int inspectTracks(const std::string& directory, TimelineDocument::Form form, long long row, int rate)
 {
     TimelineDocument document;
-    if (!document.load(directory, form))
-        return fail(document.error());
+    Status loaded = document.load(directory, form);
+    if (!loaded)
+        return fail(loaded.reason());
     TrackManager& m = *document.manager();
     if (rate > 0)
         m.setRowsPerSecond(rate);
-    std::string reason;
-    bool valid = document.validate(reason);
+    Status valid = document.validate();
 
     JsonWriter json;
     json.beginObject()
@@ -220,14 +219,14 @@ int inspectTracks(const std::string& directory, TimelineDocument::Form form, lon
         .key("rowsPerSecond")
         .value(static_cast<long long>(m.getRowsPerSecond()))
         .key("valid")
-        .value(valid);
+        .value(valid.ok());
     writeTimeline(json, m);
     if (row >= 0)
         writeRow(json, m, static_cast<uint32_t>(row));
     json.endObject();
     std::cout << json.str();
     if (!valid)
-        return fail(directory + ": start/stop keys do not alternate (" + reason + ")");
+        return fail(directory + ": start/stop keys do not alternate (" + valid.reason() + ")");
     return 0;
 }
 
@@ -306,9 +305,10 @@ int inspectScene(const std::string& path)
     reader.setTrace(false);
     reader.setLog(log);
     reader.setCreateMeshes(false);
-    std::unique_ptr<ORVScene> scene(reader.read(resource));
-    if (!scene)
-        return fail(reader.getError());
+    std::unique_ptr<ORVScene> scene;
+    Status read = reader.read(resource, scene);
+    if (!read)
+        return fail(read.reason());
     scene->update(0);
     const ObjectFile& file = reader.getFile();
 
@@ -395,21 +395,28 @@ int inspectVideo(const std::string& path)
     if (!bytes.isLoaded())
         return fail(path + ": cannot read the file");
     IvfFile ivf(bytes.copyBytes());
-    if (!ivf.parse(path))
-        return fail(ivf.getError());
+    Status parsed = ivf.parse(path);
+    if (!parsed)
+        return fail(parsed.reason());
     VideoStream stream(std::move(ivf));
-    if (!stream.init())
-        return fail(path + ": " + stream.getError().substr(0, stream.getError().find('\n')));
+    Status started = stream.init();
+    if (!started)
+        return fail(path + ": " + started.reason().substr(0, started.reason().find('\n')));
     const IvfFile& file = stream.file();
 
     std::vector<int> failed;
     std::vector<std::string> errors;
     for (int i = 0; i < stream.getFrameCount(); ++i) {
-        if (stream.seek(i) != VideoStream::Seek::Failed)
+        const int decodes = stream.getDecodeCount();
+        Status shown = stream.seek(i);
+        if (shown)
             continue;
         failed.push_back(i);
-        // The decoder's texts on one line; frames that need a failed one say nothing more.
-        std::string error = stream.getError();
+        // The decoder's texts on one line; frames that need a failed one (nothing was
+        // decoded for them) say nothing more.
+        if (stream.getDecodeCount() == decodes)
+            continue;
+        std::string error = shown.reason();
         for (char& c : error)
             if (c == '\n')
                 c = ' ';
@@ -462,11 +469,12 @@ int inspectVideo(const std::string& path)
 // The image as a texture load decodes it: the same type detection and decoders.
 int inspectImage(const std::string& path)
 {
-    ImageFile image(path);
-    if (!image.isLoaded()) {
+    ImageFile image;
+    Status loaded = image.loadFromFile(path);
+    if (!loaded) {
         const std::string type =
             image.getType() == ImageFile::Type::Unknown ? "" : std::string(" (") + ImageFile::typeName(image.getType()) + ")";
-        return fail(path + ": " + image.getError() + type);
+        return fail(path + ": " + loaded.reason() + type);
     }
     JsonWriter json;
     json.beginObject()

@@ -48,7 +48,9 @@ bool readScore(const std::string& path, Score& score, std::string& error)
     }
     std::stringstream text;
     text << in.rdbuf();
-    return score.parse(text.str(), path, error);
+    Status parsed = score.parse(text.str(), path);
+    error = parsed.reason();
+    return parsed.ok();
 }
 
 bool parseRange(const std::string& text, int& a, int& b)
@@ -78,8 +80,9 @@ int render(const std::string& scorePath, const std::string& wavPath, int from, i
     ScoreRenderer renderer(score);
     std::vector<float> stereo;
     renderer.render(stereo, from, to);
-    if (!ScoreRenderer::writeWav(wavPath, stereo, score.seed, error))
-        return failWith(error);
+    Status written = ScoreRenderer::writeWav(wavPath, stereo, score.seed);
+    if (!written)
+        return failWith(written.reason());
     std::printf("%s: %zu notes, %.3f s, peak %.2f dBFS before normalising to %.1f dBFS\n", wavPath.c_str(),
                 renderer.noteCount(), stereo.size() / 2.0 / ScoreRenderer::sampleRate,
                 20.0 * std::log10(std::max(renderer.peakBeforeNormalize(), 1e-12)), score.normalizeDb);

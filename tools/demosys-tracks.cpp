@@ -66,14 +66,15 @@ int compile(const std::string& scriptPath, const std::string& directory, Timelin
     std::stringstream text;
     text << in.rdbuf();
     TimelineDocument document;
-    std::string error;
-    if (!TrackScript::parse(text.str(), scriptPath, document, error))
-        return fail(error);
-    std::string reason;
-    if (!document.validate(reason))
-        return fail(scriptPath + ": start and stop keys must alternate (" + reason + ")");
-    if (!document.save(directory, form))
-        return fail(document.error());
+    Status parsed = TrackScript::parse(text.str(), scriptPath, document);
+    if (!parsed)
+        return fail(parsed.reason());
+    Status valid = document.validate();
+    if (!valid)
+        return fail(scriptPath + ": start and stop keys must alternate (" + valid.reason() + ")");
+    Status saved = document.save(directory, form);
+    if (!saved)
+        return fail(saved.reason());
     std::cerr << "demosys-tracks: wrote " << document.manager()->getEntryCount() << " effects and "
               << document.manager()->getTrackFileCount() << " track files at "
               << document.manager()->getRowsPerSecond() << " rows per second to " << directory << std::endl;
@@ -90,14 +91,15 @@ int compile(const std::string& scriptPath, const std::string& directory, Timelin
 int decompile(const std::string& directory, TimelineDocument::Form form, const std::string& output, int rate)
 {
     TimelineDocument document;
-    if (!document.load(directory, form))
-        return fail(document.error());
+    Status loaded = document.load(directory, form);
+    if (!loaded)
+        return fail(loaded.reason());
     // Without --rate the stored rate stands (20 where none is stored).
     if (rate > 0)
         document.manager()->setRowsPerSecond(rate);
-    std::string reason;
-    if (!document.validate(reason))
-        return fail(directory + ": start and stop keys do not alternate (" + reason + ")");
+    Status valid = document.validate();
+    if (!valid)
+        return fail(directory + ": start and stop keys do not alternate (" + valid.reason() + ")");
     std::string text = TrackScript::format(document);
     if (output.empty()) {
         std::cout << text;
@@ -114,9 +116,9 @@ int decompile(const std::string& directory, TimelineDocument::Form form, const s
 int toEditor(const std::string& scriptPath, const std::string& projectPath)
 {
     SyncScriptEdit edit;
-    std::string error;
-    if (!edit.load(scriptPath, error))
-        return fail(error);
+    Status loaded = edit.load(scriptPath);
+    if (!loaded)
+        return fail(loaded.reason());
     // The editor's rows reach past the last key.
     uint32_t last = 0;
     for (const std::string& effect : edit.effectNames()) {
@@ -142,16 +144,19 @@ int fromEditor(const std::string& projectPath, const std::string& scriptPath)
     std::stringstream xml;
     xml << in.rdbuf();
     std::vector<EditorProject::Track> tracks;
-    std::string error;
-    if (!EditorProject::read(xml.str(), tracks, error))
-        return fail(projectPath + ": " + error);
+    Status read = EditorProject::read(xml.str(), tracks);
+    if (!read)
+        return fail(projectPath + ": " + read.reason());
     SyncScriptEdit edit;
-    if (!edit.load(scriptPath, error))
-        return fail(error);
-    if (!EditorProject::apply(tracks, edit, error))
-        return fail(projectPath + ": " + error);
-    if (!edit.save(error))
-        return fail(error);
+    Status loaded = edit.load(scriptPath);
+    if (!loaded)
+        return fail(loaded.reason());
+    Status applied = EditorProject::apply(tracks, edit);
+    if (!applied)
+        return fail(projectPath + ": " + applied.reason());
+    Status saved = edit.save();
+    if (!saved)
+        return fail(saved.reason());
     std::cerr << "demosys-tracks: " << tracks.size() << " tracks of " << projectPath << " in " << scriptPath
               << std::endl;
     return 0;

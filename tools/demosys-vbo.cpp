@@ -33,15 +33,16 @@ int main(int argc, char** argv)
         return status;
     SceneConverter converter;
     VboWriter writer;
-    if (!converter.convert(input, writer)) {
-        std::cerr << "demosys-vbo: " << converter.getError() << std::endl;
+    Status converted = converter.convert(input, writer);
+    if (!converted) {
+        std::cerr << "demosys-vbo: " << converted.reason() << std::endl;
         return 1;
     }
     for (const std::string& warning : converter.getWarnings())
         std::cerr << "demosys-vbo: warning: " << input << ": " << warning << std::endl;
-    std::string error;
-    if (!writer.save(output, error)) {
-        std::cerr << "demosys-vbo: " << error << std::endl;
+    Status saved = writer.save(output);
+    if (!saved) {
+        std::cerr << "demosys-vbo: " << saved.reason() << std::endl;
         return 1;
     }
     const SceneConverter::Counts& n = converter.getCounts();

@@ -116,9 +116,9 @@ public:
 
     bool save(const std::string& directory)
     {
-        std::string error;
-        if (!writer.save(directory + "/" + file, error)) {
-            std::cerr << "glasshall-scenes: " << error << std::endl;
+        Status saved = writer.save(directory + "/" + file);
+        if (!saved) {
+            std::cerr << "glasshall-scenes: " << saved.reason() << std::endl;
             return false;
         }
         // Light ids run from 1.

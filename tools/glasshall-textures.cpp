@@ -69,8 +69,7 @@ bool writePng(const std::string& path, const Image& img)
     std::vector<uint8_t> bytes(img.d.size());
     for (size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = uint8_t(std::lround(clamp01(img.d[i]) * 255.0f));
-    std::string error;
-    return writePngFile(path, img.w, img.h, img.c, bytes.data(), false, error);
+    return writePngFile(path, img.w, img.h, img.c, bytes.data(), false).ok();
 }
 
 // ---------------------------------------------------------------- hashing and noise

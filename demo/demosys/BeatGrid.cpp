@@ -38,7 +38,7 @@ bool parseMilli(const std::string& word, uint64_t& out)
 
 BeatGrid::BeatGrid() = default;
 
-bool BeatGrid::parse(const std::string& text, const std::string& fileName, std::string& error)
+Status BeatGrid::parse(const std::string& text, const std::string& fileName)
 {
     uint64_t milliBpm = 120000, rate = 20, rowsPerBeat = 0, perBar = 4;
     std::vector<Section> found;
@@ -46,8 +46,7 @@ bool BeatGrid::parse(const std::string& text, const std::string& fileName, std::
     std::string line;
     int lineNumber = 0;
     auto fail = [&](const std::string& reason) {
-        error = fileName + ":" + std::to_string(lineNumber) + ": " + reason;
-        return false;
+        return Status::failure(fileName + ":" + std::to_string(lineNumber) + ": " + reason);
     };
     while (std::getline(in, line)) {
         ++lineNumber;
@@ -103,19 +102,17 @@ bool BeatGrid::parse(const std::string& text, const std::string& fileName, std::
         s.startRow = clampToU32(Wide(beats) * rowsPerBeatNum / rowsPerBeatDen);
     }
     sections = found;
-    return true;
+    return Status::success();
 }
 
-bool BeatGrid::load(const std::string& path, std::string& error)
+Status BeatGrid::load(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = path + ": cannot be read";
-        return false;
-    }
+    if (!file)
+        return Status::failure(path + ": cannot be read");
     std::ostringstream text;
     text << file.rdbuf();
-    return parse(text.str(), path, error);
+    return parse(text.str(), path);
 }
 
 uint32_t BeatGrid::msOfBeats(uint64_t beats) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -33,12 +35,11 @@ public:
     // 120 beats a minute at 20 rows a second, 4 beats a bar, no sections.
     BeatGrid();
 
-    // Reads the grid from text (see above). False with "FILE:LINE: reason" in error;
-    // the grid is then unchanged. Sections are kept in bar order whatever the order of
-    // their lines.
-    bool parse(const std::string& text, const std::string& fileName, std::string& error);
+    // Reads the grid from text (see above). Fails with "FILE:LINE: reason"; the grid is
+    // then unchanged. Sections are kept in bar order whatever the order of their lines.
+    Status parse(const std::string& text, const std::string& fileName);
     // The same from a file on disk.
-    bool load(const std::string& path, std::string& error);
+    Status load(const std::string& path);
 
     uint32_t getRowsPerSecond() const { return rowsPerSecond; }
     uint32_t getBeatsPerBar() const { return beatsPerBar; }

@@ -6,13 +6,13 @@
 #include "GLError.h"
 #include "Log.h"
 #include "ResourceDefinition.h"
+#include "ScreenMetrics.h"
 #include "FBO.h"
 #include "Geometry.h"
 #include "LoadingPipeline.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "QuadRenderer.h"
-#include "ResourceLoader.h"
 #include "TimeCode.h"
 #include "Timer.h"
 #include "TrackManager.h"
@@ -41,21 +41,21 @@ Demo::~Demo()
 
 Demo* Demo::current() { return currentDemo; }
 
-bool Demo::fail(const std::string& text)
+Status Demo::fail(const Status& failure)
 {
-    message = text;
+    message = failure.reason();
     failed = true;
-    return false;
+    return failure;
 }
 
-bool Demo::load(ScreenMetrics* metrics, int mode)
+Status Demo::load(ScreenMetrics* metrics, int mode)
 {
     ORV_ASSERT_AT(ORVDemosys::resources != nullptr, "ORVDemosys::resources != __null", "demo/demosys/Demo", 50,
                   "bool Demo::load(ScreenMetrics*, int)");
     // Offscreen, GLFW (which needs a display) stays down.
     if (!offscreen) {
         if (!glfwInit())
-            return fail("Failed to initialize GLFW");
+            return fail(Status::failure("Failed to initialize GLFW"));
         glfwStarted = true;
         glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
         glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 2);
@@ -65,11 +65,16 @@ bool Demo::load(ScreenMetrics* metrics, int mode)
     }
 
     ORVIO::init(mode);
-    loader = std::make_unique<ResourceLoader>();
 
     LoadingPipeline::createDataPools();
-    if (!LoadingPipeline::openScreen(*loader, metrics, title, offscreen))
-        return fail(loader->getMessage());
+    Status screen = LoadingPipeline::openScreen(metrics, title, offscreen);
+    if (!screen) {
+        // As the engine has always said it: the offscreen reason in parentheses, both
+        // behind the size.
+        screenMessage = offscreen ? " (" + screen.reason() + ")" : screen.reason();
+        return fail(Status::failure("Failed to open screen : " + std::to_string(metrics->getWidth()) + "x" +
+                                    std::to_string(metrics->getHeight()) + screenMessage));
+    }
 
     if (offscreen) {
         // The context has loaded the entry points itself.
@@ -77,7 +82,7 @@ bool Demo::load(ScreenMetrics* metrics, int mode)
     } else {
         glewExperimental = GL_TRUE;
         if (glewInit() != GLEW_OK)
-            return fail("Error initializing glew\n");
+            return fail(Status::failure("Error initializing glew\n"));
         // The extension probing of the loader leaves an error behind in core contexts;
         // it is not the demo's.
         GLError::discard();
@@ -87,17 +92,21 @@ bool Demo::load(ScreenMetrics* metrics, int mode)
 
     Geometry::build();
 
-    if (!LoadingPipeline::loadResources(*loader))
-        return fail(loader->getMessage());
+    Status resourcesLoaded = LoadingPipeline::loadResources();
+    if (!resourcesLoaded)
+        return fail(resourcesLoaded);
     ORVDemosys::resources->createEffectInstances();
     if (!LoadingPipeline::createTrackData()) {
+        // The timeline has said what is wrong; the demo's own message stays empty.
         failed = true;
-        return false;
+        return Status::failure("the timeline failed its checks");
     }
-    if (!LoadingPipeline::setupSound(*loader))
-        return fail(loader->getMessage());
+    Status soundSetUp = LoadingPipeline::setupSound();
+    if (!soundSetUp)
+        return fail(soundSetUp);
     ORVIO::release();
-    return true;
+    loaded = true;
+    return Status::success();
 }
 
 void Demo::setCallbacks()
@@ -113,12 +122,12 @@ void Demo::setCallbacks()
 
 void Demo::run()
 {
-    if (failed || !loader || !currentWindow())
+    if (failed || !loaded || !currentWindow())
         return;
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
-    LoadingPipeline::demoInit(*loader);
+    LoadingPipeline::demoInit();
 
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     ORVDemosys::loopStartMs = wallClockMs();
@@ -161,11 +170,9 @@ bool ORVDemosys::shutdown()
 {
     Log::info() << "[Shutting Down]" << std::endl;
     Demo* demo = Demo::current();
-    ResourceLoader* loader = demo ? demo->getLoader() : nullptr;
-    bool loadFailed = demo && (demo->hasFailed() || (loader && !loader->isOk()));
-    if (loadFailed) {
+    if (demo && demo->hasFailed()) {
         Log::info() << "Message from demosys :" << std::endl
-                  << ORVDemosys::lastError << std::endl
+                  << demo->getScreenMessage() << std::endl
                   << "Message from resourceloader" << std::endl
                   << demo->getMessage() << std::endl;
     }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "Status.h"
 
 #include <memory>
 #include <string>
 
-class ResourceLoader;
 class ScreenMetrics;
 
 // The engine's front object: brings up the window and GL, drives the loading stages,
@@ -20,26 +20,29 @@ public:
     // rendering; run() has no window to show frames in then. Set before load().
     void setOffscreen(bool on) { offscreen = on; }
     const std::string& getTitle() const { return title; }
-    // mode selects where resources come from: 0 loose files, 1 the archive.
-    bool load(ScreenMetrics* metrics, int mode);
+    // mode selects where resources come from: 0 loose files, 1 the archive. A failure
+    // carries the stage's reason, which shutdown prints again.
+    Status load(ScreenMetrics* metrics, int mode);
     // Installs the input callback (keys and mouse buttons); nothing after a failed load.
     void setCallbacks();
     // The frame loop until Escape or the end position, then the run's statistics.
     void run();
 
     bool hasFailed() const { return failed; }
+    // The failed stage's reason; empty when the stage has logged it itself.
     const std::string& getMessage() const { return message; }
-    // The load status record; null until load() created it.
-    ResourceLoader* getLoader() const { return loader.get(); }
+    // What the window layer said when no screen opened; empty otherwise.
+    const std::string& getScreenMessage() const { return screenMessage; }
 
     // The demo constructed last (null once it is destroyed).
     static Demo* current();
 
 private:
-    bool fail(const std::string& text);
+    Status fail(const Status& failure);
 
-    std::unique_ptr<ResourceLoader> loader;
     std::string message;
+    std::string screenMessage;
+    bool loaded = false;
     std::string title = "Orvane Demosystem 3.0";
     bool failed = false;
     bool offscreen = false;

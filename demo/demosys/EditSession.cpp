@@ -29,14 +29,16 @@ long long msSinceModified(const std::string& path)
 EditSession::EditSession(Timer* timer, const BeatGrid& grid, uint32_t startMs, uint32_t endMs)
     : transport(timer, grid, startMs, endMs)
 {
-    if (!watcher.isValid())
-        Log::error() << "Edit : files are not watched (" << watcher.getError() << ")" << std::endl;
+    Status opened = watcher.open();
+    if (!opened)
+        Log::error() << "Edit : files are not watched (" << opened.reason() << ")" << std::endl;
 }
 
 bool EditSession::watchFile(const std::string& path, const std::string& source, Reload reload)
 {
-    if (!watcher.watch(path)) {
-        Log::error() << "Edit : cannot watch " << path << " (" << watcher.getError() << ")" << std::endl;
+    Status watched = watcher.watch(path);
+    if (!watched) {
+        Log::error() << "Edit : cannot watch " << path << " (" << watched.reason() << ")" << std::endl;
         return false;
     }
     // Watched again for the same source: the newer reload replaces the older one.

@@ -27,11 +27,16 @@ void splitPath(const std::string& path, std::string& directory, std::string& nam
 
 } // namespace
 
-FileWatcher::FileWatcher()
+FileWatcher::FileWatcher() = default;
+
+Status FileWatcher::open()
 {
+    if (fd >= 0)
+        return Status::success();
     fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
     if (fd < 0)
-        error = std::string("inotify: ") + std::strerror(errno);
+        return Status::failure(std::string("inotify: ") + std::strerror(errno));
+    return Status::success();
 }
 
 FileWatcher::~FileWatcher()
@@ -40,33 +45,27 @@ FileWatcher::~FileWatcher()
         close(fd);
 }
 
-bool FileWatcher::watch(const std::string& path)
+Status FileWatcher::watch(const std::string& path)
 {
     if (fd < 0)
-        return false;
+        return Status::failure("the watcher is not open");
     std::string directory, name;
     splitPath(path, directory, name);
-    if (name.empty() || name == "." || name == "..") {
-        error = "'" + path + "' names no file";
-        return false;
-    }
+    if (name.empty() || name == "." || name == "..")
+        return Status::failure("'" + path + "' names no file");
     // One watch per directory however it is spelt: inotify gives the same descriptor
     // for the same directory, and that is the key.
     char resolved[PATH_MAX];
-    if (!realpath(directory.c_str(), resolved)) {
-        error = "'" + directory + "': " + std::strerror(errno);
-        return false;
-    }
+    if (!realpath(directory.c_str(), resolved))
+        return Status::failure("'" + directory + "': " + std::strerror(errno));
     const int wd = inotify_add_watch(fd, resolved, contentEvents | IN_ONLYDIR);
-    if (wd < 0) {
-        error = "'" + directory + "': " + std::strerror(errno);
-        return false;
-    }
+    if (wd < 0)
+        return Status::failure("'" + directory + "': " + std::strerror(errno));
     Directory& d = directories[wd];
     d.path = resolved;
     d.files[name].insert(path);
     watched.insert(path);
-    return true;
+    return Status::success();
 }
 
 bool FileWatcher::isWatched(const std::string& path) const { return watched.count(path) != 0; }

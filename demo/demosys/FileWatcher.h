@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "Status.h"
 
 #include <map>
 #include <set>
@@ -21,14 +22,13 @@ public:
     FileWatcher();
     ~FileWatcher();
 
-    // False when inotify is not available (the reason is in getError()).
+    // Starts watching; fails when inotify is not available.
+    Status open();
     bool isValid() const { return fd >= 0; }
-    const std::string& getError() const { return error; }
 
     // Watches path (relative paths are taken from the working directory). Its
-    // directory must exist; the file itself need not. False with the reason in
-    // getError() otherwise. Watching a path twice is harmless.
-    bool watch(const std::string& path);
+    // directory must exist; the file itself need not. Watching a path twice is harmless.
+    Status watch(const std::string& path);
     bool isWatched(const std::string& path) const;
     // Stops watching every path.
     void clear();
@@ -45,7 +45,6 @@ private:
     };
 
     int fd = -1;
-    std::string error;
     std::map<int, Directory> directories; // by watch descriptor
     std::set<std::string> watched;
 };

@@ -171,18 +171,17 @@ bool jpegSegmentsFit(const uint8_t* b, size_t count)
 
 ImageFile::ImageFile() { initDecoder(); }
 
-ImageFile::ImageFile(const std::string& path) : name(path)
+ImageFile::~ImageFile() = default;
+
+Status ImageFile::loadFromFile(const std::string& path)
 {
-    initDecoder();
+    name = path;
     // Files go through the same memory path as archive entries.
     ResourceFile file(path, ResourceFile::Read);
-    if (file.isLoaded())
-        loadFromMemory(file.bytes().data(), file.byteSize());
-    else
-        refuse("not found");
+    if (!file.isLoaded())
+        return refuse("not found");
+    return loadFromMemory(file.bytes().data(), file.byteSize());
 }
-
-ImageFile::~ImageFile() = default;
 
 ImageFile::Type ImageFile::detectType(const uint8_t* b, size_t count)
 {
@@ -217,7 +216,7 @@ const char* ImageFile::typeName(Type t)
     return "unknown";
 }
 
-bool ImageFile::refuse(const char* reason)
+bool ImageFile::reject(const char* reason)
 {
     loaded = false;
     pixels.clear();
@@ -226,19 +225,25 @@ bool ImageFile::refuse(const char* reason)
     return false;
 }
 
-bool ImageFile::loadFromArchive()
+Status ImageFile::refuse(const char* reason)
+{
+    reject(reason);
+    return Status::failure(reason);
+}
+
+Status ImageFile::loadFromArchive()
 {
     type = Type::Unknown;
     int size = ResourceArchive::entrySize(name.c_str());
     if (size < 0)
         return refuse("not found");
     std::vector<uint8_t> encoded(static_cast<size_t>(size));
-    if (ResourceArchive::extract(name.c_str(), encoded.data()) != 0)
+    if (!ResourceArchive::extract(name.c_str(), encoded.data()))
         return refuse("cannot be read from the archive");
     return loadFromMemory(encoded.data(), encoded.size());
 }
 
-bool ImageFile::loadFromMemory(const uint8_t* bytes, size_t count)
+Status ImageFile::loadFromMemory(const uint8_t* bytes, size_t count)
 {
     loaded = false;
     pixels.clear();
@@ -258,9 +263,11 @@ bool ImageFile::loadFromMemory(const uint8_t* bytes, size_t count)
     case Type::Unknown:
         return refuse("unsupported image type");
     }
-    if (!loaded && error.empty())
-        refuse("damaged");
-    return loaded;
+    if (loaded)
+        return Status::success();
+    if (error.empty())
+        reject("damaged");
+    return Status::failure(error);
 }
 
 bool ImageFile::decodeWithLibraries(const uint8_t* bytes, size_t count)
@@ -282,7 +289,7 @@ bool ImageFile::decodeChecked(const uint8_t* bytes, size_t count)
     if (type == Type::Bmp && count >= 34 && little16(bytes + 14) >= 40) {
         const uint32_t compression = little16(bytes + 30) | (uint32_t(little16(bytes + 32)) << 16);
         if (compression == 1 || compression == 2 || compression == 4 || compression == 5)
-            return refuse("unsupported image type");
+            return reject("unsupported image type");
     }
     int w = 0, h = 0, channels = 0;
     CheckedInput header(bytes, count);
@@ -290,7 +297,7 @@ bool ImageFile::decodeChecked(const uint8_t* bytes, size_t count)
         return false;
     const uint64_t pixelCount = uint64_t(w) * uint64_t(h);
     if (pixelCount > maxPixels)
-        return refuse("too large");
+        return reject("too large");
     // Neither format packs more than 64 pixels into a byte (a run of 128 one-byte pixels
     // in a 2-byte TGA packet): a header that claims more is damaged, and is refused
     // before the decoder sets out to fill a large image with zeros.

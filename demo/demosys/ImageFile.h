@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,27 +21,26 @@ public:
     // "png", "jpeg", "tga", "bmp"; "unknown".
     static const char* typeName(Type type);
 
-    // An empty image; loadFromArchive() or loadFromMemory() fill it.
+    // An empty image; loadFromFile(), loadFromArchive() or loadFromMemory() fill it.
     ImageFile();
-    // Decodes the image file at path; the name becomes the path.
-    explicit ImageFile(const std::string& path);
     ~ImageFile();
 
     ImageFile(const ImageFile&) = delete;
     ImageFile& operator=(const ImageFile&) = delete;
 
-    // Decodes the archive entry named by getName(); a missing entry leaves it unloaded.
-    bool loadFromArchive();
+    // Each load fails with the reason "not found", "unsupported image type", "damaged",
+    // "too large" (or, for an archive entry, the archive's reason) and leaves the image
+    // unloaded.
+    // Decodes the image file at path; the name becomes the path.
+    Status loadFromFile(const std::string& path);
+    // Decodes the archive entry named by getName().
+    Status loadFromArchive();
     // Decodes encoded image bytes of one of the four types.
-    bool loadFromMemory(const uint8_t* bytes, size_t count);
+    Status loadFromMemory(const uint8_t* bytes, size_t count);
 
     void setName(const std::string& n) { name = n; }
     const std::string& getName() const { return name; }
     bool isLoaded() const { return loaded; }
-    // Why the image is not loaded: "not found", "unsupported image type", "damaged",
-    // "too large" (or, for an archive entry, "cannot be read from the archive"); empty
-    // once loaded.
-    const std::string& getError() const { return error; }
     // The type detected in the bytes (also when they then fail to decode).
     Type getType() const { return type; }
     int getWidth() const { return width; }
@@ -58,7 +59,9 @@ private:
     bool copyBoundImage();
     bool decodeWithLibraries(const uint8_t* bytes, size_t count);
     bool decodeChecked(const uint8_t* bytes, size_t count);
-    bool refuse(const char* reason);
+    // Leaves the image unloaded with the reason kept for the load that called it.
+    bool reject(const char* reason);
+    Status refuse(const char* reason);
 
     int width = 0;
     int height = 0;

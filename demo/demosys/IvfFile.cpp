@@ -41,17 +41,15 @@ bool keyFrameSize(const uint8_t* p, uint32_t size, int& width, int& height)
 
 IvfFile::IvfFile(std::vector<uint8_t> bytes) : data(std::move(bytes)) {}
 
-bool IvfFile::fail(const std::string& message)
+Status IvfFile::fail(const std::string& message)
 {
-    error = message;
     frameList.clear();
     keyFrames.clear();
-    return false;
+    return Status::failure(message);
 }
 
-bool IvfFile::parse(const std::string& label)
+Status IvfFile::parse(const std::string& label)
 {
-    error.clear();
     warnings.clear();
     frameList.clear();
     keyFrames.clear();
@@ -94,7 +92,7 @@ bool IvfFile::parse(const std::string& label)
         (keyWidth != width || keyHeight != height))
         return fail(label + " says " + std::to_string(width) + "x" + std::to_string(height) +
                     " but its first key frame is " + std::to_string(keyWidth) + "x" + std::to_string(keyHeight));
-    return true;
+    return Status::success();
 }
 
 void IvfFile::buildIndex(const std::string& label)

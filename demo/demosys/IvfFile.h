@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,13 +31,12 @@ public:
     explicit IvfFile(std::vector<uint8_t> bytes);
 
     // Checks the header and builds the frame index. label names the source in messages
-    // ("'resources/video/a.ivf'", "movie"). False when the file cannot be played, with
-    // the reason in getError(); a frame list cut short by the end of the file is not an
+    // ("'resources/video/a.ivf'", "movie"). Fails when the file cannot be played, naming
+    // the reason; a frame list cut short by the end of the file is not an
     // error: the index ends there and getWarnings() says so.
-    bool parse(const std::string& label);
+    Status parse(const std::string& label);
 
     const std::vector<uint8_t>& bytes() const { return data; }
-    const std::string& getError() const { return error; }
     const std::vector<std::string>& getWarnings() const { return warnings; }
     bool isComplete() const { return complete; }
 
@@ -62,11 +63,10 @@ public:
     bool timestampsIncrease() const { return increasing; }
 
 private:
-    bool fail(const std::string& message);
+    Status fail(const std::string& message);
     void buildIndex(const std::string& label);
 
     std::vector<uint8_t> data;
-    std::string error;
     std::vector<std::string> warnings;
     bool complete = false;
 

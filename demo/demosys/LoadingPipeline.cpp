@@ -24,7 +24,6 @@
 #include "ResourceFile.h"
 #include "Shader.h"
 #include "Texture.h"
-#include "ResourceLoader.h"
 #include "ScreenMetrics.h"
 #include "Timer.h"
 #include "TrackManager.h"
@@ -45,22 +44,18 @@ bool LoadingPipeline::createDataPools()
     return true;
 }
 
-bool LoadingPipeline::openScreen(ResourceLoader& loader, ScreenMetrics* metrics, const std::string& title,
-                                 bool offscreen)
+Status LoadingPipeline::openScreen(ScreenMetrics* metrics, const std::string& title, bool offscreen)
 {
     if (ORVDemosys::resources)
         ORVDemosys::resources->configure(metrics);
-    bool opened = offscreen                 ? openOffscreen(metrics)
-                  : metrics->isFullscreen() ? openFullscreen(metrics)
-                                            : openWindow(metrics, title);
-    if (!opened) {
-        loader.fail("Failed to open screen : " + std::to_string(metrics->getWidth()) + "x" +
-                    std::to_string(metrics->getHeight()) + ORVDemosys::lastError);
-        return false;
-    }
+    Status opened = offscreen                 ? openOffscreen(metrics)
+                    : metrics->isFullscreen() ? openFullscreen(metrics)
+                                              : openWindow(metrics, title);
+    if (!opened)
+        return opened;
     ORVDemosys::screenMetrics->computeViewport();
     ORVDemosys::screenMetrics->applyViewport();
-    return true;
+    return opened;
 }
 
 namespace {
@@ -72,21 +67,22 @@ void advanceLoadingScreen()
 }
 
 // The loaders of one declaration each, given its path (its kind's directory and its file
-// name): false, with the reason in the loader, when the file cannot be loaded.
+// name): a failure says why the file cannot be loaded.
 
-bool loadShader(ResourceLoader& loader, const std::string&, const ShaderDeclaration& d)
+Status loadShader(const std::string&, const ShaderDeclaration& d)
 {
     Log::info() << "-> Loading " << d.fileName << std::endl;
     Shader* shader = new Shader(d.fileName + "::" + d.alias);
-    if (!Shader::prepare(loader, *shader, d)) {
+    Status prepared = Shader::prepare(*shader, d);
+    if (!prepared) {
         delete shader;
-        return false;
+        return prepared;
     }
     ORVDemosys::shaderPool->add(d.alias, shader);
-    if (loader.isVerbose())
+    if (ORVIO::isVerbose())
         Log::info() << "Adding shader '" << d.alias << "' = " << shader->describe() << std::endl;
     shader->bind();
-    return true;
+    return prepared;
 }
 
 // The alias a scene's texture reference uses: the first declaration of that file, or
@@ -105,64 +101,56 @@ std::string textureAlias(const std::string& fileName)
     return fileName;
 }
 
-bool loadObject(ResourceLoader& loader, const std::string& path, const ResourceDeclaration& d)
+Status loadObject(const std::string& path, const ResourceDeclaration& d)
 {
     Log::info() << "Loading : '" << path << std::endl;
     ObjectReader reader(path);
     reader.setTextureResolver(textureAlias);
-    ORVScene* scene = reader.read();
-    if (!scene) {
-        loader.fail(reader.getError());
-        return false;
-    }
-    ORVDemosys::sceneDataPool->add(d.alias, scene);
-    return true;
+    std::unique_ptr<ORVScene> scene;
+    Status read = reader.read(scene);
+    if (read)
+        ORVDemosys::sceneDataPool->add(d.alias, scene.release());
+    return read;
 }
 
-bool loadTexture(ResourceLoader& loader, const std::string& path, const TextureDeclaration& d)
+Status loadTexture(const std::string& path, const TextureDeclaration& d)
 {
     // A file declared under a second alias is loaded once; the second alias is not
     // registered.
     if (ORVDemosys::texturePool->hasFile(d.fileName))
-        return true;
+        return Status::success();
     Log::info() << "Load : " << path << std::endl;
-    std::string why;
-    Texture* texture = ORVIO::loadTexture(path, static_cast<unsigned int>(d.target), d.mipmapped, &why);
-    if (!texture) {
-        loader.fail("Failed to load texture!\nFile : '" + path + "'\n" + why);
-        return false;
-    }
+    std::unique_ptr<Texture> texture;
+    Status loaded = ORVIO::loadTexture(path, static_cast<unsigned int>(d.target), d.mipmapped, texture);
+    if (!loaded)
+        return Status::failure("Failed to load texture!\nFile : '" + path + "'\n" + loaded.reason());
     texture->setName(d.fileName);
-    ORVDemosys::texturePool->add(d.alias, texture);
-    return true;
+    ORVDemosys::texturePool->add(d.alias, texture.release());
+    return loaded;
 }
 
-bool loadBinary(ResourceLoader& loader, const std::string& path, const ResourceDeclaration& d)
+Status loadBinary(const std::string& path, const ResourceDeclaration& d)
 {
     Log::info() << "Loading binary : '" << path << "'" << std::endl;
     Binary* binary = ORVIO::loadBinaryFile(path);
-    if (!binary) {
-        loader.fail("Failed to binary data!\nFile : '" + path + "'");
-        return false;
-    }
+    if (!binary)
+        return Status::failure("Failed to binary data!\nFile : '" + path + "'");
     ORVDemosys::binaryPool->add(d.alias, binary);
     Log::info() << "Loaded '" << path << "' using alias " << d.alias << std::endl;
-    return true;
+    return Status::success();
 }
 
-bool loadVideo(ResourceLoader& loader, const std::string& path, const ResourceDeclaration& d)
+Status loadVideo(const std::string& path, const ResourceDeclaration& d)
 {
     Log::info() << "Loading video: " << path << std::endl;
     Video* video = ORVIO::loadVideoFile(path);
     // The stream's own form of the address: a missing video prints 0.
     Log::info() << "Video object " << static_cast<const void*>(video) << std::endl;
-    if (!video) {
-        loader.fail("Failed to load video!\nFile : '" + path + "'");
-        return false;
-    }
+    if (!video)
+        return Status::failure("Failed to load video!\nFile : '" + path + "'");
     ORVDemosys::videoPool->add(d.alias, video);
     Log::info() << "Loaded '" << path << "' using alias " << d.alias << std::endl;
-    return true;
+    return Status::success();
 }
 
 // Every material keeps the loaded texture its texture name refers to; then the shader
@@ -196,7 +184,7 @@ struct ResourceKind {
     // never loaded.
     const char* heading;
     // Loads every declaration (null: nothing to load); then afterLoad, if any.
-    bool (*load)(ResourceLoader& loader, const ResourceKind& kind);
+    Status (*load)(const ResourceKind& kind);
     void (*afterLoad)();
     // The section's place in the pack script (-1: none) and its files, in order.
     int packSection;
@@ -204,18 +192,19 @@ struct ResourceKind {
 };
 
 // Loads the declarations in order, a loading-screen step after each when the kind takes
-// steps; false at the first that fails.
+// steps; the first failure ends it.
 template <class Declaration>
-bool loadEach(ResourceLoader& loader, const ResourceKind& kind, const std::vector<Declaration>& declarations,
-              bool (*load)(ResourceLoader&, const std::string&, const Declaration&))
+Status loadEach(const ResourceKind& kind, const std::vector<Declaration>& declarations,
+                Status (*load)(const std::string&, const Declaration&))
 {
     for (const Declaration& d : declarations) {
-        if (!load(loader, kind.directory + d.fileName, d))
-            return false;
+        Status loaded = load(kind.directory + d.fileName, d);
+        if (!loaded)
+            return loaded;
         if (kind.steps)
             advanceLoadingScreen();
     }
-    return true;
+    return Status::success();
 }
 
 template <class Declaration>
@@ -241,7 +230,7 @@ const std::vector<ResourceKind>& resourceKinds()
     using Kind = const ResourceKind&;
     static const std::vector<ResourceKind> kinds = {
         {"shader", shaderDirectory, [] { return countOf(shaderDeclarations); }, false, "[Loading Shaders]",
-         [](ResourceLoader& l, Kind k) { return loadEach(l, k, shaderDeclarations, loadShader); }, nullptr, 5,
+         [](Kind k) { return loadEach(k, shaderDeclarations, loadShader); }, nullptr, 5,
          [](Kind k) {
              std::vector<std::string> paths;
              for (const ShaderDeclaration& d : shaderDeclarations) {
@@ -251,7 +240,7 @@ const std::vector<ResourceKind>& resourceKinds()
              return paths;
          }},
         {"3D object", objectDirectory, [] { return countOf(objectDeclarations); }, true, "[Loading 3D Objects]",
-         [](ResourceLoader& l, Kind k) { return loadEach(l, k, objectDeclarations, loadObject); }, nullptr, 1,
+         [](Kind k) { return loadEach(k, objectDeclarations, loadObject); }, nullptr, 1,
          [](Kind k) {
              // An object's keyframe companion ".kf" is packed with it when it exists.
              std::vector<std::string> paths;
@@ -264,7 +253,7 @@ const std::vector<ResourceKind>& resourceKinds()
              return paths;
          }},
         {"texture", graphicsDirectory, [] { return countOf(textureDeclarations); }, true, "[Loading Textures]",
-         [](ResourceLoader& l, Kind k) { return loadEach(l, k, textureDeclarations, loadTexture); }, afterTextures, 0,
+         [](Kind k) { return loadEach(k, textureDeclarations, loadTexture); }, afterTextures, 0,
          [](Kind k) {
              // The files loaded, not those declared: a file declared twice is packed once.
              std::vector<std::string> paths;
@@ -274,7 +263,7 @@ const std::vector<ResourceKind>& resourceKinds()
              return paths;
          }},
         {"binary", miscDirectory, [] { return countOf(binaryDeclarations); }, true, "[Loading Binary Data]",
-         [](ResourceLoader& l, Kind k) { return loadEach(l, k, binaryDeclarations, loadBinary); }, nullptr, 3,
+         [](Kind k) { return loadEach(k, binaryDeclarations, loadBinary); }, nullptr, 3,
          [](Kind k) { return pathsOf(k, binaryDeclarations); }},
         // A stage of its own that loads nothing yet.
         {"animation", objectDirectory, [] { return 0; }, false, "[Loading Animation Data]", nullptr, nullptr, -1,
@@ -282,7 +271,7 @@ const std::vector<ResourceKind>& resourceKinds()
         // The videos are packed too: without them a packed production with a video
         // cannot load.
         {"video", videoDirectory, [] { return countOf(videoDeclarations); }, true, "[Loading Video Data]",
-         [](ResourceLoader& l, Kind k) { return loadEach(l, k, videoDeclarations, loadVideo); }, nullptr, 4,
+         [](Kind k) { return loadEach(k, videoDeclarations, loadVideo); }, nullptr, 4,
          [](Kind k) { return pathsOf(k, videoDeclarations); }},
         {"misc file", miscDirectory, [] { return countOf(miscDeclarations); }, true, nullptr, nullptr, nullptr, 2,
          [](Kind k) { return pathsOf(k, miscDeclarations); }},
@@ -303,7 +292,7 @@ int LoadingPipeline::progressTotal()
     return total;
 }
 
-bool LoadingPipeline::loadResources(ResourceLoader& loader)
+Status LoadingPipeline::loadResources()
 {
     Log::info() << "[Defining Resources]" << std::endl;
     ORVDemosys::resources->declareResources();
@@ -321,12 +310,15 @@ bool LoadingPipeline::loadResources(ResourceLoader& loader)
         if (!kind.heading)
             continue;
         Log::info() << kind.heading << std::endl;
-        if (kind.load && !kind.load(loader, kind))
-            return false;
+        if (kind.load) {
+            Status loaded = kind.load(kind);
+            if (!loaded)
+                return loaded;
+        }
         if (kind.afterLoad)
             kind.afterLoad();
     }
-    return true;
+    return Status::success();
 }
 
 bool LoadingPipeline::createTrackData()
@@ -361,24 +353,22 @@ bool LoadingPipeline::createTrackData()
     return ORVDemosys::tracks->validate() && ORVDemosys::tracks->checkInstances();
 }
 
-bool LoadingPipeline::reloadShaders(ResourceLoader& loader)
+Status LoadingPipeline::reloadShaders()
 {
     Log::info() << "[Reloading Shaders]" << std::endl;
     for (const ShaderDeclaration& d : ORVDemosys::shaderDeclarations) {
         Shader* shader = ORVDemosys::shaderPool->get(d.alias);
         if (!shader)
             continue;
-        if (!Shader::prepare(loader, *shader, d)) {
-            Log::error() << "Error while recompiling '" << d.alias << "' : " << std::endl
-                      << loader.getMessage() << std::endl;
-            return false;
-        }
+        Status prepared = Shader::prepare(*shader, d);
+        if (!prepared)
+            return Status::failure("Error while recompiling '" + d.alias + "' : \n" + prepared.reason());
         ORVDemosys::shaderPool->add(d.alias, shader);
         Log::info() << "Adding shader '" << d.alias << "' = " << shader->describe() << std::endl;
         shader->bind();
     }
     Log::info() << "[Reloading Shaders] ... Done!" << std::endl;
-    return true;
+    return Status::success();
 }
 
 void LoadingPipeline::writePackScript(const std::string& command, const std::string& scriptFile)
@@ -413,28 +403,26 @@ void LoadingPipeline::writePackScript(const std::string& command, const std::str
         Log::error() << "Cannot write the pack script '" << scriptFile << "'" << std::endl;
 }
 
-bool LoadingPipeline::setupSound(ResourceLoader& loader)
+Status LoadingPipeline::setupSound()
 {
     Log::info() << "[Setting up sound]" << std::endl;
     int rate = ORVDemosys::tracks ? ORVDemosys::tracks->getRowsPerSecond() : TrackManager::defaultRowsPerSecond;
     if (!ORVDemosys::musicFile.empty()) {
         Log::info() << "Play : " << ORVDemosys::musicFile << std::endl;
         ORVDemosys::timer = new FMODTimer(ORVDemosys::soundDirectory + ORVDemosys::musicFile, static_cast<uint32_t>(rate));
-        if (!ORVDemosys::timer->init()) {
-            loader.fail("Failed to load sound!\nFile : '" + ORVDemosys::musicFile + "'");
-            return false;
-        }
+        if (!ORVDemosys::timer->init())
+            return Status::failure("Failed to load sound!\nFile : '" + ORVDemosys::musicFile + "'");
     } else {
         ORVDemosys::timer = new Timer(static_cast<uint32_t>(rate));
         ORVDemosys::timer->init();
     }
     advanceLoadingScreen();
-    return true;
+    return Status::success();
 }
 
-bool LoadingPipeline::demoInit(ResourceLoader& loader)
+void LoadingPipeline::demoInit()
 {
-    if (loader.isVerbose())
+    if (ORVIO::isVerbose())
         Log::info() << "[Getting Startpos]" << std::endl
                   << "startpos = " << ORVDemosys::startTime.format() << std::endl;
     ORVDemosys::timer->setTimeMs(static_cast<int>(ORVDemosys::startTime.getTotal()));
@@ -442,9 +430,8 @@ bool LoadingPipeline::demoInit(ResourceLoader& loader)
     Log::info() << "[Demo Init]" << std::endl;
     if (!ORVDemosys::musicFile.empty())
         ORVDemosys::timer->play();
-    if (loader.isVerbose())
+    if (ORVIO::isVerbose())
         Log::info() << "[Demo Init END]" << std::endl;
-    return true;
 }
 
 void LoadingPipeline::deletePools()

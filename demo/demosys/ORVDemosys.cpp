@@ -30,7 +30,6 @@ const std::string videoDirectory = "resources/video/";
 const std::string trackDirectory = "resources/tracks/";
 const std::string currentDirectory = ".";
 
-std::string lastError;
 TimeCode startTime(0, 0, 0);
 TimeCode endTime(99, 0, 0);
 std::string musicFile;

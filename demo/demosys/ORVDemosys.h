@@ -43,7 +43,6 @@ extern const std::string videoDirectory;    // "resources/video/"
 extern const std::string trackDirectory;    // "resources/tracks/"
 extern const std::string currentDirectory;  // "."
 
-extern std::string lastError;
 extern TimeCode startTime; // 00:00:00
 extern TimeCode endTime;   // 99:00:00
 extern std::string musicFile;

@@ -27,7 +27,7 @@ void ORVIO::init(int mode, const std::string& archivePath)
     resourceMode = mode;
     // Loading goes on either way (every file will then be missing), but the reason is
     // said once here rather than left to the first file that cannot be found.
-    if (mode == ModeArchive && !ResourceArchive::open(archivePath.c_str()))
+    if (mode == ModeArchive && !ResourceArchive::open(archivePath.c_str()).ok())
         Log::error() << "Cannot open the resource archive '" << archivePath << "'" << std::endl;
     verbose = false;
 }
@@ -48,7 +48,12 @@ ResourceFile* ORVIO::load(const std::string& path, int mode)
         return new ResourceFile(path, ResourceFile::Read);
     if (mode == ModeArchive) {
         ResourceFile* file = new ResourceFile(path);
-        file->readFromArchive();
+        Status read = file->readFromArchive();
+        // A missing entry is reported by the loader that wanted it; anything else (a
+        // refused link, an entry the archive library cannot decode) is said here, with
+        // the archive's reason, since no loader can tell it.
+        if (!read && ResourceArchive::contains(path.c_str()))
+            Log::error() << read.reason() << std::endl;
         return file;
     }
     return nullptr;
@@ -72,19 +77,17 @@ ResourceFile* ORVIO::loadFile(const std::string& path, int mode)
     return load(path, mode);
 }
 
-Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool mipmapped, std::string* error)
+Status ORVIO::loadTexture(const std::string& path, unsigned int target, bool mipmapped,
+                          std::unique_ptr<Texture>& texture)
 {
-    return loadTexture(path, target, mipmapped, resourceMode, error);
+    return loadTexture(path, target, mipmapped, resourceMode, texture);
 }
 
-Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode,
-                            std::string* error)
+Status ORVIO::loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode,
+                          std::unique_ptr<Texture>& result)
 {
-    auto refuse = [&](const std::string& why) -> Texture* {
-        if (error)
-            *error = "Image '" + path + "': " + why;
-        return nullptr;
-    };
+    result.reset();
+    auto refuse = [&](const std::string& why) { return Status::failure("Image '" + path + "': " + why); };
     if (verbose)
         Log::info() << "Loading texture : " << path << std::endl;
     if (mode != ModeFiles && mode != ModeArchive)
@@ -96,19 +99,21 @@ Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool m
 
     int64_t fileSize = 0;
     std::unique_ptr<ImageFile> image;
+    Status loaded;
     if (mode == ModeFiles) {
-        image.reset(new ImageFile(path));
+        image.reset(new ImageFile());
+        loaded = image->loadFromFile(path);
         std::error_code error;
         auto bytes = std::filesystem::file_size(path, error);
         fileSize = error ? 0 : static_cast<int64_t>(bytes);
     } else {
         image.reset(new ImageFile());
         image->setName(path);
-        image->loadFromArchive();
+        loaded = image->loadFromArchive();
         fileSize = std::max(ResourceArchive::entrySize(path.c_str()), 0);
     }
-    if (!image->isLoaded())
-        return refuse(image->getError());
+    if (!loaded)
+        return refuse(loaded.reason());
 
     int width = image->getWidth();
     int height = image->getHeight();
@@ -150,7 +155,8 @@ Texture* ORVIO::loadTexture(const std::string& path, unsigned int target, bool m
     texture->setMipmapped(mipmapped);
 
     checkGLError("ORVIO::loadTexture " + path);
-    return texture;
+    result.reset(texture);
+    return Status::success();
 }
 
 Binary* ORVIO::loadBinaryFile(const std::string& path) { return loadBinaryFile(path, resourceMode); }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Status.h"
+
+#include <memory>
 #include <string>
 
 class Binary;
@@ -31,11 +34,6 @@ public:
     static ResourceFile* loadFile(const std::string& path);
     static ResourceFile* loadFile(const std::string& path, int mode);
 
-    // Decodes a PNG or JPEG image into a new texture of target GL_TEXTURE_1D (length
-    // max(width, height)), GL_TEXTURE_2D or GL_TEXTURE_3D (the image is a vertical strip
-    // of square slices: width x width x height / width). Null when the image cannot be
-    // read or decoded, or the target or strip does not fit; then, with an error string
-    // given, it holds one line naming the file and why ("Image 'PATH': damaged").
     // A new Binary holding a copy of the file's bytes; nothing when it cannot be read.
     static Binary* loadBinaryFile(const std::string& path);
     static Binary* loadBinaryFile(const std::string& path, int mode);
@@ -43,10 +41,15 @@ public:
     // it cannot be read or played (the video says why).
     static Video* loadVideoFile(const std::string& path);
     static Video* loadVideoFile(const std::string& path, int mode);
-    static Texture* loadTexture(const std::string& path, unsigned int target, bool mipmapped,
-                                std::string* error = nullptr);
-    static Texture* loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode,
-                                std::string* error = nullptr);
+    // Decodes a PNG or JPEG image into a new texture of target GL_TEXTURE_1D (length
+    // max(width, height)), GL_TEXTURE_2D or GL_TEXTURE_3D (the image is a vertical strip
+    // of square slices: width x width x height / width). Fails when the image cannot be
+    // read or decoded, or the target or strip does not fit, with one line naming the
+    // file and why ("Image 'PATH': damaged"); texture is then empty.
+    static Status loadTexture(const std::string& path, unsigned int target, bool mipmapped,
+                              std::unique_ptr<Texture>& texture);
+    static Status loadTexture(const std::string& path, unsigned int target, bool mipmapped, int mode,
+                              std::unique_ptr<Texture>& texture);
 
 private:
     static ResourceFile* load(const std::string& path, int mode);

@@ -102,10 +102,17 @@ void ObjectFile::warn(const std::string& line)
     logStream() << line << std::endl;
 }
 
-bool ObjectFile::parse(ResourceFile& file, const std::string& filePath)
+Status ObjectFile::parse(ResourceFile& file, const std::string& filePath)
 {
     path = filePath;
     error.clear();
+    if (readAll(file))
+        return Status::success();
+    return Status::failure(error);
+}
+
+bool ObjectFile::readAll(ResourceFile& file)
+{
     warnings.clear();
     meshes.clear();
     textures.clear();

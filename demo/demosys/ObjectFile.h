@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <glm/glm.hpp>
 
 #include <cstdint>
@@ -95,8 +97,7 @@ public:
     void setLog(std::ostream& stream) { log = &stream; }
 
     // Reads the file from its cursor. path names it in messages.
-    bool parse(ResourceFile& file, const std::string& path);
-    const std::string& getError() const { return error; }
+    Status parse(ResourceFile& file, const std::string& path);
     const std::vector<std::string>& getWarnings() const { return warnings; }
 
     int32_t getVersion() const { return version; }
@@ -124,6 +125,8 @@ public:
 private:
     class Cursor;
 
+    bool readAll(ResourceFile& file);
+    // Keeps the reason for parse() and returns false.
     bool fail(const std::string& detail);
     void warn(const std::string& line);
     // The records after the meshes, each a count and that many entries.

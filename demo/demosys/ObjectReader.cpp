@@ -15,31 +15,29 @@
 
 ObjectReader::ObjectReader(const std::string& path) : path(path), log(nullptr) {}
 
-ORVScene* ObjectReader::read()
+Status ObjectReader::read(std::unique_ptr<ORVScene>& scene)
 {
     loaded = false;
+    scene.reset();
     std::unique_ptr<ResourceFile> resource(ORVIO::loadFile(path));
-    if (!resource || !resource->isLoaded()) {
-        error = "Object '" + path + "' not found";
-        return nullptr;
-    }
-    return read(*resource);
+    if (!resource || !resource->isLoaded())
+        return Status::failure("Object '" + path + "' not found");
+    return read(*resource, scene);
 }
 
-ORVScene* ObjectReader::read(ResourceFile& resource)
+Status ObjectReader::read(ResourceFile& resource, std::unique_ptr<ORVScene>& scene)
 {
     loaded = false;
-    error.clear();
+    scene.reset();
     file.setTrace(trace);
     if (log)
         file.setLog(*log);
-    if (!file.parse(resource, path)) {
-        error = file.getError();
-        return nullptr;
-    }
-    ORVScene* scene = build();
+    Status parsed = file.parse(resource, path);
+    if (!parsed)
+        return parsed;
+    scene.reset(build());
     loaded = true;
-    return scene;
+    return parsed;
 }
 
 namespace {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "ObjectFile.h"
+#include "Status.h"
 
 #include <functional>
 #include <iosfwd>
+#include <memory>
 #include <string>
 
 class ORVScene;
@@ -15,8 +17,8 @@ class VAO;
 // become texture aliases on the materials, nodes become objects, cameras and lights,
 // and the scene is set up (bounding box, mesh groups).
 //
-// One reader per file. On failure read() returns null and getError() holds the text
-// the loading pipeline reports; nothing of a failed file is kept.
+// One reader per file. A failed read() leaves the scene empty and returns the text the
+// loading pipeline reports; nothing of a failed file is kept.
 class ObjectReader {
 public:
     // Maps a texture record's file name to the alias of the texture the scene will
@@ -36,13 +38,12 @@ public:
     void setCreateMeshes(bool on) { createMeshes = on; }
 
     // Loads the path through ORVIO (archive or loose file by the resource mode) and
-    // reads it. The caller owns the scene.
-    ORVScene* read();
+    // reads it into scene.
+    Status read(std::unique_ptr<ORVScene>& scene);
     // Reads a file that is already in memory, from its cursor.
-    ORVScene* read(ResourceFile& file);
+    Status read(ResourceFile& file, std::unique_ptr<ORVScene>& scene);
 
     bool isLoaded() const { return loaded; }
-    const std::string& getError() const { return error; }
     const std::string& getPath() const { return path; }
     // The parsed records of the last read.
     const ObjectFile& getFile() const { return file; }
@@ -61,6 +62,5 @@ private:
     TextureResolver resolveTexture;
     bool createMeshes = true;
     bool loaded = false;
-    std::string error;
     ObjectFile file;
 };

@@ -27,17 +27,15 @@ OfflineRenderer::~OfflineRenderer()
         glDeleteRenderbuffers(1, &depthBuffer);
 }
 
-bool OfflineRenderer::makeTarget()
+Status OfflineRenderer::makeTarget()
 {
     if (framebuffer)
-        return true;
+        return Status::success();
     GLint maxSize = 0;
     glGetIntegerv(GL_MAX_RENDERBUFFER_SIZE, &maxSize);
-    if (width < 1 || height < 1 || width > maxSize || height > maxSize) {
-        error = "Offline render size " + std::to_string(width) + "x" + std::to_string(height) +
-                " is outside 1.." + std::to_string(maxSize);
-        return false;
-    }
+    if (width < 1 || height < 1 || width > maxSize || height > maxSize)
+        return Status::failure("Offline render size " + std::to_string(width) + "x" + std::to_string(height) +
+                               " is outside 1.." + std::to_string(maxSize));
     glGenRenderbuffers(1, &colorBuffer);
     glBindRenderbuffer(GL_RENDERBUFFER, colorBuffer);
     glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, width, height);
@@ -53,11 +51,9 @@ bool OfflineRenderer::makeTarget()
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, depthBuffer);
     GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
     RenderState::invalidateFramebuffer();
-    if (status != GL_FRAMEBUFFER_COMPLETE) {
-        error = "Offline render target is incomplete: " + FBO::statusTextOf(status);
-        return false;
-    }
-    return true;
+    if (status != GL_FRAMEBUFFER_COMPLETE)
+        return Status::failure("Offline render target is incomplete: " + FBO::statusTextOf(status));
+    return Status::success();
 }
 
 namespace {
@@ -90,40 +86,33 @@ private:
 
 } // namespace
 
-bool OfflineRenderer::render(int startMs, int framesPerSecond, int frameCount, const Sink& sink)
+Status OfflineRenderer::render(int startMs, int framesPerSecond, int frameCount, const Sink& sink)
 {
-    error.clear();
-    if (framesPerSecond < 1 || framesPerSecond > 1000 || frameCount < 0 || startMs < 0) {
-        error = "Offline render needs 1..1000 frames per second, a frame count of 0 or more and a start at or "
-                "after 0 ms";
-        return false;
-    }
+    if (framesPerSecond < 1 || framesPerSecond > 1000 || frameCount < 0 || startMs < 0)
+        return Status::failure("Offline render needs 1..1000 frames per second, a frame count of 0 or more and a "
+                               "start at or after 0 ms");
     return run(startMs, frameCount,
                [framesPerSecond](int k, int64_t& hostMs) { hostMs = static_cast<int64_t>(k) * 1000 / framesPerSecond; },
                sink);
 }
 
-bool OfflineRenderer::renderTimes(const std::vector<int>& timesMs, const Sink& sink)
+Status OfflineRenderer::renderTimes(const std::vector<int>& timesMs, const Sink& sink)
 {
-    error.clear();
-    if (std::any_of(timesMs.begin(), timesMs.end(), [](int t) { return t < 0; })) {
-        error = "Offline render needs times at or after 0 ms";
-        return false;
-    }
+    if (std::any_of(timesMs.begin(), timesMs.end(), [](int t) { return t < 0; }))
+        return Status::failure("Offline render needs times at or after 0 ms");
     // The clock starts at the earliest time, so every frame's host time is at or after 0.
     const int earliest = timesMs.empty() ? 0 : *std::min_element(timesMs.begin(), timesMs.end());
     return run(earliest, static_cast<int>(timesMs.size()),
                [&timesMs, earliest](int k, int64_t& hostMs) { hostMs = timesMs[size_t(k)] - earliest; }, sink);
 }
 
-bool OfflineRenderer::run(int startMs, int frameCount, const Clocking& clocking, const Sink& sink)
+Status OfflineRenderer::run(int startMs, int frameCount, const Clocking& clocking, const Sink& sink)
 {
-    if (!ORVDemosys::tracks || !ORVDemosys::fboPool) {
-        error = "Offline render needs a loaded production";
-        return false;
-    }
-    if (!makeTarget())
-        return false;
+    if (!ORVDemosys::tracks || !ORVDemosys::fboPool)
+        return Status::failure("Offline render needs a loaded production");
+    Status target = makeTarget();
+    if (!target)
+        return target;
 
     // The screen settings of a window of this size: same projection, own letterbox.
     ScreenMetrics metrics = ORVDemosys::screenMetrics ? *ORVDemosys::screenMetrics : ScreenMetrics();
@@ -151,10 +140,9 @@ bool OfflineRenderer::run(int startMs, int frameCount, const Clocking& clocking,
     const bool ready = timer->init();
     if (ORVIO::getMode() == ORVIO::ModeArchive)
         ORVIO::release();
-    if (!ready) {
-        error = "Offline render cannot load the music '" + ORVDemosys::musicFile + "': " + timer->getMessage();
-        return false;
-    }
+    if (!ready)
+        return Status::failure("Offline render cannot load the music '" + ORVDemosys::musicFile +
+                               "': " + timer->getMessage());
     timer->setTimeMs(startMs);
     timer->play();
 
@@ -183,5 +171,5 @@ bool OfflineRenderer::run(int startMs, int frameCount, const Clocking& clocking,
         if (!sink(Frame{k, t, width, height, pixels}))
             break;
     }
-    return true;
+    return Status::success();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "Status.h"
 
 #include <GL/glew.h>
 
@@ -36,29 +37,27 @@ public:
     OfflineRenderer(int width, int height);
     ~OfflineRenderer();
 
-    // False with the reason in getError() when nothing is loaded, the arguments are out
-    // of range or the framebuffer cannot be made; the engine's timer, screen settings
-    // and clock are as before afterwards.
-    bool render(int startMs, int framesPerSecond, int frameCount, const Sink& sink);
+    // Fails when nothing is loaded, the arguments are out of range or the framebuffer
+    // cannot be made; the engine's timer, screen settings and clock are as before
+    // afterwards.
+    Status render(int startMs, int framesPerSecond, int frameCount, const Sink& sink);
     // Frame k drawn at timesMs[k], in any order, repeats (a pause) and jumps (a seek)
     // included, as a viewer moving the transport would see them; every time at or after
     // 0 ms. Fails as render() does.
-    bool renderTimes(const std::vector<int>& timesMs, const Sink& sink);
-    const std::string& getError() const { return error; }
+    Status renderTimes(const std::vector<int>& timesMs, const Sink& sink);
 
     int getWidth() const { return width; }
     int getHeight() const { return height; }
 
 private:
-    bool makeTarget();
+    Status makeTarget();
     // Sets the host clock (ms since the render began) for frame k.
     using Clocking = std::function<void(int k, int64_t& hostMs)>;
-    bool run(int startMs, int frameCount, const Clocking& clocking, const Sink& sink);
+    Status run(int startMs, int frameCount, const Clocking& clocking, const Sink& sink);
 
     int width;
     int height;
     GLuint framebuffer = 0;
     GLuint colorBuffer = 0;
     GLuint depthBuffer = 0;
-    std::string error;
 };

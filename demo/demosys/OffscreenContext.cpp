@@ -82,31 +82,27 @@ const char* kindName(OffscreenContext::Kind kind)
 
 OffscreenContext::~OffscreenContext() { close(); }
 
-bool OffscreenContext::open(int w, int h)
+Status OffscreenContext::open(int w, int h)
 {
     close();
-    error.clear();
-    if (w < 1 || h < 1) {
-        error = "offscreen context size " + std::to_string(w) + "x" + std::to_string(h) + " is empty";
-        return false;
-    }
+    if (w < 1 || h < 1)
+        return Status::failure("offscreen context size " + std::to_string(w) + "x" + std::to_string(h) + " is empty");
     width = w;
     height = h;
     std::string reasons;
     auto note = [&reasons](const std::string& text) { reasons += (reasons.empty() ? "" : "; ") + text; };
     // Made current: the entry points and the caches follow.
     auto ready = [this, &note, &reasons]() {
-        std::string why;
-        if (!loadFunctions(why)) {
-            note(std::string(kindName(kind)) + ": " + why);
+        Status loaded = loadFunctions();
+        if (!loaded) {
+            note(std::string(kindName(kind)) + ": " + loaded.reason());
             close();
-            error = reasons;
-            return false;
+            return Status::failure(reasons);
         }
         RenderState::reset();
         const GLubyte* name = glGetString(GL_RENDERER);
         renderer = name ? reinterpret_cast<const char*>(name) : "";
-        return true;
+        return Status::success();
     };
 
     const char* clientExtensions = eglQueryString(EGL_NO_DISPLAY, EGL_EXTENSIONS);
@@ -137,10 +133,10 @@ bool OffscreenContext::open(int w, int h)
                 if (hasExtension(queryDeviceString(device, EGL_EXTENSIONS), "EGL_MESA_device_software"))
                     continue;
                 ++cards;
-                std::string why;
-                if (openEgl(getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, device, nullptr), Kind::EglDevice, why))
+                Status made = openEgl(getPlatformDisplay(EGL_PLATFORM_DEVICE_EXT, device, nullptr), Kind::EglDevice);
+                if (made)
                     return ready();
-                note("EGL device platform, card " + std::to_string(cards) + ": " + why);
+                note("EGL device platform, card " + std::to_string(cards) + ": " + made.reason());
             }
             if (cards == 0)
                 note("EGL device platform: no graphics card");
@@ -148,11 +144,11 @@ bool OffscreenContext::open(int w, int h)
         if (!hasExtension(clientExtensions, "EGL_MESA_platform_surfaceless")) {
             note("EGL surfaceless platform: not supported");
         } else {
-            std::string why;
-            if (openEgl(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr),
-                        Kind::EglSurfaceless, why))
+            Status made = openEgl(getPlatformDisplay(EGL_PLATFORM_SURFACELESS_MESA, EGL_DEFAULT_DISPLAY, nullptr),
+                                  Kind::EglSurfaceless);
+            if (made)
                 return ready();
-            note("EGL surfaceless platform: " + why);
+            note("EGL surfaceless platform: " + made.reason());
         }
     }
 
@@ -160,32 +156,27 @@ bool OffscreenContext::open(int w, int h)
     if (!x || !*x) {
         note("hidden window: no X display (DISPLAY is not set)");
     } else {
-        std::string why;
-        if (openHiddenWindow(why))
+        Status made = openHiddenWindow();
+        if (made)
             return ready();
-        note("hidden window on " + std::string(x) + ": " + why);
+        note("hidden window on " + std::string(x) + ": " + made.reason());
     }
-    error = reasons.empty() ? "no GL context" : reasons;
-    return false;
+    return Status::failure(reasons.empty() ? "no GL context" : reasons);
 }
 
-bool OffscreenContext::openEgl(void* platformDisplay, Kind as, std::string& why)
+Status OffscreenContext::openEgl(void* platformDisplay, Kind as)
 {
     EGLDisplay dpy = static_cast<EGLDisplay>(platformDisplay);
-    if (dpy == EGL_NO_DISPLAY) {
-        why = "no display (" + eglErrorText() + ")";
-        return false;
-    }
+    if (dpy == EGL_NO_DISPLAY)
+        return Status::failure("no display (" + eglErrorText() + ")");
     EGLint major = 0, minor = 0;
-    if (!eglInitialize(dpy, &major, &minor)) {
-        why = "cannot initialise (" + eglErrorText() + ")";
-        return false;
-    }
+    if (!eglInitialize(dpy, &major, &minor))
+        return Status::failure("cannot initialise (" + eglErrorText() + ")");
     ++displayUsers()[dpy];
     auto fail = [&](const std::string& text) {
-        why = text + " (" + eglErrorText() + ")";
+        Status failed = Status::failure(text + " (" + eglErrorText() + ")");
         releaseDisplay(dpy);
-        return false;
+        return failed;
     };
     // Versioned core contexts: EGL 1.5, or 1.4 with the extension.
     if ((major == 1 && minor < 5) && !hasExtension(eglQueryString(dpy, EGL_EXTENSIONS), "EGL_KHR_create_context"))
@@ -222,20 +213,18 @@ bool OffscreenContext::openEgl(void* platformDisplay, Kind as, std::string& why)
     context = ctx;
     surface = surf;
     kind = as;
-    return true;
+    return Status::success();
 }
 
-bool OffscreenContext::openHiddenWindow(std::string& why)
+Status OffscreenContext::openHiddenWindow()
 {
     auto glfwReason = [](const char* fallback) {
         const char* text = nullptr;
         glfwGetError(&text);
         return std::string(text ? text : fallback);
     };
-    if (hiddenWindows == 0 && !glfwInit()) {
-        why = glfwReason("GLFW does not start");
-        return false;
-    }
+    if (hiddenWindows == 0 && !glfwInit())
+        return Status::failure(glfwReason("GLFW does not start"));
     glfwDefaultWindowHints();
     glfwWindowHint(GLFW_VISIBLE, GLFW_FALSE);
     glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 3);
@@ -250,15 +239,15 @@ bool OffscreenContext::openHiddenWindow(std::string& why)
     glfwWindowHint(GLFW_STENCIL_BITS, 8);
     window = glfwCreateWindow(width, height, "offscreen", nullptr, nullptr);
     if (!window) {
-        why = glfwReason("no window with a GL 3.2 core context");
+        Status failed = Status::failure(glfwReason("no window with a GL 3.2 core context"));
         if (hiddenWindows == 0)
             glfwTerminate();
-        return false;
+        return failed;
     }
     ++hiddenWindows;
     glfwMakeContextCurrent(window);
     kind = Kind::HiddenWindow;
-    return true;
+    return Status::success();
 }
 
 bool OffscreenContext::makeCurrent()
@@ -333,7 +322,7 @@ bool OffscreenContext::currentScreenSize(int& w, int& h)
     return false;
 }
 
-bool OffscreenContext::loadFunctions(std::string& why)
+Status OffscreenContext::loadFunctions()
 {
     glewExperimental = GL_TRUE;
     const GLenum result = glewInit();
@@ -345,7 +334,7 @@ bool OffscreenContext::loadFunctions(std::string& why)
     // GLEW's probing leaves an error behind on core contexts.
     GLError::discard();
     if (!loaded)
-        why = std::string("cannot load the GL entry points: ") +
-              reinterpret_cast<const char*>(glewGetErrorString(result));
-    return loaded;
+        return Status::failure(std::string("cannot load the GL entry points: ") +
+                               reinterpret_cast<const char*>(glewGetErrorString(result)));
+    return Status::success();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "Status.h"
 
 #include <string>
 
@@ -27,8 +28,8 @@ public:
     ~OffscreenContext();
 
     // Makes the context, makes it current, loads the GL entry points and resets the
-    // engine's binding caches. False with every platform's reason in getError().
-    bool open(int width, int height);
+    // engine's binding caches. A failure names every platform's reason.
+    Status open(int width, int height);
     // Current again (after another context was); the binding caches are reset.
     bool makeCurrent();
     void close();
@@ -36,7 +37,6 @@ public:
     Kind getKind() const { return kind; }
     // The platform and the GL renderer, for the log: "EGL surfaceless platform, llvmpipe ...".
     std::string describe() const;
-    const std::string& getError() const { return error; }
     int getWidth() const { return width; }
     int getHeight() const { return height; }
 
@@ -46,11 +46,11 @@ public:
     // The size of the current context's default framebuffer; false when none is current.
     static bool currentScreenSize(int& w, int& h);
     // Loads the GL entry points (GLEW) for the current context, whichever made it.
-    static bool loadFunctions(std::string& error);
+    static Status loadFunctions();
 
 private:
-    bool openEgl(void* platformDisplay, Kind as, std::string& why);
-    bool openHiddenWindow(std::string& why);
+    Status openEgl(void* platformDisplay, Kind as);
+    Status openHiddenWindow();
 
     Kind kind = Kind::None;
     int width = 0;
@@ -60,5 +60,4 @@ private:
     void* surface = nullptr;
     GLFWwindow* window = nullptr;
     std::string renderer;
-    std::string error;
 };

@@ -2,6 +2,7 @@
 
 #include "SevenZipIndex.h"
 
+#include <algorithm>
 #include <archive.h>
 #include <archive_entry.h>
 
@@ -422,7 +423,7 @@ bool listWithLibrary(ArchiveState& s)
 
 } // namespace
 
-bool ResourceArchive::open(const char* path)
+Status ResourceArchive::open(const char* path)
 {
     close();
     ArchiveState& s = state();
@@ -445,16 +446,16 @@ bool ResourceArchive::open(const char* path)
             s.entries.push_back(e);
         }
     } else if (!listWithLibrary(s)) {
-        return false;
+        return Status::failure(s.error);
     }
     // The first decoding pass; a pass that has decoded nothing costs only the header.
     s.pass = startPass(s);
     if (!s.pass)
-        return false;
+        return Status::failure(s.error);
     s.stats.decodeCount.assign(s.entries.size(), 0);
     s.error.clear();
     s.open = true;
-    return true;
+    return Status::success();
 }
 
 int ResourceArchive::find(const char* name)
@@ -493,28 +494,26 @@ int ResourceArchive::entrySize(const char* name)
     return state().currentSize;
 }
 
-int ResourceArchive::extract(const char* name, uint8_t* buffer)
+Status ResourceArchive::extract(const char* name, uint8_t* buffer)
 {
     ArchiveState& s = state();
     int index = find(name);
     if (index < 0)
-        return 1;
+        return Status::failure(s.error.empty() ? entryError(s, name ? name : "", "no such entry") : s.error);
     Utf8Names names;
     std::string why;
     if (s.entries[index].link)
         index = finalTarget(s, index, why);
     const Entry& entry = s.entries[index];
     if (entry.directory) {
-        s.error = entryError(s, name, "a directory");
-        return 1;
+        return Status::failure(entryError(s, name, "a directory"));
     }
     if (!entry.problem.empty()) {
-        s.error = entryError(s, name, entry.problem);
-        return 1;
+        return Status::failure(entryError(s, name, entry.problem));
     }
     // An empty entry needs no decoder at all.
     if (entry.size == 0)
-        return 0;
+        return Status::success();
 
     std::vector<uint8_t> bytes;
     auto cached = s.decoded.find(index);
@@ -522,17 +521,31 @@ int ResourceArchive::extract(const char* name, uint8_t* buffer)
         bytes = std::move(cached->second);
         s.decoded.erase(cached);
     } else if (!decodeUpTo(s, index, bytes, why)) {
-        s.error = entryError(s, name, why);
-        return 1;
+        return Status::failure(entryError(s, name, why));
     }
     if (bytes.size() != static_cast<size_t>(s.currentSize)) {
-        s.error = entryError(s, name, "the decoder gave " + std::to_string(bytes.size()) + " bytes, not " +
-                                          std::to_string(s.currentSize));
-        return 1;
+        return Status::failure(entryError(s, name, "the decoder gave " + std::to_string(bytes.size()) + " bytes, not " +
+                                          std::to_string(s.currentSize)));
     }
     if (!bytes.empty())
         std::memcpy(buffer, bytes.data(), bytes.size());
-    return 0;
+    return Status::success();
+}
+
+Status ResourceArchive::read(const char* name, std::vector<uint8_t>& bytes)
+{
+    const int size = entrySize(name);
+    bytes.assign(static_cast<size_t>(std::max(size, 0)), 0);
+    Status extracted = extract(name, bytes.data());
+    if (!extracted)
+        bytes.clear();
+    return extracted;
+}
+
+bool ResourceArchive::contains(const char* name)
+{
+    const ArchiveState& s = state();
+    return s.open && name && s.firstIndex.count(name) != 0;
 }
 
 void ResourceArchive::close()
@@ -543,7 +556,6 @@ void ResourceArchive::close()
     s.open = false;
 }
 
-const std::string& ResourceArchive::lastError() { return state().error; }
 bool ResourceArchive::isOpen() { return state().open; }
 const std::string& ResourceArchive::path() { return state().path; }
 int ResourceArchive::entryCount() { return state().open ? static_cast<int>(state().entries.size()) : 0; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -17,8 +19,8 @@
 // library cannot decode (encrypted, or a method it lacks) fails alone: it is remembered
 // and passed over, and the entries after it still load. A symbolic link stored in the
 // archive stands for the entry it names inside the archive; a link that names nothing
-// there (or leaves the archive) is refused. Every refusal and failure leaves its reason,
-// the archive library's own message where it has one, in lastError().
+// there (or leaves the archive) is refused. Every refusal and failure returns its reason,
+// naming the archive or entry, with the archive library's own message where it has one.
 class ResourceArchive {
 public:
     // Counters for measuring how the archive is read.
@@ -29,9 +31,9 @@ public:
         std::vector<int> decodeCount;   // per entry: how often it was decoded
     };
 
-    // Opens the archive file and reads its entry list; false when the file cannot be
+    // Opens the archive file and reads its entry list; fails when the file cannot be
     // opened for reading or is not a readable archive.
-    static bool open(const char* path);
+    static Status open(const char* path);
     // Index of the first entry whose stored name equals name byte for byte, or -1.
     // On success the entry's size becomes the current entry size.
     static int find(const char* name);
@@ -39,13 +41,15 @@ public:
     // there is none or it cannot be handed out.
     static int entrySize(const char* name);
     // Copies the current entry size bytes of the entry named name into buffer, which
-    // holds at least entrySize(name) bytes. 0 on success, 1 on failure.
-    static int extract(const char* name, uint8_t* buffer);
+    // holds at least entrySize(name) bytes.
+    static Status extract(const char* name, uint8_t* buffer);
+    // entrySize() and extract() in one: the entry's bytes, or empty on failure.
+    static Status read(const char* name, std::vector<uint8_t>& bytes);
+    // Whether an entry is stored under name, whether or not it can be handed out (a
+    // refused link, say): tells a missing entry from one that failed.
+    static bool contains(const char* name);
     // Releases the archive; later look-ups fail.
     static void close();
-    // Why the last open, look-up or extraction failed, naming the archive or entry;
-    // empty after a success and when a look-up failed only because no entry has the name.
-    static const std::string& lastError();
 
     static bool isOpen();
     static const std::string& path();

@@ -72,23 +72,16 @@ ResourceFile::~ResourceFile()
         stream->close();
 }
 
-bool ResourceFile::readFromArchive()
+Status ResourceFile::readFromArchive()
 {
-    // A missing entry is reported by the loader that wanted it; anything else (a refused
-    // link, an entry the archive library cannot decode) is said here, with the library's
-    // reason, since no loader can tell it.
-    int entrySize = ResourceArchive::entrySize(name.c_str());
-    std::vector<uint8_t> buffer(static_cast<size_t>(std::max(entrySize, 0)));
-    if (entrySize < 0 || ResourceArchive::extract(name.c_str(), buffer.data()) != 0) {
-        if (!ResourceArchive::lastError().empty())
-            Log::error() << ResourceArchive::lastError() << std::endl;
-        loaded = false;
-        return false;
-    }
+    std::vector<uint8_t> buffer;
+    Status read = ResourceArchive::read(name.c_str(), buffer);
+    loaded = read.ok();
+    if (!loaded)
+        return read;
     data.insert(data.end(), buffer.begin(), buffer.end());
     size = data.size();
-    loaded = true;
-    return true;
+    return read;
 }
 
 bool ResourceFile::save()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <fstream>
 #include <memory>
@@ -31,8 +33,9 @@ public:
     ResourceFile(const ResourceFile&) = delete;
     ResourceFile& operator=(const ResourceFile&) = delete;
 
-    // Fills data from the archive entry named name; returns and stores loaded.
-    bool readFromArchive();
+    // Fills data from the archive entry named name and stores whether it worked in
+    // isLoaded(); a failure names the entry and the archive's reason.
+    Status readFromArchive();
     // Writes all of data to the open stream and closes it; false without a stream or
     // when the write or close failed.
     bool save();

@@ -141,6 +141,7 @@ struct FolderInfo {
     std::vector<uint64_t> boundOutputs;
     std::vector<uint64_t> unpackSizes;
     bool crcDefined = false;
+    uint32_t crc = 0;
     uint64_t unpackStreams = 1;
     uint64_t totalOut = 0;
 
@@ -252,7 +253,7 @@ bool readUnpackInfo(Bytes& b, Streams& s)
         for (size_t i = 0; i < defined.size(); ++i) {
             s.folders[i].crcDefined = defined[i];
             if (defined[i])
-                b.skip(4);
+                s.folders[i].crc = b.u32();
         }
     }
     return b.ok;
@@ -462,15 +463,24 @@ std::string loadHeader(File& file, std::vector<uint8_t>& header)
     static const uint8_t signature[6] = {'7', 'z', 0xBC, 0xAF, 0x27, 0x1C};
     if (!file.readAt(0, 32, start) || !std::equal(signature, signature + 6, start.begin()))
         return std::string("is not a 7z archive");
+    // The start header and the header it points to carry checksums: a damaged header is
+    // refused here rather than listed as something the archive does not hold.
+    Bytes sums(start.data() + 8, 4);
+    const uint32_t startSum = sums.u32();
+    if (lzma_crc32(start.data() + 12, 20, 0) != startSum)
+        return std::string("has a damaged start header");
     Bytes head(start.data() + 12, 20);
     uint64_t offset = head.u32();
     offset |= uint64_t(head.u32()) << 32;
     uint64_t size = head.u32();
     size |= uint64_t(head.u32()) << 32;
+    const uint32_t headerSum = head.u32();
     if (size == 0)
         return std::string(); // an archive without entries: header stays empty
     if (offset > file.size || size > maxHeaderBytes || !file.readAt(32 + offset, size, header))
         return std::string("has a header outside the file");
+    if (lzma_crc32(header.data(), header.size(), 0) != headerSum)
+        return std::string("has a damaged header");
 
     // A compressed header is described by a streams record of its own; it may be
     // compressed again, a few times at most.
@@ -491,6 +501,8 @@ std::string loadHeader(File& file, std::vector<uint8_t>& header)
         std::vector<uint8_t> plain(static_cast<size_t>(outSize));
         if (!decodeBlock(s.folders[0].coders[0], packed, plain))
             return std::string("has a header this reader cannot decode");
+        if (s.folders[0].crcDefined && lzma_crc32(plain.data(), plain.size(), 0) != s.folders[0].crc)
+            return std::string("has a damaged header");
         header.swap(plain);
     }
 
@@ -565,17 +577,15 @@ std::string readEntries(const std::vector<uint8_t>& header, std::vector<SevenZip
 
 } // namespace
 
-bool SevenZipIndex::fail(const std::string& why)
+Status SevenZipIndex::fail(const std::string& why)
 {
-    error = why;
     list.clear();
-    return false;
+    return Status::failure(why);
 }
 
-bool SevenZipIndex::read(const std::string& path)
+Status SevenZipIndex::read(const std::string& path)
 {
     list.clear();
-    error.clear();
     readCount = 0;
     File file;
     file.counter = &readCount;
@@ -590,5 +600,5 @@ bool SevenZipIndex::read(const std::string& path)
     std::string why = loadHeader(file, header);
     if (why.empty() && !header.empty())
         why = readEntries(header, list);
-    return why.empty() || fail(why);
+    return why.empty() ? Status::success() : fail(why);
 }

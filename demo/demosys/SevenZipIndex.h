@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -8,7 +10,7 @@
 // decoded, so listing costs the header's bytes whatever the archive holds (solid blocks,
 // symbolic links, methods the decoder lacks). Every count and size in the header is
 // checked against the bytes that are there. An archive whose header this reader does
-// not understand (an encrypted header, say) fails with the reason in getError(); the
+// not understand (an encrypted header, say) fails with the reason; the
 // archive layer then lists it through the decoding library instead.
 class SevenZipIndex {
 public:
@@ -20,17 +22,15 @@ public:
         bool link = false;
     };
 
-    bool read(const std::string& path);
+    Status read(const std::string& path);
 
     const std::vector<Item>& items() const { return list; }
-    const std::string& getError() const { return error; }
     // Bytes of the archive file that the listing read.
     uint64_t bytesRead() const { return readCount; }
 
 private:
-    bool fail(const std::string& why);
+    Status fail(const std::string& why);
 
     std::vector<Item> list;
-    std::string error;
     uint64_t readCount = 0;
 };

@@ -2,7 +2,6 @@
 
 #include "Log.h"
 #include "RenderState.h"
-#include "ResourceLoader.h"
 #include "ShaderDeclaration.h"
 #include "ShaderPreprocessor.h"
 #include "Texture.h"
@@ -111,17 +110,16 @@ void Shader::releaseObjects()
     vref = fref = pref = 0;
 }
 
-bool Shader::prepare(ResourceLoader& loader, Shader& shader, const ShaderDeclaration& declaration)
+Status Shader::prepare(Shader& shader, const ShaderDeclaration& declaration)
 {
-    if (!ShaderPreprocessor::prepareSources(loader, declaration.fileName, declaration.defines, shader.vertexCode,
-                                            shader.fragmentCode))
-        return false;
+    Status read = ShaderPreprocessor::prepareSources(declaration.fileName, declaration.defines, shader.vertexCode,
+                                                     shader.fragmentCode);
+    if (!read)
+        return read;
     if (shader.build())
-        return true;
-    loader.setMessage(shader.errorLog);
-    Log::error() << "Shader::prepare().. failed : " << loader.getMessage() << std::endl;
-    loader.setOk(false);
-    return false;
+        return Status::success();
+    Log::error() << "Shader::prepare().. failed : " << shader.errorLog << std::endl;
+    return Status::failure(shader.errorLog);
 }
 
 void Shader::setVertexCode(const std::string& code) { vertexCode = code; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "Status.h"
 
 #include <GL/glew.h>
 #include <glm/glm.hpp>
@@ -10,7 +11,6 @@
 #include <string>
 #include <vector>
 
-class ResourceLoader;
 class Texture;
 struct ShaderDeclaration;
 
@@ -34,9 +34,8 @@ public:
     ~Shader();
 
     // Reads and preprocesses resources/shaders/FILE.vert and .frag of the declaration
-    // into the shader and builds it. On failure the reason is in the loader's message,
-    // its ok flag is cleared and the result is false; the flag is never set.
-    static bool prepare(ResourceLoader& loader, Shader& shader, const ShaderDeclaration& declaration);
+    // into the shader and builds it. A failure carries the file's or the build's reason.
+    static Status prepare(Shader& shader, const ShaderDeclaration& declaration);
 
     void setVertexCode(const std::string& code);
     void setFragmentCode(const std::string& code);

@@ -4,7 +4,6 @@
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "ResourceFile.h"
-#include "ResourceLoader.h"
 #include "ShaderSourceMap.h"
 
 #include <algorithm>
@@ -116,14 +115,13 @@ void copyLine(std::string& output, const std::string& line, ShaderSourceMap* map
 
 // numbers[i] is the line in the file of lines[i] (0 for an inserted define); without
 // them lines[i] is line i + 1.
-bool expand(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
+Status expand(std::string& output, const std::vector<std::string>& lines,
             const std::string& directory, const std::string& displayName, int depth, IncludeChain& chain,
             ShaderSourceMap* map, const std::vector<int>* numbers, const ShaderPreprocessor::SourceReader& read)
 {
     if (output.size() > ShaderPreprocessor::maxExpandedSize) {
-        errorText = "Include expansion of " + displayName + " depth " + std::to_string(depth) + " exceeds " +
-                    std::to_string(ShaderPreprocessor::maxExpandedSize) + " bytes";
-        return false;
+        return Status::failure("Include expansion of " + displayName + " depth " + std::to_string(depth) +
+                               " exceeds " + std::to_string(ShaderPreprocessor::maxExpandedSize) + " bytes");
     }
     for (size_t index = 0; index < lines.size(); ++index) {
         const std::string& line = lines[index];
@@ -148,38 +146,31 @@ bool expand(std::string& errorText, std::string& output, const std::vector<std::
             std::string cycle;
             for (size_t j = i; j < chain.names.size(); ++j)
                 cycle += chain.names[j] + " -> ";
-            errorText = "Include cycle at " + where + " (" + cycle + fileName + ")";
-            return false;
+            return Status::failure("Include cycle at " + where + " (" + cycle + fileName + ")");
         }
-        if (depth + 1 > ShaderPreprocessor::maxIncludeDepth) {
-            errorText = "Include depth limit of " + std::to_string(ShaderPreprocessor::maxIncludeDepth) +
-                        " exceeded at " + where;
-            return false;
-        }
-        if (++chain.includes > ShaderPreprocessor::maxIncludeCount) {
-            errorText = "Include limit of " + std::to_string(ShaderPreprocessor::maxIncludeCount) +
-                        " files exceeded at " + where;
-            return false;
-        }
+        if (depth + 1 > ShaderPreprocessor::maxIncludeDepth)
+            return Status::failure("Include depth limit of " + std::to_string(ShaderPreprocessor::maxIncludeDepth) +
+                                   " exceeded at " + where);
+        if (++chain.includes > ShaderPreprocessor::maxIncludeCount)
+            return Status::failure("Include limit of " + std::to_string(ShaderPreprocessor::maxIncludeCount) +
+                                   " files exceeded at " + where);
 
         const std::string path = directory + fileName;
         // Registered before reading: the packing step must list a missing include too.
         ORVDemosys::registerShaderInclude(path);
         std::string text;
-        if (!readFile(read, path, text)) {
-            errorText = "Failed to include " + where;
-            return false;
-        }
+        if (!readFile(read, path, text))
+            return Status::failure("Failed to include " + where);
         chain.names.push_back(fileName);
         chain.keys.push_back(key);
-        bool ok = expand(errorText, output, ShaderPreprocessor::splitLines(text), directory, fileName, depth + 1,
-                         chain, map, nullptr, read);
+        Status included = expand(output, ShaderPreprocessor::splitLines(text), directory, fileName, depth + 1, chain,
+                                 map, nullptr, read);
         chain.names.pop_back();
         chain.keys.pop_back();
-        if (!ok)
-            return false;
+        if (!included)
+            return included;
     }
-    return true;
+    return Status::success();
 }
 
 } // namespace
@@ -214,25 +205,25 @@ void ShaderPreprocessor::injectDefines(std::vector<std::string>& lines, const st
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(at), "#define " + name + "\n");
 }
 
-bool ShaderPreprocessor::shaderInclude(std::string& errorText, std::string& output,
-                                       const std::vector<std::string>& lines, const std::string& directory,
-                                       const std::string& displayName, int depth, const SourceReader& read)
+Status ShaderPreprocessor::shaderInclude(std::string& output, const std::vector<std::string>& lines,
+                                         const std::string& directory, const std::string& displayName, int depth,
+                                         const SourceReader& read)
 {
-    return shaderInclude(errorText, output, lines, directory, displayName, depth, nullptr, nullptr, read);
+    return shaderInclude(output, lines, directory, displayName, depth, nullptr, nullptr, read);
 }
 
-bool ShaderPreprocessor::shaderInclude(std::string& errorText, std::string& output,
-                                       const std::vector<std::string>& lines, const std::string& directory,
-                                       const std::string& displayName, int depth, ShaderSourceMap* map,
-                                       const std::vector<int>* lineNumbers, const SourceReader& read)
+Status ShaderPreprocessor::shaderInclude(std::string& output, const std::vector<std::string>& lines,
+                                         const std::string& directory, const std::string& displayName, int depth,
+                                         ShaderSourceMap* map, const std::vector<int>* lineNumbers,
+                                         const SourceReader& read)
 {
     IncludeChain chain;
     chain.names.push_back(displayName);
     chain.keys.push_back(normalizePath(displayName));
-    return expand(errorText, output, lines, directory, displayName, depth, chain, map, lineNumbers, read);
+    return expand(output, lines, directory, displayName, depth, chain, map, lineNumbers, read);
 }
 
-bool ShaderPreprocessor::preprocessFile(std::string& errorText, std::string& output, bool& found,
+Status ShaderPreprocessor::preprocessFile(std::string& output, bool& found,
                                         const std::string& directory, const std::string& fileName,
                                         const std::vector<std::string>& defines, ShaderSourceMap* map,
                                         const SourceReader& read)
@@ -245,7 +236,7 @@ bool ShaderPreprocessor::preprocessFile(std::string& errorText, std::string& out
         std::string text;
         found = readFile(read, directory + fileName, text);
         if (!found)
-            return false;
+            return Status::failure("'" + directory + fileName + "' not found");
         lines = splitLines(text);
     }
     // The file's own line numbers, with 0 where injectDefines puts the defines.
@@ -254,46 +245,42 @@ bool ShaderPreprocessor::preprocessFile(std::string& errorText, std::string& out
         numbers[i] = static_cast<int>(i) + 1;
     numbers.insert(numbers.begin() + (lines.empty() ? 0 : 1), defines.size(), 0);
     injectDefines(lines, defines);
-    return shaderInclude(errorText, output, lines, directory, fileName, 0, map, &numbers, read);
+    return shaderInclude(output, lines, directory, fileName, 0, map, &numbers, read);
 }
 
-bool ShaderPreprocessor::prepareStage(ResourceLoader& loader, Stage stage, const std::string& name,
-                                      const std::vector<std::string>& defines, std::string& source,
-                                      ShaderSourceMap* map)
+Status ShaderPreprocessor::prepareStage(Stage stage, const std::string& name, const std::vector<std::string>& defines,
+                                        std::string& source, ShaderSourceMap* map)
 {
     const bool vertex = stage == Stage::Vertex;
     const std::string fileName = name + (vertex ? ".vert" : ".frag");
 
-    std::string errorText;
     std::string output;
     bool found = false;
-    if (preprocessFile(errorText, output, found, ORVDemosys::shaderDirectory, fileName, defines, map)) {
+    Status expanded = preprocessFile(output, found, ORVDemosys::shaderDirectory, fileName, defines, map);
+    if (expanded) {
         source = output;
-        return true;
+        return expanded;
     }
-    if (!found) {
-        if (vertex) {
-            Log::error() << "Failed to find vertex shader '" << fileName << "'" << std::endl;
-            loader.setMessage("Vertex shader '" + fileName + "' not found");
-        } else {
-            Log::error() << "Failed to find fragment shader '" << fileName << "'" << std::endl;
-            // The message text is fixed as the engine has always reported it.
-            loader.setMessage("Fragement shader '" + fileName + "' not found");
-        }
-    } else {
+    // The stage's line here; the reason goes to whoever gives up on the shader.
+    if (found) {
         Log::error() << "shaderInclude(..) failed " << std::endl;
-        loader.setMessage(errorText);
+        return expanded;
     }
-    loader.setOk(false);
-    return false;
+    if (vertex) {
+        Log::error() << "Failed to find vertex shader '" << fileName << "'" << std::endl;
+        return Status::failure("Vertex shader '" + fileName + "' not found");
+    }
+    Log::error() << "Failed to find fragment shader '" << fileName << "'" << std::endl;
+    // The message text is fixed as the engine has always reported it.
+    return Status::failure("Fragement shader '" + fileName + "' not found");
 }
 
-bool ShaderPreprocessor::prepareSources(ResourceLoader& loader, const std::string& name,
-                                        const std::vector<std::string>& defines, std::string& vertexSource,
-                                        std::string& fragmentSource, ShaderSourceMap* vertexMap,
-                                        ShaderSourceMap* fragmentMap)
+Status ShaderPreprocessor::prepareSources(const std::string& name, const std::vector<std::string>& defines,
+                                          std::string& vertexSource, std::string& fragmentSource,
+                                          ShaderSourceMap* vertexMap, ShaderSourceMap* fragmentMap)
 {
-    if (!prepareStage(loader, Stage::Vertex, name, defines, vertexSource, vertexMap))
-        return false;
-    return prepareStage(loader, Stage::Fragment, name, defines, fragmentSource, fragmentMap);
+    Status vertex = prepareStage(Stage::Vertex, name, defines, vertexSource, vertexMap);
+    if (!vertex)
+        return vertex;
+    return prepareStage(Stage::Fragment, name, defines, fragmentSource, fragmentMap);
 }

@@ -1,11 +1,12 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstddef>
 #include <functional>
 #include <string>
 #include <vector>
 
-class ResourceLoader;
 class ShaderSourceMap;
 
 // The engine's own GLSL source preprocessor: injects a shader declaration's #define
@@ -44,43 +45,40 @@ public:
 
     // Appends lines to output, each followed by "\n", expanding "#include NAME" lines
     // (10 characters or more) with directory + NAME. displayName and depth name the
-    // file that holds lines in the error text. On failure returns false with the reason
-    // in errorText; output then holds what was expanded before the failure.
-    static bool shaderInclude(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
-                              const std::string& directory, const std::string& displayName, int depth,
-                              const SourceReader& read = SourceReader());
+    // file that holds lines in the failure's reason; output then holds what was expanded
+    // before the failure.
+    static Status shaderInclude(std::string& output, const std::vector<std::string>& lines,
+                                const std::string& directory, const std::string& displayName, int depth,
+                                const SourceReader& read = SourceReader());
     // The same, recording in map (when not null) the file and line of every output line;
     // lineNumbers[i] is the line in the file of lines[i] (0 for an inserted define),
     // lines[i] being line i + 1 without them.
-    static bool shaderInclude(std::string& errorText, std::string& output, const std::vector<std::string>& lines,
-                              const std::string& directory, const std::string& displayName, int depth,
-                              ShaderSourceMap* map, const std::vector<int>* lineNumbers,
-                              const SourceReader& read = SourceReader());
+    static Status shaderInclude(std::string& output, const std::vector<std::string>& lines,
+                                const std::string& directory, const std::string& displayName, int depth,
+                                ShaderSourceMap* map, const std::vector<int>* lineNumbers,
+                                const SourceReader& read = SourceReader());
 
     // Reads directory + fileName, splits it, injects the defines and expands its
     // includes into output (replaced). found tells a missing file apart from a failed
-    // include; errorText is set only for the latter. A map given is refilled with the
-    // origin of every output line (what was expanded before a failure, on failure).
-    static bool preprocessFile(std::string& errorText, std::string& output, bool& found,
-                               const std::string& directory, const std::string& fileName,
-                               const std::vector<std::string>& defines, ShaderSourceMap* map = nullptr,
-                               const SourceReader& read = SourceReader());
+    // include. A map given is refilled with the origin of every output line (what was
+    // expanded before a failure, on failure).
+    static Status preprocessFile(std::string& output, bool& found, const std::string& directory,
+                                 const std::string& fileName, const std::vector<std::string>& defines,
+                                 ShaderSourceMap* map = nullptr, const SourceReader& read = SourceReader());
 
     // One file of a shader program: "resources/shaders/" + name + ".vert" or ".frag".
-    // On failure prints the stage's message, writes the reason into the loader, clears
-    // its ok flag and returns false, leaving source unchanged. On success source holds
-    // the preprocessed text.
-    static bool prepareStage(ResourceLoader& loader, Stage stage, const std::string& name,
-                             const std::vector<std::string>& defines, std::string& source,
-                             ShaderSourceMap* map = nullptr);
+    // On failure prints the stage's line and returns the reason ("Vertex shader 'x.vert'
+    // not found", or the include failure), leaving source unchanged. On success source
+    // holds the preprocessed text.
+    static Status prepareStage(Stage stage, const std::string& name, const std::vector<std::string>& defines,
+                               std::string& source, ShaderSourceMap* map = nullptr);
 
     // Both files, vertex first. vertexSource is written as soon as the vertex file has
     // been preprocessed, so a failing fragment file leaves it stored; fragmentSource is
     // written only on full success.
     // The maps, when given, say where each line of the two sources came from (see
     // ShaderSourceMap), so that a compiler log can name files and lines.
-    static bool prepareSources(ResourceLoader& loader, const std::string& name,
-                               const std::vector<std::string>& defines, std::string& vertexSource,
-                               std::string& fragmentSource, ShaderSourceMap* vertexMap = nullptr,
-                               ShaderSourceMap* fragmentMap = nullptr);
+    static Status prepareSources(const std::string& name, const std::vector<std::string>& defines,
+                                 std::string& vertexSource, std::string& fragmentSource,
+                                 ShaderSourceMap* vertexMap = nullptr, ShaderSourceMap* fragmentMap = nullptr);
 };

@@ -80,8 +80,9 @@ std::unique_ptr<TrackManager> TrackManager::loadFrom(TrackStorage& source, const
     ORV_ASSERT(effectNames.size() == effects.size());
     const bool verbose = ORVIO::isVerbose();
     auto manager = std::make_unique<TrackManager>();
-    if (!source.getError().empty())
-        manager->fail(source.getError());
+    Status indexed = source.prepare();
+    if (!indexed)
+        manager->fail(indexed.reason());
 
     for (size_t i = 0; i < effectNames.size(); ++i) {
         const std::string& name = effectNames[i];
@@ -94,10 +95,9 @@ std::unique_ptr<TrackManager> TrackManager::loadFrom(TrackStorage& source, const
         const std::string startStopFile = name + ".track";
         std::unique_ptr<TrackStartStop> startStop;
         if (ResourceFile* body = source.open(startStopFile)) {
-            std::string what;
-            startStop = TrackStorage::readStartStop(*body, startStopFile, resolver, verbose, what);
-            if (!startStop)
-                manager->fail(source.corrupt(startStopFile, what));
+            Status read = TrackStorage::readStartStop(*body, startStopFile, resolver, verbose, startStop);
+            if (!read)
+                manager->fail(source.corrupt(startStopFile, read.reason()));
         } else if (verbose) {
             Log::warning() << "Track '" << name << "' do not exit. Creating dummy." << std::endl;
         }
@@ -115,9 +115,9 @@ std::unique_ptr<TrackManager> TrackManager::loadFrom(TrackStorage& source, const
             }
             Log::info() << "Loading '" << name << "." << curve->getName() << "'" << std::endl;
             std::vector<InterpolateKey> keys;
-            std::string what;
-            if (!TrackStorage::readCurve(*body, verbose, keys, what)) {
-                manager->fail(source.corrupt(curveFile, what));
+            Status read = TrackStorage::readCurve(*body, verbose, keys);
+            if (!read) {
+                manager->fail(source.corrupt(curveFile, read.reason()));
                 continue;
             }
             for (const InterpolateKey& key : keys)
@@ -278,26 +278,28 @@ void TrackManager::printPriorities() const
         Log::info() << "Priority " << entry->startStop->getPriority() << " = " << entry->name << std::endl;
 }
 
-bool TrackManager::saveFiles(const std::string& directory) const
+Status TrackManager::saveFiles(const std::string& directory) const
 {
     for (const auto& item : entriesByName) {
         const EffectTracks& entry = *item.second;
         ResourceFile file(TrackStorage::joinPath(directory, entry.name + ".track"), ResourceFile::Truncate);
         TrackStorage::appendStartStop(file, *entry.startStop);
-        if (!TrackStorage::saveOut(file))
-            return false;
+        Status saved = TrackStorage::saveOut(file);
+        if (!saved)
+            return saved;
         for (const TrackInterpolate* curve : entry.tracks) {
             ResourceFile curveFile(TrackStorage::joinPath(directory, entry.name + "." + curve->getName() + ".track"),
                                    ResourceFile::Truncate);
             TrackStorage::appendCurve(curveFile, *curve);
-            if (!TrackStorage::saveOut(curveFile))
-                return false;
+            saved = TrackStorage::saveOut(curveFile);
+            if (!saved)
+                return saved;
         }
     }
-    return true;
+    return Status::success();
 }
 
-bool TrackManager::savePacked(const std::string& directory) const
+Status TrackManager::savePacked(const std::string& directory) const
 {
     ResourceFile index(TrackStorage::joinPath(directory, "index.list"), ResourceFile::Truncate);
     ResourceFile data(TrackStorage::joinPath(directory, "track.data"), ResourceFile::Truncate);
@@ -315,14 +317,15 @@ bool TrackManager::savePacked(const std::string& directory) const
             TrackStorage::appendCurve(data, *curve);
         }
     }
-    const bool dataSaved = TrackStorage::saveOut(data);
-    const bool indexSaved = TrackStorage::saveOut(index);
-    return dataSaved && indexSaved;
+    // Both are written whatever becomes of the other; the first failure is the answer.
+    Status dataSaved = TrackStorage::saveOut(data);
+    Status indexSaved = TrackStorage::saveOut(index);
+    return dataSaved ? indexSaved : dataSaved;
 }
 
-bool TrackManager::saveProperties() const { return saveProperties(ORVDemosys::trackDirectory); }
+Status TrackManager::saveProperties() const { return saveProperties(ORVDemosys::trackDirectory); }
 
-bool TrackManager::saveProperties(const std::string& directory) const
+Status TrackManager::saveProperties(const std::string& directory) const
 {
     ResourceFile file(TrackStorage::joinPath(directory, "track.properties"), ResourceFile::Truncate);
     file.appendInt(getEntryCount());
@@ -335,29 +338,27 @@ bool TrackManager::saveProperties(const std::string& directory) const
     return TrackStorage::saveOut(file);
 }
 
-bool TrackManager::loadProperties() { return loadProperties(ORVDemosys::trackDirectory); }
+Status TrackManager::loadProperties() { return loadProperties(ORVDemosys::trackDirectory); }
 
-bool TrackManager::loadProperties(const std::string& directory)
+Status TrackManager::loadProperties(const std::string& directory)
 {
     const std::string path = TrackStorage::joinPath(directory, "track.properties");
     std::unique_ptr<ResourceFile> file(ORVIO::loadFile(path));
     if (!file || !file->isLoaded())
-        return true;
+        return Status::success();
 
-    std::string what;
     const int32_t count = file->readInt();
-    if (file->readFailed())
-        what = "entry count runs past the end";
-    else
-        TrackStorage::checkCount(*file, count, TrackStorage::minNamedEntryBytes, "entry", what);
-    for (int32_t i = 0; what.empty() && i < count; ++i) {
+    Status entries = file->readFailed() ? Status::failure("entry count runs past the end")
+                                        : TrackStorage::checkCount(*file, count, TrackStorage::minNamedEntryBytes, "entry");
+    for (int32_t i = 0; entries && i < count; ++i) {
         std::string name;
-        if (!TrackStorage::readName(*file, i, name, what))
+        entries = TrackStorage::readName(*file, i, name);
+        if (!entries)
             break;
         Log::info() << "Loading track property for " << name << std::endl;
         const int32_t flag = file->readInt();
         if (file->readFailed()) {
-            what = "entry " + std::to_string(i) + " flag runs past the end";
+            entries = Status::failure("entry " + std::to_string(i) + " flag runs past the end");
             break;
         }
         if (EffectTracks* entry = findEntry(name)) {
@@ -365,10 +366,9 @@ bool TrackManager::loadProperties(const std::string& directory)
             Log::info() << "Flag : " << flag << std::endl;
         }
     }
-    if (what.empty())
-        return true;
-    Log::error() << TrackStorage::corruptText(path, what) << std::endl;
-    return false;
+    if (entries)
+        return entries;
+    return Status::failure(TrackStorage::corruptText(path, entries.reason()));
 }
 
 void TrackManager::adoptKeys(TrackManager& fresh, const TargetResolver& resolver, std::vector<std::string>& notes)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "Status.h"
 
 #include <cstdint>
 #include <functional>
@@ -89,9 +90,9 @@ public:
     // Reports a load that failed and then the start/stop check of every entry.
     bool validate() const;
     bool checkInstances() const { return true; }
-    bool hasLoadError() const { return !loadError.empty(); }
-    // The first corruption found while loading; empty when none.
-    const std::string& getLoadError() const { return loadError; }
+    // The first corruption found while loading (each is logged as it is found); the
+    // timeline is usable either way, a corrupt track being a never-active dummy.
+    Status loadStatus() const { return loadError.empty() ? Status::success() : Status::failure(loadError); }
 
     // The rate must lie in 1..1000, the range the timer accepts.
     void setRowsPerSecond(int32_t n);
@@ -126,16 +127,17 @@ public:
     // before the effects are deleted, so the timeline never points at a freed curve.
     void detachEffects();
 
-    // Writers for the editing tools; each returns false (after a line naming the file)
-    // when a file cannot be written.
-    bool saveFiles(const std::string& directory) const;
-    bool savePacked(const std::string& directory) const;
+    // Writers for the editing tools; each fails with a line naming the file that cannot
+    // be written.
+    Status saveFiles(const std::string& directory) const;
+    Status savePacked(const std::string& directory) const;
     // The enabled flags, in "resources/tracks/track.properties" or in directory.
-    bool saveProperties() const;
-    bool saveProperties(const std::string& directory) const;
-    // A missing file changes nothing and is no error; false for a corrupt one.
-    bool loadProperties();
-    bool loadProperties(const std::string& directory);
+    Status saveProperties() const;
+    Status saveProperties(const std::string& directory) const;
+    // A missing file changes nothing and is no error; a corrupt one fails with the line
+    // naming it.
+    Status loadProperties();
+    Status loadProperties(const std::string& directory);
 
 private:
     static std::unique_ptr<TrackManager> loadFrom(TrackStorage& source, const std::vector<std::string>& effectNames,

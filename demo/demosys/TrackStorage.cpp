@@ -31,11 +31,9 @@ std::string keyText(int32_t index, const char* problem) { return "key " + std::t
 
 } // namespace
 
-TrackStorage::TrackStorage(const std::string& directory, bool packed) : packed(packed), directory(directory)
-{
-    if (packed)
-        readIndex();
-}
+TrackStorage::TrackStorage(const std::string& directory, bool packed) : packed(packed), directory(directory) {}
+
+Status TrackStorage::prepare() { return packed ? readIndex() : Status::success(); }
 
 TrackStorage::~TrackStorage() = default;
 
@@ -62,7 +60,7 @@ std::string TrackStorage::corrupt(const std::string& fileName, const std::string
     return corruptText(current ? current->getName() : joinPath(directory, fileName), what);
 }
 
-void TrackStorage::readIndex()
+Status TrackStorage::readIndex()
 {
     const std::string indexPath = joinPath(directory, "index.list");
     dataPath = joinPath(directory, "track.data");
@@ -70,52 +68,50 @@ void TrackStorage::readIndex()
     if (!index || !index->isLoaded()) {
         // Like a missing body, but for every effect at once: worth a line.
         Log::warning() << "Track index '" << indexPath << "' is missing: no effect has track data" << std::endl;
-        return;
+        return Status::success();
     }
 
-    std::string what;
     const int32_t count = index->readInt();
-    if (index->readFailed())
-        what = "file count runs past the end";
-    else
-        checkCount(*index, count, minNamedEntryBytes, "file", what);
-    for (int32_t i = 0; what.empty() && i < count; ++i) {
+    Status entries = index->readFailed() ? Status::failure("file count runs past the end")
+                                         : checkCount(*index, count, minNamedEntryBytes, "file");
+    for (int32_t i = 0; entries && i < count; ++i) {
         std::string name;
-        if (!readName(*index, i, name, what))
+        entries = readName(*index, i, name);
+        if (!entries)
             break;
         const int32_t offset = index->readInt();
         if (index->readFailed()) {
-            what = "entry " + std::to_string(i) + " ('" + name + "') offset runs past the end";
+            entries = Status::failure("entry " + std::to_string(i) + " ('" + name + "') offset runs past the end");
             break;
         }
         offsets[name] = offset;
     }
-    if (!what.empty()) {
+    if (!entries) {
         offsets.clear();
-        error = corruptText(indexPath, what);
-        return;
+        return Status::failure(corruptText(indexPath, entries.reason()));
     }
     if (offsets.empty())
-        return;
+        return Status::success();
 
     data.reset(ORVIO::loadFile(dataPath));
     if (!data || !data->isLoaded()) {
         data.reset();
         offsets.clear();
-        error = "Track data '" + dataPath + "' is missing but '" + indexPath + "' lists " + std::to_string(count) +
-                " files";
-        return;
+        return Status::failure("Track data '" + dataPath + "' is missing but '" + indexPath + "' lists " +
+                               std::to_string(count) + " files");
     }
     for (const auto& entry : offsets) {
         // Every body holds at least one int32, so it must start inside track.data.
         if (entry.second < 0 || static_cast<uint64_t>(entry.second) >= data->byteSize()) {
-            error = corruptText(indexPath, "'" + entry.first + "' offset " + std::to_string(entry.second) +
-                                               " lies outside '" + dataPath + "' (" +
-                                               std::to_string(data->byteSize()) + " bytes)");
+            Status outside = Status::failure(corruptText(indexPath, "'" + entry.first + "' offset " +
+                                                                        std::to_string(entry.second) + " lies outside '" +
+                                                                        dataPath + "' (" +
+                                                                        std::to_string(data->byteSize()) + " bytes)"));
             offsets.clear();
-            return;
+            return outside;
         }
     }
+    return Status::success();
 }
 
 // Joins with exactly one "/", so that paths also match archive entry names, which are
@@ -127,71 +123,55 @@ std::string TrackStorage::joinPath(const std::string& directory, const std::stri
     return directory + "/" + file;
 }
 
-// The name of entry index of an index or properties file; on failure sets what.
-bool TrackStorage::readName(ResourceFile& file, int32_t index, std::string& name, std::string& what)
+Status TrackStorage::readName(ResourceFile& file, int32_t index, std::string& name)
 {
     if (file.remaining() == 0)
-        what = "entry " + std::to_string(index) + " runs past the end";
-    else if (!readText(file, name))
-        what = "entry " + std::to_string(index) + " name has no terminating zero byte";
-    return what.empty();
+        return Status::failure("entry " + std::to_string(index) + " runs past the end");
+    if (!readText(file, name))
+        return Status::failure("entry " + std::to_string(index) + " name has no terminating zero byte");
+    return Status::success();
 }
 
-// Checks a count read at the cursor against the bytes that are left; on failure sets what.
-bool TrackStorage::checkCount(ResourceFile& file, int32_t count, uint64_t minBytesEach, const char* noun,
-                            std::string& what)
+Status TrackStorage::checkCount(ResourceFile& file, int32_t count, uint64_t minBytesEach, const char* noun)
 {
-    if (count < 0) {
-        what = std::string(noun) + " count " + std::to_string(count) + " is negative";
-        return false;
-    }
-    if (!file.fits(static_cast<uint64_t>(count), minBytesEach)) {
-        what = std::string(noun) + " count " + std::to_string(count) + " needs more than the " +
-               std::to_string(file.remaining()) + " bytes left";
-        return false;
-    }
-    return true;
+    if (count < 0)
+        return Status::failure(std::string(noun) + " count " + std::to_string(count) + " is negative");
+    if (!file.fits(static_cast<uint64_t>(count), minBytesEach))
+        return Status::failure(std::string(noun) + " count " + std::to_string(count) + " needs more than the " +
+                               std::to_string(file.remaining()) + " bytes left");
+    return Status::success();
 }
 
 // A start/stop body at the cursor: priority, key count, keys; start keys carry a target.
-std::unique_ptr<TrackStartStop> TrackStorage::readStartStop(ResourceFile& file, const std::string& label,
-                                                          const TargetResolver& resolver, bool verbose,
-                                                          std::string& what)
+Status TrackStorage::readStartStop(ResourceFile& file, const std::string& label, const TargetResolver& resolver,
+                                   bool verbose, std::unique_ptr<TrackStartStop>& result)
 {
+    result.reset();
     const int32_t priority = file.readInt();
-    if (file.readFailed()) {
-        what = "priority runs past the end";
-        return nullptr;
-    }
+    if (file.readFailed())
+        return Status::failure("priority runs past the end");
     Log::info() << "Loading '" << label << "' (" << priority << ")" << std::endl;
 
     const int32_t count = file.readInt();
-    if (file.readFailed()) {
-        what = "key count runs past the end";
-        return nullptr;
-    }
-    if (!checkCount(file, count, minStartStopKeyBytes, "key", what))
-        return nullptr;
+    if (file.readFailed())
+        return Status::failure("key count runs past the end");
+    Status counted = checkCount(file, count, minStartStopKeyBytes, "key");
+    if (!counted)
+        return counted;
 
     auto track = std::make_unique<TrackStartStop>(priority);
     for (int32_t i = 0; i < count; ++i) {
         const uint32_t row = static_cast<uint32_t>(file.readInt());
         const uint32_t type = static_cast<uint32_t>(file.readInt());
-        if (file.readFailed()) {
-            what = keyText(i, "runs past the end");
-            return nullptr;
-        }
+        if (file.readFailed())
+            return Status::failure(keyText(i, "runs past the end"));
         StartStopKey key(row, type);
         if (key.isStart()) {
-            if (file.remaining() == 0) {
-                what = keyText(i, "target runs past the end");
-                return nullptr;
-            }
+            if (file.remaining() == 0)
+                return Status::failure(keyText(i, "target runs past the end"));
             std::string raw;
-            if (!readText(file, raw)) {
-                what = keyText(i, "target has no terminating zero byte");
-                return nullptr;
-            }
+            if (!readText(file, raw))
+                return Status::failure(keyText(i, "target has no terminating zero byte"));
             if (verbose)
                 Log::info() << "Raw string = '" << raw << "'" << std::endl;
             FBO* fbo = nullptr;
@@ -204,33 +184,31 @@ std::unique_ptr<TrackStartStop> TrackStorage::readStartStop(ResourceFile& file, 
         if (verbose)
             Log::info() << "keyframe " << row << " : " << type << ", " << key.target << std::endl;
     }
-    return track;
+    result = std::move(track);
+    return Status::success();
 }
 
 // A curve body at the cursor: key count, then row, type and value per key.
-bool TrackStorage::readCurve(ResourceFile& file, bool verbose, std::vector<InterpolateKey>& keys, std::string& what)
+Status TrackStorage::readCurve(ResourceFile& file, bool verbose, std::vector<InterpolateKey>& keys)
 {
     const int32_t count = file.readInt();
-    if (file.readFailed()) {
-        what = "key count runs past the end";
-        return false;
-    }
-    if (!checkCount(file, count, curveKeyBytes, "key", what))
-        return false;
+    if (file.readFailed())
+        return Status::failure("key count runs past the end");
+    Status counted = checkCount(file, count, curveKeyBytes, "key");
+    if (!counted)
+        return counted;
     keys.reserve(static_cast<size_t>(count));
     for (int32_t i = 0; i < count; ++i) {
         const uint32_t row = static_cast<uint32_t>(file.readInt());
         const uint32_t type = static_cast<uint32_t>(file.readInt());
         const float value = file.readFloat();
-        if (file.readFailed()) {
-            what = keyText(i, "runs past the end");
-            return false;
-        }
+        if (file.readFailed())
+            return Status::failure(keyText(i, "runs past the end"));
         keys.emplace_back(row, value, type);
         if (verbose)
             Log::info() << "keyframe " << row << " : " << type << ", " << value << std::endl;
     }
-    return true;
+    return Status::success();
 }
 
 void TrackStorage::appendStartStop(ResourceFile& file, const TrackStartStop& track)
@@ -263,12 +241,11 @@ void TrackStorage::appendCurve(ResourceFile& file, const TrackInterpolate& track
     }
 }
 
-bool TrackStorage::saveOut(ResourceFile& file)
+Status TrackStorage::saveOut(ResourceFile& file)
 {
     if (file.isLoaded() && file.save())
-        return true;
-    Log::error() << "Cannot write track file '" << file.getName() << "'" << std::endl;
-    return false;
+        return Status::success();
+    return Status::failure("Cannot write track file '" + file.getName() + "'");
 }
 
 std::string TrackStorage::corruptText(const std::string& path, const std::string& what)

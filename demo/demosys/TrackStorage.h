@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Status.h"
 #include "TrackManager.h"
 
 #include <cstdint>
@@ -24,12 +25,15 @@ public:
     // then an int32.
     static constexpr uint64_t minNamedEntryBytes = 5;
 
-    // Packed: reads and checks index.list at once (a missing one is no error: no effect
-    // then has track data); loose: opens each file when asked.
     TrackStorage(const std::string& directory, bool packed);
     ~TrackStorage();
     TrackStorage(const TrackStorage&) = delete;
     TrackStorage& operator=(const TrackStorage&) = delete;
+
+    // Packed: reads and checks index.list (a missing one is no error: no effect then has
+    // track data) and fails when the index is unusable; loose: nothing to do, each file
+    // is opened when asked.
+    Status prepare();
 
     // A reader positioned at the start of the body of fileName, or null when it has none.
     // A packed body may run to the end of track.data, never beyond. Valid until the next
@@ -37,34 +41,32 @@ public:
     ResourceFile* open(const std::string& fileName);
     // The corruption line for what is wrong in fileName's body.
     std::string corrupt(const std::string& fileName, const std::string& what) const;
-    // Why the index itself is unusable; empty when it is not.
-    const std::string& getError() const { return error; }
 
     // Joins with exactly one "/", so that paths also match archive entry names, which are
     // compared byte for byte.
     static std::string joinPath(const std::string& directory, const std::string& file);
     static std::string corruptText(const std::string& path, const std::string& what);
-    // The name of entry index of an index or properties file; on failure sets what.
-    static bool readName(ResourceFile& file, int32_t index, std::string& name, std::string& what);
-    // Checks a count read at the cursor against the bytes that are left; on failure sets what.
-    static bool checkCount(ResourceFile& file, int32_t count, uint64_t minBytesEach, const char* noun,
-                           std::string& what);
+    // The readers below fail with what is wrong at the cursor ("key 3 runs past the
+    // end"); corrupt() or corruptText() make the line that names the file.
+    // The name of entry index of an index or properties file.
+    static Status readName(ResourceFile& file, int32_t index, std::string& name);
+    // Checks a count read at the cursor against the bytes that are left.
+    static Status checkCount(ResourceFile& file, int32_t count, uint64_t minBytesEach, const char* noun);
 
     // A start/stop body at the cursor: priority, key count, keys; start keys carry a
-    // target, which the resolver turns into a framebuffer. Null (and what set) when corrupt.
-    static std::unique_ptr<TrackStartStop> readStartStop(ResourceFile& file, const std::string& label,
-                                                         const TargetResolver& resolver, bool verbose,
-                                                         std::string& what);
+    // target, which the resolver turns into a framebuffer. Empty when corrupt.
+    static Status readStartStop(ResourceFile& file, const std::string& label, const TargetResolver& resolver,
+                                bool verbose, std::unique_ptr<TrackStartStop>& track);
     // A curve body at the cursor: key count, then row, type and value per key.
-    static bool readCurve(ResourceFile& file, bool verbose, std::vector<InterpolateKey>& keys, std::string& what);
+    static Status readCurve(ResourceFile& file, bool verbose, std::vector<InterpolateKey>& keys);
     static void appendStartStop(ResourceFile& file, const TrackStartStop& track);
     static void appendCurve(ResourceFile& file, const TrackInterpolate& track);
-    // Writes the file; false after a line naming it when it cannot be written.
-    static bool saveOut(ResourceFile& file);
+    // Writes the file; fails with a line naming it when it cannot be written.
+    static Status saveOut(ResourceFile& file);
 
 private:
     // Reads index.list into offsets and checks every offset against track.data.
-    void readIndex();
+    Status readIndex();
 
     bool packed = false;
     std::string directory;
@@ -74,5 +76,4 @@ private:
     std::unique_ptr<ResourceFile> data;
     // One file per track.
     std::unique_ptr<ResourceFile> current;
-    std::string error;
 };

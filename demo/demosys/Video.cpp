@@ -42,21 +42,25 @@ Video::Video(const unsigned char* bytes, size_t size)
 
 Video::~Video()
 {
-    if (stream && !stream->close())
-        Log::error() << "Video: " << stream->getError() << std::endl;
+    if (stream) {
+        Status closed = stream->close();
+        if (!closed)
+            Log::error() << "Video: " << closed.reason() << std::endl;
+    }
 }
 
 void Video::initialise(std::vector<uint8_t> bytes, const std::string& label)
 {
     IvfFile ivf(std::move(bytes));
-    bool parsed = ivf.parse(label);
+    Status parsed = ivf.parse(label);
     if (!parsed) {
-        Log::error() << "Video: " << ivf.getError() << std::endl;
+        Log::error() << "Video: " << parsed.reason() << std::endl;
         return;
     }
     stream.reset(new VideoStream(std::move(ivf)));
-    if (!stream->init()) {
-        Log::error() << "Video: " << stream->getError() << std::endl;
+    Status started = stream->init();
+    if (!started) {
+        Log::error() << "Video: " << started.reason() << std::endl;
         stream.reset();
         return;
     }
@@ -89,17 +93,15 @@ Texture* Video::showFrame(int n)
 {
     if (!open)
         return texture.get();
-    switch (stream->seek(n)) {
-    case VideoStream::Seek::Changed:
+    const int shown = stream->getCurrentFrame();
+    const int decodes = stream->getDecodeCount();
+    Status seeked = stream->seek(n);
+    // A failure that decoded nothing is a frame already reported.
+    if (!seeked && stream->getDecodeCount() != decodes)
+        Log::error() << "Video: " << seeked.reason() << std::endl;
+    if (seeked && stream->getCurrentFrame() != shown) {
         texture->upload(stream->pixels().data());
         ++uploads;
-        break;
-    case VideoStream::Seek::Failed:
-        if (!stream->getError().empty())
-            Log::error() << "Video: " << stream->getError() << std::endl;
-        break;
-    case VideoStream::Seek::Unchanged:
-        break;
     }
     return texture.get();
 }

@@ -7,7 +7,11 @@
 
 VideoStream::VideoStream(IvfFile file) : ivf(std::move(file)), codec(new vpx_codec_ctx_t()) {}
 
-VideoStream::~VideoStream() { close(); }
+VideoStream::~VideoStream()
+{
+    // A decoder that fails to stop at destruction has no one left to tell.
+    static_cast<void>(close());
+}
 
 std::string VideoStream::decoderError(const std::string& what) const
 {
@@ -16,65 +20,54 @@ std::string VideoStream::decoderError(const std::string& what) const
     return what + "\n" + (text ? text : "") + "\n" + (detail ? detail : "");
 }
 
-bool VideoStream::init()
+Status VideoStream::init()
 {
     if (ready)
-        return true;
-    error.clear();
-    if (vpx_codec_dec_init(codec.get(), vpx_codec_vp8_dx(), nullptr, 0) != VPX_CODEC_OK) {
-        error = decoderError("failed to initialize VPX codec");
-        return false;
-    }
+        return Status::success();
+    if (vpx_codec_dec_init(codec.get(), vpx_codec_vp8_dx(), nullptr, 0) != VPX_CODEC_OK)
+        return Status::failure(decoderError("failed to initialize VPX codec"));
     ready = true;
     picture.assign(static_cast<size_t>(getWidth()) * getHeight() * 3, 0);
     current = -1;
     decoded = -1;
     broken = -1;
-    return true;
+    return Status::success();
 }
 
-bool VideoStream::close()
+Status VideoStream::close()
 {
     if (!ready)
-        return true;
+        return Status::success();
     ready = false;
-    if (vpx_codec_destroy(codec.get()) != VPX_CODEC_OK) {
-        error = decoderError("failed to destroy codec");
-        return false;
-    }
-    return true;
+    if (vpx_codec_destroy(codec.get()) != VPX_CODEC_OK)
+        return Status::failure(decoderError("failed to destroy codec"));
+    return Status::success();
 }
 
-bool VideoStream::decode(int i)
+Status VideoStream::decode(int i)
 {
     ++decodes;
     const IvfFrame& frame = ivf.frames()[i];
-    if (vpx_codec_decode(codec.get(), ivf.frameData(i), frame.size, nullptr, 0) != VPX_CODEC_OK) {
-        error = decoderError("failed to decode frame " + std::to_string(i));
-        return false;
-    }
+    if (vpx_codec_decode(codec.get(), ivf.frameData(i), frame.size, nullptr, 0) != VPX_CODEC_OK)
+        return Status::failure(decoderError("failed to decode frame " + std::to_string(i)));
     decoded = i;
-    return true;
+    return Status::success();
 }
 
-bool VideoStream::convert(int n)
+Status VideoStream::convert(int n)
 {
     vpx_codec_iter_t iterator = nullptr;
     vpx_image_t* image = vpx_codec_get_frame(codec.get(), &iterator);
     // A frame that is decoded but not shown (an alternate reference) leaves the picture.
     if (!image)
-        return true;
+        return Status::success();
     const int width = getWidth(), height = getHeight();
-    if (image->fmt != VPX_IMG_FMT_I420) {
-        error = "frame " + std::to_string(n) + " is not in I420";
-        return false;
-    }
-    if (image->d_w != static_cast<unsigned>(width) || image->d_h != static_cast<unsigned>(height)) {
-        error = "frame " + std::to_string(n) + " is " + std::to_string(image->d_w) + "x" +
-                std::to_string(image->d_h) + ", the header says " + std::to_string(width) + "x" +
-                std::to_string(height);
-        return false;
-    }
+    if (image->fmt != VPX_IMG_FMT_I420)
+        return Status::failure("frame " + std::to_string(n) + " is not in I420");
+    if (image->d_w != static_cast<unsigned>(width) || image->d_h != static_cast<unsigned>(height))
+        return Status::failure("frame " + std::to_string(n) + " is " + std::to_string(image->d_w) + "x" +
+                               std::to_string(image->d_h) + ", the header says " + std::to_string(width) + "x" +
+                               std::to_string(height));
     // Bottom row first, so the picture is upright for GL.
     uint8_t* out = picture.data();
     for (int j = 0; j < height; ++j) {
@@ -88,39 +81,41 @@ bool VideoStream::convert(int n)
             *out++ = v[i / 2];
         }
     }
-    return true;
+    return Status::success();
 }
 
-VideoStream::Seek VideoStream::seek(int n)
+Status VideoStream::seek(int n)
 {
     const int count = getFrameCount();
     if (!ready || count == 0)
-        return Seek::Unchanged;
+        return Status::success();
     n = n < 0 ? 0 : (n >= count ? count - 1 : n);
     if (n == current)
-        return Seek::Unchanged;
+        return Status::success();
 
     // Continue from where the decoder stands when the target builds on it; otherwise
     // start over at the target's key frame (frame 0 when the file has none before it).
     int key = ivf.keyFrameAtOrBefore(n);
     int start = (decoded >= 0 && decoded < n && key <= decoded) ? decoded + 1 : (key < 0 ? 0 : key);
-    if (broken >= start && broken <= n) {
-        error.clear();
-        return Seek::Failed;
-    }
+    if (broken >= start && broken <= n)
+        return Status::failure(brokenReason);
     for (int i = start; i <= n; ++i) {
-        if (!decode(i)) {
+        Status decodedFrame = decode(i);
+        if (!decodedFrame) {
             decoded = -1;
             broken = i;
-            return Seek::Failed;
+            brokenReason = decodedFrame.reason();
+            return decodedFrame;
         }
     }
-    if (!convert(n)) {
+    Status converted = convert(n);
+    if (!converted) {
         broken = n;
-        return Seek::Failed;
+        brokenReason = converted.reason();
+        return converted;
     }
     current = n;
-    return Seek::Changed;
+    return Status::success();
 }
 
 int VideoStream::frameAtTime(double seconds) const

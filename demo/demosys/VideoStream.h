@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IvfFile.h"
+#include "Status.h"
 
 #include <memory>
 #include <string>
@@ -18,17 +19,15 @@ struct vpx_codec_ctx;
 // decodes one frame. Messages are kept, not printed.
 class VideoStream {
 public:
-    enum class Seek { Unchanged, Changed, Failed };
-
     explicit VideoStream(IvfFile file);
     ~VideoStream();
     VideoStream(const VideoStream&) = delete;
     VideoStream& operator=(const VideoStream&) = delete;
 
-    // Starts the decoder; false with the decoder's texts in getError().
-    bool init();
-    // Stops the decoder; false with its texts in getError() when it reports a failure.
-    bool close();
+    // Starts the decoder; a failure carries the decoder's texts.
+    Status init();
+    // Stops the decoder; a failure carries its texts.
+    Status close();
     bool isReady() const { return ready; }
 
     const IvfFile& file() const { return ivf; }
@@ -37,11 +36,11 @@ public:
     int getFrameCount() const { return ivf.frameCount(); }
 
     // Makes frame n the picture, n clamped to the frames there are (a negative n is
-    // frame 0). Unchanged when n is already the picture or there are no frames. On
-    // failure the previous picture stays; getError() has the reason, or is empty when
-    // n needs a frame that already failed (which would fail the same way again).
-    Seek seek(int n);
-    const std::string& getError() const { return error; }
+    // frame 0); getCurrentFrame() tells whether the picture changed. On failure the
+    // previous picture stays. A target that needs a frame that already failed is not
+    // decoded again (it would fail the same way): it fails at once with the first
+    // failure's reason and no decoding (getDecodeCount() stays).
+    Status seek(int n);
     // The frame whose picture pixels() holds; -1 before the first.
     int getCurrentFrame() const { return current; }
     const std::vector<uint8_t>& pixels() const { return picture; }
@@ -58,8 +57,8 @@ public:
     int getDecodeCount() const { return decodes; }
 
 private:
-    bool decode(int i);
-    bool convert(int n);
+    Status decode(int i);
+    Status convert(int n);
     std::string decoderError(const std::string& what) const;
 
     IvfFile ivf;
@@ -70,5 +69,5 @@ private:
     int decoded = -1; // the frame the decoder's state stands at; -1 when unknown
     int broken = -1;  // the last frame that failed to decode from a clean start
     int decodes = 0;
-    std::string error;
+    std::string brokenReason; // why frame `broken` failed
 };

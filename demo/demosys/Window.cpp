@@ -19,7 +19,7 @@ namespace {
 GLFWwindow* window = nullptr;
 std::unique_ptr<OffscreenContext> offscreen;
 
-bool open(ScreenMetrics* metrics, bool fullscreen, const std::string& title)
+Status open(ScreenMetrics* metrics, bool fullscreen, const std::string& title)
 {
     ORVDemosys::screenMetrics = metrics;
     glfwWindowHint(GLFW_RED_BITS, 8);
@@ -30,36 +30,33 @@ bool open(ScreenMetrics* metrics, bool fullscreen, const std::string& title)
     glfwWindowHint(GLFW_STENCIL_BITS, 0);
     GLFWmonitor* monitor = fullscreen ? glfwGetPrimaryMonitor() : nullptr;
     window = glfwCreateWindow(metrics->getWidth(), metrics->getHeight(), title.c_str(), monitor, nullptr);
-    if (!window) {
-        ORVDemosys::lastError = "Failed to open window";
-        return false;
-    }
+    if (!window)
+        return Status::failure("Failed to open window");
     glfwMakeContextCurrent(window);
     glfwSetInputMode(window, GLFW_CURSOR, GLFW_CURSOR_NORMAL);
     glfwSwapInterval(1);
     // A new context: whatever the caches remember belongs to no context now.
     RenderState::reset();
-    return true;
+    return Status::success();
 }
 
 } // namespace
 
-bool openFullscreen(ScreenMetrics* metrics) { return open(metrics, true, "Demosys"); }
+Status openFullscreen(ScreenMetrics* metrics) { return open(metrics, true, "Demosys"); }
 
-bool openWindow(ScreenMetrics* metrics, const std::string& title) { return open(metrics, false, title); }
+Status openWindow(ScreenMetrics* metrics, const std::string& title) { return open(metrics, false, title); }
 
-bool openOffscreen(ScreenMetrics* metrics)
+Status openOffscreen(ScreenMetrics* metrics)
 {
     ORVDemosys::screenMetrics = metrics;
     offscreen = std::make_unique<OffscreenContext>();
     // The context resets the binding caches itself.
-    if (!offscreen->open(metrics->getWidth(), metrics->getHeight())) {
-        // Follows the size in the loader's "Failed to open screen" line.
-        ORVDemosys::lastError = " (no offscreen GL context: " + offscreen->getError() + ")";
+    Status opened = offscreen->open(metrics->getWidth(), metrics->getHeight());
+    if (!opened) {
         offscreen.reset();
-        return false;
+        return Status::failure("no offscreen GL context: " + opened.reason());
     }
-    return true;
+    return opened;
 }
 
 void closeWindow()

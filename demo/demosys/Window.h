@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <string>
 
 class ScreenMetrics;
@@ -7,14 +9,14 @@ struct GLFWwindow;
 
 // The demo's one window. The GL context hints (3.2 core, forward-compatible) are given
 // before by the demo's start-up; both openers make an 8/8/8/8 colour, 24-bit depth
-// window, show the cursor and set a swap interval of 1. On failure they set
-// ORVDemosys::lastError to "Failed to open window" and return false.
-bool openFullscreen(ScreenMetrics* metrics);
-bool openWindow(ScreenMetrics* metrics, const std::string& title);
+// window, show the cursor and set a swap interval of 1. They fail with "Failed to open
+// window".
+Status openFullscreen(ScreenMetrics* metrics);
+Status openWindow(ScreenMetrics* metrics, const std::string& title);
 // Instead of a window, an offscreen context (OffscreenContext) of the metrics' size, for
-// offline rendering with or without a display; currentWindow() stays null. On failure
-// ORVDemosys::lastError says why each platform gave none.
-bool openOffscreen(ScreenMetrics* metrics);
+// offline rendering with or without a display; currentWindow() stays null. A failure
+// says why each platform gave none ("no offscreen GL context: ...").
+Status openOffscreen(ScreenMetrics* metrics);
 // Destroys the window or the offscreen context if one is open.
 void closeWindow();
 GLFWwindow* currentWindow();

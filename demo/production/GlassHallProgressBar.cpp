@@ -32,12 +32,13 @@ bool GlassHallProgressBar::setup()
     addFile(vertexPath);
     addFile(fragmentPath);
 
-    layer1.reset(ORVIO::loadTexture(layer1Path, GL_TEXTURE_2D, false));
-    layer2.reset(ORVIO::loadTexture(layer2Path, GL_TEXTURE_2D, false));
+    // Whatever fails here is said once below, naming the directory.
+    const bool layer1Read = ORVIO::loadTexture(layer1Path, GL_TEXTURE_2D, false, layer1).ok();
+    const bool layer2Read = ORVIO::loadTexture(layer2Path, GL_TEXTURE_2D, false, layer2).ok();
     std::unique_ptr<ResourceFile> vertex(ORVIO::loadTextFile(vertexPath));
     std::unique_ptr<ResourceFile> fragment(ORVIO::loadTextFile(fragmentPath));
     shader.reset();
-    if (!layer1 || !layer2 || !vertex || !vertex->isLoaded() || !fragment || !fragment->isLoaded()) {
+    if (!layer1Read || !layer2Read || !vertex || !vertex->isLoaded() || !fragment || !fragment->isLoaded()) {
         Log::error() << "GlassHallProgressBar : cannot read the loading screen's files in '"
                   << ORVDemosys::graphicsDirectory << "'" << std::endl;
         return false;

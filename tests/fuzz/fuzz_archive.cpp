@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::fwrite(data, 1, size, f);
     std::fclose(f);
     SevenZipIndex index;
-    index.read(path);
+    // A listing either works or names why; neither may read out of bounds.
+    static_cast<void>(index.read(path));
     std::remove(path.c_str());
     return 0;
 }

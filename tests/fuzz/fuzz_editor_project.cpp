@@ -40,19 +40,20 @@ effect "b" priority 1
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::vector<EditorProject::Track> tracks;
-    std::string error;
-    if (!EditorProject::read(std::string(reinterpret_cast<const char*>(data), size), tracks, error)) {
-        if (error.empty())
+    Status read = EditorProject::read(std::string(reinterpret_cast<const char*>(data), size), tracks);
+    if (!read) {
+        if (read.reason().empty())
             std::abort();
         return 0;
     }
     SyncScriptEdit edit;
-    if (!edit.loadText(script, "f.sync", error))
+    if (!edit.loadText(script, "f.sync"))
         std::abort();
-    EditorProject::apply(tracks, edit, error);
+    // A track the script cannot take is refused; the rest must still read back.
+    static_cast<void>(EditorProject::apply(tracks, edit));
     const std::string text = edit.text();
     TimelineDocument document;
-    if (!TrackScript::parse(text, "f.sync", document, error))
+    if (!TrackScript::parse(text, "f.sync", document))
         std::abort();
     for (const std::string& effect : edit.effectNames()) {
         const EffectTracks* entry = document.manager()->findEntry(effect);

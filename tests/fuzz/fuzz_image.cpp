@@ -10,13 +10,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     ImageFile image;
-    if (image.loadFromMemory(data, size)) {
+    Status decoded = image.loadFromMemory(data, size);
+    if (decoded) {
         const int channels = image.getBytesPerPixel();
         if ((channels != 3 && channels != 4) || image.getWidth() <= 0 || image.getHeight() <= 0 ||
             image.getPixelByteCount() != size_t(image.getWidth()) * size_t(image.getHeight()) * size_t(channels) ||
-            !image.getError().empty())
+            !image.isLoaded())
             std::abort();
-    } else if (image.getError().empty() || image.getPixels() != nullptr) {
+    } else if (decoded.reason().empty() || image.isLoaded() || image.getPixels() != nullptr) {
         std::abort();
     }
     return 0;

@@ -27,17 +27,17 @@ bool same(const RocketProtocol::Command& a, const RocketProtocol::Command& b)
 void drain(RocketProtocol::CommandReader& reader, Run& run, uint32_t tracks, uint32_t rows)
 {
     RocketProtocol::Command c;
-    std::string error;
     for (;;) {
-        const RocketProtocol::CommandReader::Result r = reader.next(c, error);
-        if (r == RocketProtocol::CommandReader::NeedMore)
-            return;
-        if (r == RocketProtocol::CommandReader::Bad) {
-            if (error.empty())
+        bool ready = false;
+        Status read = reader.next(c, ready);
+        if (!read) {
+            if (read.reason().empty())
                 std::abort();
             run.bad = true;
             return;
         }
+        if (!ready)
+            return;
         if (run.bad)
             std::abort();
         if ((c.type == RocketProtocol::SetKey || c.type == RocketProtocol::DeleteKey) && c.track >= tracks)

@@ -61,14 +61,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     const std::map<std::string, std::string> files = splitFiles(std::string(reinterpret_cast<const char*>(data), size));
     const ShaderPreprocessor::SourceReader read = readFromMemory(files);
-    std::string error, output;
+    std::string output;
     bool found = false;
-    bool ok = ShaderPreprocessor::preprocessFile(error, output, found, directory, "top.vert", {"A", "B"}, nullptr, read);
+    Status ok = ShaderPreprocessor::preprocessFile(output, found, directory, "top.vert", {"A", "B"}, nullptr, read);
     ORVDemosys::shaderIncludes.clear();
     if (!found)
         std::abort(); // the top-level file is always there
     if (!ok) {
-        if (error.empty())
+        if (ok.reason().empty())
             std::abort();
         return 0;
     }

@@ -11,12 +11,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     std::string text(reinterpret_cast<const char*>(data), size);
     TimelineDocument document;
-    std::string error;
-    if (!TrackScript::parse(text, "fuzz.sync", document, error))
+    if (!TrackScript::parse(text, "fuzz.sync", document))
         return 0;
     std::string formatted = TrackScript::format(document);
     TimelineDocument again;
-    if (!TrackScript::parse(formatted, "formatted.sync", again, error) || TrackScript::format(again) != formatted)
+    if (!TrackScript::parse(formatted, "formatted.sync", again) || TrackScript::format(again) != formatted)
         std::abort();
     return 0;
 }

@@ -31,8 +31,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     ObjectReader reader("fuzz.vbo");
     reader.setLog(sink);
     reader.setCreateMeshes(false);
-    std::unique_ptr<ORVScene> scene(reader.read(file));
-    if (scene) {
+    std::unique_ptr<ORVScene> scene;
+    if (reader.read(file, scene)) {
         scene->update(0);
         ORVCamera camera("fuzz");
         scene->updateLights(&camera);

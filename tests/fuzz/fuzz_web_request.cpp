@@ -34,13 +34,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Read once; each input edits a copy.
     static const SyncScriptEdit loaded = [] {
         SyncScriptEdit e;
-        std::string reason;
-        if (!e.loadText(script, "/nonexistent/fuzz.sync", reason))
+        if (!e.loadText(script, "/nonexistent/fuzz.sync"))
             std::abort();
         return e;
     }();
     SyncScriptEdit edit = loaded;
-    std::string error;
     BeatGrid grid;
     WebApi api(edit, grid, 320);
     StandInWebHost host;
@@ -67,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         if (api.getRevision() != revision + 1)
             std::abort();
         TimelineDocument document;
-        if (!TrackScript::parse(edit.text(), "fuzz.sync", document, error) || !document.validate(error))
+        if (!TrackScript::parse(edit.text(), "fuzz.sync", document) || !document.validate())
             std::abort();
     } else if (edit.getPendingChanges() != 0 || api.getRevision() != revision) {
         std::abort();

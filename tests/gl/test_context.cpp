@@ -1,6 +1,7 @@
 #include "GLContext.h"
 #include "ImageCompare.h"
 #include "OffscreenContext.h"
+#include "StatusCheck.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -50,13 +51,14 @@ TEST(GLContext, OffscreenDefaultFramebufferHasItsSize)
 
     const void* before = OffscreenContext::currentHandle();
     OffscreenContext empty;
-    EXPECT_FALSE(empty.open(0, 10));
-    EXPECT_NE(empty.getError().find("0x10"), std::string::npos) << empty.getError();
+    Status opened = empty.open(0, 10);
+    EXPECT_FALSE(opened);
+    EXPECT_NE(opened.reason().find("0x10"), std::string::npos) << opened.reason();
     EXPECT_EQ(OffscreenContext::currentHandle(), before);
 
     {
         OffscreenContext small;
-        ASSERT_TRUE(small.open(40, 30)) << small.getError();
+        ASSERT_TRUE(succeeds(small.open(40, 30)));
         EXPECT_EQ(small.getKind(), shared->getKind());
         ASSERT_TRUE(OffscreenContext::currentScreenSize(w, h));
         EXPECT_EQ(w, 40);

@@ -236,8 +236,8 @@ protected:
         ObjectReader reader("deferred_scene.vbo");
         reader.setTrace(false);
         reader.setLog(log);
-        scene.reset(reader.read(file));
-        ASSERT_TRUE(scene) << reader.getError();
+        Status read = reader.read(file, scene);
+        ASSERT_TRUE(read) << read.reason();
         ASSERT_EQ(scene->getLights().size(), 3u);
 
         geometryShader = buildShader("gbuffer", standInGeometryVertex, geometryFragment);

@@ -9,6 +9,7 @@
 #include "TrackManager.h"
 #include "TrackStartStop.h"
 #include "Transport.h"
+#include "StatusCheck.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -83,8 +84,7 @@ TEST(EditOverlayTest, ShowsPositionActiveEffectsAndErrorsUntilCleared)
     Timer timer(20);
     timer.init();
     BeatGrid grid;
-    std::string error;
-    ASSERT_TRUE(grid.parse("tempo 120\nrows 20\nsection build1 9\nsection drop1 17\n", "grid", error)) << error;
+    ASSERT_TRUE(succeeds(grid.parse("tempo 120\nrows 20\nsection build1 9\nsection drop1 17\n", "grid")));
     Transport transport(&timer, grid, 0, 231000);
     captureLog();
     transport.seek(32000);

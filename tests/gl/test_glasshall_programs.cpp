@@ -7,6 +7,7 @@
 #include "ORVIO.h"
 #include "Shader.h"
 #include "ShaderPreprocessor.h"
+#include "StatusCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -122,14 +123,12 @@ TEST(GlassHallPrograms, EachLinksWithExactlyTheUniformsAndAttributesTheCodeSets)
     for (const Program& p : programs()) {
         SCOPED_TRACE(p.alias);
         const std::string directory = std::string(DEMOSYS_SOURCE_DIR) + "/" + p.directory;
-        std::string vertex, fragment, error;
+        std::string vertex, fragment;
         bool found = false;
-        ASSERT_TRUE(ShaderPreprocessor::preprocessFile(error, vertex, found, directory, std::string(p.base) + ".vert",
-                                                       p.defines))
-            << error;
-        ASSERT_TRUE(ShaderPreprocessor::preprocessFile(error, fragment, found, directory,
-                                                       std::string(p.base) + ".frag", p.defines))
-            << error;
+        ASSERT_TRUE(succeeds(ShaderPreprocessor::preprocessFile(vertex, found, directory,
+                                                                std::string(p.base) + ".vert", p.defines)));
+        ASSERT_TRUE(succeeds(ShaderPreprocessor::preprocessFile(fragment, found, directory,
+                                                                std::string(p.base) + ".frag", p.defines)));
         Shader shader(std::string(p.base) + "::" + p.alias);
         shader.setVertexCode(vertex);
         shader.setFragmentCode(fragment);

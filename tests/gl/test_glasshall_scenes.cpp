@@ -34,9 +34,10 @@ std::unique_ptr<ORVScene> readScene(const std::string& file, std::string& error)
     ObjectReader reader(path);
     reader.setTrace(false);
     reader.setLog(log);
-    std::unique_ptr<ORVScene> scene(reader.read(data));
-    if (!scene)
-        error = reader.getError();
+    std::unique_ptr<ORVScene> scene;
+    Status read = reader.read(data, scene);
+    if (!read)
+        error = read.reason();
     return scene;
 }
 

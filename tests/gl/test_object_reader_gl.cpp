@@ -107,8 +107,8 @@ protected:
         ObjectReader reader("scene.vbo");
         reader.setTrace(false);
         reader.setLog(log);
-        scene.reset(reader.read(bytes.file));
-        ASSERT_TRUE(scene) << reader.getError();
+        Status read = reader.read(bytes.file, scene);
+        ASSERT_TRUE(read) << read.reason();
     }
     void TearDown() override
     {

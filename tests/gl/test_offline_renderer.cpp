@@ -12,6 +12,7 @@
 #include "TempDir.h"
 #include "Timer.h"
 #include "TrackManager.h"
+#include "StatusCheck.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -49,8 +50,7 @@ TEST_F(OfflineRendererTest, RefusesWithoutAProductionOrWithBadArguments)
         ADD_FAILURE() << "no frame may be drawn";
         return true;
     };
-    EXPECT_FALSE(renderer.render(0, 30, 2, never));
-    EXPECT_EQ(renderer.getError(), "Offline render needs a loaded production");
+    EXPECT_EQ(renderer.render(0, 30, 2, never).reason(), "Offline render needs a loaded production");
 
     install();
     EXPECT_FALSE(renderer.render(0, 0, 2, never));
@@ -71,7 +71,7 @@ TEST_F(OfflineRendererTest, DrivesFixedFrameTimesAndPutsTheEngineBack)
     OfflineRenderer renderer(40, 30);
     std::vector<int> times;
     std::vector<uint8_t> first;
-    ASSERT_TRUE(renderer.render(1000, 60, 5, [&](const OfflineRenderer::Frame& frame) {
+    ASSERT_TRUE(succeeds(renderer.render(1000, 60, 5, [&](const OfflineRenderer::Frame& frame) {
         EXPECT_EQ(frame.index, static_cast<int>(times.size()));
         EXPECT_EQ(frame.width, 40);
         EXPECT_EQ(frame.height, 30);
@@ -83,7 +83,7 @@ TEST_F(OfflineRendererTest, DrivesFixedFrameTimesAndPutsTheEngineBack)
         if (first.empty())
             first = frame.pixels;
         return true;
-    })) << renderer.getError();
+    })));
     // Frame k at 1000 + k * 1000 / 60 ms, in whole ms.
     EXPECT_EQ(times, (std::vector<int>{1000, 1016, 1033, 1050, 1066}));
     ASSERT_FALSE(first.empty());
@@ -118,16 +118,17 @@ TEST_F(OfflineRendererTest, WithMusicEachFrameReadsTheSpectrumAtItsTime)
 
     ORVDemosys::musicFile = "missing.wav";
     captureLog();
-    EXPECT_FALSE(renderer.render(0, 4, 4, [](const OfflineRenderer::Frame&) { return true; }));
+    Status rendered = renderer.render(0, 4, 4, [](const OfflineRenderer::Frame&) { return true; });
     capturedLog();
-    EXPECT_EQ(renderer.getError().rfind("Offline render cannot load the music 'missing.wav': ", 0), 0u)
-        << renderer.getError();
+    EXPECT_FALSE(rendered);
+    EXPECT_EQ(rendered.reason().rfind("Offline render cannot load the music 'missing.wav': ", 0), 0u)
+        << rendered.reason();
 
     ORVDemosys::musicFile = "tone.wav";
     auto render = [&]() {
         std::vector<std::vector<float>> spectra;
         captureLog();
-        bool ok = renderer.render(500, 4, 4, [&](const OfflineRenderer::Frame& frame) {
+        Status ok = renderer.render(500, 4, 4, [&](const OfflineRenderer::Frame& frame) {
             FMODTimer* music = dynamic_cast<FMODTimer*>(ORVDemosys::timer.get());
             EXPECT_NE(music, nullptr);
             if (music) {
@@ -139,7 +140,7 @@ TEST_F(OfflineRendererTest, WithMusicEachFrameReadsTheSpectrumAtItsTime)
             return true;
         });
         capturedLog();
-        EXPECT_TRUE(ok) << renderer.getError();
+        EXPECT_TRUE(succeeds(ok));
         return spectra;
     };
     const std::vector<std::vector<float>> first = render();

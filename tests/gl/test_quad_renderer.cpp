@@ -10,6 +10,7 @@
 #include "RenderState.h"
 #include "Shader.h"
 #include "Texture.h"
+#include "StatusCheck.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -233,7 +234,7 @@ TEST_F(QuadRendererTest, RebuiltAfterReleaseAndInANewContext)
     const void* first = OffscreenContext::currentHandle();
     {
         OffscreenContext second;
-        ASSERT_TRUE(second.open(256, 256)) << second.getError();
+        ASSERT_TRUE(succeeds(second.open(256, 256)));
         ASSERT_NE(OffscreenContext::currentHandle(), first);
         auto local = quadrants();
         screen();
@@ -257,7 +258,7 @@ void drawInAContextWithoutRelease()
     auto texture = quadrants();
     QuadRenderer::drawCentered(texture.get(), 1, 1);
     // Left open on purpose: the process ends at the assertion.
-    (new OffscreenContext)->open(64, 64);
+    static_cast<void>((new OffscreenContext)->open(64, 64));
     auto local = quadrants();
     QuadRenderer::drawCentered(local.get(), 1, 1);
 }

@@ -3,11 +3,11 @@
 #include "LogCapture.h"
 #include "ORVIO.h"
 #include "RenderState.h"
-#include "ResourceLoader.h"
 #include "Shader.h"
 #include "ShaderDeclaration.h"
 #include "TempDir.h"
 #include "Texture.h"
+#include "StatusCheck.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -290,12 +290,10 @@ TEST(Shader, PrepareFromResourceTree)
     dir.write("resources/shaders/broken.frag", "#version 150\nvoid main() { syntax error }\n");
     dir.write("resources/shaders/half.vert", fullScreenVertex);
 
-    ResourceLoader loader;
     Shader tint("fx/tint::tint");
     captureLog();
-    ASSERT_TRUE(Shader::prepare(loader, tint, ShaderDeclaration("tint", "fx/tint", {"RED"}))) << loader.getMessage();
+    ASSERT_TRUE(succeeds(Shader::prepare(tint, ShaderDeclaration("tint", "fx/tint", {"RED"}))));
     capturedLog();
-    EXPECT_TRUE(loader.isOk());
     EXPECT_NE(tint.getFragmentCode().find("#define RED\n"), std::string::npos);
     EXPECT_NE(tint.getFragmentCode().find("#define TINT"), std::string::npos) << "include expanded";
 
@@ -309,23 +307,22 @@ TEST(Shader, PrepareFromResourceTree)
     EXPECT_EQ(image.at(0, 0)[0], 255);
     EXPECT_EQ(image.at(0, 0)[1], 0);
 
-    // Build failure: the shader's log becomes the loader's message.
+    // Build failure: the shader's log is the reason.
     Shader broken("broken::broken");
     captureLog();
-    EXPECT_FALSE(Shader::prepare(loader, broken, ShaderDeclaration("broken", "broken")));
+    Status built = Shader::prepare(broken, ShaderDeclaration("broken", "broken"));
     std::string out = capturedLog();
-    EXPECT_FALSE(loader.isOk());
-    EXPECT_EQ(loader.getMessage(), broken.getErrorLog());
+    EXPECT_FALSE(built);
+    EXPECT_EQ(built.reason(), broken.getErrorLog());
     EXPECT_NE(out.find("Shader::prepare().. failed : " + broken.getErrorLog() + "\n"), std::string::npos);
 
     // A missing fragment file: its message, and the vertex source already stored.
-    ResourceLoader second;
     Shader half("half::half");
     captureLog();
-    EXPECT_FALSE(Shader::prepare(second, half, ShaderDeclaration("half", "half")));
+    Status read = Shader::prepare(half, ShaderDeclaration("half", "half"));
     EXPECT_EQ(capturedLog(), "Failed to find fragment shader 'half.frag'\n");
-    EXPECT_EQ(second.getMessage(), "Fragement shader 'half.frag' not found");
-    EXPECT_FALSE(second.isOk());
+    EXPECT_EQ(read.reason(), "Fragement shader 'half.frag' not found");
+    EXPECT_FALSE(read);
     EXPECT_EQ(half.getVertexCode(), std::string(fullScreenVertex) + "\n");
 }
 
@@ -337,10 +334,9 @@ TEST(Shader, AFailedRebuildKeepsTheLastGoodProgram)
     dir.write("resources/shaders/live.vert", fullScreenVertex);
     dir.write("resources/shaders/live.frag", fragment);
     const ShaderDeclaration declaration("live", "live");
-    ResourceLoader loader;
     Shader live("live::live");
     captureLog();
-    ASSERT_TRUE(Shader::prepare(loader, live, declaration)) << loader.getMessage();
+    ASSERT_TRUE(succeeds(Shader::prepare(live, declaration)));
     capturedLog();
     const GLuint program = live.getProgram();
     const GLint colorLocation = live.uniformLocation("color");
@@ -348,17 +344,16 @@ TEST(Shader, AFailedRebuildKeepsTheLastGoodProgram)
     // The reload path with a typo, then with a pair that compiles but does not link.
     dir.write("resources/shaders/live.frag", "#version 150\nuniform vec4 color;\nout vec4 c;\nvoid main() { c = color }\n");
     captureLog();
-    EXPECT_FALSE(Shader::prepare(loader, live, declaration));
+    Status typo = Shader::prepare(live, declaration);
     capturedLog();
-    EXPECT_FALSE(loader.isOk());
-    EXPECT_NE(loader.getMessage().find("Error while compiling fragment shader\nShader: live::live.frag\n"),
+    EXPECT_FALSE(typo);
+    EXPECT_NE(typo.reason().find("Error while compiling fragment shader\nShader: live::live.frag\n"),
               std::string::npos);
     dir.write("resources/shaders/live.frag", "#version 150\nvec4 shade();\nout vec4 c;\nvoid main() { c = shade(); }\n");
-    ResourceLoader second;
     captureLog();
-    EXPECT_FALSE(Shader::prepare(second, live, declaration));
+    Status unlinked = Shader::prepare(live, declaration);
     capturedLog();
-    EXPECT_EQ(second.getMessage().find("Error while linking shader pair\nShader: live::live\n"), 0u);
+    EXPECT_EQ(unlinked.reason().find("Error while linking shader pair\nShader: live::live\n"), 0u);
 
     // The working program, its uniforms and attributes all stay.
     EXPECT_EQ(live.getProgram(), program);
@@ -388,9 +383,8 @@ TEST(Shader, AFailedRebuildKeepsTheLastGoodProgram)
 
     // A rebuild that succeeds replaces it.
     dir.write("resources/shaders/live.frag", fragment);
-    ResourceLoader third;
     captureLog();
-    EXPECT_TRUE(Shader::prepare(third, live, declaration));
+    EXPECT_TRUE(succeeds(Shader::prepare(live, declaration)));
     capturedLog();
     EXPECT_NE(live.getProgram(), program);
     EXPECT_FALSE(glIsProgram(program));

@@ -5,6 +5,7 @@
 #include "ShaderPreprocessor.h"
 #include "ShaderSourceMap.h"
 #include "TempDir.h"
+#include "StatusCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -17,12 +18,11 @@ TEST(ShaderSourceMapTest, CompilerErrorsNameTheIncludedFileAndLine)
     dir.write("resources/shaders/lib/common.glsl", "// shared\nfloat shade(float x)\n{\n    return x * ;\n}\n");
     dir.write("resources/shaders/broken.frag",
               "#version 150\n#include lib/common.glsl\nout vec4 c;\nvoid main() { c = vec4(shade(1.0)); }\n");
-    std::string source, error;
+    std::string source;
     bool found = false;
     ShaderSourceMap map;
-    ASSERT_TRUE(ShaderPreprocessor::preprocessFile(error, source, found, ORVDemosys::shaderDirectory, "broken.frag",
-                                                   {"QUALITY_HIGH"}, &map))
-        << error;
+    ASSERT_TRUE(succeeds(ShaderPreprocessor::preprocessFile(source, found, ORVDemosys::shaderDirectory, "broken.frag",
+                                                            {"QUALITY_HIGH"}, &map)));
 
     Shader shader("broken");
     shader.setVertexCode("#version 150\nin vec3 in_Position;\nvoid main() { gl_Position = vec4(in_Position, 1.0); }\n");

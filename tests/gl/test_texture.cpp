@@ -63,6 +63,17 @@ std::vector<uint8_t> flipped(const std::vector<uint8_t>& pixels, int width, int 
     return out;
 }
 
+// The texture ORVIO makes of path, or null with the reason in why (when given).
+std::unique_ptr<Texture> loadTexture(const std::string& path, GLenum target, bool mipmapped,
+                                     std::string* why = nullptr, int mode = ORVIO::getMode())
+{
+    std::unique_ptr<Texture> texture;
+    Status loaded = ORVIO::loadTexture(path, target, mipmapped, mode, texture);
+    if (why)
+        *why = loaded.reason();
+    return texture;
+}
+
 } // namespace
 
 TEST(Texture, ConstructorsUploadWithDefaults)
@@ -152,7 +163,7 @@ TEST(Texture, LoadsImagesForEachTarget)
     // A strip of 16 square slices becomes a 256x256x16 volume.
     std::vector<uint8_t> strip = pattern(256, 4096, 4);
     std::string stripPng = encodePng(256, 4096, 4, strip);
-    std::unique_ptr<Texture> volume(ORVIO::loadTexture(dir.write("strip.png", stripPng), GL_TEXTURE_3D, false));
+    std::unique_ptr<Texture> volume(loadTexture(dir.write("strip.png", stripPng), GL_TEXTURE_3D, false));
     ASSERT_TRUE(volume);
     EXPECT_EQ(volume->getTarget(), GLenum(GL_TEXTURE_3D));
     volume->bind();
@@ -168,7 +179,7 @@ TEST(Texture, LoadsImagesForEachTarget)
     for (auto size : {std::pair<int, int>(64, 1), std::pair<int, int>(1, 64)}) {
         std::vector<uint8_t> line = pattern(size.first, size.second, 3);
         std::string path = dir.write("line.png", encodePng(size.first, size.second, 3, line));
-        std::unique_ptr<Texture> texture(ORVIO::loadTexture(path, GL_TEXTURE_1D, false));
+        std::unique_ptr<Texture> texture(loadTexture(path, GL_TEXTURE_1D, false));
         ASSERT_TRUE(texture);
         texture->bind();
         EXPECT_EQ(levelParameter(GL_TEXTURE_1D, 0, GL_TEXTURE_WIDTH), 64);
@@ -178,7 +189,7 @@ TEST(Texture, LoadsImagesForEachTarget)
     // RGB (odd width) and RGBA images arrive bottom row first, channels in order.
     std::vector<uint8_t> rgb = pattern(5, 3, 3);
     std::unique_ptr<Texture> rgbTexture(
-        ORVIO::loadTexture(dir.write("rgb.png", encodePng(5, 3, 3, rgb)), GL_TEXTURE_2D, false));
+        loadTexture(dir.write("rgb.png", encodePng(5, 3, 3, rgb)), GL_TEXTURE_2D, false));
     ASSERT_TRUE(rgbTexture);
     EXPECT_EQ(rgbTexture->getBitsPerPixel(), 24);
     EXPECT_EQ(rgbTexture->getInternalFormat(), GL_RGB);
@@ -192,7 +203,7 @@ TEST(Texture, LoadsImagesForEachTarget)
 
     std::vector<uint8_t> rgba = pattern(8, 4, 4);
     std::unique_ptr<Texture> mipmapped(
-        ORVIO::loadTexture(dir.write("rgba.png", encodePng(8, 4, 4, rgba)), GL_TEXTURE_2D, true));
+        loadTexture(dir.write("rgba.png", encodePng(8, 4, 4, rgba)), GL_TEXTURE_2D, true));
     ASSERT_TRUE(mipmapped);
     EXPECT_EQ(contents(*mipmapped, GL_RGBA, rgba.size()), flipped(rgba, 8, 4, 4));
     EXPECT_EQ(parameter(*mipmapped, GL_TEXTURE_MIN_FILTER), GL_LINEAR_MIPMAP_LINEAR);
@@ -210,20 +221,20 @@ TEST(Texture, LoadFailuresGiveNull)
     std::string png = encodePng(4, 4, 4, pattern(4, 4, 4));
     // Each refusal says which file and why in one line.
     std::string why;
-    EXPECT_EQ(ORVIO::loadTexture(dir.path() + "/missing.png", GL_TEXTURE_2D, false, &why), nullptr);
+    EXPECT_EQ(loadTexture(dir.path() + "/missing.png", GL_TEXTURE_2D, false, &why), nullptr);
     EXPECT_EQ(why, "Image '" + dir.path() + "/missing.png': not found");
     const std::string garbage = dir.write("garbage.png", std::string(300, 'x'));
-    EXPECT_EQ(ORVIO::loadTexture(garbage, GL_TEXTURE_2D, false, &why), nullptr);
+    EXPECT_EQ(loadTexture(garbage, GL_TEXTURE_2D, false, &why), nullptr);
     EXPECT_EQ(why, "Image '" + garbage + "': unsupported image type");
     const std::string cut = dir.write("cut.png", png.substr(0, png.size() / 2));
-    EXPECT_EQ(ORVIO::loadTexture(cut, GL_TEXTURE_2D, false, &why), nullptr);
+    EXPECT_EQ(loadTexture(cut, GL_TEXTURE_2D, false, &why), nullptr);
     EXPECT_EQ(why, "Image '" + cut + "': damaged");
     std::string good = dir.write("good.png", png);
-    EXPECT_EQ(ORVIO::loadTexture(good, GL_TEXTURE_2D, false, 7), nullptr) << "unknown resource mode";
+    EXPECT_EQ(loadTexture(good, GL_TEXTURE_2D, false, nullptr, 7), nullptr) << "unknown resource mode";
     captureLog();
-    EXPECT_EQ(ORVIO::loadTexture(good, GL_TEXTURE_CUBE_MAP, false), nullptr);
+    EXPECT_EQ(loadTexture(good, GL_TEXTURE_CUBE_MAP, false), nullptr);
     // Wider than tall: no whole slice for a volume.
-    EXPECT_EQ(ORVIO::loadTexture(dir.write("wide.png", encodePng(8, 4, 3, pattern(8, 4, 3))), GL_TEXTURE_3D, false),
+    EXPECT_EQ(loadTexture(dir.write("wide.png", encodePng(8, 4, 3, pattern(8, 4, 3))), GL_TEXTURE_3D, false),
               nullptr);
     capturedLog();
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
@@ -241,8 +252,8 @@ TEST(Texture, LoadsFromTheArchive)
     ORVIO::init(ORVIO::ModeArchive, dir.path() + "/res.7z");
     ORVIO::setVerbose(true);
     captureLog();
-    std::unique_ptr<Texture> texture(ORVIO::loadTexture("resources/graphics/a.png", GL_TEXTURE_2D, false));
-    EXPECT_EQ(ORVIO::loadTexture("resources/graphics/none.png", GL_TEXTURE_2D, false), nullptr);
+    std::unique_ptr<Texture> texture(loadTexture("resources/graphics/a.png", GL_TEXTURE_2D, false));
+    EXPECT_EQ(loadTexture("resources/graphics/none.png", GL_TEXTURE_2D, false), nullptr);
     EXPECT_EQ(capturedLog(), "Loading texture : resources/graphics/a.png\n"
                                    "Loading texture : resources/graphics/none.png\n");
     ORVIO::release();
@@ -257,7 +268,7 @@ TEST(Texture, Description)
     TempDir dir;
     ORVIO::init(ORVIO::ModeFiles);
     std::string path = dir.write("d.png", encodePng(4, 2, 4, pattern(4, 2, 4)));
-    std::unique_ptr<Texture> plain(ORVIO::loadTexture(path, GL_TEXTURE_2D, false));
+    std::unique_ptr<Texture> plain(loadTexture(path, GL_TEXTURE_2D, false));
     ASSERT_TRUE(plain);
     std::string id = std::to_string(plain->getGlName());
     EXPECT_EQ(plain->describe(),

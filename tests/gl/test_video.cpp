@@ -6,6 +6,7 @@
 #include "Texture.h"
 #include "Video.h"
 #include "VideoStream.h"
+#include "StatusCheck.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -57,12 +58,12 @@ const std::vector<std::vector<uint8_t>>& sequentialPictures()
 {
     static std::vector<std::vector<uint8_t>> pictures = [] {
         IvfFile file(video().bytes);
-        file.parse("clip");
+        EXPECT_TRUE(succeeds(file.parse("clip")));
         VideoStream s(std::move(file));
-        s.init();
+        EXPECT_TRUE(succeeds(s.init()));
         std::vector<std::vector<uint8_t>> all;
         for (int k = 0; k < s.getFrameCount(); ++k) {
-            s.seek(k);
+            EXPECT_TRUE(succeeds(s.seek(k)));
             all.push_back(s.pixels());
         }
         return all;

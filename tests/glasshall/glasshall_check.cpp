@@ -98,13 +98,13 @@ FrameStats statsOf(const RgbaImage& image)
 }
 
 // The last of three frames ending at timeMs, with only the given effects on the timeline.
-bool renderAlone(OfflineRenderer& renderer, TimelineSolo& solo, const std::vector<std::string>& effects, int timeMs,
+Status renderAlone(OfflineRenderer& renderer, TimelineSolo& solo, const std::vector<std::string>& effects, int timeMs,
                  RgbaImage& out)
 {
     solo.keepOnly(effects);
     const int fps = 30;
     const int start = std::max(0, timeMs - 2 * 1000 / fps);
-    bool ok = renderer.render(start, fps, 3, [&](const OfflineRenderer::Frame& frame) {
+    Status ok = renderer.render(start, fps, 3, [&](const OfflineRenderer::Frame& frame) {
         out.width = frame.width;
         out.height = frame.height;
         out.pixels = frame.pixels;
@@ -145,7 +145,7 @@ void runPurity(const std::string& timesPath, const std::string& outDir, int widt
         paused.resize(12, t);
         struct Way {
             const char* name;
-            std::function<bool(LastFrame&)> render;
+            std::function<Status(LastFrame&)> render;
         };
         const Way ways[] = {
             {"alone", [&](LastFrame& f) { return renderer.renderTimes({t}, f.sink()); }},
@@ -158,8 +158,9 @@ void runPurity(const std::string& timesPath, const std::string& outDir, int widt
         std::string fault;
         for (const Way& way : ways) {
             LastFrame frame;
-            if (!way.render(frame)) {
-                fault = std::string(way.name) + ": " + renderer.getError();
+            Status rendered = way.render(frame);
+            if (!rendered) {
+                fault = std::string(way.name) + ": " + rendered.reason();
                 break;
             }
             if (&way == &ways[0]) {
@@ -192,9 +193,11 @@ void runSolo(const std::string& casesPath, const std::string& outDir, int width,
     for (const Case& c : readCases(casesPath)) {
         RgbaImage with, without;
         std::vector<std::string> rest(c.effects.begin() + 1, c.effects.end());
-        if (!renderAlone(renderer, solo, c.effects, c.timeMs, with) ||
-            !renderAlone(renderer, solo, rest, c.timeMs, without)) {
-            std::cout << "Solo " << c.name << ": FAILED: " << renderer.getError() << std::endl;
+        Status rendered = renderAlone(renderer, solo, c.effects, c.timeMs, with);
+        if (rendered)
+            rendered = renderAlone(renderer, solo, rest, c.timeMs, without);
+        if (!rendered) {
+            std::cout << "Solo " << c.name << ": FAILED: " << rendered.reason() << std::endl;
             continue;
         }
         writePng(outDir + "/" + c.name + ".png", with);

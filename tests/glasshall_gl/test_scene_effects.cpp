@@ -25,7 +25,6 @@
 #include "DataShaderPool.h"
 #include "ORVIO.h"
 #include "ProgressBar.h"
-#include "ResourceLoader.h"
 #include "ScreenMetrics.h"
 #include "Shader.h"
 #include "Timer.h"
@@ -165,9 +164,9 @@ protected:
         ORVDemosys::shaderCache = new GlassHallShaderCache();
         ORVDemosys::resources = new GlassHallResources();
         ORVDemosys::resources->configure(&metrics);
-        ResourceLoader loader;
-        if (!LoadingPipeline::loadResources(loader)) {
-            loadError = "loading failed: " + loader.getMessage();
+        Status resourcesLoaded = LoadingPipeline::loadResources();
+        if (!resourcesLoaded) {
+            loadError = "loading failed: " + resourcesLoaded.reason();
             return;
         }
         ORVDemosys::resources->createEffectInstances();

@@ -92,23 +92,24 @@ int main(int argc, char** argv)
             ++failures;
         }
         OfflineRenderer renderer(160, 90);
-        const bool rendered = renderer.render(1000, 1, 3, [&](const OfflineRenderer::Frame& frame) {
+        const Status rendered = renderer.render(1000, 1, 3, [&](const OfflineRenderer::Frame& frame) {
             const size_t centre = (static_cast<size_t>(frame.height / 2) * frame.width + frame.width / 2) * 4;
             const int red = frame.pixels[centre];
             const int expected = (frame.index + 1) * 255 / 4;
             std::printf("Frame at %d ms: red %d, expected %d\n", frame.timeMs, red, expected);
             if (std::abs(red - expected) > 2)
                 ++failures;
-            std::string error;
-            if (frame.index == 2 &&
-                !writePngFile(argv[1], frame.width, frame.height, 4, frame.pixels.data(), true, error)) {
-                std::printf("FAILED: %s\n", error.c_str());
+            Status written = frame.index == 2
+                                 ? writePngFile(argv[1], frame.width, frame.height, 4, frame.pixels.data(), true)
+                                 : Status::success();
+            if (!written) {
+                std::printf("FAILED: %s\n", written.reason().c_str());
                 ++failures;
             }
             return true;
         });
         if (!rendered) {
-            std::printf("FAILED: %s\n", renderer.getError().c_str());
+            std::printf("FAILED: %s\n", rendered.reason().c_str());
             ++failures;
         }
     }

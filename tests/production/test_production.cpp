@@ -99,7 +99,7 @@ void renderFrames(const RenderRequest& request, int width, int height)
     RgbaImage last;
     std::filesystem::create_directories(request.outDir);
     bool written = true;
-    bool ok = renderer.render(request.startMs, request.fps, request.count, [&](const OfflineRenderer::Frame& frame) {
+    Status ok = renderer.render(request.startMs, request.fps, request.count, [&](const OfflineRenderer::Frame& frame) {
         char name[32];
         std::snprintf(name, sizeof(name), "/frame_%04d.png", frame.index);
         last.width = frame.width;
@@ -110,7 +110,7 @@ void renderFrames(const RenderRequest& request, int width, int height)
         return true;
     });
     if (!ok || !written) {
-        std::cout << "Render failed: " << (ok ? "cannot write into " + request.outDir : renderer.getError())
+        std::cout << "Render failed: " << (ok ? "cannot write into " + request.outDir : ok.reason())
                   << std::endl;
         return;
     }
@@ -161,17 +161,17 @@ int main(int argc, char** argv)
         } else if (arg == "--reference" && more) {
             render.reference = argv[++i];
         } else {
-            std::string error;
-            if (edit.takeOption(argc, argv, i, error))
+            Status taken = edit.takeOption(argc, argv, i);
+            if (taken)
                 continue;
-            std::cerr << "test_production: " << (error.empty() ? "unknown argument '" + arg + "'" : error) << std::endl;
+            std::cerr << "test_production: " << taken.reason() << std::endl;
             return 2;
         }
     }
     if (edit.isEnabled()) {
-        std::string error;
-        if (!edit.prepare("", "", error)) {
-            std::cerr << "test_production: " << error << std::endl;
+        Status prepared = edit.prepare("", "");
+        if (!prepared) {
+            std::cerr << "test_production: " << prepared.reason() << std::endl;
             return 1;
         }
         mode = 0;

@@ -17,8 +17,9 @@ bool GLContext::ensure(int width, int height)
     if (shared)
         return true;
     auto made = std::make_unique<OffscreenContext>();
-    if (!made->open(width, height)) {
-        std::fprintf(stderr, "No GL 3.2 core context: %s\n", made->getError().c_str());
+    Status opened = made->open(width, height);
+    if (!opened) {
+        std::fprintf(stderr, "No GL 3.2 core context: %s\n", opened.reason().c_str());
         return false;
     }
     shared = std::move(made);

@@ -61,8 +61,8 @@ bool writePng(const std::string& path, const RgbaImage& image)
 
 bool readPng(const std::string& path, RgbaImage& image)
 {
-    ImageFile file(path);
-    if (!file.isLoaded())
+    ImageFile file;
+    if (!file.loadFromFile(path))
         return false;
     image.width = file.getWidth();
     image.height = file.getHeight();

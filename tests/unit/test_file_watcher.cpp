@@ -1,5 +1,6 @@
 #include "FileWatcher.h"
 #include "TempDir.h"
+#include "StatusCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -27,9 +28,9 @@ TEST(FileWatcherTest, SeesWritesRenamesOverAndRecreatedFiles)
     dir.write("shaders/lib/other.glsl", "");
 
     FileWatcher watcher;
-    ASSERT_TRUE(watcher.isValid()) << watcher.getError();
-    ASSERT_TRUE(watcher.watch(sync)) << watcher.getError();
-    ASSERT_TRUE(watcher.watch(shader)) << watcher.getError();
+    ASSERT_TRUE(succeeds(watcher.open()));
+    ASSERT_TRUE(succeeds(watcher.watch(sync)));
+    ASSERT_TRUE(succeeds(watcher.watch(shader)));
     EXPECT_FALSE(watcher.watch(dir.path() + "/missing/x.glsl"));
     EXPECT_EQ(watcher.poll(), Paths{});
 

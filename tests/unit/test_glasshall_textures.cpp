@@ -63,7 +63,10 @@ std::string graphicsPath(const std::string& file)
 
 std::unique_ptr<ImageFile> load(const std::string& file)
 {
-    return std::unique_ptr<ImageFile>(new ImageFile(graphicsPath(file)));
+    auto image = std::make_unique<ImageFile>();
+    // A missing or damaged texture shows as an unloaded image in the checks.
+    static_cast<void>(image->loadFromFile(graphicsPath(file)));
+    return image;
 }
 
 // Channel ch of pixel (x, y), y counted from the bottom as the decoder stores rows.

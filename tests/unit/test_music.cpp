@@ -3,6 +3,7 @@
 #include "Score.h"
 #include "SoundSystem.h"
 #include "TempDir.h"
+#include "StatusCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -32,9 +33,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(music) << loadError;
-        std::string error;
         std::string scorePath = std::string(DEMOSYS_SOURCE_DIR) + "/content/music/glass_hall.score";
-        ASSERT_TRUE(score.parse(readWholeFile(scorePath), scorePath, error)) << error;
+        ASSERT_TRUE(succeeds(score.parse(readWholeFile(scorePath), scorePath)));
     }
 
     // Energy of the lowest bins (43..150 Hz) of the 23 ms before ms.

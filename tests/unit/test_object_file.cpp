@@ -83,7 +83,7 @@ VboWriter standardScene()
 }
 
 struct Parsed {
-    bool ok;
+    Status ok;
     ObjectFile file;
     std::string log;
 };
@@ -100,15 +100,21 @@ std::unique_ptr<Parsed> parse(const std::vector<uint8_t>& bytes, bool trace = fa
     return p;
 }
 
-// The scene the reader builds without GL (objects carry no meshes).
-std::unique_ptr<ORVScene> buildScene(const std::vector<uint8_t>& bytes, ObjectReader& reader)
+// The scene the reader builds without GL (objects carry no meshes); why it failed in
+// why when given.
+std::unique_ptr<ORVScene> buildScene(const std::vector<uint8_t>& bytes, ObjectReader& reader,
+                                     std::string* why = nullptr)
 {
     ResourceFile resource(testPath, bytes);
     std::ostringstream log;
     reader.setLog(log);
     reader.setTrace(false);
     reader.setCreateMeshes(false);
-    return std::unique_ptr<ORVScene>(reader.read(resource));
+    std::unique_ptr<ORVScene> scene;
+    Status read = reader.read(resource, scene);
+    if (why)
+        *why = read.reason();
+    return scene;
 }
 
 void putU32(std::vector<uint8_t>& bytes, size_t at, uint32_t value)
@@ -130,7 +136,7 @@ bool contains(const std::string& text, const std::string& part)
 TEST(ObjectFileLayout, MeshesAreDeindexedIntoInterleavedVertices)
 {
     auto p = parse(standardScene().bytes());
-    ASSERT_TRUE(p->ok) << p->file.getError();
+    ASSERT_TRUE(p->ok) << p->ok.reason();
     ASSERT_EQ(p->file.getMeshes().size(), 2u);
 
     const ObjectFile::Mesh& quad = p->file.getMeshes()[0];
@@ -176,7 +182,7 @@ TEST(ObjectFileLayout, StrideAndSlotsFollowThePresentArrays)
     gap.indices = {1, 0, 0, 0};
     w.addMesh(gap);
     auto p = parse(w.bytes());
-    ASSERT_TRUE(p->ok) << p->file.getError();
+    ASSERT_TRUE(p->ok) << p->ok.reason();
 
     const ObjectFile::Mesh& noNormals = p->file.getMeshes()[0];
     EXPECT_EQ(noNormals.indexStride(), 2u);
@@ -195,7 +201,7 @@ TEST(ObjectFileLayout, StrideAndSlotsFollowThePresentArrays)
 TEST(ObjectFileLayout, TraceShowsTheFileAsItIsRead)
 {
     auto p = parse(standardScene().bytes(), true);
-    ASSERT_TRUE(p->ok) << p->file.getError();
+    ASSERT_TRUE(p->ok) << p->ok.reason();
     for (const char* line : {"File version : 1\n",
                              "Number of meshes : 2\n",
                              "Mesh id : '10'\n",
@@ -236,7 +242,7 @@ TEST(ObjectFileLayout, NodeRecords)
     // A second node with id 3 replaces the first in the object tree.
     w.addGroup(3, 1, "Replacement", glm::mat4(1.0f));
     auto p = parse(w.bytes());
-    ASSERT_TRUE(p->ok) << p->file.getError();
+    ASSERT_TRUE(p->ok) << p->ok.reason();
     ASSERT_EQ(p->file.getNodes().size(), 9u);
     EXPECT_EQ(p->file.getNodes()[6].type, 5);
     EXPECT_EQ(p->file.getNodes()[7].name, "Object");
@@ -256,7 +262,7 @@ TEST(ObjectFileWarnings, MissingMeshAndMissingLightRecord)
     w.addMeshNode(30, 9, -1, "Ghost", glm::mat4(1.0f), 3);
     w.addLightNode(31, 42, "Nowhere", glm::mat4(1.0f));
     auto p = parse(w.bytes());
-    ASSERT_TRUE(p->ok) << p->file.getError();
+    ASSERT_TRUE(p->ok) << p->ok.reason();
     ASSERT_EQ(p->file.getWarnings().size(), 2u);
     EXPECT_EQ(p->file.getWarnings()[0], "ERROR : Cannot find mesh 9");
     EXPECT_TRUE(contains(p->file.getWarnings()[1], "names light 42")) << p->file.getWarnings()[1];
@@ -279,14 +285,17 @@ TEST(ObjectFileFailures, VersionAndMissingFile)
     w.setVersion(2);
     auto p = parse(w.bytes());
     EXPECT_FALSE(p->ok);
-    EXPECT_EQ(p->file.getError(), std::string("Invalid object version in file '") + testPath +
+    EXPECT_EQ(p->ok.reason(), std::string("Invalid object version in file '") + testPath +
                                       "', File version states version 2. Expected version 1.");
 
     ORVIO::init(ORVIO::ModeFiles);
     ObjectReader reader("resources/objects/nowhere.vbo");
-    EXPECT_EQ(reader.read(), nullptr);
+    std::unique_ptr<ORVScene> scene;
+    Status read = reader.read(scene);
+    EXPECT_FALSE(read);
+    EXPECT_EQ(scene, nullptr);
     EXPECT_FALSE(reader.isLoaded());
-    EXPECT_EQ(reader.getError(), "Object 'resources/objects/nowhere.vbo' not found");
+    EXPECT_EQ(read.reason(), "Object 'resources/objects/nowhere.vbo' not found");
 }
 
 TEST(ObjectFileFailures, CountsBeyondTheData)
@@ -308,8 +317,8 @@ TEST(ObjectFileFailures, CountsBeyondTheData)
         putU32(bytes, c.offset, c.value);
         auto p = parse(bytes);
         EXPECT_FALSE(p->ok) << c.what;
-        EXPECT_TRUE(contains(p->file.getError(), std::string("Object '") + testPath + "' is corrupt: " + c.message))
-            << c.what << ": " << p->file.getError();
+        EXPECT_TRUE(contains(p->ok.reason(), std::string("Object '") + testPath + "' is corrupt: " + c.message))
+            << c.what << ": " << p->ok.reason();
     }
 
     // A negative node count means no nodes; a huge one is refused.
@@ -317,10 +326,10 @@ TEST(ObjectFileFailures, CountsBeyondTheData)
     std::vector<uint8_t> bytes = empty.bytes();
     putU32(bytes, bytes.size() - 4, 0xFFFFFFF0u);
     auto none = parse(bytes);
-    EXPECT_TRUE(none->ok) << none->file.getError();
+    EXPECT_TRUE(none->ok) << none->ok.reason();
     EXPECT_TRUE(none->file.getNodes().empty());
     putU32(bytes, bytes.size() - 4, 0x7FFFFFFFu);
-    EXPECT_TRUE(contains(parse(bytes)->file.getError(), "the node count 2147483647 is more than the 0 bytes left"));
+    EXPECT_TRUE(contains(parse(bytes)->ok.reason(), "the node count 2147483647 is more than the 0 bytes left"));
 }
 
 TEST(ObjectFileFailures, IndicesAndSlotsMustFitTheArrays)
@@ -363,8 +372,8 @@ TEST(ObjectFileFailures, IndicesAndSlotsMustFitTheArrays)
         w.addMesh(c.mesh);
         auto p = parse(w.bytes());
         EXPECT_FALSE(p->ok) << c.what;
-        EXPECT_TRUE(contains(p->file.getError(), testPath)) << c.what;
-        EXPECT_TRUE(contains(p->file.getError(), c.message)) << c.what << ": " << p->file.getError();
+        EXPECT_TRUE(contains(p->ok.reason(), testPath)) << c.what;
+        EXPECT_TRUE(contains(p->ok.reason(), c.message)) << c.what << ": " << p->ok.reason();
     }
 
     // A mesh without any array is empty, not an error (and its indices are skipped).
@@ -374,7 +383,7 @@ TEST(ObjectFileFailures, IndicesAndSlotsMustFitTheArrays)
     w.addMesh(empty);
     w.addTexture({1, "t", "t.png"});
     auto p = parse(w.bytes());
-    ASSERT_TRUE(p->ok) << p->file.getError();
+    ASSERT_TRUE(p->ok) << p->ok.reason();
     EXPECT_EQ(p->file.getMeshes()[0].vertexCount, 0u);
     EXPECT_EQ(p->file.getTextures().size(), 1u);
 }
@@ -412,7 +421,7 @@ TEST(ObjectFileFailures, NamesTheSceneKeepsUniqueAndParentCycles)
         c.edit(w);
         auto p = parse(w.bytes());
         EXPECT_FALSE(p->ok) << c.what;
-        EXPECT_TRUE(contains(p->file.getError(), c.message)) << c.what << ": " << p->file.getError();
+        EXPECT_TRUE(contains(p->ok.reason(), c.message)) << c.what << ": " << p->ok.reason();
     }
     // A name reused across kinds is fine, and so is an object replaced under its id.
     VboWriter w = standardScene();
@@ -427,8 +436,8 @@ TEST(ObjectFileFailures, EveryTruncationFailsCleanly)
     for (size_t length = 0; length < good.size(); ++length) {
         auto p = parse(std::vector<uint8_t>(good.begin(), good.begin() + length));
         ASSERT_FALSE(p->ok) << "a file cut to " << length << " of " << good.size() << " bytes was accepted";
-        EXPECT_TRUE(contains(p->file.getError(), std::string("Object '") + testPath + "'"))
-            << length << ": " << p->file.getError();
+        EXPECT_TRUE(contains(p->ok.reason(), std::string("Object '") + testPath + "'"))
+            << length << ": " << p->ok.reason();
     }
     // Trailing bytes are ignored.
     std::vector<uint8_t> longer = good;
@@ -452,9 +461,10 @@ TEST(ObjectFileFailures, RandomByteFlipsNeverBreakTheReader)
         if (random() % 4 == 0)
             bytes.resize(random() % bytes.size());
         ObjectReader reader(testPath);
-        std::unique_ptr<ORVScene> scene = buildScene(bytes, reader);
+        std::string why;
+        std::unique_ptr<ORVScene> scene = buildScene(bytes, reader, &why);
         if (!scene) {
-            EXPECT_TRUE(contains(reader.getError(), testPath)) << reader.getError();
+            EXPECT_TRUE(contains(why, testPath)) << why;
             continue;
         }
         ++accepted;
@@ -478,8 +488,9 @@ TEST(ObjectReaderScene, TreeMaterialsCamerasAndLights)
         asked.push_back(file);
         return "tex_" + file;
     });
-    std::unique_ptr<ORVScene> scene = buildScene(standardScene().bytes(), reader);
-    ASSERT_TRUE(scene) << reader.getError();
+    std::string why;
+    std::unique_ptr<ORVScene> scene = buildScene(standardScene().bytes(), reader, &why);
+    ASSERT_TRUE(scene) << why;
     EXPECT_TRUE(reader.isLoaded());
     EXPECT_EQ(asked, (std::vector<std::string>{"wood.png"}));
 
@@ -541,8 +552,9 @@ TEST(ObjectReaderScene, LightNodesSharingARecordGetLightsOfTheirOwn)
     VboWriter w = standardScene();
     w.addLightNode(50, 8, "Bulb2", at(-2, 0, 0));
     ObjectReader reader(testPath);
-    std::unique_ptr<ORVScene> scene = buildScene(w.bytes(), reader);
-    ASSERT_TRUE(scene) << reader.getError();
+    std::string why;
+    std::unique_ptr<ORVScene> scene = buildScene(w.bytes(), reader, &why);
+    ASSERT_TRUE(scene) << why;
     ORVLight* a = scene->getLightByName("Bulb");
     ORVLight* b = scene->getLightByName("Bulb2");
     EXPECT_NE(a, b);

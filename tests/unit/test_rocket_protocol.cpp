@@ -24,6 +24,18 @@ std::string setKey(uint32_t track, uint32_t row, float value, uint8_t type)
 }
 
 // A reader past the editor's greeting, 3 tracks asked for, rows up to 200.
+// What one read gave: a command, too few bytes yet, or a broken stream (its reason in
+// error).
+enum Outcome { NeedMore, Ready, Bad };
+
+Outcome outcome(Reader& reader, RocketProtocol::Command& c, std::string& error)
+{
+    bool ready = false;
+    Status read = reader.next(c, ready);
+    error = read.reason();
+    return !read ? Bad : ready ? Ready : NeedMore;
+}
+
 struct Linked {
     Reader reader;
     Linked()
@@ -32,7 +44,7 @@ struct Linked {
         feed("hello, demo!");
     }
     void feed(const std::string& bytes) { reader.feed(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()); }
-    Reader::Result next(RocketProtocol::Command& c, std::string& error) { return reader.next(c, error); }
+    Outcome next(RocketProtocol::Command& c, std::string& error) { return outcome(reader, c, error); }
 };
 
 } // namespace
@@ -46,28 +58,28 @@ TEST(RocketProtocol, ReadsWholeCommandsOnly)
     const std::string key = setKey(2, 140, -1.5f, RocketProtocol::Smooth);
     for (size_t i = 0; i + 1 < key.size(); ++i) {
         link.feed(key.substr(i, 1));
-        ASSERT_EQ(link.next(c, error), Reader::NeedMore);
+        ASSERT_EQ(link.next(c, error), NeedMore);
     }
     // A row beyond the end is a place for the cursor, not a key.
     link.feed(key.substr(key.size() - 1) + std::string("\x01", 1) + big(2) + big(7) + "\x03" + big(5000) +
               std::string("\x04\x01\x05", 3));
-    ASSERT_EQ(link.next(c, error), Reader::Ready);
+    ASSERT_EQ(link.next(c, error), Ready);
     EXPECT_EQ(c.type, RocketProtocol::SetKey);
     EXPECT_EQ(c.track, 2u);
     EXPECT_EQ(c.row, 140u);
     EXPECT_EQ(c.value, -1.5f);
     EXPECT_EQ(c.keyType, RocketProtocol::Smooth);
-    ASSERT_EQ(link.next(c, error), Reader::Ready);
+    ASSERT_EQ(link.next(c, error), Ready);
     EXPECT_EQ(c.type, RocketProtocol::DeleteKey);
     EXPECT_EQ(c.row, 7u);
-    ASSERT_EQ(link.next(c, error), Reader::Ready);
+    ASSERT_EQ(link.next(c, error), Ready);
     EXPECT_EQ(c.type, RocketProtocol::SetRow);
     EXPECT_EQ(c.row, 5000u);
-    ASSERT_EQ(link.next(c, error), Reader::Ready);
+    ASSERT_EQ(link.next(c, error), Ready);
     EXPECT_TRUE(c.pause);
-    ASSERT_EQ(link.next(c, error), Reader::Ready);
+    ASSERT_EQ(link.next(c, error), Ready);
     EXPECT_EQ(c.type, RocketProtocol::SaveTracks);
-    EXPECT_EQ(link.next(c, error), Reader::NeedMore);
+    EXPECT_EQ(link.next(c, error), NeedMore);
     EXPECT_EQ(link.reader.pending(), 0u);
     EXPECT_EQ(RocketProtocol::encodeGetTrack("a:b"), std::string("\x02\0\0\0\x03" "a:b", 8));
     EXPECT_EQ(RocketProtocol::encodeSetRow(258), std::string("\x03\0\0\x01\x02", 5));
@@ -98,15 +110,15 @@ TEST(RocketProtocol, BadInputStopsTheReader)
         RocketProtocol::Command c;
         std::string error;
         link.feed(bad.bytes + std::string("\x05", 1));
-        EXPECT_EQ(link.next(c, error), Reader::Bad) << bad.reason;
+        EXPECT_EQ(link.next(c, error), Bad) << bad.reason;
         EXPECT_EQ(error, bad.reason);
-        EXPECT_EQ(link.next(c, error), Reader::Bad) << "a command read after " << bad.reason;
+        EXPECT_EQ(link.next(c, error), Bad) << "a command read after " << bad.reason;
     }
     Reader wrong;
     RocketProtocol::Command c;
     std::string error;
     wrong.feed(reinterpret_cast<const uint8_t*>("hello, d3mo!"), 12);
-    EXPECT_EQ(wrong.next(c, error), Reader::Bad);
+    EXPECT_EQ(outcome(wrong, c, error), Bad);
     EXPECT_EQ(error, "the editor's greeting is wrong");
 }
 

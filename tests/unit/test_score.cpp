@@ -1,6 +1,7 @@
 #include "Score.h"
 #include "ScoreRenderer.h"
 #include "TempDir.h"
+#include "StatusCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -32,8 +33,7 @@ end
 Score parsed(const std::string& text)
 {
     Score score;
-    std::string error;
-    EXPECT_TRUE(score.parse(text, "t.score", error)) << error;
+    EXPECT_TRUE(succeeds(score.parse(text, "t.score")));
     return score;
 }
 
@@ -93,8 +93,9 @@ TEST(Score, ErrorsNameTheFileLineAndProblem)
     };
     for (const Case& c : cases) {
         Score score;
-        std::string error;
-        EXPECT_FALSE(score.parse(c.text, "x.score", error)) << c.text;
+        Status parsed = score.parse(c.text, "x.score");
+        const std::string& error = parsed.reason();
+        EXPECT_FALSE(parsed) << c.text;
         EXPECT_EQ(error.rfind("x.score:" + std::to_string(c.line) + ": ", 0), 0u)
             << error << "\n  for:\n" << c.text;
         EXPECT_NE(error.find(c.reason), std::string::npos) << error;
@@ -144,9 +145,8 @@ TEST(ScoreRenderer, WritesA16BitStereoWav)
 {
     TempDir dir;
     std::vector<float> stereo = {0.0f, 1.0f, -1.0f, 0.5f, 2.0f, -2.0f};
-    std::string error;
     std::string path = dir.path() + "/out.wav";
-    ASSERT_TRUE(ScoreRenderer::writeWav(path, stereo, 1, error)) << error;
+    ASSERT_TRUE(succeeds(ScoreRenderer::writeWav(path, stereo, 1)));
     std::string bytes = readWholeFile(path);
     ASSERT_EQ(bytes.size(), 44u + 12u);
     EXPECT_EQ(bytes.substr(0, 4), "RIFF");
@@ -158,7 +158,7 @@ TEST(ScoreRenderer, WritesA16BitStereoWav)
     EXPECT_NEAR(s[3], 16384, 1);
     EXPECT_EQ(s[4], 32767) << "overs are clamped, not wrapped";
     EXPECT_EQ(s[5], -32768);
-    EXPECT_FALSE(ScoreRenderer::writeWav(dir.path() + "/no/such/dir/x.wav", stereo, 1, error));
+    EXPECT_FALSE(ScoreRenderer::writeWav(dir.path() + "/no/such/dir/x.wav", stereo, 1));
 }
 
 // The header of the production's score lists the sections for the people keying sync;
@@ -169,8 +169,7 @@ TEST(ScoreRenderer, ProductionScoreHeaderMatchesItsSections)
     std::string text = readWholeFile(path);
     ASSERT_FALSE(text.empty()) << path;
     Score score;
-    std::string error;
-    ASSERT_TRUE(score.parse(text, path, error)) << error;
+    ASSERT_TRUE(succeeds(score.parse(text, path)));
     EXPECT_GE(score.bars * score.barSeconds(), 231.0) << "the demo runs to 03:51.000";
     EXPECT_EQ(score.rowsPerBeat(), 10);
 

@@ -2,9 +2,9 @@
 #include "MemoryShaderFiles.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
-#include "ResourceLoader.h"
 #include "ShaderPreprocessor.h"
 #include "ShaderSourceMap.h"
+#include "StatusCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -64,8 +64,10 @@ protected:
     static bool expand(const std::string& text, std::string& output, std::string& error,
                        const std::string& name = "top.vert")
     {
-        return ShaderPreprocessor::shaderInclude(error, output, ShaderPreprocessor::splitLines(text),
-                                                 ORVDemosys::shaderDirectory, name, 0);
+        Status expanded = ShaderPreprocessor::shaderInclude(output, ShaderPreprocessor::splitLines(text),
+                                                            ORVDemosys::shaderDirectory, name, 0);
+        error = expanded.reason();
+        return expanded.ok();
     }
 
     static bool registered(const std::string& name)
@@ -113,8 +115,8 @@ TEST(ShaderPreprocessorText, DefinesGoBehindFirstLineInReverseOrder)
     ShaderPreprocessor::injectDefines(lines, {"A", "B"});
     EXPECT_EQ(lines, (Lines{"#version 330", "#define B\n", "#define A\n", "void main() {}"}));
 
-    std::string output, error;
-    ASSERT_TRUE(ShaderPreprocessor::shaderInclude(error, output, lines, "unused/", "x.vert", 0));
+    std::string output;
+    ASSERT_TRUE(succeeds(ShaderPreprocessor::shaderInclude(output, lines, "unused/", "x.vert", 0)));
     EXPECT_EQ(ShaderPreprocessor::splitLines(output),
               (Lines{"#version 330", "#define B", "", "#define A", "", "void main() {}", ""}));
 
@@ -129,17 +131,6 @@ TEST(ShaderPreprocessorText, DefinesGoBehindFirstLineInReverseOrder)
     Lines untouched = {"#version 150", "x"};
     ShaderPreprocessor::injectDefines(untouched, {});
     EXPECT_EQ(untouched, (Lines{"#version 150", "x"}));
-}
-
-TEST(ResourceLoaderTest, StartsOkWithUnknownMessage)
-{
-    ResourceLoader loader;
-    EXPECT_EQ(loader.getMessage(), "ResourceLoader : unknown");
-    EXPECT_TRUE(loader.isOk());
-    EXPECT_FALSE(loader.isVerbose());
-    loader.fail("broken");
-    EXPECT_EQ(loader.getMessage(), "broken");
-    EXPECT_FALSE(loader.isOk());
 }
 
 TEST_F(ShaderFiles, OnlyExactIncludeLinesOfTenOrMoreCharactersExpand)
@@ -190,13 +181,10 @@ TEST_F(ShaderFiles, IncludesResolveFromShaderDirectoryAtAnyDepth)
     write("post/blur.vert", "#version 150\n#include common.glsl\nmain");
     write("post/blur.frag", "#version 150\nfrag");
 
-    ResourceLoader loader;
     std::string vertex, fragment;
-    ASSERT_TRUE(ShaderPreprocessor::prepareSources(loader, "post/blur", {"Q"}, vertex, fragment));
+    ASSERT_TRUE(succeeds(ShaderPreprocessor::prepareSources("post/blur", {"Q"}, vertex, fragment)));
     EXPECT_EQ(vertex, "#version 150\n#define Q\n\nCOMMON\nDEEP\nCOMMON2\nmain\n");
     EXPECT_EQ(fragment, "#version 150\n#define Q\n\nfrag\n");
-    EXPECT_TRUE(loader.isOk());
-    EXPECT_EQ(loader.getMessage(), "ResourceLoader : unknown");
     EXPECT_EQ(ORVDemosys::shaderIncludes,
               (Lines{"resources/shaders/common.glsl", "resources/shaders/more/deep.glsl",
                      "resources/shaders/common2.glsl"}));
@@ -207,13 +195,12 @@ TEST_F(ShaderFiles, NestedMissingIncludeNamesLineFileAndDepth)
     write("x.vert", "#version 150\n#include y.glsl\n");
     write("y.glsl", "ok\n#include   missing.glsl  \n");
 
-    ResourceLoader loader;
     std::string source = "previous";
     captureLog();
-    EXPECT_FALSE(ShaderPreprocessor::prepareStage(loader, ShaderPreprocessor::Stage::Vertex, "x", {}, source));
+    Status prepared = ShaderPreprocessor::prepareStage(ShaderPreprocessor::Stage::Vertex, "x", {}, source);
     EXPECT_EQ(capturedLog(), "shaderInclude(..) failed \n");
-    EXPECT_EQ(loader.getMessage(), "Failed to include '#include   missing.glsl  ' in y.glsl depth 1");
-    EXPECT_FALSE(loader.isOk());
+    EXPECT_FALSE(prepared);
+    EXPECT_EQ(prepared.reason(), "Failed to include '#include   missing.glsl  ' in y.glsl depth 1");
     EXPECT_EQ(source, "previous");
     // The failed path is registered too, so packing lists what was missing.
     EXPECT_TRUE(registered("y.glsl"));
@@ -222,51 +209,36 @@ TEST_F(ShaderFiles, NestedMissingIncludeNamesLineFileAndDepth)
 
 TEST_F(ShaderFiles, MissingShaderFilesReportTheirStage)
 {
-    ResourceLoader loader;
     std::string vertex = "old vertex", fragment = "old fragment";
     captureLog();
-    EXPECT_FALSE(ShaderPreprocessor::prepareSources(loader, "nothere", {}, vertex, fragment));
+    Status prepared = ShaderPreprocessor::prepareSources("nothere", {}, vertex, fragment);
     EXPECT_EQ(capturedLog(), "Failed to find vertex shader 'nothere.vert'\n");
-    EXPECT_EQ(loader.getMessage(), "Vertex shader 'nothere.vert' not found");
-    EXPECT_FALSE(loader.isOk());
+    EXPECT_FALSE(prepared);
+    EXPECT_EQ(prepared.reason(), "Vertex shader 'nothere.vert' not found");
     EXPECT_EQ(vertex, "old vertex");
     EXPECT_EQ(fragment, "old fragment");
 
     // The vertex file exists: its source is stored before the fragment file fails.
     write("half.vert", "#version 150\nv");
-    ResourceLoader second;
     captureLog();
-    EXPECT_FALSE(ShaderPreprocessor::prepareSources(second, "half", {}, vertex, fragment));
+    prepared = ShaderPreprocessor::prepareSources("half", {}, vertex, fragment);
     EXPECT_EQ(capturedLog(), "Failed to find fragment shader 'half.frag'\n");
-    EXPECT_EQ(second.getMessage(), "Fragement shader 'half.frag' not found");
-    EXPECT_FALSE(second.isOk());
+    EXPECT_FALSE(prepared);
+    EXPECT_EQ(prepared.reason(), "Fragement shader 'half.frag' not found");
     EXPECT_EQ(vertex, "#version 150\nv\n");
     EXPECT_EQ(fragment, "old fragment");
     EXPECT_TRUE(ORVDemosys::shaderIncludes.empty()); // top-level files are declared, not includes
-}
-
-TEST_F(ShaderFiles, SuccessNeverSetsTheLoaderFlag)
-{
-    write("s.vert", "v");
-    write("s.frag", "f");
-    ResourceLoader loader;
-    loader.fail("earlier stage");
-    std::string vertex, fragment;
-    EXPECT_TRUE(ShaderPreprocessor::prepareSources(loader, "s", {}, vertex, fragment));
-    EXPECT_FALSE(loader.isOk());
-    EXPECT_EQ(loader.getMessage(), "earlier stage");
 }
 
 TEST_F(ShaderFiles, UnknownResourceModeIsAMissingFile)
 {
     write("m.vert", "v");
     ORVIO::init(7);
-    ResourceLoader loader;
     std::string source;
     captureLog();
-    EXPECT_FALSE(ShaderPreprocessor::prepareStage(loader, ShaderPreprocessor::Stage::Vertex, "m", {}, source));
+    Status prepared = ShaderPreprocessor::prepareStage(ShaderPreprocessor::Stage::Vertex, "m", {}, source);
     capturedLog();
-    EXPECT_EQ(loader.getMessage(), "Vertex shader 'm.vert' not found");
+    EXPECT_EQ(prepared.reason(), "Vertex shader 'm.vert' not found");
 }
 
 TEST_F(ShaderFiles, IncludeDepthIsBoundedAt32)
@@ -283,13 +255,12 @@ TEST_F(ShaderFiles, IncludeDepthIsBoundedAt32)
     // One more level fails on the include line of the file at depth 32.
     write("inc32.glsl", "L32\n#include inc33.glsl");
     output.clear();
-    ResourceLoader loader;
     write("deep.vert", "#version 150\n#include inc1.glsl");
     std::string source;
     captureLog();
-    EXPECT_FALSE(ShaderPreprocessor::prepareStage(loader, ShaderPreprocessor::Stage::Vertex, "deep", {}, source));
+    Status prepared = ShaderPreprocessor::prepareStage(ShaderPreprocessor::Stage::Vertex, "deep", {}, source);
     EXPECT_EQ(capturedLog(), "shaderInclude(..) failed \n");
-    EXPECT_EQ(loader.getMessage(), "Include depth limit of 32 exceeded at '#include inc33.glsl' in inc32.glsl depth 32");
+    EXPECT_EQ(prepared.reason(), "Include depth limit of 32 exceeded at '#include inc33.glsl' in inc32.glsl depth 32");
     EXPECT_FALSE(registered("inc33.glsl"));
 }
 
@@ -309,12 +280,11 @@ TEST_F(ShaderFiles, IncludeCyclesAreReportedWithTheChain)
 
     // A top-level file that includes itself.
     write("self.vert", "#version 150\n#include self.vert");
-    ResourceLoader loader;
     std::string source;
     captureLog();
-    EXPECT_FALSE(ShaderPreprocessor::prepareStage(loader, ShaderPreprocessor::Stage::Vertex, "self", {}, source));
+    Status prepared = ShaderPreprocessor::prepareStage(ShaderPreprocessor::Stage::Vertex, "self", {}, source);
     capturedLog();
-    EXPECT_EQ(loader.getMessage(), "Include cycle at '#include self.vert' in self.vert depth 0 (self.vert -> self.vert)");
+    EXPECT_EQ(prepared.reason(), "Include cycle at '#include self.vert' in self.vert depth 0 (self.vert -> self.vert)");
 }
 
 TEST_F(ShaderFiles, RepeatedIncludesWithoutCycleExpandEachTime)
@@ -338,12 +308,11 @@ TEST_F(ShaderFiles, OutputLinesMapBackToTheirFilesAndLines)
     };
     for (const auto& f : files)
         write(f.first, f.second);
-    std::string output, error;
+    std::string output;
     bool found = false;
     ShaderSourceMap map;
-    ASSERT_TRUE(ShaderPreprocessor::preprocessFile(error, output, found, ORVDemosys::shaderDirectory, "basic.frag",
-                                                   {"A", "B"}, &map))
-        << error;
+    ASSERT_TRUE(succeeds(ShaderPreprocessor::preprocessFile(output, found, ORVDemosys::shaderDirectory, "basic.frag",
+                                                            {"A", "B"}, &map)));
     const Lines out = ShaderPreprocessor::splitLines(output);
     // The text ends with a line end; the empty line after it is no line of the source.
     ASSERT_EQ(map.lineCount() + 1, static_cast<int>(out.size()));
@@ -398,16 +367,17 @@ TEST(ShaderPreprocessorMemory, IncludesThatMultiplyAreBounded)
             "#include l" + std::to_string(i + 1) + ".glsl\n#include l" + std::to_string(i + 1) + ".glsl";
     files["mem/l20.glsl"] = "leaf";
     const ShaderPreprocessor::SourceReader read = readFromMemory(files);
-    std::string error, output;
+    std::string output;
     bool found = false;
-    EXPECT_FALSE(ShaderPreprocessor::preprocessFile(error, output, found, "mem/", "top.vert", {}, nullptr, read));
+    Status expanded = ShaderPreprocessor::preprocessFile(output, found, "mem/", "top.vert", {}, nullptr, read);
+    EXPECT_FALSE(expanded);
     EXPECT_TRUE(found);
-    EXPECT_EQ(error.rfind("Include limit of 256 files exceeded at '#include l", 0), 0u) << error;
+    EXPECT_EQ(expanded.reason().rfind("Include limit of 256 files exceeded at '#include l", 0), 0u) << expanded.reason();
     ORVDemosys::shaderIncludes.clear();
 
     // A few levels stay well inside it and expand in full, from memory.
     files["mem/l3.glsl"] = "leaf";
-    ASSERT_TRUE(ShaderPreprocessor::preprocessFile(error, output, found, "mem/", "top.vert", {}, nullptr, read)) << error;
+    ASSERT_TRUE(succeeds(ShaderPreprocessor::preprocessFile(output, found, "mem/", "top.vert", {}, nullptr, read)));
     std::string expected = "#version 150\n";
     for (int i = 0; i < 8; ++i)
         expected += "leaf\n";

@@ -2,6 +2,7 @@
 #include "TempDir.h"
 #include "TimelineDocument.h"
 #include "TrackManager.h"
+#include "StatusCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -36,8 +37,7 @@ effect post priority 1
 std::vector<InterpolateKey> keysOf(const std::string& text, const std::string& effect, const std::string& curve)
 {
     TimelineDocument document;
-    std::string error;
-    EXPECT_TRUE(TrackScript::parse(text, "t.sync", document, error)) << error << "\n" << text;
+    EXPECT_TRUE(succeeds(TrackScript::parse(text, "t.sync", document))) << text;
     std::vector<InterpolateKey> keys;
     if (EffectTracks* e = document.manager() ? document.manager()->findEntry(effect) : nullptr)
         if (e->tracksByName.count(curve))
@@ -52,8 +52,7 @@ std::vector<InterpolateKey> keysOf(const std::string& text, const std::string& e
 TEST(SyncScriptEdit, RewritesOnlyTheChangedKeysInTheScriptsNotation)
 {
     SyncScriptEdit edit;
-    std::string error;
-    ASSERT_TRUE(edit.loadText(barScript, "t.sync", error)) << error;
+    ASSERT_TRUE(succeeds(edit.loadText(barScript, "t.sync")));
     EXPECT_FALSE(edit.isModified());
     EXPECT_EQ(edit.text(), barScript);
 
@@ -101,8 +100,8 @@ effect post priority 1
     ASSERT_TRUE(edit.setCurveKey("camera", "z", InterpolateKey(0, 3)));
     ASSERT_TRUE(edit.setCurveKey("post", "#tint", InterpolateKey(0, 1)));
     edit.addEffect("titles", 5);
-    ASSERT_TRUE(edit.setStartStop("titles", StartStopKey(40, StartStopKey::Start), error)) << error;
-    ASSERT_TRUE(edit.setStartStop("titles", StartStopKey(60, StartStopKey::Stop), error)) << error;
+    ASSERT_TRUE(succeeds(edit.setStartStop("titles", StartStopKey(40, StartStopKey::Start))));
+    ASSERT_TRUE(succeeds(edit.setStartStop("titles", StartStopKey(60, StartStopKey::Stop))));
     const std::string text = edit.text();
     EXPECT_NE(text.find("  curve y\n    bar 1.3 1\n"), std::string::npos) << text;
     EXPECT_NE(text.find("    bar 1.3 1\n  curve z\n    bar 1.1 3\n\n# the post pass"), std::string::npos) << text;
@@ -118,20 +117,20 @@ TEST(SyncScriptEdit, KeepsTimesAndRowsAndRefusesBrokenRanges)
     const std::string script = "rate 20\r\neffect a priority 0\r\n  start 0\r\n  stop @00:10.000\r\n"
                                "  curve fade\r\n    0 0.3\r\n    @00:02.000 1 ease-out\r\n  curve speed\r\n    0 90\r\n";
     SyncScriptEdit edit;
-    std::string error;
-    ASSERT_TRUE(edit.loadText(script, "t.sync", error)) << error;
+    ASSERT_TRUE(succeeds(edit.loadText(script, "t.sync")));
     ASSERT_TRUE(edit.setCurveKey("a", "fade", InterpolateKey(60, 0.5f)));
     ASSERT_TRUE(edit.setCurveKey("a", "speed", InterpolateKey(7, 45)));
     ASSERT_TRUE(edit.setCurveKey("a", "fade", InterpolateKey(40, 1, InterpolateKey::SineOut))); // unchanged
     // A second start inside a range is not a timeline.
-    EXPECT_FALSE(edit.setStartStop("a", StartStopKey(100, StartStopKey::Start), error));
-    EXPECT_FALSE(error.empty());
-    ASSERT_TRUE(edit.moveStartStop("a", 200, 180, error)) << error;
+    Status refused = edit.setStartStop("a", StartStopKey(100, StartStopKey::Start));
+    EXPECT_FALSE(refused);
+    EXPECT_FALSE(refused.reason().empty());
+    ASSERT_TRUE(succeeds(edit.moveStartStop("a", 200, 180)));
     // New starts draw where the start before them drew, the first start's target before it.
-    ASSERT_TRUE(edit.setStartStop("a", StartStopKey(300, StartStopKey::Start, "fbo"), error)) << error;
+    ASSERT_TRUE(succeeds(edit.setStartStop("a", StartStopKey(300, StartStopKey::Start, "fbo"))));
     EXPECT_EQ(edit.startTargetAt("a", 250), "screen");
     EXPECT_EQ(edit.startTargetAt("a", 300), "fbo");
-    ASSERT_TRUE(edit.deleteStartStop("a", 300, error)) << error;
+    ASSERT_TRUE(succeeds(edit.deleteStartStop("a", 300)));
     EXPECT_EQ(edit.text(), "rate 20\r\neffect a priority 0\r\n  start 0\r\n  stop @00:09.000\r\n"
                            "  curve fade\r\n    0 0.3\r\n    @00:02.000 1 ease-out\r\n    @00:03.000 0.5\r\n"
                            "  curve speed\r\n    0 90\r\n    7 45\r\n");
@@ -144,10 +143,9 @@ TEST(SyncScriptEdit, SavesWholeAndRefusesAScriptChangedOnDisk)
     TempDir dir;
     const std::string path = dir.write("t.sync", barScript);
     SyncScriptEdit edit;
-    std::string error;
-    ASSERT_TRUE(edit.load(path, error)) << error;
+    ASSERT_TRUE(succeeds(edit.load(path)));
     ASSERT_TRUE(edit.setCurveKey("camera", "y", InterpolateKey(0, 2)));
-    ASSERT_TRUE(edit.save(error)) << error;
+    ASSERT_TRUE(succeeds(edit.save()));
     const std::string saved = readWholeFile(path);
     EXPECT_NE(saved.find("  curve y\n    0 2\n"), std::string::npos) << saved;
     EXPECT_EQ(edit.getBaseText(), saved);
@@ -155,15 +153,16 @@ TEST(SyncScriptEdit, SavesWholeAndRefusesAScriptChangedOnDisk)
 
     // Saved again after a further edit: the new base is where it goes.
     ASSERT_TRUE(edit.setCurveKey("camera", "y", InterpolateKey(0, 3)));
-    ASSERT_TRUE(edit.save(error)) << error;
+    ASSERT_TRUE(succeeds(edit.save()));
     EXPECT_NE(readWholeFile(path).find("  curve y\n    0 3\n"), std::string::npos);
 
     // Someone else writes the script: the save refuses and names the file.
     const std::string theirs = std::string(barScript) + "# their change\n";
     dir.write("t.sync", theirs);
     ASSERT_TRUE(edit.setCurveKey("camera", "y", InterpolateKey(0, 4)));
-    EXPECT_FALSE(edit.save(error));
-    EXPECT_NE(error.find("changed on disk"), std::string::npos) << error;
+    Status refused = edit.save();
+    EXPECT_FALSE(refused);
+    EXPECT_NE(refused.reason().find("changed on disk"), std::string::npos) << refused.reason();
     EXPECT_EQ(readWholeFile(path), theirs);
     int files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
@@ -174,6 +173,6 @@ TEST(SyncScriptEdit, SavesWholeAndRefusesAScriptChangedOnDisk)
 
     // A script that is gone is not written either.
     std::filesystem::remove(path);
-    EXPECT_FALSE(edit.save(error));
+    EXPECT_FALSE(edit.save());
     EXPECT_FALSE(std::filesystem::exists(path));
 }

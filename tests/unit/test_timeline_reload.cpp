@@ -33,9 +33,9 @@ bool knownTargets(const std::string& name, FBO** fbo)
 bool adoptScript(TrackManager& running, const std::string& script, std::vector<std::string>& notes)
 {
     TimelineDocument document;
-    std::string error;
-    if (!TrackScript::parse(script, "demo.sync", document, error)) {
-        ADD_FAILURE() << error;
+    Status parsed = TrackScript::parse(script, "demo.sync", document);
+    if (!parsed) {
+        ADD_FAILURE() << parsed.reason();
         return false;
     }
     running.adoptKeys(*document.manager(), knownTargets, notes);

@@ -5,6 +5,7 @@
 #include "TrackInterpolate.h"
 #include "TrackManager.h"
 #include "TrackStartStop.h"
+#include "StatusCheck.h"
 
 #include <gtest/gtest.h>
 
@@ -243,7 +244,7 @@ protected:
 
     void checkSample(const TrackManager& m)
     {
-        EXPECT_FALSE(m.hasLoadError()) << m.getLoadError();
+        EXPECT_TRUE(succeeds(m.loadStatus()));
         ASSERT_EQ(m.getEntryCount(), 3);
         EXPECT_EQ(m.getEntry(0)->name, "a");
         EXPECT_EQ(m.getEntry(2)->name, "c");
@@ -354,7 +355,7 @@ TEST_F(TrackFiles, MissingIndexMeansNoTrackData)
     auto m = TrackManager::load(slashed(dir), names, effects, twoTargets);
     EXPECT_EQ(capturedLog(),
               "Track index '" + slashed(dir) + "index.list' is missing: no effect has track data\n");
-    EXPECT_FALSE(m->hasLoadError());
+    EXPECT_TRUE(m->loadStatus());
     EXPECT_EQ(m->getEntryCount(), 3);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(m->getEntry(i)->startStop->getKeyCount(), 0u);
@@ -371,8 +372,7 @@ TEST_F(TrackFiles, IndexWithoutTrackDataFailsTheLoad)
     captureLog();
     auto m = TrackManager::load(slashed(dir), names, effects);
     capturedLog();
-    ASSERT_TRUE(m->hasLoadError());
-    EXPECT_EQ(m->getLoadError(),
+    EXPECT_EQ(m->loadStatus().reason(),
               "Track data '" + slashed(dir) + "track.data' is missing but '" + slashed(dir) + "index.list' lists 5 files");
 }
 
@@ -455,8 +455,8 @@ TEST_F(TrackFiles, WritersRoundTripBothForms)
     const auto fade = keysOf(*curveA);
 
     captureLog();
-    EXPECT_TRUE(original->saveFiles(files.string()));
-    EXPECT_TRUE(original->savePacked(packed.string()));
+    EXPECT_TRUE(succeeds(original->saveFiles(files.string())));
+    EXPECT_TRUE(succeeds(original->savePacked(packed.string())));
     auto fromFiles = TrackManager::loadFromFiles(files.string(), names, effects, twoTargets);
     ASSERT_TRUE(sameCurve(keysOf(*curveA), fade));
     auto fromPacked = TrackManager::load(slashed(packed), names, effects, twoTargets);
@@ -465,7 +465,7 @@ TEST_F(TrackFiles, WritersRoundTripBothForms)
     EXPECT_TRUE(fs::exists(files / "a.zoom.track"));
     EXPECT_TRUE(fs::exists(files / "c.track"));
     for (const TrackManager* copy : {fromFiles.get(), fromPacked.get()}) {
-        ASSERT_FALSE(copy->hasLoadError());
+        ASSERT_TRUE(succeeds(copy->loadStatus()));
         ASSERT_EQ(copy->getEntryCount(), 3);
         for (int i = 0; i < 3; ++i)
             EXPECT_TRUE(sameStartStop(*copy->getEntry(i)->startStop, *original->getEntry(i)->startStop)) << i;
@@ -489,8 +489,8 @@ TEST_F(TrackFiles, PackedWriterReproducesCanonicalBytes)
 
     captureLog();
     auto m = TrackManager::load(slashed(dir), names, effects, TrackManager::acceptAllTargets());
-    EXPECT_TRUE(m->savePacked(out.string()));
-    EXPECT_TRUE(m->saveFiles(out.string()));
+    EXPECT_TRUE(succeeds(m->savePacked(out.string())));
+    EXPECT_TRUE(succeeds(m->saveFiles(out.string())));
     capturedLog();
 
     EXPECT_EQ(readBytes(out / "index.list"), readBytes(dir / "index.list"));
@@ -504,14 +504,9 @@ TEST_F(TrackFiles, WritersReportFilesThatCannotBeWritten)
     TrackManager m;
     m.addEntry("a", nullptr, nullptr);
     const std::string missing = (dir / "no" / "such").string();
-    captureLog();
-    EXPECT_FALSE(m.saveFiles(missing));
-    EXPECT_FALSE(m.savePacked(missing));
-    EXPECT_FALSE(m.saveProperties(missing));
-    const std::string out = capturedLog();
-    EXPECT_NE(out.find("Cannot write track file '" + missing + "/a.track'\n"), std::string::npos) << out;
-    EXPECT_NE(out.find("Cannot write track file '" + missing + "/index.list'\n"), std::string::npos);
-    EXPECT_NE(out.find("Cannot write track file '" + missing + "/track.properties'\n"), std::string::npos);
+    EXPECT_EQ(m.saveFiles(missing).reason(), "Cannot write track file '" + missing + "/a.track'");
+    EXPECT_EQ(m.savePacked(missing).reason(), "Cannot write track file '" + missing + "/track.data'");
+    EXPECT_EQ(m.saveProperties(missing).reason(), "Cannot write track file '" + missing + "/track.properties'");
 }
 
 TEST_F(TrackFiles, PropertiesRoundTripAndUnknownNames)
@@ -520,14 +515,14 @@ TEST_F(TrackFiles, PropertiesRoundTripAndUnknownNames)
     m.addEntry("b", nullptr, nullptr);
     m.addEntry("a", nullptr, nullptr)->startStop->setEnabled(false);
     captureLog();
-    EXPECT_TRUE(m.saveProperties(dir.string()));
+    EXPECT_TRUE(succeeds(m.saveProperties(dir.string())));
     EXPECT_EQ(capturedLog(), "Saving track property for a\nSaving track property for b\n");
     EXPECT_EQ(readBytes(dir / "track.properties"), Bytes().i32(2).str("a").i32(1).str("b").i32(0).data);
 
     // An unknown name still has its flag read; the next entry is applied.
     writeBytes(dir / "track.properties", Bytes().i32(3).str("zzz").i32(1).str("b").i32(1).str("a").i32(0).data);
     captureLog();
-    EXPECT_TRUE(m.loadProperties(slashed(dir)));
+    EXPECT_TRUE(succeeds(m.loadProperties(slashed(dir))));
     EXPECT_EQ(capturedLog(),
               "Loading track property for zzz\n"
               "Loading track property for b\nFlag : 1\n"
@@ -537,14 +532,13 @@ TEST_F(TrackFiles, PropertiesRoundTripAndUnknownNames)
 
     // A missing file changes nothing; a short one is reported.
     fs::remove(dir / "track.properties");
-    EXPECT_TRUE(m.loadProperties(dir.string()));
+    EXPECT_TRUE(succeeds(m.loadProperties(dir.string())));
     EXPECT_FALSE(m.findEntry("b")->startStop->isEnabled());
     writeBytes(dir / "track.properties", Bytes().i32(1).str("abcdef").data);
     captureLog();
-    EXPECT_FALSE(m.loadProperties(dir.string()));
-    EXPECT_EQ(capturedLog(),
-              "Loading track property for abcdef\n"
-              "Corrupt track file '" + (dir / "track.properties").string() + "': entry 0 flag runs past the end\n");
+    EXPECT_EQ(m.loadProperties(dir.string()).reason(),
+              "Corrupt track file '" + (dir / "track.properties").string() + "': entry 0 flag runs past the end");
+    EXPECT_EQ(capturedLog(), "Loading track property for abcdef\n");
 }
 
 TEST_F(TrackFiles, CorruptBodiesAreReportedAndFailValidation)
@@ -575,8 +569,8 @@ TEST_F(TrackFiles, CorruptBodiesAreReportedAndFailValidation)
         const bool packedOk = packed->validate();
         capturedLog();
         EXPECT_FALSE(packedOk);
-        EXPECT_EQ(packed->getLoadError(), "Corrupt track file '" + slashed(dir) + "track.data': 'a.track' " + c.what);
-        EXPECT_EQ(loose->getLoadError(), "Corrupt track file '" + (dir / "a.track").string() + "': " + c.what);
+        EXPECT_EQ(packed->loadStatus().reason(), "Corrupt track file '" + slashed(dir) + "track.data': 'a.track' " + c.what);
+        EXPECT_EQ(loose->loadStatus().reason(), "Corrupt track file '" + (dir / "a.track").string() + "': " + c.what);
         // The broken track is replaced by a never-active dummy.
         EXPECT_EQ(packed->findEntry("a")->startStop->getKeyCount(), 0u);
     }
@@ -620,7 +614,7 @@ TEST_F(TrackFiles, CorruptIndexEntriesAreReported)
         auto m = TrackManager::load(slashed(dir), names, effects);
         EXPECT_FALSE(m->validate());
         capturedLog();
-        EXPECT_EQ(m->getLoadError(), index + c.what);
+        EXPECT_EQ(m->loadStatus().reason(), index + c.what);
     }
 }
 

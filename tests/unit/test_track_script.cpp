@@ -17,7 +17,9 @@ struct Parsed {
 std::unique_ptr<Parsed> parse(const std::string& text)
 {
     auto p = std::make_unique<Parsed>();
-    p->ok = TrackScript::parse(text, "test.sync", p->document, p->error);
+    Status parsed = TrackScript::parse(text, "test.sync", p->document);
+    p->ok = parsed.ok();
+    p->error = parsed.reason();
     return p;
 }
 

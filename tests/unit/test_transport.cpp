@@ -7,6 +7,7 @@
 #include "TempDir.h"
 #include "Timer.h"
 #include "Transport.h"
+#include "StatusCheck.h"
 
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
@@ -22,8 +23,7 @@ namespace {
 BeatGrid productionGrid()
 {
     BeatGrid grid;
-    std::string error;
-    EXPECT_TRUE(grid.load(std::string(DEMOSYS_SOURCE_DIR) + "/content/music/glass_hall.score", error)) << error;
+    EXPECT_TRUE(succeeds(grid.load(std::string(DEMOSYS_SOURCE_DIR) + "/content/music/glass_hall.score")));
     return grid;
 }
 
@@ -80,8 +80,7 @@ TEST(BeatGridTest, ReadsTheProductionScoreAndItsSections)
 TEST(BeatGridTest, SeeksStrictlyAfterOrBeforeAndKeepsFractionalBeatsOffEarlyMs)
 {
     BeatGrid grid;
-    std::string error;
-    ASSERT_TRUE(grid.parse("rate 20\nbpm 120\nsection b 3\nsection a 1 2\n", "grid.txt", error)) << error;
+    ASSERT_TRUE(succeeds(grid.parse("rate 20\nbpm 120\nsection b 3\nsection a 1 2\n", "grid.txt")));
     EXPECT_EQ(grid.nextBeatMs(32000), 32500u);
     EXPECT_EQ(grid.previousBeatMs(32000), 31500u);
     EXPECT_EQ(grid.previousBeatMs(32001), 32000u);
@@ -98,17 +97,17 @@ TEST(BeatGridTest, SeeksStrictlyAfterOrBeforeAndKeepsFractionalBeatsOffEarlyMs)
     EXPECT_EQ(grid.sectionAt(3999)->name, "a");
 
     // 128 beats a minute: a beat is 468.75 ms, so beat 1 begins in ms 469, never at 468.
-    ASSERT_TRUE(grid.parse("bpm 128\n", "grid.txt", error)) << error;
+    ASSERT_TRUE(succeeds(grid.parse("bpm 128\n", "grid.txt")));
     EXPECT_EQ(grid.nextBeatMs(0), 469u);
     EXPECT_EQ(grid.barBeatText(468), "1.1");
     EXPECT_EQ(grid.barBeatText(469), "1.2");
     EXPECT_EQ(grid.nextBeatMs(469), 938u);
     EXPECT_EQ(grid.previousBeatMs(938), 469u);
 
-    EXPECT_FALSE(grid.parse("bpm 128\nsection x 0\n", "grid.txt", error));
-    EXPECT_EQ(error, "grid.txt:2: 'section' takes a name, its first bar (from 1) and optionally its number of bars");
-    EXPECT_FALSE(grid.parse("section x 2\nsection y 2\n", "grid.txt", error));
-    EXPECT_EQ(error, "grid.txt:2: sections 'x' and 'y' both start at bar 2");
+    EXPECT_EQ(grid.parse("bpm 128\nsection x 0\n", "grid.txt").reason(),
+              "grid.txt:2: 'section' takes a name, its first bar (from 1) and optionally its number of bars");
+    EXPECT_EQ(grid.parse("section x 2\nsection y 2\n", "grid.txt").reason(),
+              "grid.txt:2: sections 'x' and 'y' both start at bar 2");
     // A failed parse keeps the grid it had.
     EXPECT_EQ(grid.nextBeatMs(0), 469u);
 }

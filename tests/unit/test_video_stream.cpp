@@ -5,6 +5,7 @@
 #include "TempDir.h"
 #include "TestVideo.h"
 #include "VideoStream.h"
+#include "StatusCheck.h"
 
 #include <gtest/gtest.h>
 #include <vpx/vp8dx.h>
@@ -53,19 +54,29 @@ const Videos& videos()
 
 #define REQUIRE_VIDEOS() ASSERT_EQ(videos().error, "")
 
-IvfFile parsed(std::vector<uint8_t> bytes, const std::string& label = "'test.ivf'")
+// The file parsed; why it was refused (empty when it was not) in why, when given.
+IvfFile parsed(std::vector<uint8_t> bytes, const std::string& label = "'test.ivf'", std::string* why = nullptr)
 {
     IvfFile file(std::move(bytes));
-    file.parse(label);
+    Status parse = file.parse(label);
+    if (why)
+        *why = parse.reason();
     return file;
+}
+
+std::string refusal(std::vector<uint8_t> bytes, const std::string& label = "'test.ivf'")
+{
+    std::string why;
+    parsed(std::move(bytes), label, &why);
+    return why;
 }
 
 std::unique_ptr<VideoStream> stream(std::vector<uint8_t> bytes)
 {
     IvfFile file(std::move(bytes));
-    EXPECT_TRUE(file.parse("'test.ivf'")) << file.getError();
+    EXPECT_TRUE(succeeds(file.parse("'test.ivf'")));
     std::unique_ptr<VideoStream> s(new VideoStream(std::move(file)));
-    EXPECT_TRUE(s->init()) << s->getError();
+    EXPECT_TRUE(succeeds(s->init()));
     return s;
 }
 
@@ -82,8 +93,9 @@ std::vector<uint64_t> counting(int n, uint64_t step = 1)
 TEST(IvfFile, HeaderAndIndexOfAnEncodedFile)
 {
     REQUIRE_VIDEOS();
-    IvfFile file = parsed(videos().thirty);
-    ASSERT_EQ(file.getError(), "");
+    std::string why;
+    IvfFile file = parsed(videos().thirty, "'test.ivf'", &why);
+    ASSERT_EQ(why, "");
     EXPECT_EQ(file.getVersion(), 0);
     EXPECT_EQ(file.getHeaderSize(), 32);
     EXPECT_EQ(file.getFourcc(), "VP80");
@@ -128,10 +140,10 @@ TEST(IvfFile, BadHeaderFieldsAreRefusedWithTheReason)
             setIvf16(v, offset, static_cast<uint16_t>(value));
         else
             setIvf32(v, offset, value);
-        return parsed(v).getError();
+        return refusal(v);
     };
-    EXPECT_EQ(parsed({'D', 'K', 'I'}).getError(), "'test.ivf' is not in IVF format");
-    EXPECT_EQ(parsed(std::vector<uint8_t>(good.begin(), good.begin() + 20), "movie").getError(),
+    EXPECT_EQ(refusal({'D', 'K', 'I'}), "'test.ivf' is not in IVF format");
+    EXPECT_EQ(refusal(std::vector<uint8_t>(good.begin(), good.begin() + 20), "movie"),
               "movie is too short for an IVF header (20 bytes)");
     EXPECT_EQ(edited(4, 1, 2), "'test.ivf' has IVF version 1, expected 0");
     EXPECT_EQ(edited(6, 40, 2), "'test.ivf' has an IVF header of 40 bytes, expected 32");
@@ -152,8 +164,9 @@ TEST(IvfFile, IndexEndsAtTheEndOfTheFile)
     offsets.push_back(good.size());
 
     // Just the header: open, no frames; one byte more is an incomplete frame header.
-    IvfFile header = parsed(std::vector<uint8_t>(good.begin(), good.begin() + 32));
-    EXPECT_TRUE(header.getError().empty() && header.isComplete() && header.frameCount() == 0);
+    std::string why;
+    IvfFile header = parsed(std::vector<uint8_t>(good.begin(), good.begin() + 32), "'test.ivf'", &why);
+    EXPECT_TRUE(why.empty() && header.isComplete() && header.frameCount() == 0);
     IvfFile oneMore = parsed(std::vector<uint8_t>(good.begin(), good.begin() + 33));
     EXPECT_EQ(oneMore.frameCount(), 0);
     ASSERT_EQ(oneMore.getWarnings().size(), 1u);
@@ -171,8 +184,8 @@ TEST(IvfFile, IndexEndsAtTheEndOfTheFile)
 
     // Every length: the frames that fit whole, never one that runs past the end.
     for (size_t length = 32; length <= good.size(); ++length) {
-        IvfFile file = parsed(std::vector<uint8_t>(good.begin(), good.begin() + length));
-        ASSERT_EQ(file.getError(), "") << length;
+        IvfFile file = parsed(std::vector<uint8_t>(good.begin(), good.begin() + length), "'test.ivf'", &why);
+        ASSERT_EQ(why, "") << length;
         size_t whole = 0;
         while (offsets[whole + 1] <= length && whole + 1 < offsets.size())
             ++whole;
@@ -196,7 +209,8 @@ TEST(VideoStream, StepsAndJumpsGiveTheSequentialPictures)
     auto sequential = stream(videos().thirty);
     std::vector<std::vector<uint8_t>> reference;
     for (int k = 0; k < 30; ++k) {
-        ASSERT_EQ(sequential->seek(k), VideoStream::Seek::Changed);
+        ASSERT_TRUE(succeeds(sequential->seek(k)));
+        ASSERT_EQ(sequential->getCurrentFrame(), k);
         ASSERT_EQ(frameCode(sequential->pixels().data(), 64, 64), k);
         reference.push_back(sequential->pixels());
     }
@@ -206,7 +220,7 @@ TEST(VideoStream, StepsAndJumpsGiveTheSequentialPictures)
     int decodes = 0;
     for (int target : {13, 5, 29, 0, 22, 21, 9, 17, 16, 30, 2}) {
         int n = std::min(target, 29);
-        ASSERT_EQ(jumping->seek(target), VideoStream::Seek::Changed) << target;
+        ASSERT_TRUE(succeeds(jumping->seek(target))) << target;
         EXPECT_EQ(jumping->getCurrentFrame(), n);
         EXPECT_EQ(jumping->pixels(), reference[n]) << "jump to " << target;
         // From the key frame at or before the target, never further back.
@@ -216,10 +230,14 @@ TEST(VideoStream, StepsAndJumpsGiveTheSequentialPictures)
         EXPECT_LE(decodes - previous, n - from + 1) << target;
     }
     // Negative indices show frame 0; past the end the last; the same frame costs nothing.
-    EXPECT_EQ(jumping->seek(-7), VideoStream::Seek::Changed);
+    EXPECT_TRUE(succeeds(jumping->seek(-7)));
+    EXPECT_EQ(jumping->getCurrentFrame(), 0);
     EXPECT_EQ(jumping->pixels(), reference[0]);
-    EXPECT_EQ(jumping->seek(0), VideoStream::Seek::Unchanged);
-    EXPECT_EQ(jumping->seek(500), VideoStream::Seek::Changed);
+    decodes = jumping->getDecodeCount();
+    EXPECT_TRUE(succeeds(jumping->seek(0)));
+    EXPECT_EQ(jumping->getDecodeCount(), decodes);
+    EXPECT_TRUE(succeeds(jumping->seek(500)));
+    EXPECT_EQ(jumping->getCurrentFrame(), 29);
     EXPECT_EQ(jumping->pixels(), reference[29]);
 }
 
@@ -233,7 +251,7 @@ TEST(VideoStream, PicturesMatchTheReferenceDecoderAtAnOddSize)
     ASSERT_EQ(planes.size(), size_t(frameBytes) * 12);
     auto s = stream(readBytes(path));
     for (int k = 0; k < 12; ++k) {
-        ASSERT_EQ(s->seek(k), VideoStream::Seek::Changed);
+        ASSERT_TRUE(succeeds(s->seek(k)));
         const uint8_t* y = planes.data() + size_t(k) * frameBytes;
         const uint8_t* u = y + w * h;
         const uint8_t* v = u + cw * ch;
@@ -314,17 +332,17 @@ TEST(VideoStream, DamagedFramesFailWithoutHarm)
     for (size_t i = offsets[10] + 12; i < offsets[11]; ++i)
         bad[i] = 0xff;
     auto s = stream(bad);
-    ASSERT_EQ(s->seek(9), VideoStream::Seek::Changed);
+    ASSERT_TRUE(succeeds(s->seek(9)));
     std::vector<uint8_t> nine = s->pixels();
-    ASSERT_EQ(s->seek(12), VideoStream::Seek::Failed);
-    EXPECT_EQ(s->getError().rfind("failed to decode frame 10\n", 0), 0u) << s->getError();
+    Status twelve = s->seek(12);
+    ASSERT_FALSE(twelve);
+    EXPECT_EQ(twelve.reason().rfind("failed to decode frame 10\n", 0), 0u) << twelve.reason();
     EXPECT_EQ(s->getCurrentFrame(), 9);
     EXPECT_EQ(s->pixels(), nine);
     int decodes = s->getDecodeCount();
-    EXPECT_EQ(s->seek(11), VideoStream::Seek::Failed);
-    EXPECT_EQ(s->getError(), "");
+    EXPECT_EQ(s->seek(11).reason(), twelve.reason());
     EXPECT_EQ(s->getDecodeCount(), decodes);
-    EXPECT_EQ(s->seek(16), VideoStream::Seek::Changed); // the next key frame
+    EXPECT_TRUE(succeeds(s->seek(16))); // the next key frame
     EXPECT_EQ(frameCode(s->pixels().data(), 64, 64), 16);
 
     // Cut at many lengths and with bytes flipped: every frame asked for, nothing read
@@ -344,8 +362,9 @@ TEST(VideoStream, DamagedFramesFailWithoutHarm)
             continue;
         VideoStream v(std::move(file));
         ASSERT_TRUE(v.init());
+        // A frame may fail; the picture stays whole either way.
         for (int k : {0, 3, 1, 2, 20, 29, 8, 7, 40})
-            v.seek(k);
+            static_cast<void>(v.seek(k));
         EXPECT_LT(v.getCurrentFrame(), std::max(v.getFrameCount(), 1));
         EXPECT_EQ(v.pixels().size(), size_t(v.getWidth()) * v.getHeight() * 3);
     }

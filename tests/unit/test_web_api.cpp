@@ -3,6 +3,7 @@
 #include "SyncScriptEdit.h"
 #include "TempDir.h"
 #include "WebApi.h"
+#include "StatusCheck.h"
 
 #include <nlohmann/json.hpp>
 
@@ -24,8 +25,7 @@ struct Fixture {
 
     Fixture()
     {
-        std::string error;
-        EXPECT_TRUE(edit.load(path, error)) << error;
+        EXPECT_TRUE(succeeds(edit.load(path)));
     }
     WebApi::Reply call(const std::string& method, const std::string& path, const std::string& body,
                        const std::string& query = std::string())

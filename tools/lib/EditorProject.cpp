@@ -125,7 +125,7 @@ std::string EditorProject::write(const SyncScriptEdit& edit, uint32_t rows)
     return out + "\t</tracks>\n\t<bookmarks/>\n</sync>\n";
 }
 
-bool EditorProject::read(const std::string& xml, std::vector<Track>& tracks, std::string& error)
+Status EditorProject::read(const std::string& xml, std::vector<Track>& tracks)
 {
     tracks.clear();
     Track* current = nullptr;
@@ -134,8 +134,7 @@ bool EditorProject::read(const std::string& xml, std::vector<Track>& tracks, std
     while ((i = xml.find('<', i)) != std::string::npos) {
         const size_t at = i;
         auto fail = [&](const std::string& reason) {
-            error = "line " + std::to_string(lineOf(xml, at)) + ": " + reason;
-            return false;
+            return Status::failure("line " + std::to_string(lineOf(xml, at)) + ": " + reason);
         };
         if (xml.compare(i, 4, "<!--") == 0) {
             const size_t end = xml.find("-->", i);
@@ -190,31 +189,25 @@ bool EditorProject::read(const std::string& xml, std::vector<Track>& tracks, std
             current->keys.push_back(Key{static_cast<uint32_t>(row), value, static_cast<uint8_t>(type)});
         }
     }
-    if (!root) {
-        error = "no XML elements";
-        return false;
-    }
-    return true;
+    if (!root)
+        return Status::failure("no XML elements");
+    return Status::success();
 }
 
-bool EditorProject::apply(const std::vector<Track>& tracks, SyncScriptEdit& edit, std::string& error)
+Status EditorProject::apply(const std::vector<Track>& tracks, SyncScriptEdit& edit)
 {
     for (const Track& track : tracks) {
         const size_t colon = track.name.find(':');
-        if (colon == std::string::npos || colon == 0 || colon + 1 == track.name.size()) {
-            error = "track '" + track.name + "' is not named effect:curve or effect:active";
-            return false;
-        }
+        if (colon == std::string::npos || colon == 0 || colon + 1 == track.name.size())
+            return Status::failure("track '" + track.name + "' is not named effect:curve or effect:active");
         const std::string effect = track.name.substr(0, colon);
         const std::string curve = track.name.substr(colon + 1);
         bool control = false;
         for (char c : track.name)
             control = control || static_cast<unsigned char>(c) < 0x20 || c == 0x7f;
         // A script line cannot hold control characters, and names make up file names.
-        if (control || effect.find_first_of("./") != std::string::npos || curve.find('/') != std::string::npos) {
-            error = "track '" + track.name + "' names no effect and curve a script can hold";
-            return false;
-        }
+        if (control || effect.find_first_of("./") != std::string::npos || curve.find('/') != std::string::npos)
+            return Status::failure("track '" + track.name + "' names no effect and curve a script can hold");
         if (!edit.hasEffect(effect))
             edit.addEffect(effect, static_cast<int32_t>(edit.effectNames().size()));
         if (curve == "active") {
@@ -227,11 +220,9 @@ bool EditorProject::apply(const std::vector<Track>& tracks, SyncScriptEdit& edit
                 keys.push_back(StartStopKey(entry.first, start ? StartStopKey::Start : StartStopKey::Stop,
                                             start ? edit.startTargetAt(effect, entry.first) : std::string("screen")));
             }
-            std::string reason;
-            if (!edit.replaceStartStop(effect, keys, reason)) {
-                error = "track '" + track.name + "': " + reason;
-                return false;
-            }
+            Status replaced = edit.replaceStartStop(effect, keys);
+            if (!replaced)
+                return Status::failure("track '" + track.name + "': " + replaced.reason());
             continue;
         }
         std::vector<InterpolateKey> keys;
@@ -252,5 +243,5 @@ bool EditorProject::apply(const std::vector<Track>& tracks, SyncScriptEdit& edit
         if (!same)
             edit.replaceCurve(effect, curve, keys);
     }
-    return true;
+    return Status::success();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -30,11 +32,11 @@ public:
 
     // The script's tracks as a project; rows is the editor's row count.
     static std::string write(const SyncScriptEdit& edit, uint32_t rows);
-    // False with the reason (and the line) for a document that is not one.
-    static bool read(const std::string& xml, std::vector<Track>& tracks, std::string& error);
+    // Fails with the reason (and the line) for a document that is not one.
+    static Status read(const std::string& xml, std::vector<Track>& tracks);
     // Puts the project's tracks into the script being edited: each track's keys replace
     // the keys it had, other tracks stay. A key whose engine type the editor shows as its
     // type keeps its engine type; start keys draw into the target of the start before.
-    // False with the reason, the script unchanged past the track that failed.
-    static bool apply(const std::vector<Track>& tracks, SyncScriptEdit& edit, std::string& error);
+    // Fails with the reason, the script unchanged past the track that failed.
+    static Status apply(const std::vector<Track>& tracks, SyncScriptEdit& edit);
 };

@@ -27,26 +27,24 @@ png_int_32 stride(int width, int channels, bool bottomFirst) { return (bottomFir
 
 } // namespace
 
-bool writePngFile(const std::string& path, int width, int height, int channels, const uint8_t* pixels,
-                  bool bottomFirst, std::string& error)
+Status writePngFile(const std::string& path, int width, int height, int channels, const uint8_t* pixels,
+                    bool bottomFirst)
 {
     png_image image;
-    if (!describe(image, width, height, channels, pixels)) {
-        error = "cannot write " + path + ": no image";
-        return false;
-    }
+    if (!describe(image, width, height, channels, pixels))
+        return Status::failure("cannot write " + path + ": no image");
     const std::string partial = path + ".partial";
     if (!png_image_write_to_file(&image, partial.c_str(), 0, pixels, stride(width, channels, bottomFirst), nullptr)) {
-        error = "cannot write " + path + ": " + image.message;
+        Status failed = Status::failure("cannot write " + path + ": " + image.message);
         std::remove(partial.c_str());
-        return false;
+        return failed;
     }
     if (std::rename(partial.c_str(), path.c_str()) != 0) {
-        error = "cannot write " + path + ": " + std::strerror(errno);
+        Status failed = Status::failure("cannot write " + path + ": " + std::strerror(errno));
         std::remove(partial.c_str());
-        return false;
+        return failed;
     }
-    return true;
+    return Status::success();
 }
 
 std::string encodePng(int width, int height, int channels, const std::vector<uint8_t>& pixels)

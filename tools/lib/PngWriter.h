@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -9,8 +11,8 @@
 
 // Writes the image as a file. The file is written under a temporary name and renamed, so
 // a failed write leaves no partial image.
-bool writePngFile(const std::string& path, int width, int height, int channels, const uint8_t* pixels,
-                  bool bottomFirst, std::string& error);
+Status writePngFile(const std::string& path, int width, int height, int channels, const uint8_t* pixels,
+                    bool bottomFirst);
 
 // The image as a PNG file's bytes, rows top first; empty when it cannot be encoded.
 std::string encodePng(int width, int height, int channels, const std::vector<uint8_t>& pixels);

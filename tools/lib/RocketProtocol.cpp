@@ -46,34 +46,32 @@ void CommandReader::feed(const uint8_t* data, size_t size)
     buffer.insert(buffer.end(), data, data + size);
 }
 
-CommandReader::Result CommandReader::fail(const std::string& reason, std::string& error)
+Status CommandReader::fail(const std::string& reason)
 {
     broken = true;
     brokenReason = reason;
-    error = reason;
-    return Bad;
+    return Status::failure(reason);
 }
 
-CommandReader::Result CommandReader::next(Command& out, std::string& error)
+Status CommandReader::next(Command& out, bool& ready)
 {
-    if (broken) {
-        error = brokenReason;
-        return Bad;
-    }
+    ready = false;
+    if (broken)
+        return Status::failure(brokenReason);
     const uint8_t* p = buffer.data() + offset;
     const size_t have = buffer.size() - offset;
     if (!greetingDone) {
         const size_t compare = have < serverGreetingSize ? have : serverGreetingSize;
         if (std::memcmp(p, serverGreeting, compare) != 0)
-            return fail("the editor's greeting is wrong", error);
+            return fail("the editor's greeting is wrong");
         if (have < serverGreetingSize)
-            return NeedMore;
+            return Status::success();
         offset += serverGreetingSize;
         greetingDone = true;
-        return next(out, error);
+        return next(out, ready);
     }
     if (have == 0)
-        return NeedMore;
+        return Status::success();
     size_t size = 0;
     switch (p[0]) {
     case SetKey: size = 1 + 4 + 4 + 4 + 1; break;
@@ -81,41 +79,42 @@ CommandReader::Result CommandReader::next(Command& out, std::string& error)
     case SetRow: size = 1 + 4; break;
     case Pause: size = 1 + 1; break;
     case SaveTracks: size = 1; break;
-    default: return fail("unknown command " + std::to_string(p[0]), error);
+    default: return fail("unknown command " + std::to_string(p[0]));
     }
     if (have < size)
-        return NeedMore;
+        return Status::success();
     Command c;
     c.type = static_cast<CommandByte>(p[0]);
     if (c.type == SetKey || c.type == DeleteKey) {
         c.track = readBig(p + 1);
         c.row = readBig(p + 5);
         if (c.track >= tracks)
-            return fail("track " + std::to_string(c.track) + " was never asked for", error);
+            return fail("track " + std::to_string(c.track) + " was never asked for");
     }
     if (c.type == SetKey) {
         const uint32_t bits = readBig(p + 9);
         std::memcpy(&c.value, &bits, sizeof c.value);
         c.keyType = p[13];
         if (!std::isfinite(c.value))
-            return fail("a key value that is not a finite number", error);
+            return fail("a key value that is not a finite number");
         if (c.keyType > Ramp)
-            return fail("key type " + std::to_string(c.keyType) + " does not exist", error);
+            return fail("key type " + std::to_string(c.keyType) + " does not exist");
     }
     if (c.type == SetRow)
         c.row = readBig(p + 1);
     // A key beyond the end would go into the script; the editor's cursor may go there
     // (the demo then seeks to its end).
     if ((c.type == SetKey || c.type == DeleteKey) && c.row > rows)
-        return fail("row " + std::to_string(c.row) + " is beyond the demo's last row " + std::to_string(rows), error);
+        return fail("row " + std::to_string(c.row) + " is beyond the demo's last row " + std::to_string(rows));
     if (c.type == Pause) {
         if (p[1] > 1)
-            return fail("pause flag " + std::to_string(p[1]), error);
+            return fail("pause flag " + std::to_string(p[1]));
         c.pause = p[1] == 1;
     }
     offset += size;
     out = c;
-    return Ready;
+    ready = true;
+    return Status::success();
 }
 
 uint32_t engineType(uint8_t type)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -41,8 +43,6 @@ struct Command {
 
 class CommandReader {
 public:
-    enum Result { NeedMore, Ready, Bad };
-
     // trackCount: the tracks requested so far; lastRow: the demo's last row.
     void setLimits(uint32_t trackCount, uint32_t lastRow)
     {
@@ -52,15 +52,16 @@ public:
     // Starts over for a new connection: the editor's greeting comes first.
     void reset();
     void feed(const uint8_t* data, size_t size);
-    // The next whole command, its bytes then consumed. Bad leaves the reason in error and
-    // the reader stuck there until reset.
-    Result next(Command& out, std::string& error);
+    // The next whole command into out (ready), its bytes then consumed; not ready when
+    // the command has not arrived whole. A broken stream fails with the reason, and
+    // every later call fails the same way until reset.
+    Status next(Command& out, bool& ready);
     // Bytes received and not yet taken as a command (a command half read).
     size_t pending() const { return buffer.size() - offset; }
     bool greeted() const { return greetingDone; }
 
 private:
-    Result fail(const std::string& reason, std::string& error);
+    Status fail(const std::string& reason);
 
     std::vector<uint8_t> buffer;
     size_t offset = 0;

@@ -240,9 +240,8 @@ struct SceneConverter::Context {
     int32_t nextLightId = 0;
 };
 
-bool SceneConverter::convert(const std::string& input, VboWriter& out)
+Status SceneConverter::convert(const std::string& input, VboWriter& out)
 {
-    error.clear();
     warnings.clear();
     Assimp::Importer importer;
     const std::string ext = lowerExtension(input);
@@ -251,10 +250,9 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
     if (file) {
         const std::string prepared =
             normaliseGltf(std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>()));
-        if (skinWithoutBindMatrices(prepared)) {
-            error = input + ": cannot read the scene (a skin without inverseBindMatrices; give it identity matrices)";
-            return false;
-        }
+        if (skinWithoutBindMatrices(prepared))
+            return Status::failure(input +
+                                   ": cannot read the scene (a skin without inverseBindMatrices; give it identity matrices)");
         importer.SetIOHandler(new GltfFileSystem(input, prepared)); // the importer owns it
     }
     // Points and lines have no place in a triangle-list mesh.
@@ -266,8 +264,7 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
         // One line, whatever the importer wrote.
         std::replace(reason.begin(), reason.end(), '\n', ' ');
         std::replace(reason.begin(), reason.end(), '\r', ' ');
-        error = input + ": cannot read the scene" + (reason.empty() ? std::string() : " (" + reason + ")");
-        return false;
+        return Status::failure(input + ": cannot read the scene" + (reason.empty() ? std::string() : " (" + reason + ")"));
     }
 
     Context c;
@@ -285,7 +282,7 @@ bool SceneConverter::convert(const std::string& input, VboWriter& out)
         c.camerasByNode[scene->mCameras[i]->mName.C_Str()] = scene->mCameras[i];
 
     writeNode(c, scene->mRootNode, glm::mat4(1.0f), -1, true);
-    return true;
+    return Status::success();
 }
 
 void SceneConverter::writeMaterials(Context& c)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Status.h"
 #include "VboWriter.h"
 
 #include <string>
@@ -19,8 +20,8 @@ struct aiScene;
 // made unique per kind, as the engine requires, by appending "_2", "_3", ...
 class SceneConverter {
 public:
-    bool convert(const std::string& input, VboWriter& out);
-    const std::string& getError() const { return error; }
+    // Fails with "INPUT: cannot read the scene (...)" when the importer cannot.
+    Status convert(const std::string& input, VboWriter& out);
     // Things of the input that the object file cannot carry (one line each).
     const std::vector<std::string>& getWarnings() const { return warnings; }
 
@@ -39,7 +40,6 @@ private:
     void writeMeshes(Context& c);
     void writeNode(Context& c, const aiNode* node, const glm::mat4& parentWorld, int32_t parentId, bool isRoot);
 
-    std::string error;
     std::vector<std::string> warnings;
     Counts counts;
 };

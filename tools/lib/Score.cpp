@@ -552,8 +552,11 @@ bool ScoreParser::sectionStart(const Words& w)
 
 } // namespace
 
-bool Score::parse(const std::string& text, const std::string& fileName, std::string& error)
+Status Score::parse(const std::string& text, const std::string& fileName)
 {
     *this = Score();
-    return ScoreParser(*this, fileName, error).parse(text);
+    std::string error;
+    if (ScoreParser(*this, fileName, error).parse(text))
+        return Status::success();
+    return Status::failure(error);
 }

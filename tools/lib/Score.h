@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -111,8 +113,8 @@ public:
         int line = 0;
     };
 
-    // Reads the text; false with one line "FILE:LINE: reason" in error.
-    bool parse(const std::string& text, const std::string& fileName, std::string& error);
+    // Reads the text; fails with one line "FILE:LINE: reason".
+    Status parse(const std::string& text, const std::string& fileName);
 
     double tempo = 120;
     int rows = 20;

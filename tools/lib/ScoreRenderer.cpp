@@ -943,7 +943,7 @@ void ScoreRenderer::render(std::vector<float>& stereo, int fromBar, int toBar)
         v = static_cast<float>(v * gain);
 }
 
-bool ScoreRenderer::writeWav(const std::string& path, const std::vector<float>& stereo, uint32_t seed, std::string& error)
+Status ScoreRenderer::writeWav(const std::string& path, const std::vector<float>& stereo, uint32_t seed)
 {
     std::vector<uint8_t> bytes;
     auto put16 = [&bytes](uint32_t v) {
@@ -956,10 +956,8 @@ bool ScoreRenderer::writeWav(const std::string& path, const std::vector<float>& 
     };
     auto tag = [&bytes](const char* t) { bytes.insert(bytes.end(), t, t + 4); };
     uint64_t dataSize = stereo.size() / 2 * 4;
-    if (dataSize > 0xFFFFFF00u) {
-        error = path + ": too long for a WAV file";
-        return false;
-    }
+    if (dataSize > 0xFFFFFF00u)
+        return Status::failure(path + ": too long for a WAV file");
     bytes.reserve(44 + dataSize);
     tag("RIFF");
     put32(static_cast<uint32_t>(36 + dataSize));
@@ -984,9 +982,7 @@ bool ScoreRenderer::writeWav(const std::string& path, const std::vector<float>& 
     std::ofstream out(path, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    if (!out) {
-        error = path + ": cannot write";
-        return false;
-    }
-    return true;
+    if (!out)
+        return Status::failure(path + ": cannot write");
+    return Status::success();
 }

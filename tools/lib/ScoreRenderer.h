@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Status.h"
 #include "Score.h"
 
 #include <cstdint>
@@ -28,7 +29,7 @@ public:
     size_t noteCount() const { return notes; }
 
     // 16-bit stereo PCM WAV at sampleRate, with triangular dither from seed.
-    static bool writeWav(const std::string& path, const std::vector<float>& stereo, uint32_t seed, std::string& error);
+    static Status writeWav(const std::string& path, const std::vector<float>& stereo, uint32_t seed);
 
 private:
     const Score& score;

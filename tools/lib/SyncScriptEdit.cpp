@@ -219,27 +219,24 @@ std::string applied(const std::vector<std::string>& lines, const Patch& patch)
 
 } // namespace
 
-bool SyncScriptEdit::load(const std::string& file, std::string& error)
+Status SyncScriptEdit::load(const std::string& file)
 {
     std::string text;
-    if (!readWhole(file, text)) {
-        error = file + ": cannot be read";
-        return false;
-    }
-    return loadText(text, file, error);
+    if (!readWhole(file, text))
+        return Status::failure(file + ": cannot be read");
+    return loadText(text, file);
 }
 
-bool SyncScriptEdit::loadText(const std::string& text, const std::string& file, std::string& error)
+Status SyncScriptEdit::loadText(const std::string& text, const std::string& file)
 {
     TimelineDocument document;
     std::vector<TrackScript::Statement> statements;
-    if (!TrackScript::parse(text, file, document, error, &statements))
-        return false;
-    std::string reason;
-    if (!document.validate(reason)) {
-        error = file + ": " + reason;
-        return false;
-    }
+    Status read = TrackScript::parse(text, file, document, &statements);
+    if (!read)
+        return read;
+    Status valid = document.validate();
+    if (!valid)
+        return Status::failure(file + ": " + valid.reason());
     Effects parsed;
     std::vector<std::string> order;
     extract(document, parsed, order);
@@ -257,7 +254,7 @@ bool SyncScriptEdit::loadText(const std::string& text, const std::string& file, 
     effects = std::move(parsed);
     effectOrder = std::move(order);
     pending = 0;
-    return true;
+    return Status::success();
 }
 
 void SyncScriptEdit::extract(const TimelineDocument& document, Effects& out, std::vector<std::string>& order)
@@ -382,7 +379,7 @@ std::vector<InterpolateKey> SyncScriptEdit::curveKeys(const std::string& effect,
     return out;
 }
 
-bool SyncScriptEdit::checkStartStop(const Effects& candidate, std::string& error) const
+Status SyncScriptEdit::checkStartStop(const Effects& candidate) const
 {
     // The engine's check runs on a built timeline.
     SyncScriptEdit probe;
@@ -391,57 +388,54 @@ bool SyncScriptEdit::checkStartStop(const Effects& candidate, std::string& error
     probe.rowsPerSecond = rowsPerSecond;
     TimelineDocument document;
     probe.build(document);
-    return document.validate(error);
+    return document.validate();
 }
 
-bool SyncScriptEdit::setStartStop(const std::string& effect, const StartStopKey& key, std::string& error)
+Status SyncScriptEdit::setStartStop(const std::string& effect, const StartStopKey& key)
 {
-    if (!effects.count(effect)) {
-        error = "no effect '" + effect + "'";
-        return false;
-    }
+    if (!effects.count(effect))
+        return Status::failure("no effect '" + effect + "'");
     Effects candidate = effects;
     candidate[effect].startStop[key.row] = StartStopKey(key.row, key.type, key.target);
-    if (!checkStartStop(candidate, error))
-        return false;
+    Status checked = checkStartStop(candidate);
+    if (!checked)
+        return checked;
     effects = std::move(candidate);
     ++pending;
-    return true;
+    return Status::success();
 }
 
-bool SyncScriptEdit::deleteStartStop(const std::string& effect, uint32_t row, std::string& error)
+Status SyncScriptEdit::deleteStartStop(const std::string& effect, uint32_t row)
 {
     const auto e = effects.find(effect);
-    if (e == effects.end() || !e->second.startStop.count(row)) {
-        error = "effect '" + effect + "' has no start or stop at row " + std::to_string(row);
-        return false;
-    }
+    if (e == effects.end() || !e->second.startStop.count(row))
+        return Status::failure("effect '" + effect + "' has no start or stop at row " + std::to_string(row));
     Effects candidate = effects;
     candidate[effect].startStop.erase(row);
-    if (!checkStartStop(candidate, error))
-        return false;
+    Status checked = checkStartStop(candidate);
+    if (!checked)
+        return checked;
     effects = std::move(candidate);
     ++pending;
-    return true;
+    return Status::success();
 }
 
-bool SyncScriptEdit::moveStartStop(const std::string& effect, uint32_t fromRow, uint32_t toRow, std::string& error)
+Status SyncScriptEdit::moveStartStop(const std::string& effect, uint32_t fromRow, uint32_t toRow)
 {
     const auto e = effects.find(effect);
-    if (e == effects.end() || !e->second.startStop.count(fromRow)) {
-        error = "effect '" + effect + "' has no start or stop at row " + std::to_string(fromRow);
-        return false;
-    }
+    if (e == effects.end() || !e->second.startStop.count(fromRow))
+        return Status::failure("effect '" + effect + "' has no start or stop at row " + std::to_string(fromRow));
     Effects candidate = effects;
     StartStopKey key = candidate[effect].startStop[fromRow];
     candidate[effect].startStop.erase(fromRow);
     key.row = toRow;
     candidate[effect].startStop[toRow] = key;
-    if (!checkStartStop(candidate, error))
-        return false;
+    Status checked = checkStartStop(candidate);
+    if (!checked)
+        return checked;
     effects = std::move(candidate);
     ++pending;
-    return true;
+    return Status::success();
 }
 
 std::vector<StartStopKey> SyncScriptEdit::startStopKeys(const std::string& effect) const
@@ -467,23 +461,21 @@ bool SyncScriptEdit::replaceCurve(const std::string& effect, const std::string& 
     return true;
 }
 
-bool SyncScriptEdit::replaceStartStop(const std::string& effect, const std::vector<StartStopKey>& keys,
-                                      std::string& error)
+Status SyncScriptEdit::replaceStartStop(const std::string& effect, const std::vector<StartStopKey>& keys)
 {
-    if (!effects.count(effect)) {
-        error = "no effect '" + effect + "'";
-        return false;
-    }
+    if (!effects.count(effect))
+        return Status::failure("no effect '" + effect + "'");
     Effects candidate = effects;
     std::map<uint32_t, StartStopKey>& track = candidate[effect].startStop;
     track.clear();
     for (const StartStopKey& k : keys)
         track[k.row] = StartStopKey(k.row, k.type, k.target);
-    if (!checkStartStop(candidate, error))
-        return false;
+    Status checked = checkStartStop(candidate);
+    if (!checked)
+        return checked;
     effects = std::move(candidate);
     ++pending;
-    return true;
+    return Status::success();
 }
 
 std::vector<std::string> SyncScriptEdit::curveNames(const std::string& effect) const
@@ -659,26 +651,20 @@ std::string SyncScriptEdit::text() const
     return applied(lines, patch);
 }
 
-bool SyncScriptEdit::save(std::string& error)
+Status SyncScriptEdit::save()
 {
-    if (!loaded) {
-        error = "no sync script is loaded";
-        return false;
-    }
+    if (!loaded)
+        return Status::failure("no sync script is loaded");
     std::string onDisk;
-    if (!readWhole(path, onDisk) || onDisk != baseText) {
-        error = path + " changed on disk since it was read: not saved (reload it, then key again)";
-        return false;
-    }
+    if (!readWhole(path, onDisk) || onDisk != baseText)
+        return Status::failure(path + " changed on disk since it was read: not saved (reload it, then key again)");
     const std::string text = this->text();
     if (text != baseText) {
         // The whole file or nothing: a temporary file beside it, then a rename.
         std::string temporary = path + ".save-XXXXXX";
         const int fd = mkstemp(&temporary[0]);
-        if (fd < 0) {
-            error = path + ": cannot make a temporary file beside it";
-            return false;
-        }
+        if (fd < 0)
+            return Status::failure(path + ": cannot make a temporary file beside it");
         size_t written = 0;
         while (written < text.size()) {
             const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
@@ -689,15 +675,15 @@ bool SyncScriptEdit::save(std::string& error)
         const bool ok = written == text.size() && fsync(fd) == 0;
         if (::close(fd) != 0 || !ok || std::rename(temporary.c_str(), path.c_str()) != 0) {
             std::remove(temporary.c_str());
-            error = path + ": cannot be written";
-            return false;
+            return Status::failure(path + ": cannot be written");
         }
     }
     // The saved text is the new base: its statements are where later edits go.
     Effects edited = effects;
     std::vector<std::string> order = effectOrder;
-    if (!loadText(text, path, error))
-        return false;
+    Status reloaded = loadText(text, path);
+    if (!reloaded)
+        return reloaded;
     // Curves without keys and effects the script never had stay known.
     for (const std::string& name : order)
         if (!effects.count(name)) {
@@ -705,5 +691,5 @@ bool SyncScriptEdit::save(std::string& error)
             original[name] = edited[name];
             effectOrder.push_back(name);
         }
-    return true;
+    return Status::success();
 }

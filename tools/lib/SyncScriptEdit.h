@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Status.h"
 #include "TimelineDocument.h"
 #include "TrackInterpolate.h"
 #include "TrackScript.h"
@@ -20,10 +21,10 @@
 // was read.
 class SyncScriptEdit {
 public:
-    // Reads and parses the script. False with a one-line reason; the edit is unchanged.
-    bool load(const std::string& path, std::string& error);
+    // Reads and parses the script. Fails with a one-line reason; the edit is unchanged.
+    Status load(const std::string& path);
     // The same from text already read (path names it in messages and is where save writes).
-    bool loadText(const std::string& text, const std::string& path, std::string& error);
+    Status loadText(const std::string& text, const std::string& path);
 
     bool isLoaded() const { return loaded; }
     const std::string& getPath() const { return path; }
@@ -57,9 +58,9 @@ public:
 
     // Start/stop keys. The result must still pass the engine's start/stop check; a change
     // that does not is refused with its reason and nothing changes.
-    bool setStartStop(const std::string& effect, const StartStopKey& key, std::string& error);
-    bool deleteStartStop(const std::string& effect, uint32_t row, std::string& error);
-    bool moveStartStop(const std::string& effect, uint32_t fromRow, uint32_t toRow, std::string& error);
+    Status setStartStop(const std::string& effect, const StartStopKey& key);
+    Status deleteStartStop(const std::string& effect, uint32_t row);
+    Status moveStartStop(const std::string& effect, uint32_t fromRow, uint32_t toRow);
     std::vector<StartStopKey> startStopKeys(const std::string& effect) const;
     // Where a new start at row draws: the target of the effect's last start at or before
     // row, else of its first start, else the screen.
@@ -69,7 +70,7 @@ public:
     // replaced (the curve added when new), an effect's start/stop keys replaced when the
     // whole of them passes the start/stop check.
     bool replaceCurve(const std::string& effect, const std::string& curve, const std::vector<InterpolateKey>& keys);
-    bool replaceStartStop(const std::string& effect, const std::vector<StartStopKey>& keys, std::string& error);
+    Status replaceStartStop(const std::string& effect, const std::vector<StartStopKey>& keys);
 
     // Effects in script order (then added ones), and an effect's curves in its order.
     const std::vector<std::string>& effectNames() const { return effectOrder; }
@@ -81,9 +82,9 @@ public:
 
     // The script as save() would write it.
     std::string text() const;
-    // Writes text() over the script. Refused (false, the reason in error, the file
-    // untouched) when the file on disk is no longer the text that was read.
-    bool save(std::string& error);
+    // Writes text() over the script. Refused (the file untouched) when the file on disk
+    // is no longer the text that was read.
+    Status save();
 
 private:
     struct Curve {
@@ -99,7 +100,7 @@ private:
     using Effects = std::map<std::string, EffectKeys>;
 
     static void extract(const TimelineDocument& document, Effects& out, std::vector<std::string>& order);
-    bool checkStartStop(const Effects& candidate, std::string& error) const;
+    Status checkStartStop(const Effects& candidate) const;
     Curve* curveFor(const std::string& effect, const std::string& curve, bool create);
     // The text of a block for an effect the script has no block for; empty when the
     // effect has no keys.

@@ -13,12 +13,11 @@ TextPainter::~TextPainter()
         FT_Done_FreeType(library);
 }
 
-bool TextPainter::open(const std::string& fontPath, int pixelHeight, std::string& error)
+Status TextPainter::open(const std::string& fontPath, int pixelHeight)
 {
     if (!library && FT_Init_FreeType(&library) != 0) {
         library = nullptr;
-        error = "FreeType does not start";
-        return false;
+        return Status::failure("FreeType does not start");
     }
     if (face) {
         FT_Done_Face(face);
@@ -26,11 +25,10 @@ bool TextPainter::open(const std::string& fontPath, int pixelHeight, std::string
     }
     if (FT_New_Face(library, fontPath.c_str(), 0, &face) != 0) {
         face = nullptr;
-        error = "cannot read the font " + fontPath + " (Debian package \"fonts-dejavu-core\")";
-        return false;
+        return Status::failure("cannot read the font " + fontPath + " (Debian package \"fonts-dejavu-core\")");
     }
     FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(std::max(4, pixelHeight)));
-    return true;
+    return Status::success();
 }
 
 int TextPainter::measure(const std::string& text) const

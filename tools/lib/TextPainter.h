@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,7 +21,7 @@ public:
     TextPainter& operator=(const TextPainter&) = delete;
 
     // False with the reason when the font cannot be read.
-    bool open(const std::string& fontPath, int pixelHeight, std::string& error);
+    Status open(const std::string& fontPath, int pixelHeight);
 
     // Width of text in pixels.
     int measure(const std::string& text) const;

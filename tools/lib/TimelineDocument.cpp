@@ -58,7 +58,7 @@ TimelineDocument::~TimelineDocument()
     timeline.reset();
 }
 
-bool TimelineDocument::namesFromFiles(const std::vector<std::string>& fileNames, Names& out, std::string& error)
+Status TimelineDocument::namesFromFiles(const std::vector<std::string>& fileNames, Names& out)
 {
     std::map<std::string, size_t> index;
     auto effectIndex = [&](const std::string& effect) {
@@ -71,16 +71,12 @@ bool TimelineDocument::namesFromFiles(const std::vector<std::string>& fileNames,
         return out.effects.size() - 1;
     };
     for (const std::string& file : fileNames) {
-        if (!endsWith(file, trackSuffix) || file.size() == trackSuffix.size()) {
-            error = "'" + file + "' is not a track file name (N.track or N.T.track)";
-            return false;
-        }
+        if (!endsWith(file, trackSuffix) || file.size() == trackSuffix.size())
+            return Status::failure("'" + file + "' is not a track file name (N.track or N.T.track)");
         std::string stem = file.substr(0, file.size() - trackSuffix.size());
         size_t dot = stem.find('.');
-        if (dot == 0 || dot + 1 == stem.size()) {
-            error = "'" + file + "' has an empty effect or curve name";
-            return false;
-        }
+        if (dot == 0 || dot + 1 == stem.size())
+            return Status::failure("'" + file + "' has an empty effect or curve name");
         size_t e = effectIndex(dot == std::string::npos ? stem : stem.substr(0, dot));
         if (dot != std::string::npos) {
             std::vector<std::string>& curves = out.curves[e];
@@ -89,67 +85,57 @@ bool TimelineDocument::namesFromFiles(const std::vector<std::string>& fileNames,
                 curves.push_back(curve);
         }
     }
-    return true;
+    return Status::success();
 }
 
-bool TimelineDocument::listPacked(const std::string& directory, std::vector<std::string>& fileNames)
+Status TimelineDocument::listPacked(const std::string& directory, std::vector<std::string>& fileNames)
 {
     std::string indexPath = joinPath(directory, "index.list");
     ResourceFile index(indexPath, ResourceFile::Read);
-    if (!index.isLoaded()) {
-        message = indexPath + ": cannot read the track index";
-        return false;
-    }
+    if (!index.isLoaded())
+        return Status::failure(indexPath + ": cannot read the track index");
     int32_t count = index.readInt();
     // Each entry takes at least a one-byte name, its terminator and a 4-byte offset.
-    if (index.readFailed() || count < 0 || static_cast<uint64_t>(count) > index.remaining() / 6) {
-        message = indexPath + ": corrupt track index (file count " + std::to_string(count) + ")";
-        return false;
-    }
+    if (index.readFailed() || count < 0 || static_cast<uint64_t>(count) > index.remaining() / 6)
+        return Status::failure(indexPath + ": corrupt track index (file count " + std::to_string(count) + ")");
     for (int32_t i = 0; i < count; ++i) {
         std::string name = index.readString();
         index.readInt();
-        if (index.readFailed()) {
-            message = indexPath + ": corrupt track index (entry " + std::to_string(i) + " runs past the end)";
-            return false;
-        }
+        if (index.readFailed())
+            return Status::failure(indexPath + ": corrupt track index (entry " + std::to_string(i) +
+                                   " runs past the end)");
         fileNames.push_back(name);
     }
-    return true;
+    return Status::success();
 }
 
-bool TimelineDocument::listFiles(const std::string& directory, std::vector<std::string>& fileNames)
+Status TimelineDocument::listFiles(const std::string& directory, std::vector<std::string>& fileNames)
 {
     std::error_code ec;
-    if (!fs::is_directory(directory, ec)) {
-        message = directory + ": not a directory";
-        return false;
-    }
+    if (!fs::is_directory(directory, ec))
+        return Status::failure(directory + ": not a directory");
     for (const fs::directory_entry& entry : fs::directory_iterator(directory, ec)) {
         std::string name = entry.path().filename().string();
         if (entry.is_regular_file() && endsWith(name, trackSuffix))
             fileNames.push_back(name);
     }
-    if (ec) {
-        message = directory + ": " + ec.message();
-        return false;
-    }
+    if (ec)
+        return Status::failure(directory + ": " + ec.message());
     // A directory lists in no particular order; sorted names give a stable result.
     std::sort(fileNames.begin(), fileNames.end());
-    return true;
+    return Status::success();
 }
 
-bool TimelineDocument::load(const std::string& directory, Form form)
+Status TimelineDocument::load(const std::string& directory, Form form)
 {
     std::vector<std::string> fileNames;
-    if (!(form == Packed ? listPacked(directory, fileNames) : listFiles(directory, fileNames)))
-        return false;
+    Status listed = form == Packed ? listPacked(directory, fileNames) : listFiles(directory, fileNames);
+    if (!listed)
+        return listed;
     Names names;
-    std::string reason;
-    if (!namesFromFiles(fileNames, names, reason)) {
-        message = joinPath(directory, form == Packed ? "index.list" : "") + ": " + reason;
-        return false;
-    }
+    Status named = namesFromFiles(fileNames, names);
+    if (!named)
+        return Status::failure(joinPath(directory, form == Packed ? "index.list" : "") + ": " + named.reason());
 
     timeline.reset();
     effectObjects.clear();
@@ -168,18 +154,19 @@ bool TimelineDocument::load(const std::string& directory, Form form)
         timeline = TrackManager::load(dir, names.effects, effects, TrackManager::acceptAllTargets());
     else
         timeline = TrackManager::loadFromFiles(directory, names.effects, effects, TrackManager::acceptAllTargets());
-    if (timeline->hasLoadError()) {
-        message = timeline->getLoadError();
-        return false;
+    Status loaded = timeline->loadStatus();
+    if (!loaded)
+        return loaded;
+    Status properties = timeline->loadProperties(dir);
+    if (!properties) {
+        ORVDemosys::Log::error() << properties.reason() << std::endl;
+        return Status::failure(joinPath(directory, "track.properties") + ": corrupt properties file");
     }
-    if (!timeline->loadProperties(dir)) {
-        message = joinPath(directory, "track.properties") + ": corrupt properties file";
-        return false;
-    }
-    return readSettings(directory);
+    readSettings(directory);
+    return Status::success();
 }
 
-bool TimelineDocument::readSettings(const std::string& directory)
+void TimelineDocument::readSettings(const std::string& directory)
 {
     rateStored = false;
     beatGrid = BeatGrid();
@@ -187,7 +174,7 @@ bool TimelineDocument::readSettings(const std::string& directory)
     // no settings.
     ResourceFile file(joinPath(directory, "track.properties"), ResourceFile::Read);
     if (!file.isLoaded())
-        return true;
+        return;
     const int32_t count = file.readInt();
     for (int32_t i = 0; i < count && !file.readFailed(); ++i) {
         const std::string name = file.readString();
@@ -203,7 +190,6 @@ bool TimelineDocument::readSettings(const std::string& directory)
             beatGrid.rowsPerBeat = value;
         }
     }
-    return true;
 }
 
 bool TimelineDocument::writeSettings(const std::string& directory)
@@ -240,7 +226,7 @@ bool TimelineDocument::writeSettings(const std::string& directory)
     return static_cast<bool>(out);
 }
 
-bool TimelineDocument::removeStale(const std::string& directory, Form form)
+Status TimelineDocument::removeStale(const std::string& directory, Form form)
 {
     removed.clear();
     std::set<std::string> written;
@@ -253,26 +239,24 @@ bool TimelineDocument::removeStale(const std::string& directory, Form form)
         }
     }
     std::vector<std::string> present;
-    if (!listFiles(directory, present))
-        return false;
+    Status listed = listFiles(directory, present);
+    if (!listed)
+        return listed;
     for (const std::string& name : present) {
         Names names;
-        std::string reason;
         // Only names of the track naming scheme go; nothing else in the folder is touched.
-        if (written.count(name) || !namesFromFiles({name}, names, reason))
+        if (written.count(name) || !namesFromFiles({name}, names))
             continue;
         std::error_code ec;
-        if (!fs::remove(fs::path(directory) / name, ec) || ec) {
-            message = joinPath(directory, name) + ": cannot remove a track file of the earlier timeline (" +
-                      (ec ? ec.message() : std::string("gone")) + ")";
-            return false;
-        }
+        if (!fs::remove(fs::path(directory) / name, ec) || ec)
+            return Status::failure(joinPath(directory, name) + ": cannot remove a track file of the earlier timeline (" +
+                      (ec ? ec.message() : std::string("gone")) + ")");
         removed.push_back(name);
     }
-    return true;
+    return Status::success();
 }
 
-bool TimelineDocument::save(const std::string& directory, Form form)
+Status TimelineDocument::save(const std::string& directory, Form form)
 {
     std::error_code ec;
     fs::create_directories(directory, ec);
@@ -280,17 +264,19 @@ bool TimelineDocument::save(const std::string& directory, Form form)
     bool ok;
     {
         CaptureLog capture(log);
-        ok = (form == Packed ? timeline->savePacked(directory) : timeline->saveFiles(directory)) &&
-             timeline->saveProperties(dir);
+        Status saved = form == Packed ? timeline->savePacked(directory) : timeline->saveFiles(directory);
+        if (saved)
+            saved = timeline->saveProperties(dir);
+        if (!saved)
+            ORVDemosys::Log::error() << saved.reason() << std::endl;
+        ok = saved.ok();
     }
-    if (!ok || !writeSettings(directory)) {
-        message = directory + ": cannot write the track files";
-        return false;
-    }
+    if (!ok || !writeSettings(directory))
+        return Status::failure(directory + ": cannot write the track files");
     return removeStale(directory, form);
 }
 
-bool TimelineDocument::validate(std::string& reason) const
+Status TimelineDocument::validate() const
 {
     std::string report;
     bool valid;
@@ -298,9 +284,10 @@ bool TimelineDocument::validate(std::string& reason) const
         CaptureLog capture(report);
         valid = timeline->validate();
     }
+    if (valid)
+        return Status::success();
     report = report.substr(0, report.find_last_not_of('\n') + 1);
-    reason = valid ? std::string() : report.substr(report.find_last_of('\n') + 1);
-    return valid;
+    return Status::failure(report.substr(report.find_last_of('\n') + 1));
 }
 
 void TimelineDocument::adopt(std::vector<std::unique_ptr<Effect>> effects, std::unique_ptr<TrackManager> manager)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,21 +23,21 @@ public:
     TimelineDocument();
     ~TimelineDocument();
 
-    // Loads directory in the given form and its track.properties. False with a one-line
-    // reason in error() (naming the file) when the data cannot be read or is corrupt.
+    // Loads directory in the given form and its track.properties. Fails with a one-line
+    // reason (naming the file) when the data cannot be read or is corrupt.
     // The engine's loader log is kept in loaderLog(), not printed.
-    bool load(const std::string& directory, Form form);
+    Status load(const std::string& directory, Form form);
 
     // Writes the timeline in the given form, with its track.properties, and removes the
     // track files (N.track, N.T.track) of an earlier timeline that this one does not
-    // write, so the one-file form never picks up effects or curves that are gone. False
-    // with a reason in error() when a file cannot be written or removed.
-    bool save(const std::string& directory, Form form);
+    // write, so the one-file form never picks up effects or curves that are gone. Fails
+    // when a file cannot be written or removed.
+    Status save(const std::string& directory, Form form);
     // The stale track files the last save removed.
     const std::vector<std::string>& removedFiles() const { return removed; }
-    // Runs the engine's start/stop check; on failure reason holds the last line of its
+    // Runs the engine's start/stop check; a failure's reason is the last line of its
     // report (the offending key and why).
-    bool validate(std::string& reason) const;
+    Status validate() const;
 
     // Takes over effects (owning the curves) and a timeline built on them.
     void adopt(std::vector<std::unique_ptr<Effect>> effects, std::unique_ptr<TrackManager> manager);
@@ -53,7 +55,6 @@ public:
     bool storedRate() const { return rateStored; }
 
     TrackManager* manager() const { return timeline.get(); }
-    const std::string& error() const { return message; }
     const std::string& loaderLog() const { return log; }
 
     // Effects stand in for a production's instances; they own the curves.
@@ -65,19 +66,18 @@ public:
         std::vector<std::string> effects;
         std::vector<std::vector<std::string>> curves; // per effect
     };
-    static bool namesFromFiles(const std::vector<std::string>& fileNames, Names& out, std::string& error);
+    static Status namesFromFiles(const std::vector<std::string>& fileNames, Names& out);
 
 private:
-    bool listPacked(const std::string& directory, std::vector<std::string>& fileNames);
-    bool listFiles(const std::string& directory, std::vector<std::string>& fileNames);
+    Status listPacked(const std::string& directory, std::vector<std::string>& fileNames);
+    Status listFiles(const std::string& directory, std::vector<std::string>& fileNames);
 
-    bool readSettings(const std::string& directory);
+    void readSettings(const std::string& directory);
     bool writeSettings(const std::string& directory);
-    bool removeStale(const std::string& directory, Form form);
+    Status removeStale(const std::string& directory, Form form);
 
     std::vector<std::unique_ptr<Effect>> effectObjects;
     std::unique_ptr<TrackManager> timeline;
-    std::string message;
     std::string log;
     std::vector<std::string> removed;
     bool rateStored = false;

@@ -462,13 +462,16 @@ bool TrackScript::parseInterpolation(const std::string& word, uint32_t& type)
     return true;
 }
 
-bool TrackScript::parse(const std::string& text, const std::string& fileName, TimelineDocument& document,
-                        std::string& error, std::vector<Statement>* layout)
+Status TrackScript::parse(const std::string& text, const std::string& fileName, TimelineDocument& document,
+                          std::vector<Statement>* layout)
 {
     if (layout)
         layout->clear();
+    std::string error;
     Parser parser(fileName, error, layout);
-    return parser.run(text, document);
+    if (parser.run(text, document))
+        return Status::success();
+    return Status::failure(error);
 }
 
 std::string TrackScript::format(const TimelineDocument& document)

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "Status.h"
 #include "TimelineDocument.h"
 
 // The readable text form of a timeline, for people who key sync by hand:
@@ -43,10 +44,10 @@ public:
         std::string curve; // Curve and Key
         uint32_t row = 0;  // Start, Stop and Key
     };
-    // Builds the timeline the text describes into document. False with one line
-    // "FILE:LINE: reason" in error. With layout, also the statements in text order.
-    static bool parse(const std::string& text, const std::string& fileName, TimelineDocument& document,
-                      std::string& error, std::vector<Statement>* layout = nullptr);
+    // Builds the timeline the text describes into document. Fails with one line
+    // "FILE:LINE: reason". With layout, also the statements in text order.
+    static Status parse(const std::string& text, const std::string& fileName, TimelineDocument& document,
+                        std::vector<Statement>* layout = nullptr);
     // A position as new keys are written: "bar N.B+F" when there is a beat grid and the
     // row lies on it (a whole number of thousandths of a beat), otherwise @MM:SS.mmm
     // when preferTime and the row is a whole millisecond, otherwise the row.

@@ -209,19 +209,15 @@ std::vector<uint8_t> VboWriter::bytes() const
     return data;
 }
 
-bool VboWriter::save(const std::string& path, std::string& error) const
+Status VboWriter::save(const std::string& path) const
 {
     const std::vector<uint8_t> data = bytes();
     FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        error = path + ": cannot create (" + std::strerror(errno) + ")";
-        return false;
-    }
+    if (!f)
+        return Status::failure(path + ": cannot create (" + std::strerror(errno) + ")");
     const bool written = std::fwrite(data.data(), 1, data.size(), f) == data.size();
     const bool closed = std::fclose(f) == 0;
-    if (!written || !closed) {
-        error = path + ": cannot write (" + std::strerror(errno) + ")";
-        return false;
-    }
-    return true;
+    if (!written || !closed)
+        return Status::failure(path + ": cannot write (" + std::strerror(errno) + ")");
+    return Status::success();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <glm/glm.hpp>
 
 #include <cstdint>
@@ -88,8 +90,8 @@ public:
                            const std::vector<uint32_t>& corners);
 
     std::vector<uint8_t> bytes() const;
-    // Writes bytes() to path; false with the reason when it cannot.
-    bool save(const std::string& path, std::string& error) const;
+    // Writes bytes() to path.
+    Status save(const std::string& path) const;
 
     const std::vector<Mesh>& getMeshes() const { return meshes; }
     const std::vector<Node>& getNodes() const { return nodes; }

@@ -77,29 +77,24 @@ std::vector<std::string> VideoEncoder::arguments(const Settings& s, const std::s
     return args;
 }
 
-bool VideoEncoder::start(const Settings& s, std::string& error)
+Status VideoEncoder::start(const Settings& s)
 {
     abort();
     settings = s;
     const std::string program = findProgram("ffmpeg");
-    if (program.empty()) {
-        error = "ffmpeg is not installed (Debian package \"ffmpeg\"); MP4 output needs it";
-        return false;
-    }
-    if (s.width < 2 || s.height < 2 || s.width % 2 || s.height % 2) {
-        error = "H.264 needs an even width and height, not " + std::to_string(s.width) + "x" + std::to_string(s.height);
-        return false;
-    }
+    if (program.empty())
+        return Status::failure("ffmpeg is not installed (Debian package \"ffmpeg\"); MP4 output needs it");
+    if (s.width < 2 || s.height < 2 || s.width % 2 || s.height % 2)
+        return Status::failure("H.264 needs an even width and height, not " + std::to_string(s.width) + "x" +
+                               std::to_string(s.height));
     partialPath = s.output + ".partial";
 
     std::vector<std::string> args = arguments(s, partialPath);
     args.insert(args.begin(), program);
 
     int fds[2];
-    if (pipe(fds) != 0) {
-        error = std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno);
-        return false;
-    }
+    if (pipe(fds) != 0)
+        return Status::failure(std::string("cannot make a pipe to ffmpeg: ") + std::strerror(errno));
     // Our end must not leak into the child, or ffmpeg never sees the end of its input.
     fcntl(fds[1], F_SETFD, FD_CLOEXEC);
 
@@ -125,20 +120,17 @@ bool VideoEncoder::start(const Settings& s, std::string& error)
     close(fds[0]);
     if (spawned != 0) {
         close(fds[1]);
-        error = "cannot run " + program + ": " + std::strerror(spawned);
-        return false;
+        return Status::failure("cannot run " + program + ": " + std::strerror(spawned));
     }
     child = pid;
     pipeFd = fds[1];
-    return true;
+    return Status::success();
 }
 
-bool VideoEncoder::writeFrame(const uint8_t* rgb, std::string& error)
+Status VideoEncoder::writeFrame(const uint8_t* rgb)
 {
-    if (pipeFd < 0) {
-        error = "the encoder is not running";
-        return false;
-    }
+    if (pipeFd < 0)
+        return Status::failure("the encoder is not running");
     size_t left = static_cast<size_t>(settings.width) * static_cast<size_t>(settings.height) * 3;
     while (left > 0) {
         const ssize_t n = write(pipeFd, rgb, left);
@@ -148,16 +140,15 @@ bool VideoEncoder::writeFrame(const uint8_t* rgb, std::string& error)
             // ffmpeg has gone: its own words say why.
             close(pipeFd);
             pipeFd = -1;
-            std::string why;
-            waitForExit(why);
-            error = why.empty() ? "ffmpeg stopped reading frames" : why;
+            Status exited = waitForExit();
+            Status stopped = exited ? Status::failure("ffmpeg stopped reading frames") : exited;
             abort();
-            return false;
+            return stopped;
         }
         rgb += n;
         left -= static_cast<size_t>(n);
     }
-    return true;
+    return Status::success();
 }
 
 std::string VideoEncoder::lastLogLine() const
@@ -170,53 +161,51 @@ std::string VideoEncoder::lastLogLine() const
     return last;
 }
 
-bool VideoEncoder::waitForExit(std::string& error)
+Status VideoEncoder::waitForExit()
 {
     if (child < 0)
-        return true;
+        return Status::success();
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
     child = -1;
     if (WIFEXITED(status) && WEXITSTATUS(status) == 0)
-        return true;
+        return Status::success();
     const std::string said = lastLogLine();
-    if (WIFSIGNALED(status))
-        error = "ffmpeg was killed by signal " + std::to_string(WTERMSIG(status));
-    else
-        error = "ffmpeg failed (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
+    std::string error = WIFSIGNALED(status) ? "ffmpeg was killed by signal " + std::to_string(WTERMSIG(status))
+                                            : "ffmpeg failed (exit status " + std::to_string(WEXITSTATUS(status)) + ")";
     if (!said.empty())
         error += ": " + said;
-    return false;
+    return Status::failure(error);
 }
 
-bool VideoEncoder::finish(std::string& error)
+Status VideoEncoder::finish()
 {
-    if (child < 0) {
-        error = "the encoder is not running";
-        return false;
-    }
+    if (child < 0)
+        return Status::failure("the encoder is not running");
     if (pipeFd >= 0) {
         close(pipeFd);
         pipeFd = -1;
     }
-    if (!waitForExit(error)) {
+    Status exited = waitForExit();
+    if (!exited) {
         abort();
-        return false;
+        return exited;
     }
     struct stat info;
     if (stat(partialPath.c_str(), &info) != 0 || info.st_size == 0) {
-        error = "ffmpeg wrote nothing to " + partialPath;
+        Status empty = Status::failure("ffmpeg wrote nothing to " + partialPath);
         abort();
-        return false;
+        return empty;
     }
     if (std::rename(partialPath.c_str(), settings.output.c_str()) != 0) {
-        error = "cannot move " + partialPath + " to " + settings.output + ": " + std::strerror(errno);
+        Status unmoved = Status::failure("cannot move " + partialPath + " to " + settings.output + ": " +
+                                         std::strerror(errno));
         abort();
-        return false;
+        return unmoved;
     }
     partialPath.clear();
-    return true;
+    return Status::success();
 }
 
 void VideoEncoder::abort()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <sys/types.h>
 
 #include <cstdint>
@@ -44,18 +46,18 @@ public:
     // ffmpeg's arguments after the program name, writing to outputPath.
     static std::vector<std::string> arguments(const Settings& settings, const std::string& outputPath);
 
-    bool start(const Settings& settings, std::string& error);
+    Status start(const Settings& settings);
     // One frame: width * height * 3 bytes, top row first.
-    bool writeFrame(const uint8_t* rgb, std::string& error);
+    Status writeFrame(const uint8_t* rgb);
     // Ends the input, waits for ffmpeg and moves the file into place.
-    bool finish(std::string& error);
+    Status finish();
     // Stops the encode and removes the partial file.
     void abort();
 
 private:
     // ffmpeg's last message line, for an error text.
     std::string lastLogLine() const;
-    bool waitForExit(std::string& error);
+    Status waitForExit();
 
     Settings settings;
     std::string partialPath;

@@ -179,28 +179,29 @@ bool WebApi::splitTrack(const std::string& name, TrackName& out)
     return true;
 }
 
-bool WebApi::decodeKeyChange(const std::string& body, uint32_t lastRow, KeyChange& out, std::string& error)
+Status WebApi::decodeKeyChange(const std::string& body, uint32_t lastRow, KeyChange& out)
 {
+    std::string error;
     json request;
     if (!parseObject(body, request, error))
-        return false;
+        return Status::failure(error);
     KeyChange change;
     const auto track = request.find("track");
     if (track == request.end() || !track->is_string() || !splitTrack(track->get<std::string>(), change.track)) {
         error = "\"track\" must name a track as \"effect:curve\" or \"effect:active\"";
-        return false;
+        return Status::failure(error);
     }
     const auto row = request.find("row");
     if (row == request.end()) {
         error = "\"row\" is missing";
-        return false;
+        return Status::failure(error);
     }
     if (!rowOf(*row, "row", lastRow, change.row, error))
-        return false;
+        return Status::failure(error);
     const auto from = request.find("from");
     if (from != request.end()) {
         if (!rowOf(*from, "from", lastRow, change.from, error))
-            return false;
+            return Status::failure(error);
         change.hasFrom = true;
     }
     const auto value = request.find("value");
@@ -208,19 +209,19 @@ bool WebApi::decodeKeyChange(const std::string& body, uint32_t lastRow, KeyChang
         // JSON has no NaN or infinity; a value past a float's range would become one.
         if (!value->is_number() || !std::isfinite(value->get<double>()) || std::fabs(value->get<double>()) > FLT_MAX) {
             error = "\"value\" must be a finite number";
-            return false;
+            return Status::failure(error);
         }
         change.value = static_cast<float>(value->get<double>());
         change.hasValue = true;
     } else if (!change.hasFrom) {
         error = "\"value\" is missing";
-        return false;
+        return Status::failure(error);
     }
     const auto type = request.find("type");
     if (type != request.end()) {
         if (!type->is_number_unsigned() || type->get<uint64_t>() > lastKeyType) {
             error = "\"type\" must be a key type from 0 to " + std::to_string(lastKeyType);
-            return false;
+            return Status::failure(error);
         }
         change.type = type->get<uint32_t>();
         change.hasType = true;
@@ -229,13 +230,13 @@ bool WebApi::decodeKeyChange(const std::string& body, uint32_t lastRow, KeyChang
     if (target != request.end()) {
         if (!target->is_string() || target->get<std::string>().empty() || target->get<std::string>().size() > 256) {
             error = "\"target\" must name a framebuffer";
-            return false;
+            return Status::failure(error);
         }
         change.target = target->get<std::string>();
         change.hasTarget = true;
     }
     out = std::move(change);
-    return true;
+    return Status::success();
 }
 
 WebApi::WebApi(SyncScriptEdit& edit, const BeatGrid& grid, uint32_t lastRow) : edit(edit), grid(grid), lastRow(lastRow) {}
@@ -373,9 +374,9 @@ WebApi::Reply WebApi::changed(const TrackName& track)
 WebApi::Reply WebApi::postKey(const Request& request)
 {
     KeyChange c;
-    std::string reason;
-    if (!decodeKeyChange(request.body, lastRow, c, reason))
-        return error(400, reason);
+    Status decoded = decodeKeyChange(request.body, lastRow, c);
+    if (!decoded)
+        return error(400, decoded.reason());
     const std::string name = c.track.effect + ":" + (c.track.curve.empty() ? std::string("active") : c.track.curve);
     if (!edit.hasEffect(c.track.effect))
         return error(400, "no track '" + name + "': the sync script has no effect '" + c.track.effect + "'");
@@ -399,8 +400,9 @@ WebApi::Reply WebApi::postKey(const Request& request)
             if (k.row != c.row && !(c.hasFrom && k.row == c.from))
                 next.push_back(k);
         next.push_back(key);
-        if (!edit.replaceStartStop(c.track.effect, next, reason))
-            return error(400, reason);
+        Status replaced = edit.replaceStartStop(c.track.effect, next);
+        if (!replaced)
+            return error(400, replaced.reason());
         return changed(c.track);
     }
     bool known = false;
@@ -447,10 +449,10 @@ WebApi::Reply WebApi::deleteKey(const Request& request)
         return error(400, "row must be a whole number from 0 to " + std::to_string(lastRow));
     if (!edit.hasEffect(track.effect))
         return error(400, "no track '" + trackText + "'");
-    std::string reason;
     if (track.curve.empty()) {
-        if (!edit.deleteStartStop(track.effect, row, reason))
-            return error(400, reason);
+        Status deleted = edit.deleteStartStop(track.effect, row);
+        if (!deleted)
+            return error(400, deleted.reason());
     } else if (!edit.deleteCurveKey(track.effect, track.curve, row)) {
         return error(400, "'" + trackText + "' has no key at row " + std::to_string(row));
     }
@@ -514,7 +516,8 @@ WebApi::Reply WebApi::postSave(const Request& request)
                               std::to_string(revision) + ", the page has " + std::to_string(r->get<uint64_t>()) +
                               "): reload the page's timeline first");
     const int changes = edit.getPendingChanges();
-    if (!edit.save(reason))
-        return error(409, "not saved: " + reason);
+    Status saved = edit.save();
+    if (!saved)
+        return error(409, "not saved: " + saved.reason());
     return ok({{"saved", edit.getPath()}, {"changes", changes}, {"revision", revision}});
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Status.h"
 #include "SyncScriptEdit.h"
 
 #include <cstdint>
@@ -83,9 +84,9 @@ public:
         bool hasTarget = false;
         std::string target;
     };
-    // Decodes a POST /api/keys body; rows are checked against lastRow. False with the
-    // reason. Used by the handler and the fuzz target alike.
-    static bool decodeKeyChange(const std::string& body, uint32_t lastRow, KeyChange& out, std::string& error);
+    // Decodes a POST /api/keys body; rows are checked against lastRow. Used by the
+    // handler and the fuzz target alike.
+    static Status decodeKeyChange(const std::string& body, uint32_t lastRow, KeyChange& out);
 
     // edit and grid are not owned and outlive the API. lastRow is the demo's last row.
     WebApi(SyncScriptEdit& edit, const BeatGrid& grid, uint32_t lastRow);

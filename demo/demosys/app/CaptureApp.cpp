@@ -635,8 +635,11 @@ bool writeSheet(const std::string& path, const std::vector<std::vector<uint8_t>>
     std::vector<uint8_t> sheet(static_cast<size_t>(width) * static_cast<size_t>(height) * 3, 24);
 
     TextPainter text;
-    if (!text.open(TextPainter::defaultFont, label * 7 / 10, error))
+    Status opened = text.open(TextPainter::defaultFont, label * 7 / 10);
+    if (!opened) {
+        error = opened.reason();
         return false;
+    }
     const uint8_t ink[3] = {230, 230, 230};
     for (int i = 0; i < count; ++i) {
         const int x0 = gap + (i % columns) * (tileW + gap);
@@ -649,7 +652,9 @@ bool writeSheet(const std::string& path, const std::vector<std::vector<uint8_t>>
         const int baseline = y0 + tileH + (label + text.capHeight()) / 2;
         text.draw(sheet, width, height, x0 + (tileW - text.measure(caption)) / 2, baseline, caption, ink);
     }
-    return writePngFile(path, width, height, 3, sheet.data(), false, error);
+    Status written = writePngFile(path, width, height, 3, sheet.data(), false);
+    error = written.reason();
+    return written.ok();
 }
 
 // The capture once the production is loaded.
@@ -732,16 +737,16 @@ private:
                 std::string& error)
     {
         bool stoppedBySink = false;
-        const bool ok = renderer.render(static_cast<int>(startMs), o.fps, static_cast<int>(count),
-                                        [&](const OfflineRenderer::Frame& f) {
-                                            if (interrupted || !take(f)) {
-                                                stoppedBySink = true;
-                                                return false;
-                                            }
-                                            return true;
-                                        });
+        Status ok = renderer.render(static_cast<int>(startMs), o.fps, static_cast<int>(count),
+                                    [&](const OfflineRenderer::Frame& f) {
+                                        if (interrupted || !take(f)) {
+                                            stoppedBySink = true;
+                                            return false;
+                                        }
+                                        return true;
+                                    });
         if (!ok)
-            error = renderer.getError();
+            error = ok.reason();
         return ok && !stoppedBySink;
     }
 
@@ -770,14 +775,18 @@ private:
             s.audioKbps = p->audioKbps;
             s.audioRate = p->audioRate;
         }
-        if (!encoder.start(s, error))
-            return fail(error);
+        Status started = encoder.start(s);
+        if (!started)
+            return fail(started.reason());
         Progress progress("capture", count);
         std::vector<uint8_t> rgb;
         const bool ok = render(fromMs(), count, [&](const OfflineRenderer::Frame& f) {
             toRgbTopFirst(f, rgb);
-            if (!encoder.writeFrame(rgb.data(), error))
+            Status written = encoder.writeFrame(rgb.data());
+            if (!written) {
+                error = written.reason();
                 return false;
+            }
             progress.step(f.index + 1);
             return true;
         }, error);
@@ -786,8 +795,9 @@ private:
             encoder.abort();
             return interrupted ? stopped() : fail(error);
         }
-        if (!encoder.finish(error))
-            return fail(error);
+        Status finished = encoder.finish();
+        if (!finished)
+            return fail(finished.reason());
         return 0;
     }
 
@@ -807,8 +817,11 @@ private:
             // Opaque frames: the framebuffer's alpha is whatever the last pass left, not a
             // coverage a video editor should composite with.
             toRgbTopFirst(f, rgb);
-            if (!writePngFile((fs::path(o.output) / name).string(), f.width, f.height, 3, rgb.data(), false, error))
+            Status written = writePngFile((fs::path(o.output) / name).string(), f.width, f.height, 3, rgb.data(), false);
+            if (!written) {
+                error = written.reason();
                 return false;
+            }
             progress.step(f.index + 1);
             return true;
         }, error);
@@ -855,8 +868,9 @@ private:
         progress.reset();
         if (!ok)
             return interrupted ? stopped() : fail(error);
-        if (!writePngFile(o.output, o.width, o.height, 3, rgb.data(), false, error))
-            return fail(error);
+        Status written = writePngFile(o.output, o.width, o.height, 3, rgb.data(), false);
+        if (!written)
+            return fail(written.reason());
         return 0;
     }
 
@@ -891,9 +905,10 @@ private:
         for (size_t i = 0; i < shots.size(); ++i) {
             if (!still(shots[i].timeMs, rgb, error))
                 return interrupted ? stopped() : fail(error);
-            if (!writePngFile((fs::path(o.output) / (shots[i].name + ".png")).string(), o.width, o.height, 3,
-                              rgb.data(), false, error))
-                return fail(error);
+            Status written = writePngFile((fs::path(o.output) / (shots[i].name + ".png")).string(), o.width, o.height,
+                                          3, rgb.data(), false);
+            if (!written)
+                return fail(written.reason());
             progress.step(static_cast<int64_t>(i) + 1);
         }
         return 0;

@@ -21,9 +21,9 @@ namespace {
 // of loose files, then the same run as the demo's with the edit session installed.
 int runEditMode(const Production& production, EditMode& edit, int argc, char** argv)
 {
-    std::string error;
-    if (!edit.prepare(production.syncScript, production.score, error)) {
-        std::cerr << production.programName << ": " << error << std::endl;
+    Status prepared = edit.prepare(production.syncScript, production.score);
+    if (!prepared) {
+        std::cerr << production.programName << ": " << prepared.reason() << std::endl;
         return 1;
     }
     ScreenMetrics screenMetrics;
@@ -50,11 +50,10 @@ int DemoApp::run(const Production& production, int argc, char** argv)
 {
     EditMode edit;
     for (int i = 1; i < argc; ++i) {
-        std::string error;
-        if (!edit.takeOption(argc, argv, i, error)) {
-            std::cerr << production.programName << ": "
-                      << (error.empty() ? "unknown argument '" + std::string(argv[i]) + "'" : error)
-                      << "; usage: " << production.programName << " " << EditMode::usage() << std::endl;
+        Status taken = edit.takeOption(argc, argv, i);
+        if (!taken) {
+            std::cerr << production.programName << ": " << taken.reason() << "; usage: " << production.programName
+                      << " " << EditMode::usage() << std::endl;
             return 2;
         }
     }
@@ -93,7 +92,7 @@ int DemoApp::run(const Production& production, int argc, char** argv)
         production.install(demo);
         // A failed load marks the demo failed: the callbacks and the loop then do nothing
         // and the shutdown says why.
-        demo.load(&screenMetrics, 1);
+        static_cast<void>(demo.load(&screenMetrics, 1));
         demo.setCallbacks();
         demo.run();
         ORVDemosys::shutdown();

@@ -7,7 +7,6 @@
 #include "FMODTimer.h"
 #include "Log.h"
 #include "ORVDemosys.h"
-#include "ResourceLoader.h"
 #include "RocketLink.h"
 #include "Shader.h"
 #include "ShaderDeclaration.h"
@@ -236,38 +235,34 @@ const char* EditMode::usage()
            "[--rocket [HOST:PORT]] [--web [PORT]]]";
 }
 
-bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
+Status EditMode::takeOption(int argc, char** argv, int& i)
 {
     const std::string arg = argv[i];
     if (arg == "--edit") {
         enabled = true;
-        return true;
+        return Status::success();
     }
     if (arg == "--web") {
         // The port is optional; 0 takes any free one.
         if (i + 1 < argc && argv[i + 1][0] != '-') {
             const std::string digits = argv[++i];
             if (digits.empty() || digits.size() > 5 || digits.find_first_not_of("0123456789") != std::string::npos ||
-                std::stoul(digits) > 65535) {
-                error = "--web takes a port from 0 to 65535 (default 7331), not '" + digits + "'";
-                return false;
-            }
+                std::stoul(digits) > 65535)
+                return Status::failure("--web takes a port from 0 to 65535 (default 7331), not '" + digits + "'");
             webPort = static_cast<uint16_t>(std::stoul(digits));
         }
         webEnabled = true;
-        return true;
+        return Status::success();
     }
     if (arg == "--rocket") {
         // The address is optional: a following option is not one.
         std::string address;
         if (i + 1 < argc && argv[i + 1][0] != '-')
             address = argv[++i];
-        if (!RocketLink::parseAddress(address, rocketHost, rocketPort)) {
-            error = "--rocket takes HOST:PORT (default 127.0.0.1:1338), not '" + address + "'";
-            return false;
-        }
+        if (!RocketLink::parseAddress(address, rocketHost, rocketPort))
+            return Status::failure("--rocket takes HOST:PORT (default 127.0.0.1:1338), not '" + address + "'");
         rocketEnabled = true;
-        return true;
+        return Status::success();
     }
     const bool hasValue = i + 1 < argc;
     std::string* text = arg == "--resources" ? &resourcesOption
@@ -275,47 +270,39 @@ bool EditMode::takeOption(int argc, char** argv, int& i, std::string& error)
                         : arg == "--score"   ? &scoreOption
                                              : nullptr;
     if (!text && arg != "--size" && arg != "--quality")
-        return false;
-    if (!hasValue) {
-        error = arg + " needs a value";
-        return false;
-    }
+        return Status::failure("unknown argument '" + arg + "'");
+    if (!hasValue)
+        return Status::failure(arg + " needs a value");
     const std::string value = argv[++i];
     if (text) {
         *text = value;
-        return true;
+        return Status::success();
     }
     char rest = 0;
     if (arg == "--size") {
         int w = 0, h = 0;
-        if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || w < 1 || h < 1) {
-            error = "--size takes WIDTHxHEIGHT, not '" + value + "'";
-            return false;
-        }
+        if (std::sscanf(value.c_str(), "%dx%d%c", &w, &h, &rest) != 2 || w < 1 || h < 1)
+            return Status::failure("--size takes WIDTHxHEIGHT, not '" + value + "'");
         width = w;
         height = h;
         sizeGiven = true;
-        return true;
+        return Status::success();
     }
     int q = 0;
-    if (std::sscanf(value.c_str(), "%d%c", &q, &rest) != 1 || q < 0 || q > 3) {
-        error = "--quality takes 0 (low) to 3 (ultra), not '" + value + "'";
-        return false;
-    }
+    if (std::sscanf(value.c_str(), "%d%c", &q, &rest) != 1 || q < 0 || q > 3)
+        return Status::failure("--quality takes 0 (low) to 3 (ultra), not '" + value + "'");
     quality = q;
-    return true;
+    return Status::success();
 }
 
-bool EditMode::prepare(const std::string& defaultSync, const std::string& defaultScore, std::string& error)
+Status EditMode::prepare(const std::string& defaultSync, const std::string& defaultScore)
 {
     const fs::path resources = absolute(resourcesOption.empty() ? std::string("resources") : resourcesOption);
     std::error_code ec;
-    if (!fs::is_directory(resources, ec)) {
-        error = resourcesOption.empty()
-                    ? "no resources/ in the working directory (--resources DIR names a resource tree)"
-                    : "no resource tree '" + resourcesOption + "'";
-        return false;
-    }
+    if (!fs::is_directory(resources, ec))
+        return Status::failure(resourcesOption.empty()
+                                   ? "no resources/ in the working directory (--resources DIR names a resource tree)"
+                                   : "no resource tree '" + resourcesOption + "'");
     // The defaults are looked for in the working directory, then in the checkout the
     // resource tree belongs to: the source of the build it lies in, or the directory
     // that holds it.
@@ -333,25 +320,19 @@ bool EditMode::prepare(const std::string& defaultSync, const std::string& defaul
     fs::path directory = above;
     if (resources.filename() != "resources") {
         char pattern[] = "/tmp/demosys-edit-XXXXXX";
-        if (!mkdtemp(pattern)) {
-            error = "cannot make a directory for a link to " + resources.string();
-            return false;
-        }
+        if (!mkdtemp(pattern))
+            return Status::failure("cannot make a directory for a link to " + resources.string());
         linkDirectory = pattern;
         fs::create_directory_symlink(resources, fs::path(linkDirectory) / "resources", ec);
-        if (ec) {
-            error = "cannot link to " + resources.string() + ": " + ec.message();
-            return false;
-        }
+        if (ec)
+            return Status::failure("cannot link to " + resources.string() + ": " + ec.message());
         directory = linkDirectory;
     }
     fs::current_path(directory, ec);
-    if (ec) {
-        error = "cannot change to " + directory.string() + ": " + ec.message();
-        return false;
-    }
+    if (ec)
+        return Status::failure("cannot change to " + directory.string() + ": " + ec.message());
     Log::info() << "Edit : resources from " << resources.string() << std::endl;
-    return true;
+    return Status::success();
 }
 
 bool EditMode::reloadSync(const std::string& path, std::vector<std::string>& errors)
@@ -366,9 +347,9 @@ bool EditMode::reloadSync(const std::string& path, std::vector<std::string>& err
     // The script as the link last saved it: the keys being edited stay.
     if (!edit.isLoaded() || text.str() != edit.getBaseText()) {
         SyncScriptEdit fresh;
-        std::string error;
-        if (!fresh.loadText(text.str(), path, error)) {
-            errors.push_back(error);
+        Status loaded = fresh.loadText(text.str(), path);
+        if (!loaded) {
+            errors.push_back(loaded.reason());
             return false;
         }
         if (edit.isLoaded() && edit.isModified())
@@ -439,14 +420,14 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
             transport.resume();
         return;
     case RocketProtocol::SaveTracks: {
-        std::string error;
         const int changes = edit.getPendingChanges();
-        if (edit.save(error)) {
+        Status saved = edit.save();
+        if (saved) {
             Log::info() << "Rocket: saved " << changes << " changes into " << edit.getPath() << std::endl;
             ORVDemosys::editSession->getOverlay().clearError("rocket");
         } else {
-            Log::error() << "Rocket: " << error << std::endl;
-            ORVDemosys::editSession->showErrors("rocket", {error});
+            Log::error() << "Rocket: " << saved.reason() << std::endl;
+            ORVDemosys::editSession->showErrors("rocket", {saved.reason()});
         }
         return;
     }
@@ -463,11 +444,12 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
     const LinkTrack& track = linkTracks[command.track];
     if (!edit.hasEffect(track.effect))
         edit.addEffect(track.effect, track.priority);
-    std::string error;
+    Status refused;
     bool changed = false;
     if (track.curve.empty()) {
         if (command.type == RocketProtocol::DeleteKey) {
-            changed = edit.deleteStartStop(track.effect, command.row, error);
+            refused = edit.deleteStartStop(track.effect, command.row);
+            changed = refused.ok();
         } else {
             // 1 starts the effect, 0 stops it. A start draws where the effect's start
             // before it drew (its first start's target when there is none before).
@@ -477,8 +459,9 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
             bool same = false;
             for (const StartStopKey& k : edit.startStopKeys(track.effect))
                 same = same || (k.row == key.row && k.type == key.type);
-            changed = same || edit.setStartStop(track.effect, key, error);
-            changed = changed && !same;
+            if (!same)
+                refused = edit.setStartStop(track.effect, key);
+            changed = !same && refused.ok();
         }
     } else if (command.type == RocketProtocol::DeleteKey) {
         changed = edit.deleteCurveKey(track.effect, track.curve, command.row);
@@ -489,9 +472,9 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
         if (!old || old->value != command.value || old->type != type)
             changed = edit.setCurveKey(track.effect, track.curve, InterpolateKey(command.row, command.value, type));
     }
-    if (!error.empty()) {
-        Log::error() << "Rocket: " << error << std::endl;
-        ORVDemosys::editSession->showErrors("rocket", {error});
+    if (!refused) {
+        Log::error() << "Rocket: " << refused.reason() << std::endl;
+        ORVDemosys::editSession->showErrors("rocket", {refused.reason()});
     }
     if (changed) {
         applyEdit();
@@ -506,13 +489,14 @@ void EditMode::linkCommand(const RocketProtocol::Command& command)
 bool EditMode::reloadTracks(std::vector<std::string>& errors)
 {
     TimelineDocument document;
-    std::string error;
-    if (!document.load(ORVDemosys::trackDirectory, TimelineDocument::Packed)) {
-        errors.push_back(document.error());
+    Status loaded = document.load(ORVDemosys::trackDirectory, TimelineDocument::Packed);
+    if (!loaded) {
+        errors.push_back(loaded.reason());
         return false;
     }
-    if (!document.validate(error)) {
-        errors.push_back(ORVDemosys::trackDirectory + ": " + error);
+    Status valid = document.validate();
+    if (!valid) {
+        errors.push_back(ORVDemosys::trackDirectory + ": " + valid.reason());
         return false;
     }
     std::vector<std::string> notes;
@@ -526,12 +510,11 @@ bool EditMode::reloadProgram(Program& program, std::vector<std::string>& errors)
 {
     const ShaderDeclaration& d = *program.declaration;
     Shader* shader = ORVDemosys::shaderPool->get(d.alias);
-    ResourceLoader loader;
     std::string vertex, fragment;
     ShaderSourceMap vertexMap, fragmentMap;
-    if (!ShaderPreprocessor::prepareSources(loader, d.fileName, d.defines, vertex, fragment, &vertexMap,
-                                            &fragmentMap)) {
-        errors = splitLines(loader.getMessage());
+    Status read = ShaderPreprocessor::prepareSources(d.fileName, d.defines, vertex, fragment, &vertexMap, &fragmentMap);
+    if (!read) {
+        errors = splitLines(read.reason());
         return false;
     }
     // An include added by the edit is watched from now on.
@@ -569,11 +552,11 @@ void EditMode::install()
         return;
     BeatGrid grid;
     if (!scorePath.empty()) {
-        std::string error;
-        if (grid.load(scorePath, error))
+        Status loaded = grid.load(scorePath);
+        if (loaded)
             Log::info() << "Edit : beat grid from " << scorePath << std::endl;
         else
-            Log::error() << "Edit : " << error << " (the grid is 120 beats a minute)" << std::endl;
+            Log::error() << "Edit : " << loaded.reason() << " (the grid is 120 beats a minute)" << std::endl;
     }
     ORVDemosys::editSession = new EditSession(ORVDemosys::timer, grid, ORVDemosys::startTime.getTotal(),
                                               ORVDemosys::endTime.getTotal());
@@ -605,11 +588,12 @@ void EditMode::install()
         if (ORVDemosys::shaderPool->get(d.alias))
             programs.push_back(Program{&d, "shader " + d.alias, {}});
     for (Program& program : programs) {
-        ResourceLoader loader;
         std::string vertex, fragment;
         ShaderSourceMap vertexMap, fragmentMap;
-        ShaderPreprocessor::prepareSources(loader, program.declaration->fileName, program.declaration->defines,
-                                           vertex, fragment, &vertexMap, &fragmentMap);
+        // Only the file list is wanted: whatever fails was reported by the load.
+        static_cast<void>(ShaderPreprocessor::prepareSources(program.declaration->fileName,
+                                                             program.declaration->defines, vertex, fragment,
+                                                             &vertexMap, &fragmentMap));
         watchProgram(program, vertexMap.getFiles());
         watchProgram(program, fragmentMap.getFiles());
     }
@@ -666,9 +650,9 @@ void EditMode::startWeb()
         }
         return reply;
     });
-    std::string error;
-    if (!web->start(webPort, error)) {
-        Log::info() << "Web  : " << error << ": the timeline editor is off" << std::endl;
+    Status started = web->start(webPort);
+    if (!started) {
+        Log::info() << "Web  : " << started.reason() << ": the timeline editor is off" << std::endl;
         web.reset();
         return;
     }

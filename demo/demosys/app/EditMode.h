@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "Status.h"
 #include "SyncScriptEdit.h"
 
 #include <cstdint>
@@ -36,10 +37,9 @@ public:
 
     // Takes argv[i] when it is one of --edit, --size WxH, --quality N, --resources DIR,
     // --sync FILE, --score FILE, --rocket [HOST:PORT] and --web [PORT], moving i over its
-    // value; false
-    // for anything else. A value missing or malformed is also false, with the reason in
-    // error.
-    bool takeOption(int argc, char** argv, int& i, std::string& error);
+    // value; fails for anything else ("unknown argument 'X'") and for a value missing or
+    // malformed.
+    Status takeOption(int argc, char** argv, int& i);
     // The options' one-line summary, for usage errors.
     static const char* usage();
 
@@ -53,8 +53,8 @@ public:
     // Resolves the sync script and score (--sync and --score, otherwise the relative
     // defaults looked up in the working directory and in the source checkout of the
     // resource tree) and makes the resource tree (--resources, otherwise resources/)
-    // the working directory's resources/. False with the reason when there is none.
-    bool prepare(const std::string& defaultSync, const std::string& defaultScore, std::string& error);
+    // the working directory's resources/. Fails with the reason when there is none.
+    Status prepare(const std::string& defaultSync, const std::string& defaultScore);
 
     // After a successful load and Demo::setCallbacks: makes the engine's edit session
     // (ORVDemosys::editSession), chains its keys in front of the window's key callback

@@ -133,11 +133,17 @@ void RocketLink::receive()
             break;
         // Closed (or failed): what arrived whole still counts, a command half read does not.
         RocketProtocol::Command command;
-        std::string error;
-        while (state == State::Linked && reader.next(command, error) == RocketProtocol::CommandReader::Ready)
-            onCommand(command);
-        if (!error.empty())
-            drop("Rocket: " + error + ": connection dropped", true);
+        Status read;
+        bool ready = true;
+        while (state == State::Linked && ready) {
+            read = reader.next(command, ready);
+            if (!read)
+                break;
+            if (ready)
+                onCommand(command);
+        }
+        if (!read)
+            drop("Rocket: " + read.reason() + ": connection dropped", true);
         else if (reader.pending() > 0)
             drop("Rocket: the editor closed the connection in the middle of a command: dropped", true);
         else
@@ -178,9 +184,10 @@ void RocketLink::poll(uint32_t row, bool playing)
     if (state == State::Greeting) {
         if (!reader.greeted()) {
             RocketProtocol::Command none;
-            std::string error;
-            if (reader.next(none, error) == RocketProtocol::CommandReader::Bad)
-                drop("Rocket: " + error + ": connection dropped", true);
+            bool ready = false;
+            Status read = reader.next(none, ready);
+            if (!read)
+                drop("Rocket: " + read.reason() + ": connection dropped", true);
             else if (!reader.greeted() && std::chrono::steady_clock::now() - lastAttempt > 2 * connectTimeout)
                 drop("Rocket: " + host + ":" + std::to_string(port) + " does not answer the greeting: dropped", true);
             if (!reader.greeted())
@@ -205,15 +212,15 @@ void RocketLink::poll(uint32_t row, bool playing)
     if (state != State::Linked)
         return;
     RocketProtocol::Command command;
-    std::string error;
     for (;;) {
-        const RocketProtocol::CommandReader::Result result = reader.next(command, error);
-        if (result == RocketProtocol::CommandReader::NeedMore)
-            break;
-        if (result == RocketProtocol::CommandReader::Bad) {
-            drop("Rocket: " + error + ": connection dropped", true);
+        bool ready = false;
+        Status read = reader.next(command, ready);
+        if (!read) {
+            drop("Rocket: " + read.reason() + ": connection dropped", true);
             return;
         }
+        if (!ready)
+            break;
         if (command.type == RocketProtocol::SetRow)
             lastSentRow = command.row;
         onCommand(command);

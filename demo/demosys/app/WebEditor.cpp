@@ -189,7 +189,7 @@ WebEditor::~WebEditor()
         mg_stop(context);
 }
 
-bool WebEditor::start(uint16_t wantedPort, std::string& error)
+Status WebEditor::start(uint16_t wantedPort)
 {
     mg_init_library(0);
     const std::string ports = "127.0.0.1:" + std::to_string(wantedPort);
@@ -209,21 +209,17 @@ bool WebEditor::start(uint16_t wantedPort, std::string& error)
     failure.text = text;
     failure.text_buffer_size = sizeof text;
     context = mg_start2(&init, &failure);
-    if (!context) {
-        error = "cannot listen on " + ports + (text[0] ? ": " + std::string(text) : std::string());
-        return false;
-    }
+    if (!context)
+        return Status::failure("cannot listen on " + ports + (text[0] ? ": " + std::string(text) : std::string()));
     mg_server_port bound[2]{};
-    if (mg_get_server_ports(context, 2, bound) < 1) {
-        error = "the server reports no port";
-        return false;
-    }
+    if (mg_get_server_ports(context, 2, bound) < 1)
+        return Status::failure("the server reports no port");
     port = static_cast<uint16_t>(bound[0].port);
     mg_set_request_handler(context, "/", &WebEditor::onRequest, this);
     mg_set_websocket_handler(context, "/api/events", &WebEditor::onSocketConnect, &WebEditor::onSocketReady,
                              &WebEditor::onSocketData, &WebEditor::onSocketClose, this);
     sender = std::thread([this] { sendLoop(); });
-    return true;
+    return Status::success();
 }
 
 std::string WebEditor::pageAddress() const
@@ -231,19 +227,15 @@ std::string WebEditor::pageAddress() const
     return "http://127.0.0.1:" + std::to_string(port) + "/?token=" + token;
 }
 
-bool WebEditor::allowed(const mg_connection* connection, bool isApi, std::string& reason) const
+Status WebEditor::allowed(const mg_connection* connection, bool isApi) const
 {
     const std::string p = std::to_string(port);
     const char* host = mg_get_header(connection, "Host");
-    if (!host || (std::string(host) != "127.0.0.1:" + p && std::string(host) != "localhost:" + p)) {
-        reason = "refused: the Host is not 127.0.0.1:" + p;
-        return false;
-    }
+    if (!host || (std::string(host) != "127.0.0.1:" + p && std::string(host) != "localhost:" + p))
+        return Status::failure("refused: the Host is not 127.0.0.1:" + p);
     const char* origin = mg_get_header(connection, "Origin");
-    if (origin && std::string(origin) != "http://127.0.0.1:" + p && std::string(origin) != "http://localhost:" + p) {
-        reason = "refused: requests from " + std::string(origin) + " are not taken";
-        return false;
-    }
+    if (origin && std::string(origin) != "http://127.0.0.1:" + p && std::string(origin) != "http://localhost:" + p)
+        return Status::failure("refused: requests from " + std::string(origin) + " are not taken");
     const mg_request_info* info = mg_get_request_info(connection);
     std::string presented = queryValue(info, "token");
     const char* authorization = mg_get_header(connection, "Authorization");
@@ -252,11 +244,10 @@ bool WebEditor::allowed(const mg_connection* connection, bool isApi, std::string
     // The page's own files come with the cookie its first request set; the API never does.
     if (presented.empty() && !isApi)
         presented = cookieValue(connection, "demosys_token");
-    if (!sameSecret(presented, token)) {
-        reason = presented.empty() ? "refused: no token (open the address the demo printed)" : "refused: wrong token";
-        return false;
-    }
-    return true;
+    if (!sameSecret(presented, token))
+        return Status::failure(presented.empty() ? "refused: no token (open the address the demo printed)"
+                                                 : "refused: wrong token");
+    return Status::success();
 }
 
 int WebEditor::onRequest(mg_connection* connection, void* self)
@@ -265,9 +256,9 @@ int WebEditor::onRequest(mg_connection* connection, void* self)
     const mg_request_info* info = mg_get_request_info(connection);
     const std::string path = info->local_uri ? info->local_uri : "/";
     const bool isApi = path.compare(0, 5, "/api/") == 0;
-    std::string reason;
-    if (!editor.allowed(connection, isApi, reason)) {
-        refuse(connection, 403, reason);
+    Status allowed = editor.allowed(connection, isApi);
+    if (!allowed) {
+        refuse(connection, 403, allowed.reason());
         return 403;
     }
     if (isApi) {
@@ -399,9 +390,8 @@ void WebEditor::sendLoop()
 
 int WebEditor::onSocketConnect(const mg_connection* connection, void* self)
 {
-    std::string reason;
     // Non-zero closes the connection before the handshake is answered.
-    return static_cast<WebEditor*>(self)->allowed(connection, true, reason) ? 0 : 1;
+    return static_cast<WebEditor*>(self)->allowed(connection, true) ? 0 : 1;
 }
 
 void WebEditor::onSocketReady(mg_connection* connection, void* self)

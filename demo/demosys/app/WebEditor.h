@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "Status.h"
 #include "WebApi.h"
 
 #include <atomic>
@@ -34,8 +35,8 @@ public:
     WebEditor(std::string webDirectory, std::string token, Handler handler);
     ~WebEditor();
 
-    // Listens on 127.0.0.1:port (0: a free port). False with the reason.
-    bool start(uint16_t port, std::string& error);
+    // Listens on 127.0.0.1:port (0: a free port).
+    Status start(uint16_t port);
     uint16_t getPort() const { return port; }
     // "http://127.0.0.1:PORT/?token=TOKEN".
     std::string pageAddress() const;
@@ -66,7 +67,7 @@ private:
     static void onSocketClose(const mg_connection* connection, void* self);
 
     // Host, Origin and token; the reason when refused.
-    bool allowed(const mg_connection* connection, bool isApi, std::string& reason) const;
+    Status allowed(const mg_connection* connection, bool isApi) const;
     void serveFile(mg_connection* connection, const std::string& path, bool setCookie);
     void serveApi(mg_connection* connection);
     void sendLoop();
