@@ -43,13 +43,11 @@ int16_t wavSample(const uint8_t* p, int bits, bool isFloat)
 }
 
 // A RIFF WAVE file. Every size in the file is checked against the bytes that are there.
-SoundDecoder::Decoded decodeWav(const uint8_t* data, size_t size)
+Status decodeWav(const uint8_t* data, size_t size, SoundDecoder::Decoded& out)
 {
-    SoundDecoder::Decoded out;
     auto fail = [&out](const std::string& why) {
-        out.error = why;
         out.samples.clear();
-        return out;
+        return Status::failure(why);
     };
     if (size < 12 || std::memcmp(data, "RIFF", 4) != 0 || std::memcmp(data + 8, "WAVE", 4) != 0)
         return fail("not a RIFF WAVE file");
@@ -110,7 +108,7 @@ SoundDecoder::Decoded decodeWav(const uint8_t* data, size_t size)
                 out.samples[2 * f] = left;
                 out.samples[2 * f + 1] = right;
             }
-            return out;
+            return Status::success();
         }
         at += length;
         if ((length & 1) && at < size)
@@ -157,24 +155,18 @@ bool mpg123Ready()
 // MPEG audio through libmpg123, always as 16-bit stereo. Encoder delay and padding
 // recorded by the encoder are removed (gapless decoding), so sample 0 is the first
 // sample that went into the encoder.
-SoundDecoder::Decoded decodeMp3(const uint8_t* data, size_t size)
+Status decodeMp3(const uint8_t* data, size_t size, SoundDecoder::Decoded& out)
 {
-    SoundDecoder::Decoded out;
-    if (!mpg123Ready()) {
-        out.error = "the MP3 decoder did not initialise";
-        return out;
-    }
+    if (!mpg123Ready())
+        return Status::failure("the MP3 decoder did not initialise");
     int err = MPG123_OK;
     mpg123_handle* mh = mpg123_new(nullptr, &err);
-    if (!mh) {
-        out.error = std::string("the MP3 decoder did not start: ") + mpg123_plain_strerror(err);
-        return out;
-    }
+    if (!mh)
+        return Status::failure(std::string("the MP3 decoder did not start: ") + mpg123_plain_strerror(err));
     auto fail = [&](const std::string& why) {
-        out.error = why;
         out.samples.clear();
         mpg123_delete(mh);
-        return out;
+        return Status::failure(why);
     };
     MemoryReader reader{data, size, 0};
     if (mpg123_param(mh, MPG123_ADD_FLAGS, MPG123_FORCE_STEREO | MPG123_QUIET | MPG123_GAPLESS, 0) != MPG123_OK ||
@@ -239,15 +231,18 @@ SoundDecoder::Decoded decodeMp3(const uint8_t* data, size_t size)
     if (out.samples.size() % 2)
         out.samples.pop_back();
     if (out.samples.empty())
-        out.error = "no audio in the stream";
-    return out;
+        return Status::failure("no audio in the stream");
+    return Status::success();
 }
 
 bool looksLikeWav(const uint8_t* data, size_t size) { return size >= 4 && std::memcmp(data, "RIFF", 4) == 0; }
 
 } // namespace
 
-SoundDecoder::Decoded SoundDecoder::decode(const uint8_t* data, size_t size)
+Status SoundDecoder::decode(const uint8_t* data, size_t size, Decoded& out)
 {
-    return looksLikeWav(data, size) ? decodeWav(data, size) : decodeMp3(data, size);
+    out = Decoded();
+    if (size == 0)
+        return Status::failure("the file is empty");
+    return looksLikeWav(data, size) ? decodeWav(data, size, out) : decodeMp3(data, size, out);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Status.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -14,11 +16,10 @@ namespace SoundDecoder {
 struct Decoded {
     int rate = 0;
     std::vector<int16_t> samples; // interleaved stereo
-    std::string error;            // set on failure
 };
 
-// WAV when the data starts with "RIFF", MP3 otherwise.
-Decoded decode(const uint8_t* data, size_t size);
+// WAV when the data starts with "RIFF", MP3 otherwise. out holds the sound on success.
+Status decode(const uint8_t* data, size_t size, Decoded& out);
 
 // v rounded to the nearest 16-bit sample, saturating.
 int16_t clamp16(double v);

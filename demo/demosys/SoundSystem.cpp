@@ -297,13 +297,10 @@ int SoundSystem::createSound(const char* nameOrData, unsigned mode, const SoundC
         size = file.size();
     }
     SoundDecoder::Decoded decoded;
-    if (size == 0)
-        decoded.error = "the file is empty";
-    else
-        decoded = SoundDecoder::decode(data, size);
-    if (!decoded.error.empty()) {
-        Log::error() << "Sound : '" << name << "' : " << decoded.error << std::endl;
-        return fail(SoundErrFileBad, "'" + name + "' : " + decoded.error);
+    const Status read = SoundDecoder::decode(data, size, decoded);
+    if (!read) {
+        Log::error() << "Sound : '" << name << "' : " << read.reason() << std::endl;
+        return fail(SoundErrFileBad, "'" + name + "' : " + read.reason());
     }
     sounds.emplace_back(new Sound(this, name, decoded.rate, std::move(decoded.samples)));
     *sound = sounds.back().get();
