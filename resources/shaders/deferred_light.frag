@@ -32,12 +32,21 @@ void main()
     if (!readPosition(xScale, yScale, s))
         return;
 #ifdef DIRECTIONAL_LIGHT
-    // A surface facing away from a light gets nothing from it: shade() gives 0 there (no
-    // diffuse, so no highlight either), and a black second light adds 0. No discard and no
-    // branch around the material: a CPU rasteriser runs both sides of a branch for every
-    // pixel, and a program that may discard is slower for every pixel it draws.
-    readMaterial(s);
-    vec3 light = shade(s, -normalize(lightDirection), color.rgb) + shade(s, -normalize(lightDirection2), color2.rgb);
+    // A surface facing away from the light gets nothing from it (no diffuse, so no
+    // highlight either). A full-screen light meets many such pixels; dropping them before
+    // the material is read lets whole blocks of them skip the rest of the program.
+    vec3 toLight = -normalize(lightDirection);
+    vec3 toLight2 = -normalize(lightDirection2);
+    bool second = any(greaterThan(color2.rgb, vec3(0.0)));
+    readNormal(s);
+    bool lit = dot(s.normal, toLight) > 0.0;
+    bool lit2 = second && dot(s.normal, toLight2) > 0.0;
+    if (!lit && !lit2)
+        discard;
+    readAlbedoAndMaterial(s);
+    vec3 light = lit ? shade(s, toLight, color.rgb) : vec3(0.0);
+    if (lit2)
+        light += shade(s, toLight2, color2.rgb);
     lightOut = vec4(light, 1.0);
 #else
     vec3 toLight = lightPos - s.position;
