@@ -7,6 +7,7 @@
 // timer) is left out. Prints one line per figure:
 //
 //   frame NAME MS
+//   cpu CASE MS                    (the CPU time of a frame of the case, all threads)
 //   stage CASE EFFECT[/STAGE] MS   (each case again through the frame profiler)
 //
 //   bench_frames CASES [--size WxH] [--quality Q] [--sections FROM_MS,...] [--frames N] [--demo 0|1] [--mode 0|1]
@@ -24,6 +25,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -36,21 +38,36 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Mean ms between consecutive frames of frameCount frames from startMs at fps.
-double timeRender(OfflineRenderer& renderer, int startMs, int fps, int frameCount)
+// The process's CPU time in ms, every thread (the rasteriser's too) counted.
+double cpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1000.0 + double(t.tv_nsec) / 1e6;
+}
+
+// Mean ms between consecutive frames of frameCount frames from startMs at fps; the mean
+// CPU time of a frame into cpu. On a machine shared with other work the wall time moves
+// with the load; the CPU time moves far less.
+double timeRender(OfflineRenderer& renderer, int startMs, int fps, int frameCount, double* cpu = nullptr)
 {
     Clock::time_point last;
-    double sum = 0;
+    double lastCpu = 0, sum = 0, cpuSum = 0;
     int counted = 0;
     Status ok = renderer.render(startMs, fps, frameCount, [&](const OfflineRenderer::Frame& frame) {
         Clock::time_point now = Clock::now();
+        const double nowCpu = cpuMs();
         if (frame.index > 0) {
             sum += std::chrono::duration<double, std::milli>(now - last).count();
+            cpuSum += nowCpu - lastCpu;
             ++counted;
         }
         last = now;
+        lastCpu = nowCpu;
         return true;
     });
+    if (cpu)
+        *cpu = ok && counted > 0 ? cpuSum / counted : -1.0;
     return ok && counted > 0 ? sum / counted : -1.0;
 }
 
@@ -223,7 +240,9 @@ int main(int argc, char** argv)
                 while (std::getline(names, effect, ','))
                     list.push_back(effect);
                 solo.keepOnly(list);
-                report("effect:" + name, timeRender(renderer, timeMs, 30, frames));
+                double cpu = 0;
+                report("effect:" + name, timeRender(renderer, timeMs, 30, frames, &cpu));
+                std::printf("cpu %s %.2f\n", name.c_str(), cpu);
                 // Again with the profiler, which serialises the frame: where the time goes.
                 ORVDemosys::frameProfiler = new FrameProfiler();
                 if (timeRender(renderer, timeMs, 30, frames) >= 0)

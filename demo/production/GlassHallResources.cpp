@@ -163,7 +163,7 @@ bool GlassHallResources::qualitySize(const std::string& alias, int quality, int 
     }
     // The blurs' results are soft: half the size of the picture they blur is enough; Ultra
     // blurs at full size.
-    if (alias == "blur_pre" || alias == "blurx" || alias == "blury") {
+    if (alias == "blurx" || alias == "blury") {
         const int divisor = quality == 3 ? 1 : 2;
         width = std::max(1, scaled(screenWidth) / divisor);
         height = std::max(1, scaled(screenHeight) / divisor);
@@ -194,7 +194,7 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
         const char* alias;
         bool depth;
     } targets[] = {{"offscreen0", true}, {"offscreen1", true}, {"staging0", true}, {"staging1", true},
-                   {"glow_pre", false},  {"blur_pre", false},  {"blurx", false},   {"blury", false}};
+                   {"glow_pre", false}, {"blurx", false},    {"blury", false}};
     for (const auto& target : targets) {
         int fw = 0, fh = 0;
         if (!qualitySize(target.alias, quality, width, height, fw, fh))
@@ -268,8 +268,8 @@ void GlassHallResources::createEffectInstances()
                              GetShader("texture"),
                              GetFBO("staging0")});
     wire<GlowEffect>("GlowEffect", "glow_effect",
-                     {GetFBO("blur_pre"), GetFBO("blurx"), GetFBO("blury"), GetFBO("glow_pre"), GetShader("blur_x"),
-                      GetShader("blur_y"), GetShader("screen"), GetShader("b_n_c_shader")});
+                     {GetFBO("blurx"), GetFBO("blury"), GetFBO("glow_pre"), GetShader("blur_x"), GetShader("blur_y"),
+                      GetShader("screen"), GetShader("b_n_c_shader")});
     wire<RadialBlurEffect>("RadialBlurEffect", "radial_blur_effect",
                            {GetFBO("staging1"), GetFBO("offscreen0"), GetFBO("blurx"), GetFBO("blury"),
                             GetShader("radialblur"), GetShader("screen")});

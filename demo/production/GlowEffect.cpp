@@ -17,7 +17,7 @@ void GlowEffect::setup()
 
 void GlowEffect::init()
 {
-    for (FBO* fbo : {res.glowPre, res.blurPre, res.blurX, res.blurY})
+    for (FBO* fbo : {res.glowPre, res.blurX, res.blurY})
         FBO::getColorTexture(fbo, 0)->setFilter(GL_LINEAR);
 }
 
@@ -40,7 +40,7 @@ void GlowEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     glDisable(GL_DEPTH_TEST);
     // The first blur reads glow_pre itself: at half its size, the filtered read at each
-    // texel's centre is the 2 x 2 mean that a shrinking copy into blur_pre would give,
+    // texel's centre is the 2 x 2 mean that a shrinking copy would give,
     // without the copy's pass.
     blurPass(res.blurXShader, res.glowPre, res.blurX, t);
     blurPass(res.blurYShader, res.blurX, res.blurY, t);

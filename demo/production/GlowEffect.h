@@ -6,7 +6,6 @@ class Shader;
 class TrackInterpolate;
 
 struct GlowResources {
-    FBO* blurPre = nullptr;
     FBO* blurX = nullptr;
     FBO* blurY = nullptr;
     FBO* glowPre = nullptr;
@@ -18,7 +17,7 @@ struct GlowResources {
 
 // Bloom: what other effects drew into glow_pre is shrunk and blurred by two separable
 // Gaussian passes (blurx, at half glow_pre's size or less, then blury) and laid over
-// glow_pre into the target with a screen blend. blur_pre is wired but not drawn into.
+// glow_pre into the target with a screen blend.
 class GlowEffect : public WiredEffectOf<GlowEffect, GlowResources> {
 public:
     void setup() override;

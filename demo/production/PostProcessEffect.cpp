@@ -2,6 +2,7 @@
 
 #include "FBO.h"
 #include "GlassHallPass.h"
+#include "Log.h"
 #include "Shader.h"
 #include "Texture.h"
 #include "TrackInterpolate.h"
@@ -10,6 +11,8 @@
 
 #include <algorithm>
 #include <cmath>
+
+using ORVDemosys::Log;
 
 void PostProcessEffect::setup()
 {
@@ -30,6 +33,9 @@ void PostProcessEffect::init()
     res.distortNoise->setFilter(GL_NEAREST);
     overlayList.assign(1, nullptr);
     overlayList.insert(overlayList.end(), std::begin(res.overlays), std::end(res.overlays));
+    const Status built = variants.build(res.postProcessShader, {"DISTORT", "OVERLAY"});
+    if (!built)
+        Log::warning() << built.reason() << std::endl;
 }
 
 void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
@@ -37,17 +43,26 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     glDisable(GL_DEPTH_TEST);
     GlassHallPass::bindTarget(target);
 
-    Shader* s = res.postProcessShader;
+    // The variant of what this frame uses: the distortion's and the overlay's reads cost
+    // every pixel whenever the program has them. Negative values show no overlay rather
+    // than reading before the list.
+    const float distortAmount = distort->getValue(t);
+    int index = static_cast<int>(overlay->getValue(t));
+    index = std::min(index, static_cast<int>(overlayList.size()) - 1);
+    Texture* picture = index > 0 ? overlayList[static_cast<size_t>(index)] : nullptr;
+    const unsigned int features = (distortAmount != 0.0f ? distortFeature : 0u) | (picture ? overlayFeature : 0u);
+    Shader* s = variants.pick(features);
     GlassHallPass::bindQuad(s);
     s->setTexture("image", 0, FBO::getColorTexture(res.staging, 0));
-    s->setTexture("distortmap", 1, res.distortNoise);
     s->setTexture("noise", 2, res.colorNoise);
     // The grain drifts and the distortion scrolls with the time of the range so far.
     noiseOffset = 0.00025f * float(t - std::min(t, getRangeStartMs()));
     distortScroll = float(distortTravel.at(getRangeStartMs(), t));
-    const float distortAmount = distort->getValue(t);
-    s->setFloat("distort_amount", distortAmount);
-    s->setFloat("distort_scroll", distortScroll);
+    if (features & distortFeature) {
+        s->setTexture("distortmap", 1, res.distortNoise);
+        s->setFloat("distort_amount", distortAmount);
+        s->setFloat("distort_scroll", distortScroll);
+    }
     s->setFloat("image_size", static_cast<float>(FBO::getWidth(res.staging)));
     s->setFloat("aberration", aberration->getValue(t));
     s->setFloat("brightness", brightness->getValue(t));
@@ -58,14 +73,11 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     s->setFloat("vignett_radius", vignettRadius->getValue(t));
     s->setFloat("noise_offset", noiseOffset);
     s->setFloat("noise_strength", noiseStrength->getValue(t));
-
-    // The overlay is blended over the graded picture in the same pass. Negative values
-    // show nothing rather than reading before the list.
-    int index = static_cast<int>(overlay->getValue(t));
-    index = std::min(index, static_cast<int>(overlayList.size()) - 1);
-    Texture* picture = index > 0 ? overlayList[static_cast<size_t>(index)] : nullptr;
-    s->setTexture("overlay", 3, picture ? picture : res.colorNoise);
-    s->setFloat("overlay_on", picture ? 1.0f : 0.0f);
+    // The overlay is blended over the graded picture in the same pass.
+    if (features & overlayFeature) {
+        s->setTexture("overlay", 3, picture);
+        s->setFloat("overlay_on", 1.0f);
+    }
     GlassHallPass::drawQuad();
     glEnable(GL_DEPTH_TEST);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Effect.h"
+#include "ShaderVariants.h"
 #include "StepAccumulator.h"
 #include "TrackInterpolate.h"
 
@@ -33,6 +34,9 @@ public:
     float getDistortScroll() const { return distortScroll; }
 
 private:
+    // The grade without the distortion's and the overlay's reads where they are off.
+    static constexpr unsigned int distortFeature = 1u, overlayFeature = 2u;
+    ShaderVariants variants;
     // Entry 0 is "no overlay".
     std::vector<Texture*> overlayList;
     float noiseOffset = 0.0f;

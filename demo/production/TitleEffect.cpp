@@ -8,6 +8,9 @@
 
 #include <GL/glew.h>
 
+#include <algorithm>
+#include <cmath>
+
 TitleEffect::TitleEffect() = default;
 TitleEffect::~TitleEffect() = default;
 
@@ -49,14 +52,19 @@ void TitleEffect::draw(uint32_t t, int32_t, FBO* target)
         quad->draw(GL_TRIANGLES);
     }
     if (k == 20.0f) {
+        // As the fade rises from 0 to 2 the five frames follow one another, cross-fading,
+        // and the last one, the whole title, stays; fading out types it backwards.
+        const float fadeIn = 2.0f * blend->getValue(t);
+        const float step = std::min(std::max(fadeIn * 0.5f, 0.0f), 1.0f) * 4.0f;
+        const int frame = std::min(static_cast<int>(std::floor(step)), 4);
         Shader* s = res.titleLogoShader;
         quad->bind(s);
-        static const char* names[5] = {"image1", "image2", "image3", "image4", "image5"};
-        for (int i = 0; i < 5; ++i)
-            s->setTexture(names[i], i, res.frames[i]);
+        s->setTexture("image1", 0, res.frames[frame]);
+        s->setTexture("image2", 1, res.frames[std::min(frame + 1, 4)]);
+        s->setFloat("crossFade", step - float(frame));
         s->setVec2("pos", 0.0f, 0.0f);
         s->setVec2("scale", scale, scale);
-        s->setFloat("fade", 2.0f * blend->getValue(t));
+        s->setFloat("fade", std::min(std::max(fadeIn * 2.0f, 0.0f), 1.0f));
         quad->draw(GL_TRIANGLES);
     }
     glDisable(GL_BLEND);

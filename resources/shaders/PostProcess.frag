@@ -6,6 +6,12 @@
 // vignett_radius (distance from the centre, 0 = none) outwards. Last, the picture
 // "overlay" is laid over by its alpha where "overlay_on" is 1: in this pass rather than a
 // blended pass of its own, which would cost another full-screen write.
+// Compiled in variants (ShaderVariants): DISTORT and OVERLAY keep their texture reads
+// out of the passes that do not use them; the plain program has both.
+#ifndef SHADER_VARIANT
+#define DISTORT
+#define OVERLAY
+#endif
 uniform sampler2D image;
 uniform sampler1D distortmap;
 uniform float distort_amount;
@@ -29,11 +35,10 @@ out vec4 fragColor;
 void main()
 {
     vec2 p = uv;
-    // Most of the time the distortion is off: no read of its map then.
-    if (distort_amount != 0.0) {
-        float shift = texture(distortmap, fract(p.y * 0.5 + distort_scroll)).r - 0.5;
-        p.x += shift * distort_amount * 0.1;
-    }
+#ifdef DISTORT
+    float shift = texture(distortmap, fract(p.y * 0.5 + distort_scroll)).r - 0.5;
+    p.x += shift * distort_amount * 0.1;
+#endif
 
     vec2 split = vec2(aberration / image_size, 0.0);
     vec3 c;
@@ -53,9 +58,9 @@ void main()
         c *= 1.0 - smoothstep(vignett_radius, vignett_radius + 0.6, d);
     }
     c = clamp(c, 0.0, 1.0);
-    if (overlay_on > 0.5) {
-        vec4 o = texture(overlay, uv);
-        c = mix(c, o.rgb, clamp(o.a, 0.0, 1.0));
-    }
+#ifdef OVERLAY
+    vec4 o = texture(overlay, uv);
+    c = mix(c, o.rgb, clamp(o.a * overlay_on, 0.0, 1.0));
+#endif
     fragColor = vec4(c, 1.0);
 }

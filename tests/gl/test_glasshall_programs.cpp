@@ -84,7 +84,7 @@ std::vector<Program> programs()
         // The image effects, titles and loading screen.
         {"texture", "texture", {}, {"image"}, screenQuad},
         {"titleshader", "titleshader", {}, {"image", "pos", "scale", "fade"}, screenQuad},
-        {"titlelogoshader", "titlelogoshader", {}, {"image1", "image2", "image3", "image4", "image5", "pos", "scale", "fade"},
+        {"titlelogoshader", "titlelogoshader", {}, {"image1", "image2", "crossFade", "pos", "scale", "fade"},
          screenQuad},
         // Declared for the glow's pre-pass and copies; no effect draws with them yet, so
         // their interface is the one an effect would set.

@@ -5,9 +5,10 @@
 #include "RenderState.h"
 #include "Shader.h"
 #include "ShaderDeclaration.h"
+#include "ShaderVariants.h"
+#include "StatusCheck.h"
 #include "TempDir.h"
 #include "Texture.h"
-#include "StatusCheck.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -388,4 +389,60 @@ TEST(Shader, AFailedRebuildKeepsTheLastGoodProgram)
     capturedLog();
     EXPECT_NE(live.getProgram(), program);
     EXPECT_FALSE(glIsProgram(program));
+}
+
+TEST(ShaderVariants, EachVariantDrawsItsFeaturesAndFollowsARebuiltBase)
+{
+    // RED and BLUE each set a channel; the plain program has both; BROKEN does not compile.
+    auto fragment = [](const char* green) {
+        return std::string("#version 150\n#ifndef SHADER_VARIANT\n#define RED\n#define BLUE\n#endif\n"
+                           "out vec4 c;\nvoid main() {\n  c = vec4(0.0, ") +
+               green + ", 0.0, 1.0);\n#ifdef RED\n  c.r = 1.0;\n#endif\n#ifdef BLUE\n  c.b = 1.0;\n#endif\n"
+                       "#ifdef BROKEN\n  c = ;\n#endif\n}\n";
+    };
+    auto base = makeShader("variants", fullScreenVertex, fragment("0.0"));
+    ShaderVariants variants;
+    captureLog();
+    ASSERT_TRUE(base->build());
+    capturedLog();
+    captureLog();
+    ASSERT_TRUE(succeeds(variants.build(base.get(), {"RED", "BLUE"})));
+    EXPECT_EQ(capturedLog(), "") << "the variants would repeat the base program's lines";
+
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    RenderState::invalidateFramebuffer();
+    glViewport(0, 0, 64, 64);
+    auto drawn = [](Shader* shader) {
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        shader->bind();
+        drawFullScreen();
+        RgbaImage image = readPixels(32, 32, 1, 1);
+        return std::vector<int>{image.at(0, 0)[0], image.at(0, 0)[1], image.at(0, 0)[2]};
+    };
+    EXPECT_EQ(drawn(base.get()), (std::vector<int>{255, 0, 255}));
+    for (unsigned int mask = 0; mask < 4; ++mask) {
+        Shader* variant = variants.pick(mask);
+        ASSERT_NE(variant, base.get());
+        EXPECT_EQ(drawn(variant), (std::vector<int>{mask & 1 ? 255 : 0, 0, mask & 2 ? 255 : 0})) << mask;
+    }
+    EXPECT_EQ(variants.pick(5), variants.pick(1)) << "bits beyond the features are ignored";
+
+    // An edited base: the variants follow it on the next pick.
+    base->setFragmentCode(fragment("1.0"));
+    captureLog();
+    ASSERT_TRUE(base->build());
+    EXPECT_EQ(drawn(variants.pick(1)), (std::vector<int>{255, 255, 0}));
+    capturedLog();
+
+    // A variant that fails to build leaves the plain program in its place.
+    ShaderVariants broken;
+    captureLog();
+    const Status brokenBuild = broken.build(base.get(), {"RED", "BROKEN"});
+    capturedLog();
+    EXPECT_FALSE(brokenBuild);
+    EXPECT_NE(brokenBuild.reason().find("variants#2, variants#3"), std::string::npos) << brokenBuild.reason();
+    EXPECT_NE(broken.pick(1), base.get());
+    EXPECT_EQ(broken.pick(2), base.get());
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
