@@ -416,7 +416,7 @@ TEST(ShaderVariants, EachVariantDrawsItsFeaturesAndFollowsARebuiltBase)
         glClearColor(0, 0, 0, 1);
         glClear(GL_COLOR_BUFFER_BIT);
         shader->bind();
-        drawFullScreen();
+        GLContext::drawWithoutArrays(3);
         RgbaImage image = readPixels(32, 32, 1, 1);
         return std::vector<int>{image.at(0, 0)[0], image.at(0, 0)[1], image.at(0, 0)[2]};
     };
