@@ -347,9 +347,8 @@ Status TrackManager::loadProperties(const std::string& directory)
     if (!file || !file->isLoaded())
         return Status::success();
 
-    const int32_t count = file->readInt();
-    Status entries = file->readFailed() ? Status::failure("entry count runs past the end")
-                                        : TrackStorage::checkCount(*file, count, TrackStorage::minNamedEntryBytes, "entry");
+    int32_t count = 0;
+    Status entries = TrackStorage::readCount(*file, TrackStorage::minNamedEntryBytes, "entry", count);
     for (int32_t i = 0; entries && i < count; ++i) {
         std::string name;
         entries = TrackStorage::readName(*file, i, name);

@@ -71,9 +71,8 @@ Status TrackStorage::readIndex()
         return Status::success();
     }
 
-    const int32_t count = index->readInt();
-    Status entries = index->readFailed() ? Status::failure("file count runs past the end")
-                                         : checkCount(*index, count, minNamedEntryBytes, "file");
+    int32_t count = 0;
+    Status entries = readCount(*index, minNamedEntryBytes, "file", count);
     for (int32_t i = 0; entries && i < count; ++i) {
         std::string name;
         entries = readName(*index, i, name);
@@ -132,8 +131,11 @@ Status TrackStorage::readName(ResourceFile& file, int32_t index, std::string& na
     return Status::success();
 }
 
-Status TrackStorage::checkCount(ResourceFile& file, int32_t count, uint64_t minBytesEach, const char* noun)
+Status TrackStorage::readCount(ResourceFile& file, uint64_t minBytesEach, const char* noun, int32_t& count)
 {
+    count = file.readInt();
+    if (file.readFailed())
+        return Status::failure(std::string(noun) + " count runs past the end");
     if (count < 0)
         return Status::failure(std::string(noun) + " count " + std::to_string(count) + " is negative");
     if (!file.fits(static_cast<uint64_t>(count), minBytesEach))
@@ -152,10 +154,8 @@ Status TrackStorage::readStartStop(ResourceFile& file, const std::string& label,
         return Status::failure("priority runs past the end");
     Log::info() << "Loading '" << label << "' (" << priority << ")" << std::endl;
 
-    const int32_t count = file.readInt();
-    if (file.readFailed())
-        return Status::failure("key count runs past the end");
-    Status counted = checkCount(file, count, minStartStopKeyBytes, "key");
+    int32_t count = 0;
+    Status counted = readCount(file, minStartStopKeyBytes, "key", count);
     if (!counted)
         return counted;
 
@@ -191,10 +191,8 @@ Status TrackStorage::readStartStop(ResourceFile& file, const std::string& label,
 // A curve body at the cursor: key count, then row, type and value per key.
 Status TrackStorage::readCurve(ResourceFile& file, bool verbose, std::vector<InterpolateKey>& keys)
 {
-    const int32_t count = file.readInt();
-    if (file.readFailed())
-        return Status::failure("key count runs past the end");
-    Status counted = checkCount(file, count, curveKeyBytes, "key");
+    int32_t count = 0;
+    Status counted = readCount(file, curveKeyBytes, "key", count);
     if (!counted)
         return counted;
     keys.reserve(static_cast<size_t>(count));

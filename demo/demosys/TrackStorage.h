@@ -50,8 +50,8 @@ public:
     // end"); corrupt() or corruptText() make the line that names the file.
     // The name of entry index of an index or properties file.
     static Status readName(ResourceFile& file, int32_t index, std::string& name);
-    // Checks a count read at the cursor against the bytes that are left.
-    static Status checkCount(ResourceFile& file, int32_t count, uint64_t minBytesEach, const char* noun);
+    // Reads a count at the cursor and checks it against the bytes that are left.
+    static Status readCount(ResourceFile& file, uint64_t minBytesEach, const char* noun, int32_t& count);
 
     // A start/stop body at the cursor: priority, key count, keys; start keys carry a
     // target, which the resolver turns into a framebuffer. Empty when corrupt.
