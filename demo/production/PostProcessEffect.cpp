@@ -58,7 +58,10 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     // The grain drifts and the distortion scrolls with the time of the range so far.
     noiseOffset = 0.00025f * float(t - std::min(t, getRangeStartMs()));
     distortScroll = float(distortTravel.at(getRangeStartMs(), t));
-    if (features & distortFeature) {
+    // The plain program, standing in for a variant that did not build, has every feature:
+    // it gets this frame's amounts, off ones included, so none of the last frame's stays.
+    const bool plain = s == res.postProcessShader;
+    if (plain || (features & distortFeature)) {
         s->setTexture("distortmap", 1, res.distortNoise);
         s->setFloat("distort_amount", distortAmount);
         s->setFloat("distort_scroll", distortScroll);
@@ -74,9 +77,10 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     s->setFloat("noise_offset", noiseOffset);
     s->setFloat("noise_strength", noiseStrength->getValue(t));
     // The overlay is blended over the graded picture in the same pass.
-    if (features & overlayFeature) {
-        s->setTexture("overlay", 3, picture);
-        s->setFloat("overlay_on", 1.0f);
+    if (plain || (features & overlayFeature)) {
+        if (picture)
+            s->setTexture("overlay", 3, picture);
+        s->setFloat("overlay_on", picture ? 1.0f : 0.0f);
     }
     GlassHallPass::drawQuad();
     glEnable(GL_DEPTH_TEST);
