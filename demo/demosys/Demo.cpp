@@ -3,16 +3,16 @@
 #include "Assert.h"
 #include "DataFBOPool.h"
 #include "EditSession.h"
-#include "GLError.h"
-#include "Log.h"
-#include "ResourceDefinition.h"
-#include "ScreenMetrics.h"
 #include "FBO.h"
+#include "GLError.h"
 #include "Geometry.h"
 #include "LoadingPipeline.h"
+#include "Log.h"
 #include "ORVDemosys.h"
 #include "ORVIO.h"
 #include "QuadRenderer.h"
+#include "ResourceDefinition.h"
+#include "ScreenMetrics.h"
 #include "TimeCode.h"
 #include "Timer.h"
 #include "TrackManager.h"
@@ -20,7 +20,6 @@
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
-
 
 using ORVDemosys::Log;
 
