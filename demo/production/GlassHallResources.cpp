@@ -179,7 +179,7 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
     const unsigned int h = static_cast<unsigned int>(std::max(1, int(std::lround(float(height) * scale))));
     FBO* gbuffer = new FBO(w, h);
     gbuffer->addColorAttachment(GL_RGBA8, GL_RGBA);
-    gbuffer->addColorAttachment(GL_RGBA16F, GL_RGBA);
+    gbuffer->addColorAttachment(GL_RGBA8, GL_RGBA);
     gbuffer->addDepthAttachment(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT);
     AddFBO("gbuffer", gbuffer);
     // The light buffers test against the G-buffer's own depth, not a copy of it.

@@ -45,9 +45,10 @@ bool readPosition(float xScale, float yScale, out Surface s)
     return depth < 1.0;
 }
 
+// The G-buffer stores n * 0.5 + 0.5 in eight bits a channel.
 void readNormal(inout Surface s)
 {
-    s.normal = normalize(texelFetch(normalBuffer, gbufferTexel(), 0).xyz + vec3(0.0, 0.0, 1e-5));
+    s.normal = normalize(texelFetch(normalBuffer, gbufferTexel(), 0).xyz * 2.0 - 1.0 + vec3(0.0, 0.0, 1e-5));
 }
 
 // The rest of the surface, after readNormal.

@@ -177,7 +177,7 @@ ScenePreview::ScenePreview(int width, int height) : width(width), height(height)
         return;
     instance.reset(new ShaderGeoColor(geometry.get()));
     texturedInstance.reset(new ShaderGeoTexture(texturedGeometry.get()));
-    // As the production's G-buffer: colour, a float normal, 24-bit depth.
+    // Colour, a float normal (the stand-in programs store it as it is), 24-bit depth.
     gbuffer.reset(new FBO(width, height, true, false, GL_RGBA8));
     gbuffer->addColorAttachment(GL_RGBA16F, GL_RGBA);
     lightBuffer.reset(new FBO(width, height, false, false, GL_RGBA8));
