@@ -27,6 +27,10 @@ public:
     static bool qualitySize(const std::string& alias, int quality, int screenWidth, int screenHeight, int& width,
                             int& height);
 
+    // Sets the mipmapped pictures' filter for the quality (done with the effects):
+    // trilinear at Ultra, else the nearest mip level filtered.
+    static void filterPictures(int quality);
+
 private:
     void declareFramebuffers(int width, int height, int quality);
     // The five scene effects, each with its own deferred renderer.

@@ -27,6 +27,7 @@
 #include "ProgressBar.h"
 #include "ScreenMetrics.h"
 #include "Shader.h"
+#include "Texture.h"
 #include "Timer.h"
 #include "TrackInterpolate.h"
 
@@ -332,4 +333,26 @@ TEST_F(GlassHallScenes, LevelsFallRingsFollowAndTimeDrivesTheScrolls)
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(scene5->getNoiseScroll(i), before[i]);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(GlassHallScenes, MipmappedPicturesFilterOneLevelBelowUltra)
+{
+    ASSERT_TRUE(loaded) << loadError;
+    auto minFilter = [](const char* alias) {
+        Texture* t = ResourceDefinition::GetTexture(alias);
+        GLint filter = 0;
+        glBindTexture(GL_TEXTURE_2D, t->getGlName());
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return filter;
+    };
+    // Loaded at High: one mip level; the unmipmapped pictures keep plain filtering.
+    EXPECT_EQ(minFilter("FloorTileNormals.png"), GL_LINEAR_MIPMAP_NEAREST);
+    EXPECT_EQ(minFilter("glasshall1"), GL_LINEAR_MIPMAP_NEAREST);
+    EXPECT_EQ(minFilter("color_noise"), GL_LINEAR);
+    GlassHallResources::filterPictures(3);
+    EXPECT_EQ(minFilter("FloorTileNormals.png"), GL_LINEAR_MIPMAP_LINEAR);
+    EXPECT_EQ(minFilter("color_noise"), GL_LINEAR);
+    GlassHallResources::filterPictures(2);
+    EXPECT_EQ(minFilter("FloorTileNormals.png"), GL_LINEAR_MIPMAP_NEAREST);
 }
