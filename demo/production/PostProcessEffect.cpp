@@ -33,7 +33,12 @@ void PostProcessEffect::init()
     res.distortNoise->setFilter(GL_NEAREST);
     overlayList.assign(1, nullptr);
     overlayList.insert(overlayList.end(), std::begin(res.overlays), std::end(res.overlays));
-    const Status built = variants.build(res.postProcessShader, {"DISTORT", "OVERLAY"});
+    overlayTiles.clear();
+    for (Texture* picture : overlayList) {
+        overlayTiles.emplace_back(new OverlayTiles());
+        overlayTiles.back()->build(picture);
+    }
+    const Status built = variants.build(res.postProcessShader, {"DISTORT"});
     if (!built)
         Log::warning() << built.reason() << std::endl;
 }
@@ -43,14 +48,10 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     glDisable(GL_DEPTH_TEST);
     GlassHallPass::bindTarget(target);
 
-    // The variant of what this frame uses: the distortion's and the overlay's reads cost
-    // every pixel whenever the program has them. Negative values show no overlay rather
-    // than reading before the list.
+    // The variant of what this frame uses: the distortion's read costs every pixel
+    // whenever the program has it.
     const float distortAmount = distort->getValue(t);
-    int index = static_cast<int>(overlay->getValue(t));
-    index = std::min(index, static_cast<int>(overlayList.size()) - 1);
-    Texture* picture = index > 0 ? overlayList[static_cast<size_t>(index)] : nullptr;
-    const unsigned int features = (distortAmount != 0.0f ? distortFeature : 0u) | (picture ? overlayFeature : 0u);
+    const unsigned int features = distortAmount != 0.0f ? distortFeature : 0u;
     Shader* s = variants.pick(features);
     GlassHallPass::bindQuad(s);
     s->setTexture("image", 0, FBO::getColorTexture(res.staging, 0));
@@ -58,8 +59,9 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     // The grain drifts and the distortion scrolls with the time of the range so far.
     noiseOffset = 0.00025f * float(t - std::min(t, getRangeStartMs()));
     distortScroll = float(distortTravel.at(getRangeStartMs(), t));
-    // The plain program, standing in for a variant that did not build, has every feature:
-    // it gets this frame's amounts, off ones included, so none of the last frame's stays.
+    // The plain program, standing in for a variant that did not build, has the
+    // distortion: it gets this frame's amount, 0 included, so none of the last frame's
+    // stays.
     const bool plain = s == res.postProcessShader;
     if (plain || (features & distortFeature)) {
         s->setTexture("distortmap", 1, res.distortNoise);
@@ -76,12 +78,23 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     s->setFloat("vignett_radius", vignettRadius->getValue(t));
     s->setFloat("noise_offset", noiseOffset);
     s->setFloat("noise_strength", noiseStrength->getValue(t));
-    // The overlay is blended over the graded picture in the same pass.
-    if (plain || (features & overlayFeature)) {
-        if (picture)
-            s->setTexture("overlay", 3, picture);
-        s->setFloat("overlay_on", picture ? 1.0f : 0.0f);
-    }
     GlassHallPass::drawQuad();
+    drawOverlay(t);
     glEnable(GL_DEPTH_TEST);
+}
+
+void PostProcessEffect::drawOverlay(uint32_t t)
+{
+    // Negative values show no overlay rather than reading before the list.
+    int index = static_cast<int>(overlay->getValue(t));
+    index = std::min(index, static_cast<int>(overlayList.size()) - 1);
+    if (index <= 0 || !overlayList[size_t(index)] || !res.textureShader)
+        return;
+    // Over the graded picture by the overlay's alpha; the target's alpha stays.
+    glEnable(GL_BLEND);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+    res.textureShader->bind();
+    res.textureShader->setTexture("image", 0, overlayList[size_t(index)]);
+    overlayTiles[size_t(index)]->draw(res.textureShader);
+    glDisable(GL_BLEND);
 }

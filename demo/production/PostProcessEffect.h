@@ -1,10 +1,12 @@
 #pragma once
 
 #include "Effect.h"
+#include "OverlayTiles.h"
 #include "ShaderVariants.h"
 #include "StepAccumulator.h"
 #include "TrackInterpolate.h"
 
+#include <memory>
 #include <vector>
 
 class Shader;
@@ -23,7 +25,8 @@ struct PostProcessResources {
 
 // The final grading pass: reads staging0 and draws it into the target with chromatic
 // aberration, brightness and contrast, negative, fade to a colour, film noise, a
-// vignette and a scrolling distortion, then one of five overlays on top.
+// vignette and a scrolling distortion, then one of five overlays blended on top where
+// it shows.
 class PostProcessEffect : public WiredEffectOf<PostProcessEffect, PostProcessResources> {
 public:
     void setup() override;
@@ -34,11 +37,15 @@ public:
     float getDistortScroll() const { return distortScroll; }
 
 private:
-    // The grade without the distortion's and the overlay's reads where they are off.
-    static constexpr unsigned int distortFeature = 1u, overlayFeature = 2u;
+    // The overlay of the frame, blended over the target's cells that it covers.
+    void drawOverlay(uint32_t timeMs);
+
+    // The grade without the distortion's read where it is off.
+    static constexpr unsigned int distortFeature = 1u;
     ShaderVariants variants;
-    // Entry 0 is "no overlay".
+    // Entry 0 is "no overlay"; each picture with the cells of it that show.
     std::vector<Texture*> overlayList;
+    std::vector<std::unique_ptr<OverlayTiles>> overlayTiles;
     float noiseOffset = 0.0f;
     float distortScroll = 0.0f;
     // The distortion scrolls a thousandth per ms while its curve is above 0, stepped at

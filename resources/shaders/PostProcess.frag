@@ -3,14 +3,12 @@
 // alone: distortion (a 1D noise shifting rows sideways, scrolling down the screen),
 // chromatic aberration (red and blue pulled apart by that many texels), brightness and
 // contrast, negative, fade to fade_color, film noise and a vignette that darkens from
-// vignett_radius (distance from the centre, 0 = none) outwards. Last, the picture
-// "overlay" is laid over by its alpha where "overlay_on" is 1: in this pass rather than a
-// blended pass of its own, which would cost another full-screen write.
-// Compiled in variants (ShaderVariants): DISTORT and OVERLAY keep their texture reads
-// out of the passes that do not use them; the plain program has both.
+// vignett_radius (distance from the centre, 0 = none) outwards. The overlay pictures are
+// blended over afterwards, only where they show.
+// Compiled in variants (ShaderVariants): DISTORT keeps its texture read out of the
+// passes that do not use it; the plain program has it.
 #ifndef SHADER_VARIANT
 #define DISTORT
-#define OVERLAY
 #endif
 uniform sampler2D image;
 uniform sampler1D distortmap;
@@ -27,8 +25,6 @@ uniform float vignett_radius;
 uniform sampler2D noise;
 uniform float noise_offset;
 uniform float noise_strength;
-uniform sampler2D overlay;
-uniform float overlay_on;
 in vec2 uv;
 out vec4 fragColor;
 
@@ -57,10 +53,5 @@ void main()
         float d = length((uv - 0.5) * vec2(1.7778, 1.0));
         c *= 1.0 - smoothstep(vignett_radius, vignett_radius + 0.6, d);
     }
-    c = clamp(c, 0.0, 1.0);
-#ifdef OVERLAY
-    vec4 o = texture(overlay, uv);
-    c = mix(c, o.rgb, clamp(o.a * overlay_on, 0.0, 1.0));
-#endif
-    fragColor = vec4(c, 1.0);
+    fragColor = vec4(clamp(c, 0.0, 1.0), 1.0);
 }
