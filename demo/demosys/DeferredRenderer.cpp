@@ -75,10 +75,11 @@ void DeferredRenderer::materialRow(const ORVMaterial& material, uint8_t* row)
     row[4] = unitByte(second.r);
     row[5] = unitByte(second.g);
     row[6] = unitByte(second.b);
-    row[7] = 255;
-    // Truncated, then clamped; a NaN exponent becomes 1.
+    // Truncated, then clamped; a NaN exponent becomes 1. It rides in the second colour's
+    // alpha as well, so a light program reads the whole surface response in two texels.
     const float e = material.getExponent();
     const int exponent = e >= 255.0f ? 255 : (e >= 1.0f ? int(e) : 1);
+    row[7] = uint8_t(exponent);
     std::fill(row + 8, row + 12, uint8_t(exponent));
     // Texel 3 is not part of the row's contents.
 }

@@ -30,7 +30,8 @@ class Texture;
 // cone angle) and "LinearAttenuation" when there is no spot texture.
 //
 // The material table holds one row of four RGBA8 texels per material index 0..255:
-// (A, B, 1, 1), the second colour, the exponent (clamped to 1..255) four times, zero.
+// (A, B, 1, 1), the second colour with the exponent (clamped to 1..255) in alpha, the
+// exponent four times, zero.
 // Its texture, which has no file name, is entered in the texture pool under the alias
 // "GeometryMaterials" when a pool exists and holds none of that name yet; the pool then
 // owns it, otherwise the renderer does. The FBOs and the shader are not owned. GL

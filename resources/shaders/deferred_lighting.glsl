@@ -2,7 +2,7 @@
 // view-space position rebuilt from the depth buffer, and the surface response to one
 // light. The light pass binds "diffuseBuffer" (0), "depthBuffer" (1), "normalBuffer"
 // (2) and "materialBuffer" (3, four texels per material row: parameters A and B, the
-// second colour that lights as specular, the exponent) and sets "screensize" and
+// second colour that lights as specular with the exponent in alpha, the exponent) and sets "screensize" and
 // "ProjConst" = (f / (f - n), f n / (n - f)) of the camera's projection.
 uniform sampler2D diffuseBuffer;
 uniform sampler2D depthBuffer;
@@ -60,8 +60,10 @@ void readAlbedoAndMaterial(inout Surface s)
     vec4 params = texelFetch(materialBuffer, ivec2(0, row), 0);
     s.emissive = params.r;
     s.diffuse = params.g;
-    s.specular = texelFetch(materialBuffer, ivec2(1, row), 0).rgb;
-    s.exponent = max(texelFetch(materialBuffer, ivec2(2, row), 0).r * 255.0, 1.0);
+    // The second colour's alpha holds the exponent too: one read for both.
+    vec4 second = texelFetch(materialBuffer, ivec2(1, row), 0);
+    s.specular = second.rgb;
+    s.exponent = max(second.a * 255.0, 1.0);
 }
 
 void readMaterial(inout Surface s)

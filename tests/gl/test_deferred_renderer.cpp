@@ -167,9 +167,9 @@ TEST_F(DeferredRendererGL, MaterialTableRowsHoldParametersSecondColourAndClamped
     EXPECT_EQ(table, renderer->getMaterialTable());
 
     auto row = [&](int index) { return std::vector<int>(table.begin() + index * 16, table.begin() + index * 16 + 16); };
-    EXPECT_EQ(row(0), (std::vector<int>{127, 255, 255, 255, 25, 51, 255, 255, 1, 1, 1, 1, 0, 0, 0, 0}));
+    EXPECT_EQ(row(0), (std::vector<int>{127, 255, 255, 255, 25, 51, 255, 1, 1, 1, 1, 1, 0, 0, 0, 0}));
     EXPECT_EQ(row(5), (std::vector<int>{254, 0, 255, 255, 255, 0, 127, 255, 255, 255, 255, 255, 0, 0, 0, 0}));
-    EXPECT_EQ(row(255), (std::vector<int>{63, 191, 255, 255, 76, 153, 229, 255, 42, 42, 42, 42, 0, 0, 0, 0}));
+    EXPECT_EQ(row(255), (std::vector<int>{63, 191, 255, 255, 76, 153, 229, 42, 42, 42, 42, 42, 0, 0, 0, 0}));
     // Every row that no material names stays zero.
     for (int index = 1; index < 255; ++index) {
         if (index != 5) {
