@@ -237,13 +237,34 @@ void FBO::bindAndClear(FBO* fbo)
         return;
     bind(fbo);
     fbo->dirty = false;
+    fbo->clean = true;
+    // Whatever masks the last pass left, the whole FBO is cleared (a later clear may be
+    // left out on the strength of this one).
+    GLboolean depthMask = GL_TRUE, colourMask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+    glGetBooleanv(GL_COLOR_WRITEMASK, colourMask);
+    glDepthMask(GL_TRUE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    glDepthMask(depthMask);
+    glColorMask(colourMask[0], colourMask[1], colourMask[2], colourMask[3]);
+}
+
+void FBO::bindAndClearIfUsed(FBO* fbo)
+{
+    if (fbo && fbo->clean) {
+        bind(fbo);
+        return;
+    }
+    bindAndClear(fbo);
 }
 
 void FBO::markDirty(FBO* fbo)
 {
-    if (fbo)
+    if (fbo) {
         fbo->dirty = true;
+        fbo->clean = false;
+    }
 }
 
 bool FBO::isBound() const { return RenderState::getCurrentFramebuffer() == glName; }

@@ -46,8 +46,13 @@ public:
     // exactly as they would on the window.
     static void redirectScreen(GLuint framebuffer);
     static GLuint getScreenFramebuffer();
-    // Binds and clears colour, depth and stencil; clears the dirty flag. Null: nothing.
+    // Binds and clears colour, depth and stencil (whatever the write masks); clears the
+    // dirty flag. Null: nothing.
     static void bindAndClear(FBO* fbo);
+    // The same, but the clear is left out while the FBO is still as its last clear left
+    // it (not marked dirty since): a full-screen clear costs a software rasteriser about
+    // what a pass does.
+    static void bindAndClearIfUsed(FBO* fbo);
     static void markDirty(FBO* fbo);
     bool isBound() const;
 
@@ -110,6 +115,8 @@ private:
     bool hasDepth = false;
     bool hasStencil = false;
     bool dirty = false;
+    // Cleared, and not marked dirty since.
+    bool clean = false;
     bool complete = false;
     unsigned int width = 0;
     unsigned int height = 0;

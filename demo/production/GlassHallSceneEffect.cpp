@@ -89,8 +89,9 @@ void GlassHallSceneEffect::renderScene()
     FBO* lightBuffer = renderer->getLightBuffer();
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glDepthMask(GL_TRUE);
-    FBO::bindAndClear(gbuffer);
-    FBO::bindAndClear(lightBuffer);
+    // Left out where the frame's start already cleared them and nothing drew since.
+    FBO::bindAndClearIfUsed(gbuffer);
+    FBO::bindAndClearIfUsed(lightBuffer);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glEnable(GL_DEPTH_TEST);

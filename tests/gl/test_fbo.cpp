@@ -206,6 +206,48 @@ TEST(FBO, BindAndClearResetsTheDirtyFlag)
     EXPECT_EQ(pixel(&fbo, 0, 3, 3), blue);
 }
 
+TEST(FBO, ClearIfUsedLeavesOutOnlyTheClearOfAnUntouchedFBO)
+{
+    FBO fbo(16, 16, true, false, GL_RGBA8);
+    // Never cleared: the first call clears.
+    glClearColor(0, 0, 1, 1);
+    FBO::bindAndClearIfUsed(&fbo);
+    EXPECT_EQ(pixel(&fbo, 0, 3, 3), blue);
+    // Drawn into and marked: cleared again.
+    clearTo(1, 0, 0);
+    FBO::markDirty(&fbo);
+    glClearColor(0, 0, 1, 1);
+    FBO::bindAndClearIfUsed(&fbo);
+    EXPECT_EQ(pixel(&fbo, 0, 3, 3), blue);
+    EXPECT_FALSE(FBO::isDirty(&fbo));
+    // Untouched since: bound, not cleared (a clear to green would show).
+    glClearColor(0, 1, 0, 1);
+    FBO::bindScreen();
+    FBO::bindAndClearIfUsed(&fbo);
+    EXPECT_TRUE(fbo.isBound());
+    EXPECT_EQ(pixel(&fbo, 0, 3, 3), blue);
+
+    // A clear is whole whatever masks the last pass left, and leaves them as they were.
+    glClearDepth(0.25);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glClearDepth(1.0);
+    glDepthMask(GL_FALSE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_FALSE, GL_TRUE);
+    FBO::bindAndClear(&fbo);
+    EXPECT_EQ(pixel(&fbo, 0, 3, 3), green);
+    GLfloat depth = 0.0f;
+    glReadPixels(3, 3, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    EXPECT_EQ(depth, 1.0f);
+    GLboolean depthMask = GL_TRUE, colourMask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
+    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+    glGetBooleanv(GL_COLOR_WRITEMASK, colourMask);
+    EXPECT_EQ(depthMask, GL_FALSE);
+    EXPECT_EQ(colourMask[2], GL_FALSE);
+    glDepthMask(GL_TRUE);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 TEST(FBO, BlitsCopyPixelsAndLeaveTheCacheInvalid)
 {
     FBO a(32, 32, false, false, GL_RGBA8);
