@@ -142,7 +142,8 @@ void Demo::run()
         int dt = timer->getDeltaMs(t);
         if (t > static_cast<int64_t>(ORVDemosys::endTime.getTotal()))
             ORVDemosys::setQuitRequested(true);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        if (!ORVDemosys::tracks || !ORVDemosys::tracks->coversScreen(row))
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         if (ORVDemosys::tracks)
             ORVDemosys::tracks->drawFrame(static_cast<uint32_t>(t), row, dt);
         if (ORVDemosys::editSession)

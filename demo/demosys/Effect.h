@@ -35,6 +35,11 @@ public:
     virtual void draw(uint32_t timeMs, int32_t deltaMs, FBO* target);
     // Every frame, after every active effect was drawn.
     virtual void postDraw(uint32_t timeMs);
+    // True when draw() writes every pixel of its target opaquely, whatever it read: the
+    // engine then leaves out the frame's clear of a screen that such an effect draws to
+    // (on a software rasteriser a clear costs about as much as a pass), depth and
+    // stencil included, so nothing drawn to the screen that frame may rely on those.
+    virtual bool coversTarget() const { return false; }
     // Once, after every resource was loaded: look resources up here.
     virtual void init();
     // A new effect of the same class with no tracks; called on the prototype.

@@ -159,7 +159,8 @@ Status OfflineRenderer::run(int startMs, int frameCount, const Clocking& clockin
         int t = timer->getTimeMs();
         uint32_t row = timer->getRow();
         int dt = timer->getDeltaMs(t);
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+        if (!ORVDemosys::tracks->coversScreen(row))
+            glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
         ORVDemosys::tracks->drawFrame(static_cast<uint32_t>(t), row, dt);
         ORVDemosys::fboPool->clearUsed();
 

@@ -263,6 +263,15 @@ void TrackManager::drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs)
     drawing = false;
 }
 
+bool TrackManager::coversScreen(uint32_t row) const
+{
+    for (const EffectTracks* entry : drawOrder)
+        if (entry->effect && entry->startStop->isActive(row) && !entry->startStop->getTarget(row) &&
+            entry->effect->coversTarget())
+            return true;
+    return false;
+}
+
 Effect* TrackManager::findActiveEffect(std::string_view name) const
 {
     // Tens of effects at most: a scan of the frame's list beats keeping a second index.

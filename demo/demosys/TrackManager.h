@@ -113,6 +113,9 @@ public:
     // One frame: update, then draw (into each effect's target), then postDraw for every
     // effect active at row, each pass in priority order.
     void drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs);
+    // Whether an effect active at row draws to the screen and covers it (coversTarget):
+    // the frame loop then leaves out the screen's clear.
+    bool coversScreen(uint32_t row) const;
     // The effects drawFrame found active, in drawing order.
     const std::vector<EffectTracks*>& getActiveEntries() const { return active; }
     // The active effect of that name in the last frame, or null.

@@ -43,9 +43,15 @@ void PostProcessEffect::init()
         Log::warning() << built.reason() << std::endl;
 }
 
+bool PostProcessEffect::coversTarget() const
+{
+    return res.postProcessShader && res.postProcessShader->getProgram() != 0 && res.staging;
+}
+
 void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
     GlassHallPass::bindTarget(target);
 
     // The variant of what this frame uses: the distortion's read costs every pixel

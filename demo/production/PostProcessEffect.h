@@ -32,6 +32,8 @@ public:
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
+    // The grade writes every pixel, without blending, whenever its program is built.
+    bool coversTarget() const override;
 
     float getNoiseOffset() const { return noiseOffset; }
     float getDistortScroll() const { return distortScroll; }

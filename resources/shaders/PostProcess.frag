@@ -53,5 +53,6 @@ void main()
         float d = length((uv - 0.5) * vec2(1.7778, 1.0));
         c *= 1.0 - smoothstep(vignett_radius, vignett_radius + 0.6, d);
     }
-    fragColor = vec4(clamp(c, 0.0, 1.0), 1.0);
+    c = clamp(c, 0.0, 1.0);
+    fragColor = vec4(c, 1.0);
 }

@@ -130,6 +130,9 @@ public:
         log->push_back("draw " + name + " " + std::to_string(timeMs) + " " + std::to_string(deltaMs) + " " + where);
     }
     void postDraw(uint32_t timeMs) override { log->push_back("post " + name + " " + std::to_string(timeMs)); }
+    bool coversTarget() const override { return covers; }
+
+    bool covers = false;
 
 private:
     std::string name;
@@ -426,6 +429,22 @@ TEST_F(TrackFiles, DrawFrameCallsEachPassOverActiveEffectsInPriorityOrder)
 
     m->drawFrame(15000, 300, 20);
     EXPECT_EQ(log, (std::vector<std::string>{"update a 15000", "draw a 15000 20 screen", "post a 15000"}));
+}
+
+TEST_F(TrackFiles, TheScreenIsCoveredOnlyByAnActiveCoveringEffectDrawingThere)
+{
+    auto m = loadSample(true);
+    // a draws into staging0 on rows 100..200 and on the screen on 300..400; b on the
+    // screen on 150..250.
+    a.covers = true;
+    EXPECT_FALSE(m->coversScreen(99));  // nothing active
+    EXPECT_FALSE(m->coversScreen(120)); // a covers, but staging0
+    EXPECT_FALSE(m->coversScreen(160)); // b on the screen does not cover
+    EXPECT_TRUE(m->coversScreen(300));
+    EXPECT_FALSE(m->coversScreen(401));
+    b.covers = true;
+    EXPECT_TRUE(m->coversScreen(160));
+    EXPECT_TRUE(log.empty()); // asking draws nothing
 }
 
 TEST_F(TrackFiles, ValidateNamesTheMismatchedEffect)
