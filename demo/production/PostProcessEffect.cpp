@@ -3,6 +3,8 @@
 #include "FBO.h"
 #include "GlassHallPass.h"
 #include "Log.h"
+#include "ORVDemosys.h"
+#include "ScreenMetrics.h"
 #include "Shader.h"
 #include "Texture.h"
 #include "TrackInterpolate.h"
@@ -38,7 +40,7 @@ void PostProcessEffect::init()
         overlayTiles.emplace_back(new OverlayTiles());
         overlayTiles.back()->build(picture);
     }
-    const Status built = variants.build(res.postProcessShader, {"DISTORT"});
+    const Status built = variants.build(res.postProcessShader, {"DISTORT", "ALIGNED"});
     if (!built)
         Log::warning() << built.reason() << std::endl;
 }
@@ -55,9 +57,16 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     GlassHallPass::bindTarget(target);
 
     // The variant of what this frame uses: the distortion's read costs every pixel
-    // whenever the program has it.
+    // whenever the program has it, and filtered reads cost more than fetches.
     const float distortAmount = distort->getValue(t);
-    const unsigned int features = distortAmount != 0.0f ? distortFeature : 0u;
+    const float split = aberration->getValue(t);
+    const ScreenMetrics* screen = ORVDemosys::screenMetrics;
+    const int targetWidth = target ? int(FBO::getWidth(target)) : screen ? screen->getViewportWidth() : 0;
+    const int targetHeight = target ? int(FBO::getHeight(target)) : screen ? screen->getViewportHeight() : 0;
+    const bool aligned = distortAmount == 0.0f && std::floor(split) == split && std::fabs(split) < 4096.0f &&
+                         targetWidth == int(FBO::getWidth(res.staging)) &&
+                         targetHeight == int(FBO::getHeight(res.staging));
+    const unsigned int features = (distortAmount != 0.0f ? distortFeature : 0u) | (aligned ? alignedFeature : 0u);
     Shader* s = variants.pick(features);
     GlassHallPass::bindQuad(s);
     s->setTexture("image", 0, FBO::getColorTexture(res.staging, 0));
@@ -74,8 +83,9 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
         s->setFloat("distort_amount", distortAmount);
         s->setFloat("distort_scroll", distortScroll);
     }
-    s->setFloat("image_size", static_cast<float>(FBO::getWidth(res.staging)));
-    s->setFloat("aberration", aberration->getValue(t));
+    if (plain || !(features & alignedFeature))
+        s->setFloat("image_size", static_cast<float>(FBO::getWidth(res.staging)));
+    s->setFloat("aberration", split);
     s->setFloat("brightness", brightness->getValue(t));
     s->setFloat("contrast", contrast->getValue(t));
     s->setFloat("negative", negative->getValue(t));

@@ -42,8 +42,9 @@ private:
     // The overlay of the frame, blended over the target's cells that it covers.
     void drawOverlay(uint32_t timeMs);
 
-    // The grade without the distortion's read where it is off.
-    static constexpr unsigned int distortFeature = 1u;
+    // The grade without the distortion's read where it is off, and with fetches where
+    // every read falls on a texel's centre.
+    static constexpr unsigned int distortFeature = 1u, alignedFeature = 2u;
     ShaderVariants variants;
     // Entry 0 is "no overlay"; each picture with the cells of it that show.
     std::vector<Texture*> overlayList;

@@ -6,7 +6,10 @@
 // vignett_radius (distance from the centre, 0 = none) outwards. The overlay pictures are
 // blended over afterwards, only where they show.
 // Compiled in variants (ShaderVariants): DISTORT keeps its texture read out of the
-// passes that do not use it; the plain program has it.
+// passes that do not use it; ALIGNED, for a picture of the target's size read without
+// distortion and pulled apart by whole texels, fetches its texels unfiltered (each read
+// falls on a texel's centre, so the result is the same). The plain program has the
+// distortion and filters.
 #ifndef SHADER_VARIANT
 #define DISTORT
 #endif
@@ -36,11 +39,20 @@ void main()
     p.x += shift * distort_amount * 0.1;
 #endif
 
-    vec2 split = vec2(aberration / image_size, 0.0);
     vec3 c;
+#ifdef ALIGNED
+    ivec2 size = textureSize(image, 0);
+    ivec2 q = ivec2(uv * vec2(size));
+    ivec2 split = ivec2(int(aberration), 0);
+    c.r = texelFetch(image, clamp(q + split, ivec2(0), size - 1), 0).r;
+    c.g = texelFetch(image, q, 0).g;
+    c.b = texelFetch(image, clamp(q - split, ivec2(0), size - 1), 0).b;
+#else
+    vec2 split = vec2(aberration / image_size, 0.0);
     c.r = texture(image, p + split).r;
     c.g = texture(image, p).g;
     c.b = texture(image, p - split).b;
+#endif
 
     c = (c - 0.5) * (1.0 + contrast) + 0.5 + brightness;
     c = mix(c, 1.0 - c, clamp(negative, 0.0, 1.0));
