@@ -22,8 +22,9 @@ void RadialBlurEffect::draw(uint32_t t, int32_t, FBO* target)
     // The sharp image is read from staging1 itself, which nothing changes before the
     // last pass: a copy into offscreen0 (2048 x 2048 at High) would cost as much as the
     // rest of the effect and show the same picture.
-    FBO::bindAndClear(res.blurY);
-    FBO::markDirty(res.blurY);
+    // The blur writes every pixel of blurY: no clear first.
+    GlassHallPass::bindTarget(res.blurY);
+    glDisable(GL_BLEND);
 
     // An unkeyed or zero pass count would divide by zero: at least one pass.
     const float passes = std::max(1.0f, numPasses->getValue(t));
