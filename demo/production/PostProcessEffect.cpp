@@ -1,6 +1,7 @@
 #include "PostProcessEffect.h"
 
 #include "FBO.h"
+#include "FrameProfiler.h"
 #include "GlassHallPass.h"
 #include "Log.h"
 #include "ORVDemosys.h"
@@ -94,8 +95,14 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     s->setFloat("vignett_radius", vignettRadius->getValue(t));
     s->setFloat("noise_offset", noiseOffset);
     s->setFloat("noise_strength", noiseStrength->getValue(t));
-    GlassHallPass::drawQuad();
-    drawOverlay(t);
+    {
+        FrameProfiler::Scope timed("grade");
+        GlassHallPass::drawQuad();
+    }
+    {
+        FrameProfiler::Scope timed("overlay");
+        drawOverlay(t);
+    }
     glEnable(GL_DEPTH_TEST);
 }
 

@@ -283,8 +283,11 @@ void Scene2Effect::drawReflections()
     Shader* shader = res.reflectMask;
     FBO* gbuffer = renderer->getGeometryBuffer();
     FBO* lightBuffer = renderer->getLightBuffer();
-    FBO::blitColor(lightBuffer, 0, res.lightBuffer2, 0, GL_NEAREST);
-    FBO::markDirty(res.lightBuffer2);
+    {
+        FrameProfiler::Scope copy("copy");
+        FBO::blitColor(lightBuffer, 0, res.lightBuffer2, 0, GL_NEAREST);
+        FBO::markDirty(res.lightBuffer2);
+    }
 
     GlassHallPass::bindTarget(lightBuffer);
     // The mirror images lie below the floor: they show only where something nearer
@@ -300,7 +303,6 @@ void Scene2Effect::drawReflections()
     shader->bind();
     shader->setTexture("mask", 0, FBO::getColorTexture(gbuffer, 0));
     shader->setTexture("lightBuffer", 1, FBO::getColorTexture(res.lightBuffer2, 0));
-    shader->setVec2("screen", float(FBO::getWidth(lightBuffer)), float(FBO::getHeight(lightBuffer)));
     shader->setVec4("color", reflectionColor);
     shader->setMatrix4("ProjM", glm::value_ptr(frameCamera.getProjectionMatrix()));
 

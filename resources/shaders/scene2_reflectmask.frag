@@ -5,16 +5,17 @@
 // "color" is the reflection's own tint.
 uniform sampler2D mask;
 uniform sampler2D lightBuffer;
-uniform vec2 screen;
 uniform vec4 color;
 in vec3 normal;
 out vec4 fragColor;
 
 void main()
 {
-    vec2 at = gl_FragCoord.xy / screen;
-    vec3 floorColour = texture(mask, at).rgb;
-    vec3 floorLight = texture(lightBuffer, at).rgb;
+    // Both have the light buffer's size: the texel under the pixel, read unfiltered (a
+    // filtered read at the texel's centre gives the same value and costs more).
+    ivec2 at = ivec2(gl_FragCoord.xy);
+    vec3 floorColour = texelFetch(mask, at, 0).rgb;
+    vec3 floorLight = texelFetch(lightBuffer, at, 0).rgb;
     vec3 n = normalize(normal);
     // Brightest where the sphere faces the viewer, like the lit sphere above it.
     float facing = 0.25 + 0.75 * abs(n.z);

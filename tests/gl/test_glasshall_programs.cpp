@@ -76,7 +76,7 @@ std::vector<Program> programs()
          join({productionGeometry, {"freqTexture", "foreground_color", "scale"}}), surface},
         {"color_shader", "Color", {}, {"color", "ModelM", "ProjM"}, position},
         {"lightsprite", "lightsprite", {}, {"image", "ProjM", "ModelViewM", "alpha"}, screenQuad},
-        {"reflect_mask", "scene2_reflectmask", {}, {"mask", "lightBuffer", "screen", "color", "Modelview", "ProjM"},
+        {"reflect_mask", "scene2_reflectmask", {}, {"mask", "lightBuffer", "color", "Modelview", "ProjM"},
          {"in_Position", "in_Normal"}},
         {"refract", "refract", {},
          {"ProjM", "ModelM", "texture0", "noise", "screen", "noise_scroll0", "noise_scroll1", "noise_scroll2", "bulge"},
