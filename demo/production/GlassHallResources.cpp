@@ -94,6 +94,7 @@ const Program programs[] = {
     {"deferred_conelight", "deferred_light", "CONE_LIGHT"},
     {"deferred_directonallight", "deferred_light", "DIRECTIONAL_LIGHT"},
     {"deferred_pointcube", "deferred_light_cube", nullptr},
+    {"deferred_pointcube_ambient", "deferred_light_cube", "WITH_AMBIENT"},
     {"geometry_scene2floor", "geometry_scene2floor", nullptr},
     {"warpspeed_shader", "Warpspeed", nullptr},
     {"reflect_mask", "scene2_reflectmask", nullptr},
@@ -254,7 +255,8 @@ void GlassHallResources::createSceneEffects()
                         GetShader("ambient_combine"), GetTexture("dotlight"), GetTexture("light_sprite"),
                         GetTexture("smooth_noise"), GetFBO("lightBuffer2")});
     wire<Scene6Effect>("Scene6Effect", "scene_6_effect",
-                       {{newRenderer(), GetScene("scene6")}, GetShader("color_shader"), GetShader("ambient_combine")});
+                       {{newRenderer(), GetScene("scene6")}, GetShader("color_shader"), GetShader("ambient_combine"),
+                        GetShader("deferred_pointcube_ambient")});
 }
 
 void GlassHallResources::filterPictures(int quality)

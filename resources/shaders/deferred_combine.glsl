@@ -6,7 +6,7 @@ uniform sampler2D diffuseMap;
 uniform sampler2D lightMap;
 uniform sampler2D materialBuffer;
 
-const vec3 ambientLight = vec3(0.2, 0.2, 0.22);
+#include deferred_ambient.glsl
 
 // The G-buffer texel under uv: the buffers are read unfiltered, as the light pass wrote
 // them (a target larger than the G-buffer repeats its texels).
