@@ -84,6 +84,8 @@ void DeferredRenderer::materialRow(const ORVMaterial& material, uint8_t* row)
     // Texel 3 is not part of the row's contents.
 }
 
+float DeferredRenderer::storedParameter(float value) { return float(unitByte(value)) / 255.0f; }
+
 void DeferredRenderer::uploadMaterials(ORVScene* scene)
 {
     if (scene) {

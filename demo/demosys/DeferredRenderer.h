@@ -65,6 +65,8 @@ public:
 
     // One row of the table (16 bytes) for a material.
     static void materialRow(const ORVMaterial& material, uint8_t* row);
+    // A material parameter (A or B) as the table stores it: int(255 v) / 255, in 0..1.
+    static float storedParameter(float value);
 
 private:
     void bindBuffers(Shader* lightShader);

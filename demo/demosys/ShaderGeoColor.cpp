@@ -1,5 +1,6 @@
 #include "ShaderGeoColor.h"
 
+#include "DeferredRenderer.h"
 #include "ORVCamera.h"
 #include "ORVMaterial.h"
 #include "Shader.h"
@@ -11,6 +12,15 @@ ShaderGeoColor::ShaderGeoColor(Shader* shader) : ShaderInstance(shader) {}
 glm::mat3 ShaderGeoColor::normalMatrix(const glm::mat4& view, const glm::mat4& model)
 {
     return glm::transpose(glm::inverse(glm::mat3(view * model)));
+}
+
+void ShaderGeoColor::setMaterialLight(Shader* shader, const ORVMaterial* material)
+{
+    // Only a program that writes the ambient light with the geometry declares it.
+    if (!shader || shader->getUniforms().count("MaterialLight") == 0)
+        return;
+    shader->setVec2("MaterialLight", material ? DeferredRenderer::storedParameter(material->getParameterA()) : 0.0f,
+                    material ? DeferredRenderer::storedParameter(material->getParameterB()) : 0.0f);
 }
 
 void ShaderGeoColor::setGeometryUniforms(ORVCamera* camera, const glm::mat4& model, ORVMaterial* material,
@@ -31,6 +41,7 @@ void ShaderGeoColor::setGeometryUniforms(ORVCamera* camera, const glm::mat4& mod
     // the colour that tints the texture.
     const glm::vec3 white(1.0f);
     shader->setFloat("MaterialIndex", material ? float(material->getIndex()) : 0.0f);
+    setMaterialLight(shader, material);
     const glm::vec3* colour = &white;
     if (material)
         colour = textured ? &material->getColor() : &material->getDiffuseColor();

@@ -84,7 +84,7 @@ const Program programs[] = {
     {"post_process_shader", "PostProcess", nullptr},
     {"radialblur", "radialblur", nullptr},
     {"color_shader", "Color", nullptr},
-    {"ambient_combine", "deferred_combine_ambient", nullptr},
+    {"composite", "deferred_composite", nullptr},
     {"ambient_combine_fog", "deferred_combine_ambient_fog", nullptr},
     {"dummy", "deferred_dummy", nullptr},
     {"geometry_color", "deferred_geometry", "COLOR"},
@@ -94,7 +94,6 @@ const Program programs[] = {
     {"deferred_conelight", "deferred_light", "CONE_LIGHT"},
     {"deferred_directonallight", "deferred_light", "DIRECTIONAL_LIGHT"},
     {"deferred_pointcube", "deferred_light_cube", nullptr},
-    {"deferred_pointcube_ambient", "deferred_light_cube", "WITH_AMBIENT"},
     {"geometry_scene2floor", "geometry_scene2floor", nullptr},
     {"warpspeed_shader", "Warpspeed", nullptr},
     {"reflect_mask", "scene2_reflectmask", nullptr},
@@ -185,12 +184,19 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
     gbuffer->addDepthAttachment(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT);
     AddFBO("gbuffer", gbuffer);
     // The light buffers test against the G-buffer's own depth, not a copy of it.
+    FBO* lightBuffer = nullptr;
     for (const char* name : {"lightBuffer", "lightBuffer2"}) {
         FBO* light = new FBO(w, h);
         light->addColorAttachment(GL_RGBA, GL_RGBA);
         light->attachDepthTexture(FBO::getDepthTexture(gbuffer));
         AddFBO(name, light);
+        if (!lightBuffer)
+            lightBuffer = light;
     }
+    // The G-buffer's third attachment is the light buffer: the geometry pass writes each
+    // surface's ambient light and glow there, the lights add theirs, and the scene's
+    // picture is finished without a composite pass reading the G-buffer again.
+    gbuffer->addColorTexture(FBO::getColorTexture(lightBuffer, 0));
 
     static const struct {
         const char* alias;
@@ -246,17 +252,16 @@ void GlassHallResources::createSceneEffects()
     wire<Scene1Effect>("Scene1Effect", "scene_1_effect",
                        {{newRenderer(), GetScene("scene1")}, GetTexture("light_sprite"), GetShader("lightsprite")});
     wire<Scene2Effect>("Scene2Effect", "scene_2_effect",
-                       {{newRenderer(), GetScene("scene2")}, GetShader("reflect_mask"),
-                        GetShader("ambient_combine_fog"), GetFBO("lightBuffer2")});
+                       {{newRenderer(), GetScene("scene2")}, GetShader("reflect_mask"), GetShader("ambient_combine_fog"),
+                        GetFBO("lightBuffer2")});
     wire<Scene4Effect>("Scene4Effect", "scene_4_effect",
                        {{newRenderer(), GetScene("scene4")}, GetShader("deferred_light_spot_texture")});
     wire<Scene5Effect>("Scene5Effect", "scene_5_effect",
                        {{newRenderer(), GetScene("scene5")}, GetShader("color_shader"), GetShader("refract"),
-                        GetShader("ambient_combine"), GetTexture("dotlight"), GetTexture("light_sprite"),
+                        GetShader("composite"), GetTexture("dotlight"), GetTexture("light_sprite"),
                         GetTexture("smooth_noise"), GetFBO("lightBuffer2")});
     wire<Scene6Effect>("Scene6Effect", "scene_6_effect",
-                       {{newRenderer(), GetScene("scene6")}, GetShader("color_shader"), GetShader("ambient_combine"),
-                        GetShader("deferred_pointcube_ambient")});
+                       {{newRenderer(), GetScene("scene6")}, GetShader("color_shader"), GetShader("composite")});
 }
 
 void GlassHallResources::filterPictures(int quality)

@@ -23,5 +23,6 @@ bool GlassHallShaderInstance::setGeometryUniforms(ORVCamera* camera, const glm::
     shader->setMatrix4("ModelM", glm::value_ptr(modelView));
     shader->setMatrix3("NormalM", glm::value_ptr(normal));
     shader->setFloat("MaterialIndex", material ? static_cast<float>(material->getIndex()) : 0.0f);
+    ShaderGeoColor::setMaterialLight(shader, material);
     return true;
 }

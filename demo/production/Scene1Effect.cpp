@@ -53,7 +53,7 @@ Scene1Effect::~Scene1Effect() = default;
 void Scene1Effect::init()
 {
     initScene();
-    compositeShader = GetShader("ambient_combine");
+    compositeShader = GetShader("composite");
     for (float& level : levels)
         level = 0.0f;
     history.clear();
@@ -125,7 +125,7 @@ void Scene1Effect::draw(uint32_t timeMs, int32_t, FBO* target)
     updateLevels(timeMs);
     animate(timeMs);
     renderScene();
-    composite(compositeShader, target, true, 1.0f, false);
+    composite(compositeShader, target, 1.0f);
     drawSprites(target);
 }
 

@@ -3,7 +3,7 @@
 // Wiring (GlassHallResources): after CreateEffectInstance("Scene1Effect",
 // "scene_1_effect", true), call setResources({renderer, scene1, light_sprite,
 // lightsprite}); renderer is a new DeferredRenderer(gbuffer, null, lightBuffer, null,
-// dummy), owned by the effect from then on. init looks up "ambient_combine" itself.
+// dummy), owned by the effect from then on. init looks up "composite" itself.
 
 #include "GlassHallSceneEffect.h"
 #include "SpectrumHistory.h"

@@ -38,7 +38,9 @@ uint32_t earlier(uint32_t timeMs, uint32_t delay) { return timeMs > delay ? time
 
 } // namespace
 
-Scene2Effect::Scene2Effect() = default;
+// The mirror images read the light buffer as the lights left it: the ambient light is
+// added in the composite, not with the geometry.
+Scene2Effect::Scene2Effect() { ambientWithGeometry = false; }
 Scene2Effect::~Scene2Effect() = default;
 
 void Scene2Effect::setup()
@@ -264,7 +266,7 @@ void Scene2Effect::draw(uint32_t timeMs, int32_t, FBO* target)
     animate(timeMs);
     renderScene();
     drawReflections();
-    composite(res.ambientCombineFog, target, false, 1.0f, true);
+    compositeWithAmbient(res.ambientCombineFog, target);
 }
 
 void Scene2Effect::drawOwnGeometry()

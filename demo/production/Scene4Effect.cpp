@@ -30,7 +30,7 @@ void Scene4Effect::setup()
 void Scene4Effect::init()
 {
     initScene();
-    compositeShader = GetShader("ambient_combine");
+    compositeShader = GetShader("composite");
     blenders.clear();
     for (int k = 0; k < 2; ++k) {
         blenderSpots[k].clear();
@@ -124,5 +124,5 @@ void Scene4Effect::draw(uint32_t timeMs, int32_t, FBO* target)
     beginFrame();
     animate(timeMs);
     renderScene();
-    composite(compositeShader, target, true, 1.0f - fade->getValue(timeMs), false);
+    composite(compositeShader, target, 1.0f - fade->getValue(timeMs));
 }

@@ -3,7 +3,7 @@
 // Wiring (GlassHallResources): after CreateEffectInstance("Scene4Effect",
 // "scene_4_effect", true), call setResources({renderer, scene4,
 // deferred_light_spot_texture}); the effect owns the renderer from then on. init looks
-// up "ambient_combine" and the six greeting textures itself, and finds the blenders'
+// up "composite" and the six greeting textures itself, and finds the blenders'
 // ShaderSaftblander on "SB1" (the shader cache gives it to "SB1" .. "SB32").
 
 #include "GlassHallSceneEffect.h"

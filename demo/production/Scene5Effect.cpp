@@ -196,7 +196,7 @@ void Scene5Effect::draw(uint32_t timeMs, int32_t, FBO* target)
     updateMeters(timeMs);
     animate(timeMs);
     renderScene();
-    composite(res.ambientCombine, res.lightBuffer2, true, 1.0f, false);
+    composite(res.composite, res.lightBuffer2, 1.0f);
 
     // The glass's noise drifts with the time the scene has run.
     const float e = float(timeMs - std::min(timeMs, getRangeStartMs()));

@@ -2,7 +2,7 @@
 
 // Wiring (GlassHallResources): after CreateEffectInstance("Scene5Effect",
 // "scene_5_effect", true), call setResources({renderer, scene5, color_shader, refract,
-// ambient_combine, dotlight, light_sprite, smooth_noise, lightBuffer2}); the effect owns
+// composite, dotlight, light_sprite, smooth_noise, lightBuffer2}); the effect owns
 // the renderer from then on. init looks up "volumeter1", "volumeter2" and
 // "lightsprite" itself and gives the floors, roofs and walls their meter instances.
 
@@ -20,7 +20,7 @@ class ShaderGeoVolumenter2;
 struct Scene5Resources : GlassHallSceneResources {
     Shader* colorShader = nullptr;
     Shader* refractShader = nullptr;
-    Shader* ambientCombine = nullptr;
+    Shader* composite = nullptr;
     Texture* dotLight = nullptr;
     Texture* lightSprite = nullptr;
     Texture* smoothNoise = nullptr;

@@ -4,7 +4,6 @@
 #include "CubeMapRenderTarget.h"
 #include "DeferredRenderer.h"
 #include "FBO.h"
-#include "FrameProfiler.h"
 #include "Geometry.h"
 #include "GlassHallSceneNames.h"
 #include "ORVLight.h"
@@ -59,7 +58,6 @@ void Scene6Effect::init()
         ballMatrices[i] = balls[i]->getLocalMatrix();
     }
     lamp = scene->getLightByName("Lamp");
-    lampShader = lamp->getShader();
     lampColour = lamp->getColor();
 
     cubeTarget.reset(new CubeMapRenderTarget(cubeMapSize));
@@ -173,57 +171,9 @@ void Scene6Effect::animate(uint32_t timeMs)
     scene->update(timeMs);
 }
 
-bool Scene6Effect::lampHoldsTheRoom() const
-{
-    if (!lamp || !lamp->isEnabled() || !(lamp->getRadius() > 0.0f))
-        return false;
-    const glm::vec3 centre = lamp->getPlacement();
-    const float reach = lamp->getRadius();
-    // The pass draws the volume's far faces: clipped by the far plane, it would miss pixels.
-    const glm::mat4 view = frameCamera.getViewMatrix();
-    const float zFar = frameCamera.getProjection().getZFar();
-    for (int corner = 0; corner < 8; ++corner) {
-        const glm::vec3 offset(corner & 1 ? reach : -reach, corner & 2 ? reach : -reach, corner & 4 ? reach : -reach);
-        if (-(view * glm::vec4(centre + offset, 1.0f)).z >= zFar)
-            return false;
-    }
-    for (ORVObject* object : scene->getObjectList()) {
-        const VAO* mesh = object->getMesh();
-        if (!mesh || !object->isVisible())
-            continue;
-        if (!mesh->hasCullingBox())
-            return false;
-        const glm::vec3& low = mesh->getCullingBoxMin();
-        const glm::vec3& high = mesh->getCullingBoxMax();
-        for (int corner = 0; corner < 8; ++corner) {
-            const glm::vec4 p = object->getWorldMatrix() * glm::vec4(corner & 1 ? high.x : low.x, corner & 2 ? high.y : low.y,
-                                                                     corner & 4 ? high.z : low.z, 1.0f);
-            const glm::vec3 d = glm::abs(glm::vec3(p) - centre);
-            if (d.x >= reach || d.y >= reach || d.z >= reach)
-                return false;
-        }
-    }
-    return true;
-}
-
 void Scene6Effect::draw(uint32_t timeMs, int32_t, FBO* target)
 {
     animate(timeMs);
-    // The lamp's pass takes the composite's work where it reaches every drawn pixel; a
-    // target of null (the screen, with its viewport) keeps the composite.
-    const bool folded = res.lampWithAmbient && res.lampWithAmbient->getProgram() != 0 && lampShader && target &&
-                        lampHoldsTheRoom();
-    if (folded)
-        lamp->setShader(res.lampWithAmbient);
     renderScene();
-    // Outside the frame the lamp keeps its own program: whoever reads it (init again, a
-    // reload) sees the scene's.
-    lamp->setShader(lampShader);
-    if (!folded) {
-        composite(res.ambientCombine, target, true, 1.0f, false);
-        return;
-    }
-    FrameProfiler::Scope timed("copy");
-    FBO::blitColor(renderer->getLightBuffer(), 0, target, 0, GL_NEAREST);
-    FBO::markDirty(target);
+    composite(res.composite, target, 1.0f);
 }

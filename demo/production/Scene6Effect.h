@@ -2,13 +2,8 @@
 
 // Wiring (GlassHallResources): after CreateEffectInstance("Scene6Effect",
 // "scene_6_effect", true), call setResources({renderer, scene6, color_shader,
-// ambient_combine, deferred_pointcube_ambient}); the effect owns the renderer from then
-// on. The shader cache must have given the light "Lamp" the program deferred_pointcube.
-//
-// The lamp reaches the whole room: while its volume holds every mesh of the scene, it is
-// drawn with the program that adds the ambient light too (lampWithAmbient), and the
-// light buffer, then the finished picture, is copied into the target instead of being
-// composited (one full-screen pass less).
+// composite}); the effect owns the renderer from then on. The shader cache must
+// have given the light "Lamp" the program deferred_pointcube.
 //
 // Camera: the scene's own camera "Camera" (placed by the object file). While any of the
 // tracks cam_x, cam_y, cam_z has keys, it looks from (cam_x, cam_y, cam_z) at the lamp;
@@ -26,8 +21,7 @@ class CubeMapRenderTarget;
 
 struct Scene6Resources : GlassHallSceneResources {
     Shader* colorShader = nullptr;
-    Shader* ambientCombine = nullptr;
-    Shader* lampWithAmbient = nullptr; // optional: without it, the composite always runs
+    Shader* composite = nullptr;
 };
 
 // The lamp room: a lamp whose shade is a cube map of coloured windows throws a pattern
@@ -44,9 +38,6 @@ public:
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
 
     CubeMapRenderTarget* getCubeMapTarget() const { return cubeTarget.get(); }
-    // Whether this frame's lamp pass reaches every mesh of the scene: each visible mesh's
-    // box lies inside the lamp's volume, whose far corner lies before the far plane.
-    bool lampHoldsTheRoom() const;
     const Projection& getFaceProjection() const { return faceProjection; }
 
 private:
@@ -71,7 +62,6 @@ private:
     ORVObject* balls[3] = {nullptr, nullptr, nullptr};
     glm::mat4 ballMatrices[3];
     ORVLight* lamp = nullptr;
-    Shader* lampShader = nullptr; // the lamp's own program, from the scene
     glm::vec4 lampColour{1.0f};
     std::vector<ORVLight*> globalPoints;
     std::vector<float> globalRadii;

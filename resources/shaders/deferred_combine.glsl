@@ -1,7 +1,8 @@
-// Shared by the composite programs: the lit colour of one pixel from the G-buffer
-// colour ("diffuseMap", material index in alpha), the accumulated light ("lightMap")
-// and the material table ("materialBuffer"): light + colour x (ambient x B + A), where
-// parameter B says how much light the surface takes and A how much it glows.
+// For a scene whose geometry pass leaves the ambient light out of the light buffer
+// (scene 2, whose mirror images read the lights alone): the lit colour of one pixel from
+// the G-buffer colour ("diffuseMap", material index in alpha), the accumulated light
+// ("lightMap") and the material table ("materialBuffer"): light + colour x (ambient x B
+// + A), where parameter B says how much light the surface takes and A how much it glows.
 uniform sampler2D diffuseMap;
 uniform sampler2D lightMap;
 uniform sampler2D materialBuffer;

@@ -82,11 +82,6 @@ vec3 shade(Surface s, vec3 toLight, vec3 lightColour)
     return lightColour * (s.albedo * s.diffuse * lambert + s.specular * highlight);
 }
 
-#include deferred_ambient.glsl
-// What the composite adds for the surface: its colour under the ambient light, by how
-// much light it takes, and its glow.
-vec3 ambientAndGlow(Surface s) { return s.albedo * (ambientLight * s.diffuse + s.emissive); }
-
 // Smooth fall-off to zero at the radius.
 float rangeFalloff(float distance, float radius)
 {

@@ -30,9 +30,10 @@ const std::set<std::string> position{"in_Position"};
 const std::set<std::string> screenQuad{"in_Position", "in_UV0"};
 const std::set<std::string> surface{"in_Position", "in_Normal", "in_UV0"};
 // Set by the engine's ShaderGeoColor / ShaderGeoTexture.
-const std::set<std::string> engineGeometry{"projM", "cameraM", "modelM", "normalM", "MaterialIndex", "color"};
+const std::set<std::string> engineGeometry{"projM",         "cameraM", "modelM",       "normalM",
+                                           "MaterialIndex", "color",   "MaterialLight"};
 // Set by Glass Hall's own geometry instances before their own uniforms.
-const std::set<std::string> productionGeometry{"ProjM", "ModelM", "NormalM", "MaterialIndex"};
+const std::set<std::string> productionGeometry{"ProjM", "ModelM", "NormalM", "MaterialIndex", "MaterialLight"};
 // Set by the deferred renderer's light pass on every light.
 const std::set<std::string> lightCommon{"diffuseBuffer", "depthBuffer", "normalBuffer", "materialBuffer",
                                         "screensize",    "ProjConst",   "color"};
@@ -62,8 +63,7 @@ std::vector<Program> programs()
          position},
         {"deferred_light_spot_texture", "deferred_light_spot_texture", {},
          join({lightCommon, volumeLight, {"lightDirection", "FallOff", "spotTexture"}}), position},
-        {"ambient_combine", "deferred_combine_ambient", {}, {"diffuseMap", "lightMap", "materialBuffer", "fade"},
-         screenQuad},
+        {"composite", "deferred_composite", {}, {"lightMap", "fade"}, screenQuad},
         {"ambient_combine_fog", "deferred_combine_ambient_fog", {},
          {"diffuseMap", "lightMap", "materialBuffer", "depthBuffer"}, screenQuad},
         {"dummy", "deferred_dummy", {}, {}, screenQuad},
