@@ -209,23 +209,7 @@ void FBO::bind(FBO* fbo)
     glViewport(0, 0, static_cast<GLsizei>(fbo->width), static_cast<GLsizei>(fbo->height));
     RenderState::setCurrentFramebuffer(fbo->glName);
     if (fbo->drawBuffers.size() >= 2)
-        glDrawBuffers(fbo->activeDrawBuffers(), fbo->drawBuffers.data());
-}
-
-GLsizei FBO::activeDrawBuffers() const
-{
-    const GLsizei all = static_cast<GLsizei>(drawBuffers.size());
-    return drawLimit < 0 || drawLimit > all ? all : static_cast<GLsizei>(drawLimit);
-}
-
-void FBO::limitDrawBuffers(FBO* fbo, int count)
-{
-    if (!fbo)
-        return;
-    fbo->drawLimit = count;
-    bind(fbo);
-    if (fbo->drawBuffers.size() >= 2)
-        glDrawBuffers(fbo->activeDrawBuffers(), fbo->drawBuffers.data());
+        glDrawBuffers(static_cast<GLsizei>(fbo->drawBuffers.size()), fbo->drawBuffers.data());
 }
 
 void FBO::redirectScreen(GLuint framebuffer)
@@ -349,7 +333,7 @@ void FBO::finishBlit(FBO* src, FBO* dst)
         if (dst->drawBuffers.size() == 1)
             glDrawBuffer(dst->drawBuffers[0]);
         else if (dst->drawBuffers.size() > 1)
-            glDrawBuffers(dst->activeDrawBuffers(), dst->drawBuffers.data());
+            glDrawBuffers(static_cast<GLsizei>(dst->drawBuffers.size()), dst->drawBuffers.data());
     }
     // Read and draw bindings now differ from what the cache says.
     RenderState::invalidateFramebuffer();

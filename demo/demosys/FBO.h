@@ -54,10 +54,6 @@ public:
     // what a pass does.
     static void bindAndClearIfUsed(FBO* fbo);
     static void markDirty(FBO* fbo);
-    // Binds fbo; draws into it reach its first count colour attachments only (all of
-    // them when count is negative or larger), from now on and at every bind after.
-    // Clears reach only those too.
-    static void limitDrawBuffers(FBO* fbo, int count);
     bool isBound() const;
 
     // Null-safe: 0, null or "unknown" for the screen.
@@ -114,8 +110,6 @@ private:
 
     std::vector<Texture*> colorTextures;
     std::vector<GLenum> drawBuffers;
-    int drawLimit = -1; // see limitDrawBuffers
-    GLsizei activeDrawBuffers() const;
     Texture* depthTexture = nullptr;
     GLuint glName = 0;
     bool hasDepth = false;

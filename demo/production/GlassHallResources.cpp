@@ -85,7 +85,7 @@ const Program programs[] = {
     {"radialblur", "radialblur", nullptr},
     {"color_shader", "Color", nullptr},
     {"composite", "deferred_composite", nullptr},
-    {"ambient_combine_fog", "deferred_combine_ambient_fog", nullptr},
+    {"composite_fog", "deferred_composite", "FOG"},
     {"dummy", "deferred_dummy", nullptr},
     {"geometry_color", "deferred_geometry", "COLOR"},
     {"geometry_texture", "deferred_geometry", "TEXTURE"},
@@ -232,9 +232,9 @@ namespace {
 
 // Each scene effect draws through a renderer of its own over the shared G-buffer and
 // light buffer.
-DeferredRenderer* newRenderer()
+DeferredRenderer* newRenderer(const char* lightBuffer = "lightBuffer")
 {
-    return new DeferredRenderer(ResourceDefinition::GetFBO("gbuffer"), nullptr, ResourceDefinition::GetFBO("lightBuffer"),
+    return new DeferredRenderer(ResourceDefinition::GetFBO("gbuffer"), nullptr, ResourceDefinition::GetFBO(lightBuffer),
                                 nullptr, ResourceDefinition::GetShader("dummy"));
 }
 
@@ -251,9 +251,11 @@ void GlassHallResources::createSceneEffects()
 {
     wire<Scene1Effect>("Scene1Effect", "scene_1_effect",
                        {{newRenderer(), GetScene("scene1")}, GetTexture("light_sprite"), GetShader("lightsprite")});
+    // Scene 2's lights go into lightBuffer2, a buffer of their own: its mirror images read
+    // them alone and add to the ambient light in lightBuffer.
     wire<Scene2Effect>("Scene2Effect", "scene_2_effect",
-                       {{newRenderer(), GetScene("scene2")}, GetShader("reflect_mask"), GetShader("ambient_combine_fog"),
-                        GetFBO("lightBuffer2")});
+                       {{newRenderer("lightBuffer2"), GetScene("scene2")}, GetShader("reflect_mask"),
+                        GetShader("composite_fog"), GetFBO("lightBuffer")});
     wire<Scene4Effect>("Scene4Effect", "scene_4_effect",
                        {{newRenderer(), GetScene("scene4")}, GetShader("deferred_light_spot_texture")});
     wire<Scene5Effect>("Scene5Effect", "scene_5_effect",

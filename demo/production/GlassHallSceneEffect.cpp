@@ -97,15 +97,9 @@ void GlassHallSceneEffect::renderScene()
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LEQUAL);
     renderer->uploadMaterials(scene);
-    // While the geometry writes no ambient light, the G-buffer's third attachment (the
-    // light buffer) is left out of its pass.
-    if (!ambientWithGeometry)
-        FBO::limitDrawBuffers(gbuffer, 2);
     renderer->drawGeometry(&frameCamera, scene, false);
     FBO::bind(gbuffer);
     drawOwnGeometry();
-    if (!ambientWithGeometry)
-        FBO::limitDrawBuffers(gbuffer, -1);
     FBO::bind(nullptr);
     renderer->drawLights(&frameCamera, scene, false);
 }
@@ -126,21 +120,6 @@ void GlassHallSceneEffect::composite(Shader* shader, FBO* target, float fade)
     GlassHallPass::bindQuad(shader);
     shader->setTexture("lightMap", 0, FBO::getColorTexture(lightBuffer, 0));
     shader->setFloat("fade", fade);
-    GlassHallPass::drawQuad();
-}
-
-void GlassHallSceneEffect::compositeWithAmbient(Shader* shader, FBO* target)
-{
-    FBO* gbuffer = renderer->getGeometryBuffer();
-    glDisable(GL_DEPTH_TEST);
-    glDisable(GL_BLEND);
-    GlassHallPass::bindTarget(target);
-    GlassHallPass::bindQuad(shader);
-    shader->setTexture("diffuseMap", 0, FBO::getColorTexture(gbuffer, 0));
-    shader->setTexture("lightMap", 1, FBO::getColorTexture(renderer->getLightBuffer(), 0));
-    shader->setTexture("materialBuffer", 2, renderer->getMaterialTexture());
-    shader->setTexture("depthBuffer", 3, FBO::getDepthTexture(gbuffer));
-    FrameProfiler::Scope timed("composite");
     GlassHallPass::drawQuad();
 }
 

@@ -22,9 +22,10 @@ class VAO;
 
 // What the five 3D scenes of Glass Hall share: the shared camera of
 // "cameralens_effect", the music's 64-band spectrum, and the deferred frame: geometry
-// into the G-buffer (with each surface's ambient light and glow into the light buffer,
-// the G-buffer's third attachment), the lights into the light buffer, then the light
-// buffer, by then the finished picture, into a target.
+// into the G-buffer (with each surface's ambient light and glow into its third
+// attachment, the light buffer "lightBuffer"), the lights into the renderer's light
+// buffer, then the light buffer, by then the finished picture, into a target. (Scene 2
+// gives its renderer a light buffer of its own and composites the two.)
 class GlassHallSceneEffect : public Effect {
 public:
     static constexpr int spectrumBands = 64;
@@ -63,9 +64,8 @@ protected:
     float loudness(int band) const;
     // The deferred passes for the frame camera: the G-buffer and the light buffer are
     // cleared first (another scene may have drawn into them this frame), the material
-    // table is uploaded, then the geometry (the scene's, then drawOwnGeometry's; with
-    // each surface's ambient light and glow into the light buffer unless
-    // ambientWithGeometry is false) and the light pass run. Leaves depth testing on.
+    // table is uploaded, then the geometry (the scene's, then drawOwnGeometry's) and the
+    // light pass run. Leaves depth testing on.
     void renderScene();
     // Geometry the effect draws itself into the bound G-buffer after the scene's.
     virtual void drawOwnGeometry() {}
@@ -73,21 +73,11 @@ protected:
     // the light buffer's size, else a full-screen pass of shader ("lightMap" 0, "fade").
     // Depth testing and blending are off after.
     void composite(Shader* shader, FBO* target, float fade);
-    // For a scene whose geometry leaves the ambient light out (ambientWithGeometry
-    // false): a full-screen pass of shader over the G-buffer colour ("diffuseMap" 0), the
-    // light buffer ("lightMap" 1), the material table ("materialBuffer" 2) and the depth
-    // ("depthBuffer" 3) into target, which adds the ambient light. Depth testing is off
-    // after.
-    void compositeWithAmbient(Shader* shader, FBO* target);
     // Draws one mesh with a shader whose uniforms the caller has set.
     static void drawMesh(VAO* mesh, Shader* shader);
 
     std::unique_ptr<DeferredRenderer> renderer;
     ORVScene* scene = nullptr;
-    // Whether the geometry pass writes the ambient light into the light buffer (the
-    // G-buffer's third attachment); a scene that reads the lights alone turns it off
-    // and composites with compositeWithAmbient.
-    bool ambientWithGeometry = true;
     CameraLensEffect* lens = nullptr;
     ORVCamera frameCamera;
     ORVCamera restCamera;

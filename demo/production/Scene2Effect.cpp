@@ -38,9 +38,7 @@ uint32_t earlier(uint32_t timeMs, uint32_t delay) { return timeMs > delay ? time
 
 } // namespace
 
-// The mirror images read the light buffer as the lights left it: the ambient light is
-// added in the composite, not with the geometry.
-Scene2Effect::Scene2Effect() { ambientWithGeometry = false; }
+Scene2Effect::Scene2Effect() = default;
 Scene2Effect::~Scene2Effect() = default;
 
 void Scene2Effect::setup()
@@ -266,7 +264,22 @@ void Scene2Effect::draw(uint32_t timeMs, int32_t, FBO* target)
     animate(timeMs);
     renderScene();
     drawReflections();
-    compositeWithAmbient(res.ambientCombineFog, target);
+    drawComposite(target);
+}
+
+void Scene2Effect::drawComposite(FBO* target)
+{
+    // The lights and the ambient light (with the mirror images) together, fogged.
+    Shader* shader = res.compositeFog;
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    GlassHallPass::bindTarget(target);
+    GlassHallPass::bindQuad(shader);
+    shader->setTexture("lightMap", 0, FBO::getColorTexture(renderer->getLightBuffer(), 0));
+    shader->setTexture("ambientMap", 1, FBO::getColorTexture(res.ambientBuffer, 0));
+    shader->setTexture("depthBuffer", 2, FBO::getDepthTexture(renderer->getGeometryBuffer()));
+    FrameProfiler::Scope timed("composite");
+    GlassHallPass::drawQuad();
 }
 
 void Scene2Effect::drawOwnGeometry()
@@ -283,15 +296,9 @@ void Scene2Effect::drawReflections()
 {
     FrameProfiler::Scope timed("reflections");
     Shader* shader = res.reflectMask;
-    FBO* gbuffer = renderer->getGeometryBuffer();
-    FBO* lightBuffer = renderer->getLightBuffer();
-    {
-        FrameProfiler::Scope copy("copy");
-        FBO::blitColor(lightBuffer, 0, res.lightBuffer2, 0, GL_NEAREST);
-        FBO::markDirty(res.lightBuffer2);
-    }
-
-    GlassHallPass::bindTarget(lightBuffer);
+    // Into the ambient light: the light buffer holds the lights alone, which the mirror
+    // images read, and nothing has to be copied first.
+    GlassHallPass::bindTarget(res.ambientBuffer);
     // The mirror images lie below the floor: they show only where something nearer
     // was drawn (the floor), never over the empty background, and write no depth.
     glEnable(GL_DEPTH_TEST);
@@ -303,8 +310,8 @@ void Scene2Effect::drawReflections()
     glCullFace(GL_FRONT);
 
     shader->bind();
-    shader->setTexture("mask", 0, FBO::getColorTexture(gbuffer, 0));
-    shader->setTexture("lightBuffer", 1, FBO::getColorTexture(res.lightBuffer2, 0));
+    shader->setTexture("mask", 0, FBO::getColorTexture(renderer->getGeometryBuffer(), 0));
+    shader->setTexture("lightBuffer", 1, FBO::getColorTexture(renderer->getLightBuffer(), 0));
     shader->setVec4("color", reflectionColor);
     shader->setMatrix4("ProjM", glm::value_ptr(frameCamera.getProjectionMatrix()));
 

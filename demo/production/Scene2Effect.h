@@ -2,9 +2,11 @@
 
 // Wiring (GlassHallResources): after CreateEffectInstance("Scene2Effect",
 // "scene_2_effect", true), call setResources({renderer, scene2, reflect_mask,
-// ambient_combine_fog, lightBuffer2}); the effect owns the renderer from then on. init
-// looks up "geometry_color" for the rings' instances. The shader cache must have cloned
-// "Sphere" into "Sphere_0" .. "Sphere_269" before init.
+// composite_fog, lightBuffer}); the effect owns the renderer from then on. The renderer's
+// light buffer must be one of its own (lightBuffer2): the G-buffer's third attachment,
+// lightBuffer, takes the ambient light, and the mirror images read the lights alone and
+// add to the ambient light. init looks up "geometry_color" for the rings' instances. The
+// shader cache must have cloned "Sphere" into "Sphere_0" .. "Sphere_269" before init.
 
 #include "GlassHallSceneEffect.h"
 
@@ -15,8 +17,8 @@ class ShaderGeoColor;
 
 struct Scene2Resources : GlassHallSceneResources {
     Shader* reflectMask = nullptr;
-    Shader* ambientCombineFog = nullptr;
-    FBO* lightBuffer2 = nullptr;
+    Shader* compositeFog = nullptr;
+    FBO* ambientBuffer = nullptr; // the G-buffer's third attachment
 };
 
 // Eight rings of spheres circling and bouncing over a mirror floor, the outer rings
@@ -47,6 +49,8 @@ private:
     void buildRingMeshes();
     void drawOwnGeometry() override;
     void drawReflections();
+    // The lights and the ambient light into target, fogged by distance.
+    void drawComposite(FBO* target);
 
     TrackInterpolate* freqMin1 = nullptr;
     TrackInterpolate* freqMax1 = nullptr;

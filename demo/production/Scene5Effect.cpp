@@ -215,7 +215,10 @@ void Scene5Effect::drawCylinder(FBO* target, float bulge)
     FBO::blitColor(res.lightBuffer2, 0, target, 0, GL_NEAREST);
     GlassHallPass::bindTarget(target);
     Texture* room = FBO::getColorTexture(res.lightBuffer2, 0);
+    // The glass bends its view of the room smoothly; scene 2's renderer, whose light
+    // buffer this is as well, reads it unfiltered and set it so.
     room->setWrap(GL_REPEAT);
+    room->setFilter(GL_LINEAR);
 
     // The room's depth, so what stands before the glass hides it.
     const bool depth = target && target->hasDepthBuffer();

@@ -1,7 +1,8 @@
 #version 150
-// Adds a faint mirror image of a sphere to the light buffer. "mask" (the G-buffer
+// Adds a faint mirror image of a sphere to the ambient light. "mask" (the G-buffer
 // colour) limits it to the surface it lies on and tints it with that surface's colour;
-// "lightBuffer" (a copy of the lit pixels) makes it brighter where the floor is lit;
+// "lightBuffer" (the lights alone, in a buffer of their own) makes it brighter where the
+// floor is lit;
 // "color" is the reflection's own tint.
 uniform sampler2D mask;
 uniform sampler2D lightBuffer;
@@ -20,5 +21,7 @@ void main()
     // Brightest where the sphere faces the viewer, like the lit sphere above it.
     float facing = 0.25 + 0.75 * abs(n.z);
     vec3 reflection = (floorColour * 0.5 + floorLight) * facing * 0.6;
-    fragColor = vec4(reflection + color.rgb, 1.0) * color.a;
+    // The lights and the image together stop at white, as one 8-bit light buffer holding
+    // both would: the image adds at most what the lights leave.
+    fragColor = vec4(min((reflection + color.rgb) * color.a, max(1.0 - floorLight, 0.0)), color.a);
 }

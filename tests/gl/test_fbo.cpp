@@ -188,25 +188,6 @@ TEST(FBO, DrawBuffersFollowTheColourTextures)
     EXPECT_EQ(pixel(&three, 0, 8, 8), red);
     EXPECT_EQ(pixel(&three, 1, 8, 8), green);
     EXPECT_EQ(pixel(&three, 2, 8, 8), blue);
-
-    // Limited to two, neither clears nor draws reach the third, through rebinds too;
-    // lifted, both reach all three again.
-    FBO::limitDrawBuffers(&three, 2);
-    EXPECT_EQ(integer(GL_DRAW_BUFFER2), GL_NONE);
-    clearTo(0, 0, 0);
-    FBO::bindScreen();
-    FBO::bind(&three);
-    EXPECT_EQ(integer(GL_DRAW_BUFFER1), GL_COLOR_ATTACHMENT1);
-    EXPECT_EQ(integer(GL_DRAW_BUFFER2), GL_NONE);
-    GLContext::drawWithoutArrays(3);
-    EXPECT_EQ(pixel(&three, 0, 8, 8), red);
-    EXPECT_EQ(pixel(&three, 2, 8, 8), blue);
-    clearTo(0, 0, 0);
-    EXPECT_EQ(pixel(&three, 2, 8, 8), blue);
-    FBO::limitDrawBuffers(&three, -1);
-    EXPECT_EQ(integer(GL_DRAW_BUFFER2), GL_COLOR_ATTACHMENT2);
-    clearTo(1, 0, 0);
-    EXPECT_EQ(pixel(&three, 2, 8, 8), red);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 

@@ -117,19 +117,18 @@ void keyTrack(Effect* effect, const std::string& name, float value)
     ADD_FAILURE() << "no track " << name;
 }
 
-// The time of one full-screen pass with four texture reads (scene 2's composite
+// The time of one full-screen pass with three texture reads (scene 2's composite
 // program), the unit in which the frame budget is counted.
 double fullScreenPassMs(FBO* target)
 {
-    Shader* shader = ORVDemosys::shaderPool->get("ambient_combine_fog");
+    Shader* shader = ORVDemosys::shaderPool->get("composite_fog");
     FBO* gbuffer = ORVDemosys::fboPool->get("gbuffer");
     GlassHallPass::bindTarget(target);
     glDisable(GL_DEPTH_TEST);
     GlassHallPass::bindQuad(shader);
-    shader->setTexture("diffuseMap", 0, FBO::getColorTexture(gbuffer, 0));
-    shader->setTexture("lightMap", 1, FBO::getColorTexture(gbuffer, 1));
-    shader->setTexture("materialBuffer", 2, FBO::getColorTexture(gbuffer, 0));
-    shader->setTexture("depthBuffer", 3, FBO::getDepthTexture(gbuffer));
+    shader->setTexture("lightMap", 0, FBO::getColorTexture(gbuffer, 0));
+    shader->setTexture("ambientMap", 1, FBO::getColorTexture(gbuffer, 1));
+    shader->setTexture("depthBuffer", 2, FBO::getDepthTexture(gbuffer));
     GlassHallPass::drawQuad();
     glFinish();
     // The best of several: the pass least slowed by whatever else the machine runs.

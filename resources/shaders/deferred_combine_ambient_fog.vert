@@ -1,3 +1,0 @@
-#version 150
-#include deferred_screen.glsl
-void main() { fullScreen(); }
