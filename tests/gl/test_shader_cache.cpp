@@ -145,6 +145,39 @@ TEST(ShaderGeoColor, SetsTheMatricesNormalMatrixIndexAndColour)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// A program that writes the ambient light with the geometry gets the material's A and
+// B as the material table holds them (the composite used to read them there); one that
+// does not declare them is not told about them, not even in the log.
+TEST(ShaderGeoColor, GivesMaterialLightAsTheTableStoresItWhereTheProgramTakesIt)
+{
+    std::string fragment = textureFragment;
+    fragment.replace(fragment.find("uniform vec3 color;"), 0, "uniform vec2 MaterialLight;\n");
+    fragment.replace(fragment.find("normal, 1.0);"), 0, "vec3(MaterialLight, 0.0) + ");
+    std::unique_ptr<Shader> lit = buildShader("lit", standInGeometryVertex, fragment.c_str());
+    ORVCamera camera("cam");
+    ORVMaterial material;
+    material.setParameterA(0.5f);
+    material.setParameterB(0.3f);
+    ShaderGeoColor instance(lit.get());
+    instance.bind(&camera, glm::mat4(1.0f), nullptr, &material);
+    GLfloat light[2] = {-1, -1};
+    const GLint at = glGetUniformLocation(lit->getProgram(), "MaterialLight");
+    glGetUniformfv(lit->getProgram(), at, light);
+    EXPECT_EQ(light[0], 127.0f / 255.0f); // int(255 x 0.5)
+    EXPECT_EQ(light[1], 76.0f / 255.0f);
+    instance.bind(&camera, glm::mat4(1.0f), nullptr, nullptr);
+    glGetUniformfv(lit->getProgram(), at, light);
+    EXPECT_EQ(light[0], 0.0f);
+    EXPECT_EQ(light[1], 0.0f);
+
+    std::unique_ptr<Shader> plain = geometryShader();
+    ShaderGeoColor plainInstance(plain.get());
+    captureLog();
+    plainInstance.bind(&camera, glm::mat4(1.0f), nullptr, &material);
+    EXPECT_EQ(capturedLog().find("MaterialLight"), std::string::npos);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
 TEST(ShaderGeoTexture, BindsTheNormalMapOnlyWhenTheMaterialHasOne)
 {
     std::unique_ptr<Shader> shader = geometryShader();
