@@ -104,10 +104,11 @@ if [ -n "$pass" ]; then
       if ($3 == "failed") printf "%s frame\tnot measured\t-\t-\tthe render failed\n", name
       else printf "%s frame\t%s\tms\t%.1f\t-\n", name, $3, $3 / pass }' "$WORK/frames.log" >> "$ROWS"
   # Each scene's own passes (geometry, lights, and what the effect adds to them, but not
-  # its composite into the target), timed
-  # by the frame profiler, against one full-screen pass timed the same way (alone).
+  # its composite into the target, nor the other effects' stages of the case such as the
+  # grade's), timed by the frame profiler, against one full-screen pass timed the same
+  # way (alone).
   alone=$(awk '$1 == "frame" && $2 == "pass-alone" { print $3 }' "$WORK/frames.log")
-  awk -v alone="$alone" '$1 == "stage" && $2 ~ /^scene[0-9]$/ && split($3, part, "/") == 2 && part[2] != "composite" { sum[$2] += $4 }
+  awk -v alone="$alone" '$1 == "stage" && $2 ~ /^scene[0-9]$/ && split($3, part, "/") == 2 && part[1] ~ /^scene_[0-9]_effect$/ && part[2] != "composite" { sum[$2] += $4 }
       END { for (s in sum) printf "%s geometry and lighting (profiled)\t%.1f\tms\t%.1f\t<= 9 passes alone\n", s, sum[s], sum[s] / alone }' \
       "$WORK/frames.log" | sort >> "$ROWS"
   row "full-screen pass alone (profiled unit)" "$alone" ms 1.00 "the unit of the scene rows"
