@@ -5,6 +5,8 @@
 #include "ORVMaterial.h"
 #include "Shader.h"
 
+#include <GL/glew.h>
+
 #include <glm/gtc/type_ptr.hpp>
 
 ShaderGeoColor::ShaderGeoColor(Shader* shader) : ShaderInstance(shader) {}
@@ -16,11 +18,16 @@ glm::mat3 ShaderGeoColor::normalMatrix(const glm::mat4& view, const glm::mat4& m
 
 void ShaderGeoColor::setMaterialLight(Shader* shader, const ORVMaterial* material)
 {
-    // Only a program that writes the ambient light with the geometry declares it.
-    if (!shader || shader->getUniforms().count("MaterialLight") == 0)
+    // Only a program that writes the ambient light with the geometry declares it. One
+    // lookup a draw: the location found is set directly (the program is bound).
+    static const std::string name = "MaterialLight";
+    if (!shader)
         return;
-    shader->setVec2("MaterialLight", material ? DeferredRenderer::storedParameter(material->getParameterA()) : 0.0f,
-                    material ? DeferredRenderer::storedParameter(material->getParameterB()) : 0.0f);
+    const auto found = shader->getUniforms().find(name);
+    if (found == shader->getUniforms().end())
+        return;
+    glUniform2f(found->second.location, material ? DeferredRenderer::storedParameter(material->getParameterA()) : 0.0f,
+                material ? DeferredRenderer::storedParameter(material->getParameterB()) : 0.0f);
 }
 
 void ShaderGeoColor::setGeometryUniforms(ORVCamera* camera, const glm::mat4& model, ORVMaterial* material,
