@@ -186,7 +186,9 @@ void DeferredRenderer::drawPoint(ORVLight* light, ORVCamera* camera, const glm::
         return;
     Geometry::buildLightVolumes();
     lightShader->bind();
-    Geometry::lightCube->generateVAOCombo(lightShader);
+    // The light reaches a sphere: the volume around it leaves out the cube's corners.
+    VAO* volume = Geometry::lightSphere;
+    volume->generateVAOCombo(lightShader);
     lightShader->setMatrix4("projM", glm::value_ptr(camera->getProjectionMatrix()));
     lightShader->setMatrix4("lightM", glm::value_ptr(light->getLightMatrix()));
     bindBuffers(lightShader);
@@ -199,7 +201,7 @@ void DeferredRenderer::drawPoint(ORVLight* light, ORVCamera* camera, const glm::
     const glm::vec3 position(view * glm::vec4(light->getPlacement(), 1.0f));
     lightShader->setVec3("lightPos", position);
     lightShader->setVec4("color", light->getColor());
-    Geometry::lightCube->draw();
+    volume->draw();
 }
 
 void DeferredRenderer::drawSpot(ORVLight* light, ORVCamera* camera, const glm::mat4& view)
@@ -210,7 +212,10 @@ void DeferredRenderer::drawSpot(ORVLight* light, ORVCamera* camera, const glm::m
     const glm::vec3 direction = glm::normalize(-glm::vec3(light->getLightMatrix()[2]));
     Geometry::buildLightVolumes();
     lightShader->bind();
-    Geometry::lightCone->generateVAOCombo(lightShader);
+    // A projected picture is square and fills the square cone; without one the light
+    // is round, and the round volume leaves out the square's corners.
+    VAO* volume = light->getSpotTexture() ? Geometry::lightCone : Geometry::lightRoundCone;
+    volume->generateVAOCombo(lightShader);
     lightShader->setMatrix4("projM", glm::value_ptr(camera->getProjectionMatrix()));
     lightShader->setMatrix4("lightM", glm::value_ptr(light->getLightMatrix()));
     bindBuffers(lightShader);
@@ -225,7 +230,7 @@ void DeferredRenderer::drawSpot(ORVLight* light, ORVCamera* camera, const glm::m
     lightShader->setVec4("color", light->getColor());
     lightShader->setFloat("lightRadius", light->getRadius());
     lightShader->setFloat("FallOff", std::cos(0.5f * light->getConeAngle() * pi / 180.0f));
-    Geometry::lightCone->draw();
+    volume->draw();
 }
 
 void DeferredRenderer::drawLights(ORVCamera* camera, ORVScene* scene, bool toCurrentTarget)

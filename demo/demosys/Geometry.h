@@ -30,10 +30,16 @@ public:
     static VAO* lightCubeLines; // "deferred:cubeLines"
     static VAO* lightCone;      // "deferred:cone", apex at the origin, base at z = -1
     static VAO* lightConeLines; // "deferred:coneLines"
+    // Tighter volumes that the renderer draws, since every pixel a volume covers costs a
+    // light's whole program: a polyhedron around the unit sphere (42 corners, 80
+    // triangles) for point lights, and an 8-sided pyramid around the round cone inside
+    // "deferred:cone" for spot lights without a picture.
+    static VAO* lightSphere;    // "deferred:sphere"
+    static VAO* lightRoundCone; // "deferred:roundCone"
 
     // The quads, the outline and the cube, in that order; nothing when already built.
     static void build();
-    // The four light volumes; nothing when already built.
+    // The six light volumes; nothing when already built.
     static void buildLightVolumes();
     // Deletes every shared mesh and clears the pointers.
     static void release();

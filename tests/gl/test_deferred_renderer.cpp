@@ -216,7 +216,7 @@ TEST_F(DeferredRendererGL, OnlyEnabledLightsOfTheDrawnKindsWithARadiusAreDrawn)
     ORVLight* bulb = addLight(scene, "bulb", ORVLight::Point, volumeShader.get(), {0, 1, 0, 1});
     bulb->setRadius(2.0f);
     const GLuint cube = lightPrimitives() - quad;
-    EXPECT_EQ(cube, 12u);
+    EXPECT_EQ(cube, 80u) << "the point light's volume is the polyhedron around its sphere";
 
     ORVLight* lamp = addLight(scene, "lamp", ORVLight::Spot, spotShader.get(), {0, 0, 1, 1});
     lamp->setPosition(0.0f, 0.0f, 5.0f);
