@@ -181,7 +181,10 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
     FBO* gbuffer = new FBO(w, h);
     gbuffer->addColorAttachment(GL_RGBA8, GL_RGBA);
     gbuffer->addColorAttachment(GL_RGBA8, GL_RGBA);
-    gbuffer->addDepthAttachment(GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT);
+    // A float depth: the light and fog passes read it back, and llvmpipe reads a 32-bit
+    // float far faster than it unpacks 24-bit depth (scene 2's fogged composite 6.4 -> 5.2
+    // ms at 1280 x 720); the same four bytes a pixel, and a finer depth.
+    gbuffer->addDepthAttachment(GL_DEPTH_COMPONENT32F, GL_DEPTH_COMPONENT);
     AddFBO("gbuffer", gbuffer);
     // The light buffers test against the G-buffer's own depth, not a copy of it.
     FBO* lightBuffer = nullptr;
