@@ -46,6 +46,23 @@ void PostProcessEffect::init()
         Log::warning() << built.reason() << std::endl;
 }
 
+PostProcessEffect::GradeAffine PostProcessEffect::gradeAffine(float contrast, float brightness, float negative,
+                                                             float fade, const glm::vec3& fadeColour,
+                                                             float noiseStrength)
+{
+    const float n = std::min(std::max(negative, 0.0f), 1.0f);
+    const float f = std::min(std::max(fade, 0.0f), 1.0f);
+    // (c - 0.5)(1 + contrast) + 0.5 + brightness = c g + o
+    const float g = 1.0f + contrast;
+    const float o = brightness - 0.5f * contrast;
+    // mix(x, 1 - x, n) = x (1 - 2n) + n, then mix(x, F, f) = x (1 - f) + F f
+    GradeAffine affine;
+    affine.gain = g * (1.0f - 2.0f * n) * (1.0f - f);
+    affine.offset = glm::vec3((o * (1.0f - 2.0f * n) + n) * (1.0f - f)) + fadeColour * f;
+    affine.offset -= glm::vec3(0.5f * noiseStrength);
+    return affine;
+}
+
 bool PostProcessEffect::coversTarget() const
 {
     return res.postProcessShader && res.postProcessShader->getProgram() != 0 && res.staging;
@@ -87,14 +104,15 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     if (plain || !(features & alignedFeature))
         s->setFloat("image_size", static_cast<float>(FBO::getWidth(res.staging)));
     s->setFloat("aberration", split);
-    s->setFloat("brightness", brightness->getValue(t));
-    s->setFloat("contrast", contrast->getValue(t));
-    s->setFloat("negative", negative->getValue(t));
-    s->setFloat("fade", fade->getValue(t));
-    s->setVec3("fade_color", fadeR->getValue(t), fadeG->getValue(t), fadeB->getValue(t));
+    const float strength = noiseStrength->getValue(t);
+    const GradeAffine affine =
+        gradeAffine(contrast->getValue(t), brightness->getValue(t), negative->getValue(t), fade->getValue(t),
+                    glm::vec3(fadeR->getValue(t), fadeG->getValue(t), fadeB->getValue(t)), strength);
+    s->setFloat("grade_gain", affine.gain);
+    s->setVec3("grade_offset", affine.offset.x, affine.offset.y, affine.offset.z);
     s->setFloat("vignett_radius", vignettRadius->getValue(t));
     s->setFloat("noise_offset", noiseOffset);
-    s->setFloat("noise_strength", noiseStrength->getValue(t));
+    s->setFloat("noise_strength", strength);
     {
         FrameProfiler::Scope timed("grade");
         GlassHallPass::drawQuad();

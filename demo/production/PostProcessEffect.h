@@ -6,6 +6,8 @@
 #include "StepAccumulator.h"
 #include "TrackInterpolate.h"
 
+#include <glm/glm.hpp>
+
 #include <memory>
 #include <vector>
 
@@ -34,6 +36,19 @@ public:
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
     // The grade writes every pixel, without blending, whenever its program is built.
     bool coversTarget() const override;
+
+    // The grade's colour controls are all affine in the picture's colour, so they fold
+    // into c x gain + offset before the grain, which adds grain x noiseStrength to it:
+    // contrast and brightness ((c - 0.5)(1 + contrast) + 0.5 + brightness), then the
+    // negative (mix with 1 - c) and the fade to fadeColour (both by amounts clamped to
+    // 0..1), then the grain ((grain - 0.5) x noiseStrength). The program pays one
+    // multiply-add a channel instead of the chain.
+    struct GradeAffine {
+        float gain;
+        glm::vec3 offset;
+    };
+    static GradeAffine gradeAffine(float contrast, float brightness, float negative, float fade,
+                                   const glm::vec3& fadeColour, float noiseStrength);
 
     float getNoiseOffset() const { return noiseOffset; }
     float getDistortScroll() const { return distortScroll; }

@@ -2,7 +2,7 @@
 // The final grade. Every control is neutral at 0, so an unkeyed curve leaves the image
 // alone: distortion (a 1D noise shifting rows sideways, scrolling down the screen),
 // chromatic aberration (red and blue pulled apart by that many texels), brightness and
-// contrast, negative, fade to fade_color, film noise and a vignette that darkens from
+// contrast, negative, fade to a colour, film noise and a vignette that darkens from
 // vignett_radius (distance from the centre, 0 = none) outwards. The overlay pictures are
 // blended over afterwards, only where they show.
 // Compiled in variants (ShaderVariants): DISTORT keeps its texture read out of the
@@ -19,11 +19,10 @@ uniform float distort_amount;
 uniform float distort_scroll;
 uniform float image_size;
 uniform float aberration;
-uniform float brightness;
-uniform float contrast;
-uniform float negative;
-uniform float fade;
-uniform vec3 fade_color;
+// Brightness, contrast, negative, fade and the grain's centring folded into one gain and
+// offset (PostProcessEffect::gradeAffine).
+uniform float grade_gain;
+uniform vec3 grade_offset;
 uniform float vignett_radius;
 uniform sampler2D noise;
 uniform float noise_offset;
@@ -54,12 +53,8 @@ void main()
     c.b = texture(image, p - split).b;
 #endif
 
-    c = (c - 0.5) * (1.0 + contrast) + 0.5 + brightness;
-    c = mix(c, 1.0 - c, clamp(negative, 0.0, 1.0));
-    c = mix(c, fade_color, clamp(fade, 0.0, 1.0));
-
     vec3 grain = texture(noise, fract(p * vec2(3.2, 1.8) + vec2(noise_offset * 7.0, noise_offset * 3.0))).rgb;
-    c += (grain - 0.5) * noise_strength;
+    c = c * grade_gain + grain * noise_strength + grade_offset;
 
     if (vignett_radius > 0.0) {
         float d = length((uv - 0.5) * vec2(1.7778, 1.0));

@@ -5,6 +5,7 @@
 // compiler dropped would print "Uniform variable ... not found" at every set; an
 // attribute a mesh lacks stops the program when its vertex layout is made.
 #include "ORVIO.h"
+#include "PostProcessEffect.h"
 #include "Shader.h"
 #include "ShaderPreprocessor.h"
 #include "StatusCheck.h"
@@ -95,8 +96,8 @@ std::vector<Program> programs()
          screenQuad},
         {"screen", "Screen", {}, {"source0", "source1"}, screenQuad},
         {"post_process_shader", "PostProcess", {},
-         {"image", "distortmap", "distort_amount", "distort_scroll", "image_size", "aberration", "brightness", "contrast",
-          "negative", "fade", "fade_color", "vignett_radius", "noise", "noise_offset", "noise_strength"},
+         {"image", "distortmap", "distort_amount", "distort_scroll", "image_size", "aberration", "grade_gain",
+          "grade_offset", "vignett_radius", "noise", "noise_offset", "noise_strength"},
          screenQuad},
         {"radialblur", "radialblur", {}, {"image", "alpha", "zoomFactor", "multiply"}, screenQuad},
         {"warpspeed_shader", "Warpspeed", {},
@@ -138,5 +139,33 @@ TEST(GlassHallPrograms, EachLinksWithExactlyTheUniformsAndAttributesTheCodeSets)
             attributes.insert(a.first);
         EXPECT_EQ(names(uniforms), names(p.uniforms));
         EXPECT_EQ(names(attributes), names(p.attributes));
+    }
+}
+
+// The grade folds its colour controls into one gain and offset: it must give what the
+// chain of controls gives, for every mix of them, the clamped amounts included.
+TEST(GlassHallPrograms, TheGradesFoldedControlsMatchTheirChain)
+{
+    struct Controls {
+        float contrast, brightness, negative, fade;
+        glm::vec3 fadeColour;
+        float noise;
+    } cases[] = {{0, 0, 0, 0, glm::vec3(0), 0},         {0.4f, -0.1f, 0, 0, glm::vec3(0), 0.05f},
+                 {-0.3f, 0.2f, 1, 0, glm::vec3(0), 0.1f},  {0.2f, 0.1f, 0.35f, 0.6f, glm::vec3(0.9f, 0.2f, 0.4f), 0.08f},
+                 {1.5f, 0, -2, 3, glm::vec3(1, 0.5f, 0), 0}, {0, 0, 0.5f, 1, glm::vec3(0.3f), 0.11f}};
+    for (const Controls& k : cases) {
+        const PostProcessEffect::GradeAffine affine =
+            PostProcessEffect::gradeAffine(k.contrast, k.brightness, k.negative, k.fade, k.fadeColour, k.noise);
+        for (float c : {0.0f, 0.3f, 1.0f})
+            for (float grain : {0.0f, 0.5f, 0.9f}) {
+                glm::vec3 chain = (glm::vec3(c) - 0.5f) * (1.0f + k.contrast) + 0.5f + k.brightness;
+                chain = glm::mix(chain, 1.0f - chain, std::min(std::max(k.negative, 0.0f), 1.0f));
+                chain = glm::mix(chain, k.fadeColour, std::min(std::max(k.fade, 0.0f), 1.0f));
+                chain += (grain - 0.5f) * k.noise;
+                const glm::vec3 folded = glm::vec3(c) * affine.gain + grain * k.noise + affine.offset;
+                for (int i = 0; i < 3; ++i)
+                    EXPECT_NEAR(folded[i], chain[i], 1e-5f) << "contrast " << k.contrast << " negative " << k.negative
+                                                             << " fade " << k.fade << " c " << c << " grain " << grain;
+            }
     }
 }
