@@ -210,8 +210,12 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
         int fw = 0, fh = 0;
         if (!qualitySize(target.alias, quality, width, height, fw, fh))
             continue;
-        AddFBO(target.alias,
-               new FBO(static_cast<unsigned int>(fw), static_cast<unsigned int>(fh), target.depth, false, GL_RGBA));
+        FBO* fbo = new FBO(static_cast<unsigned int>(fw), static_cast<unsigned int>(fh), false, false, GL_RGBA);
+        // The G-buffer's depth format: scene 5 copies the G-buffer's depth into its
+        // target, and a depth copy between two formats is refused.
+        if (target.depth)
+            fbo->addDepthAttachment(GL_DEPTH_COMPONENT32F, GL_DEPTH_COMPONENT);
+        AddFBO(target.alias, fbo);
     }
 }
 

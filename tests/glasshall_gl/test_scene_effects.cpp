@@ -356,3 +356,23 @@ TEST_F(GlassHallScenes, MipmappedPicturesFilterOneLevelBelowUltra)
     EXPECT_EQ(minFilter("FloorTileNormals.png"), GL_LINEAR_MIPMAP_NEAREST);
 }
 
+
+// Scene 5 copies the G-buffer's depth into its target, so that what stands before its
+// glass hides it: the copy is refused unless both depths have one format.
+TEST_F(GlassHallScenes, TargetsTakeTheGBuffersDepth)
+{
+    ASSERT_TRUE(loaded) << loadError;
+    FBO* gbuffer = ORVDemosys::fboPool->get("gbuffer");
+    ASSERT_NE(gbuffer, nullptr);
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    for (const char* alias : {"staging0", "staging1", "offscreen0", "offscreen1"}) {
+        SCOPED_TRACE(alias);
+        FBO* target = ORVDemosys::fboPool->get(alias);
+        ASSERT_NE(target, nullptr);
+        ASSERT_TRUE(target->hasDepthBuffer());
+        FBO::blitDepth(gbuffer, target);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
+    FBO::bind(nullptr);
+}
