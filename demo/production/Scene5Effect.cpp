@@ -2,6 +2,7 @@
 
 #include "DeferredRenderer.h"
 #include "FBO.h"
+#include "FrameProfiler.h"
 #include "Geometry.h"
 #include "GlassHallPass.h"
 #include "GlassHallSceneNames.h"
@@ -211,6 +212,7 @@ void Scene5Effect::draw(uint32_t timeMs, int32_t, FBO* target)
 
 void Scene5Effect::drawCylinder(FBO* target, float bulge)
 {
+    FrameProfiler::Scope timed("glass");
     GlassHallPass::bindTarget(target);
     FBO::blitColor(res.lightBuffer2, 0, target, 0, GL_NEAREST);
     GlassHallPass::bindTarget(target);
@@ -252,6 +254,7 @@ void Scene5Effect::drawCylinder(FBO* target, float bulge)
 
 void Scene5Effect::drawLights(FBO* target)
 {
+    FrameProfiler::Scope timed("light cores");
     GlassHallPass::bindTarget(target);
     const glm::mat4& view = frameCamera.getViewMatrix();
     const glm::mat4& projection = frameCamera.getProjectionMatrix();
