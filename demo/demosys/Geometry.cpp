@@ -94,7 +94,7 @@ VAO* createVolume(const std::string& name, const std::vector<glm::vec3>& corners
 
 // A polyhedron around the unit sphere: an icosahedron with each face split in four,
 // pushed out until its faces touch the sphere, so every point within 1 of the centre is
-// inside. It covers about a fifth more than the sphere on screen, a cube twice as much.
+// inside. Seen from anywhere it covers 6 % more than the sphere on average, a cube 91 %.
 VAO* createSphereVolume()
 {
     const float g = (1.0f + std::sqrt(5.0f)) * 0.5f;
@@ -133,8 +133,9 @@ VAO* createSphereVolume()
     return createVolume("deferred:sphere", corners, indices);
 }
 
-// A pyramid of many sides around the round cone that "deferred:cone" holds in its
-// square: apex at the origin, its base around the circle of radius 0.5 at z = -1.
+// An 8-sided pyramid around the round cone that "deferred:cone" holds in its square:
+// apex at the origin, its base around the circle of radius 0.5 at z = -1. Its section is
+// 5 % larger than the cone's, the square's 27 %.
 VAO* createRoundConeVolume()
 {
     const int sides = 8;
