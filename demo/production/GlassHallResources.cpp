@@ -268,7 +268,7 @@ void GlassHallResources::createSceneEffects()
     wire<Scene5Effect>("Scene5Effect", "scene_5_effect",
                        {{newRenderer(), GetScene("scene5")}, GetShader("color_shader"), GetShader("refract"),
                         GetShader("composite"), GetTexture("dotlight"), GetTexture("light_sprite"),
-                        GetTexture("smooth_noise"), GetFBO("lightBuffer2")});
+                        GetTexture("smooth_noise")});
     wire<Scene6Effect>("Scene6Effect", "scene_6_effect",
                        {{newRenderer(), GetScene("scene6")}, GetShader("color_shader"), GetShader("composite")});
 }

@@ -197,7 +197,8 @@ void Scene5Effect::draw(uint32_t timeMs, int32_t, FBO* target)
     updateMeters(timeMs);
     animate(timeMs);
     renderScene();
-    composite(res.composite, res.lightBuffer2, 1.0f);
+    // The room straight into the target; the glass reads it from the light buffer.
+    composite(res.composite, target, 1.0f);
 
     // The glass's noise drifts with the time the scene has run.
     const float e = float(timeMs - std::min(timeMs, getRangeStartMs()));
@@ -214,11 +215,9 @@ void Scene5Effect::drawCylinder(FBO* target, float bulge)
 {
     FrameProfiler::Scope timed("glass");
     GlassHallPass::bindTarget(target);
-    FBO::blitColor(res.lightBuffer2, 0, target, 0, GL_NEAREST);
-    GlassHallPass::bindTarget(target);
-    Texture* room = FBO::getColorTexture(res.lightBuffer2, 0);
-    // The glass bends its view of the room smoothly; scene 2's renderer, whose light
-    // buffer this is as well, reads it unfiltered and set it so.
+    Texture* room = FBO::getColorTexture(renderer->getLightBuffer(), 0);
+    // The glass bends its view of the room smoothly; every other reader of the light
+    // buffer fetches its texels, which neither filter nor wrap affects.
     room->setWrap(GL_REPEAT);
     room->setFilter(GL_LINEAR);
 

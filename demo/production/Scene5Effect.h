@@ -2,7 +2,7 @@
 
 // Wiring (GlassHallResources): after CreateEffectInstance("Scene5Effect",
 // "scene_5_effect", true), call setResources({renderer, scene5, color_shader, refract,
-// composite, dotlight, light_sprite, smooth_noise, lightBuffer2}); the effect owns
+// composite, dotlight, light_sprite, smooth_noise}); the effect owns
 // the renderer from then on. init looks up "volumeter1", "volumeter2" and
 // "lightsprite" itself and gives the floors, roofs and walls their meter instances.
 
@@ -24,15 +24,14 @@ struct Scene5Resources : GlassHallSceneResources {
     Texture* dotLight = nullptr;
     Texture* lightSprite = nullptr;
     Texture* smoothNoise = nullptr;
-    FBO* lightBuffer2 = nullptr;
 };
 
 // A room of volume meters around a glass cylinder. Floors and roofs are bar meters of
 // eight bands; the walls run the recent spectra along them as a waterfall. The room is
-// composed into lightBuffer2 and copied into the target, then the cylinder is drawn
-// over it as glass that bends the room behind it, swelling with bulge_radius x
-// sin(wobble). Three coloured lights circle the cylinder with the music and glow as
-// sprites; the ceiling light pulses with the bass.
+// copied from the light buffer into the target, then the cylinder is drawn over it as
+// glass that bends the room behind it, swelling with bulge_radius x sin(wobble). Three
+// coloured lights circle the cylinder with the music and glow as sprites; the ceiling
+// light pulses with the bass.
 class Scene5Effect : public GlassHallScene<Scene5Effect, Scene5Resources> {
 public:
     // Bands of the bar meters and the waterfall's width and length.
