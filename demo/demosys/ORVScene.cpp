@@ -10,6 +10,7 @@
 #include "VAO.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -205,8 +206,24 @@ void ORVScene::draw(ORVCamera* camera, Shader* shader)
 {
     const glm::mat4 clipFromWorld =
         camera ? camera->getProjectionMatrix() * camera->getViewMatrix() : glm::mat4(1.0f);
-    for (ORVObject* root : roots)
-        drawObject(root, camera ? &clipFromWorld : nullptr, camera, shader);
+    // Nearest first: the depth test then rejects what lies behind before its program
+    // runs, and on a software rasteriser each shaded pixel is paid for. The depth of a
+    // root's box centre orders them (ties and roots without a box keep the scene's order).
+    drawOrder.clear();
+    const glm::mat4 view = camera ? camera->getViewMatrix() : glm::mat4(1.0f);
+    for (size_t i = 0; i < roots.size(); ++i) {
+        const ORVObject* root = roots[i];
+        float depth = std::numeric_limits<float>::max();
+        if (const VAO* mesh = root->getMesh(); camera && mesh && mesh->hasCullingBox()) {
+            const glm::vec3 centre = 0.5f * (mesh->getCullingBoxMin() + mesh->getCullingBoxMax());
+            depth = -(view * root->getWorldMatrix() * glm::vec4(centre, 1.0f)).z;
+        }
+        drawOrder.emplace_back(depth, i);
+    }
+    // (A stable sort would take a buffer each frame; the index breaks ties instead.)
+    std::sort(drawOrder.begin(), drawOrder.end());
+    for (const auto& entry : drawOrder)
+        drawObject(roots[entry.second], camera ? &clipFromWorld : nullptr, camera, shader);
 }
 
 void ORVScene::drawObject(ORVObject* obj, const glm::mat4* clipFromWorld, ORVCamera* camera, Shader* shader)

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <map>
+#include <utility>
 #include <memory>
 #include <string>
 #include <vector>
@@ -117,4 +118,7 @@ private:
     glm::vec3 boundingBoxMin{0.0f};
     glm::vec3 boundingBoxMax{0.0f};
     std::vector<std::unique_ptr<VAO>> meshes;
+    // This frame's drawing order: each root's distance and index (kept between frames,
+    // so that sorting allocates nothing).
+    std::vector<std::pair<float, size_t>> drawOrder;
 };
