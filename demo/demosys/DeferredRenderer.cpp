@@ -86,6 +86,13 @@ void DeferredRenderer::materialRow(const ORVMaterial& material, uint8_t* row)
 
 float DeferredRenderer::storedParameter(float value) { return float(unitByte(value)) / 255.0f; }
 
+glm::vec4 DeferredRenderer::storedSecond(const ORVMaterial& material)
+{
+    uint8_t row[texelsPerRow * 4];
+    materialRow(material, row);
+    return glm::vec4(float(row[4]) / 255.0f, float(row[5]) / 255.0f, float(row[6]) / 255.0f, float(row[7]));
+}
+
 void DeferredRenderer::uploadMaterials(ORVScene* scene)
 {
     if (scene) {

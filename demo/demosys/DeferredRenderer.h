@@ -67,6 +67,9 @@ public:
     static void materialRow(const ORVMaterial& material, uint8_t* row);
     // A material parameter (A or B) as the table stores it: int(255 v) / 255, in 0..1.
     static float storedParameter(float value);
+    // The material's second colour and exponent as the table stores them and the light
+    // programs read them: (r, g, b) in 0..1 at eight bits, the exponent a whole 1..255.
+    static glm::vec4 storedSecond(const ORVMaterial& material);
 
 private:
     void bindBuffers(Shader* lightShader);

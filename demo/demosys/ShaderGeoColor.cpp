@@ -18,16 +18,23 @@ glm::mat3 ShaderGeoColor::normalMatrix(const glm::mat4& view, const glm::mat4& m
 
 void ShaderGeoColor::setMaterialLight(Shader* shader, const ORVMaterial* material)
 {
-    // Only a program that writes the ambient light with the geometry declares it. One
-    // lookup a draw: the location found is set directly (the program is bound).
+    // Only a program that writes the ambient light with the geometry declares them. One
+    // lookup each a draw: the location found is set directly (the program is bound).
     static const std::string name = "MaterialLight";
+    static const std::string second = "MaterialSecond";
     if (!shader)
         return;
-    const auto found = shader->getUniforms().find(name);
-    if (found == shader->getUniforms().end())
+    const auto& uniforms = shader->getUniforms();
+    const auto found = uniforms.find(name);
+    if (found == uniforms.end())
         return;
     glUniform2f(found->second.location, material ? DeferredRenderer::storedParameter(material->getParameterA()) : 0.0f,
                 material ? DeferredRenderer::storedParameter(material->getParameterB()) : 0.0f);
+    const auto response = uniforms.find(second);
+    if (response == uniforms.end())
+        return;
+    const glm::vec4 stored = material ? DeferredRenderer::storedSecond(*material) : glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
+    glUniform4f(response->second.location, stored.r, stored.g, stored.b, stored.a);
 }
 
 void ShaderGeoColor::setGeometryUniforms(ORVCamera* camera, const glm::mat4& model, ORVMaterial* material,

@@ -17,7 +17,9 @@ public:
     // "MaterialLight" = the material's parameters A and B as the deferred renderer's
     // material table stores them ((0, 0) without a material), for a geometry program
     // that writes the surface's ambient light itself; nothing when the program does not
-    // declare it. The program must be bound.
+    // declare it. Likewise "MaterialSecond" = the material's second colour and exponent
+    // as the table stores them (DeferredRenderer::storedSecond), for a program that
+    // lights the surface itself. The program must be bound.
     static void setMaterialLight(Shader* shader, const ORVMaterial* material);
 
 protected:

@@ -70,6 +70,7 @@ struct Program {
     const char* alias;
     const char* file;
     const char* define;
+    const char* define2 = nullptr;
 };
 const Program programs[] = {
     {"texture", "texture", nullptr},
@@ -90,6 +91,10 @@ const Program programs[] = {
     {"geometry_color", "deferred_geometry", "COLOR"},
     {"geometry_texture", "deferred_geometry", "TEXTURE"},
     {"geometry_normalmap", "deferred_geometry", "NORMALMAP"},
+    // Scene 6's geometry lights itself with the lamp as it is drawn (Scene6Effect).
+    {"geometry_color_lamp", "deferred_geometry", "COLOR", "FORWARD_LAMP"},
+    {"geometry_texture_lamp", "deferred_geometry", "TEXTURE", "FORWARD_LAMP"},
+    {"geometry_normalmap_lamp", "deferred_geometry", "NORMALMAP", "FORWARD_LAMP"},
     {"deferred_pointlight", "deferred_light", "POINT_LIGHT"},
     {"deferred_conelight", "deferred_light", "CONE_LIGHT"},
     {"deferred_directonallight", "deferred_light", "DIRECTIONAL_LIGHT"},
@@ -130,8 +135,9 @@ void GlassHallResources::declareResources()
 
     for (const Program& p : programs) {
         std::vector<std::string> defines;
-        if (p.define)
-            defines.push_back(p.define);
+        for (const char* define : {p.define, p.define2})
+            if (define)
+                defines.push_back(define);
         AddShader(ShaderDeclaration(p.alias, p.file, defines));
     }
 

@@ -29,7 +29,7 @@ std::string GlassHallShaderCache::cloneName(int index)
     return std::string(Names::scene2Sphere()) + "_" + std::to_string(index);
 }
 
-void GlassHallShaderCache::defaultShading(ORVScene* scene, const std::string& prefix)
+void GlassHallShaderCache::defaultShading(ORVScene* scene, const std::string& prefix, const std::string& variant)
 {
     Shader* cone = GetShader("deferred_conelight");
     Shader* directional = GetShader("deferred_directonallight");
@@ -44,9 +44,9 @@ void GlassHallShaderCache::defaultShading(ORVScene* scene, const std::string& pr
             light->setShader(point);
     }
 
-    ShaderInstance* colour = new ShaderGeoColor(GetShader("geometry_color"));
-    ShaderInstance* textured = new ShaderGeoTexture(GetShader("geometry_texture"));
-    ShaderInstance* normalMapped = new ShaderGeoTexture(GetShader("geometry_normalmap"));
+    ShaderInstance* colour = new ShaderGeoColor(GetShader("geometry_color" + variant));
+    ShaderInstance* textured = new ShaderGeoTexture(GetShader("geometry_texture" + variant));
+    ShaderInstance* normalMapped = new ShaderGeoTexture(GetShader("geometry_normalmap" + variant));
     addShaderInstance(prefix + "_color", colour);
     addShaderInstance(prefix + "_texture", textured);
     addShaderInstance(prefix + "_normalmap", normalMapped);
@@ -85,7 +85,8 @@ void GlassHallShaderCache::cloneSphereRings(ORVScene* scene)
 void GlassHallShaderCache::createInstances()
 {
     Geometry::buildLightVolumes();
-    ShaderInstance* floorNormalMap = new ShaderGeoTexture(GetShader("geometry_normalmap"));
+    // Scene 6's floor; like the rest of that scene, lit by the lamp as it is drawn.
+    ShaderInstance* floorNormalMap = new ShaderGeoTexture(GetShader("geometry_normalmap_lamp"));
     addShaderInstance("floor_normalmap", floorNormalMap);
 
     ORVScene* scene1 = GetScene("scene1");
@@ -120,7 +121,7 @@ void GlassHallShaderCache::createInstances()
         scene4->getObjectByName(Names::scene4Blender(n))->setShaderInstance(blenders);
 
     defaultShading(scene5, "scene5");
-    defaultShading(scene6, "scene6");
+    defaultShading(scene6, "scene6", "_lamp");
 
     Texture* tiles = GetTexture("FloorTileNormals.png");
     tiles->setWrap(GL_REPEAT, GL_REPEAT);

@@ -21,6 +21,7 @@ public:
 private:
     // Light programs by light kind, and one shared colour, texture and normal-map
     // instance for the scene's objects, entered under prefix + "_color" and so on.
-    void defaultShading(ORVScene* scene, const std::string& prefix);
+    // variant: "" or "_lamp" (the geometry programs that light themselves with the lamp).
+    void defaultShading(ORVScene* scene, const std::string& prefix, const std::string& variant = "");
     void cloneSphereRings(ORVScene* scene);
 };

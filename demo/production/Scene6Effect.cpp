@@ -59,6 +59,13 @@ void Scene6Effect::init()
     }
     lamp = scene->getLightByName("Lamp");
     lampColour = lamp->getColor();
+    // The lamp's reach covers the room: the geometry lights itself with it as it is drawn
+    // (the "_lamp" geometry programs), which costs far less than a light pass reading
+    // the whole G-buffer back, and the light pass leaves it out.
+    lamp->setEnabled(false);
+    lampPrograms.clear();
+    for (const char* name : {"geometry_color_lamp", "geometry_texture_lamp", "geometry_normalmap_lamp"})
+        lampPrograms.push_back(GetShader(name));
 
     cubeTarget.reset(new CubeMapRenderTarget(cubeMapSize));
     cubeTarget->addColorCubeMap(GL_RGBA8, GL_RGBA);
@@ -171,9 +178,34 @@ void Scene6Effect::animate(uint32_t timeMs)
     scene->update(timeMs);
 }
 
+void Scene6Effect::setLampUniforms()
+{
+    // What the light pass would set for the lamp, once a frame into each program that
+    // lights with it (the uniforms stay with the program); the shade on a unit of its own.
+    const glm::mat4 view = frameCamera.getViewMatrix();
+    const glm::mat4 projectionMatrix = frameCamera.getProjectionMatrix();
+    const Projection& projection = frameCamera.getProjection();
+    const float zNear = projection.getZNear(), zFar = projection.getZFar();
+    const glm::vec4 lampProjection(projectionMatrix[0][0], projectionMatrix[1][1], zFar / (zFar - zNear),
+                                   zFar * zNear / (zNear - zFar));
+    FBO* lightBuffer = renderer->getLightBuffer();
+    const glm::vec3 position(view * glm::vec4(lamp->getPlacement(), 1.0f));
+    for (Shader* program : lampPrograms) {
+        program->bind();
+        program->setVec3("lampPosition", position);
+        program->setFloat("lampRadius", lamp->getRadius());
+        program->setVec4("lampColour", lamp->getColor());
+        program->setCubeMap("lampShade", lampShadeUnit, cubeTarget->getCubeMap()->getGlName());
+        program->setMatrix4("lampTurn", glm::value_ptr(lamp->getObjectMatrix()));
+        program->setVec4("lampProjection", lampProjection);
+        program->setVec2("lampScreen", float(FBO::getWidth(lightBuffer)), float(FBO::getHeight(lightBuffer)));
+    }
+}
+
 void Scene6Effect::draw(uint32_t timeMs, int32_t, FBO* target)
 {
     animate(timeMs);
+    setLampUniforms();
     renderScene();
     composite(res.composite, target, 1.0f);
 }

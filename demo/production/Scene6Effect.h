@@ -2,8 +2,10 @@
 
 // Wiring (GlassHallResources): after CreateEffectInstance("Scene6Effect",
 // "scene_6_effect", true), call setResources({renderer, scene6, color_shader,
-// composite}); the effect owns the renderer from then on. The shader cache must
-// have given the light "Lamp" the program deferred_pointcube.
+// composite}); the effect owns the renderer from then on. The shader cache must have
+// given the scene's objects the "_lamp" geometry programs (geometry_color_lamp,
+// geometry_texture_lamp, geometry_normalmap_lamp), which light the surfaces with the
+// light "Lamp" as they are drawn; the light pass leaves the lamp out.
 //
 // Camera: the scene's own camera "Camera" (placed by the object file). While any of the
 // tracks cam_x, cam_y, cam_z has keys, it looks from (cam_x, cam_y, cam_z) at the lamp;
@@ -42,6 +44,8 @@ public:
 
 private:
     void renderCubeMap();
+    // The lamp's place, colour, reach and shade into the programs that light with it.
+    void setLampUniforms();
     void animate(uint32_t timeMs);
     // The track's value, or fallback while it has no keys at all.
     static float valueOr(TrackInterpolate* track, uint32_t timeMs, float fallback);
@@ -62,6 +66,9 @@ private:
     ORVObject* balls[3] = {nullptr, nullptr, nullptr};
     glm::mat4 ballMatrices[3];
     ORVLight* lamp = nullptr;
+    // The texture unit of the lamp's shade: above those the geometry programs use.
+    static constexpr int lampShadeUnit = 4;
+    std::vector<Shader*> lampPrograms;
     glm::vec4 lampColour{1.0f};
     std::vector<ORVLight*> globalPoints;
     std::vector<float> globalRadii;

@@ -1,9 +1,10 @@
-// Shared by the light programs: the G-buffer and the material table at this pixel, the
-// view-space position rebuilt from the depth buffer, and the surface response to one
-// light. The light pass binds "diffuseBuffer" (0), "depthBuffer" (1), "normalBuffer"
-// (2) and "materialBuffer" (3, four texels per material row: parameters A and B, the
-// second colour that lights as specular with the exponent in alpha, the exponent) and sets "screensize" and
-// "ProjConst" = (f / (f - n), f n / (n - f)) of the camera's projection.
+// Shared by the light programs: the G-buffer and the material table at this pixel and
+// the view-space position rebuilt from the depth buffer (the surface's response to one
+// light is deferred_shade.glsl's). The light pass binds "diffuseBuffer" (0),
+// "depthBuffer" (1), "normalBuffer" (2) and "materialBuffer" (3, four texels per
+// material row: parameters A and B, the second colour that lights as specular with the
+// exponent in alpha, the exponent) and sets "screensize" and "ProjConst" =
+// (f / (f - n), f n / (n - f)) of the camera's projection.
 uniform sampler2D diffuseBuffer;
 uniform sampler2D depthBuffer;
 uniform sampler2D normalBuffer;
@@ -14,15 +15,7 @@ uniform vec4 color;
 
 out vec4 lightOut;
 
-struct Surface {
-    vec3 albedo;
-    vec3 normal;   // view space, unit length
-    vec3 position; // view space
-    float emissive;  // material parameter A
-    float diffuse;   // material parameter B: how much light the surface takes
-    vec3 specular;   // the material's second colour
-    float exponent;
-};
+#include deferred_shade.glsl
 
 vec2 screenUV() { return gl_FragCoord.xy / screensize; }
 // The light buffer has the G-buffer's size: its pixel is the G-buffer's texel, read
@@ -70,22 +63,4 @@ void readMaterial(inout Surface s)
 {
     readNormal(s);
     readAlbedoAndMaterial(s);
-}
-
-// Diffuse and specular light from a light in direction toLight (unit, view space).
-vec3 shade(Surface s, vec3 toLight, vec3 lightColour)
-{
-    float lambert = max(dot(s.normal, toLight), 0.0);
-    vec3 toEye = normalize(-s.position);
-    vec3 halfway = normalize(toLight + toEye);
-    float highlight = lambert > 0.0 ? pow(max(dot(s.normal, halfway), 0.0), s.exponent) : 0.0;
-    return lightColour * (s.albedo * s.diffuse * lambert + s.specular * highlight);
-}
-
-// Smooth fall-off to zero at the radius.
-float rangeFalloff(float distance, float radius)
-{
-    float x = clamp(distance / max(radius, 1e-4), 0.0, 1.0);
-    float f = 1.0 - x * x;
-    return f * f;
 }

@@ -14,6 +14,7 @@
 #include "GlassHallSceneEffect.h"
 #include "GlassHallShaderCache.h"
 #include "ORVLight.h"
+#include "ORVObject.h"
 #include "ORVScene.h"
 #include "Scene1Effect.h"
 #include "Scene2Effect.h"
@@ -27,6 +28,8 @@
 #include "ProgressBar.h"
 #include "ScreenMetrics.h"
 #include "Shader.h"
+#include "ShaderGeoColor.h"
+#include "ShaderGeoTexture.h"
 #include "Texture.h"
 #include "Timer.h"
 #include "TrackInterpolate.h"
@@ -42,6 +45,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -375,4 +379,71 @@ TEST_F(GlassHallScenes, TargetsTakeTheGBuffersDepth)
         EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     }
     FBO::bind(nullptr);
+}
+
+// Scene 6's lamp lights the geometry as it is drawn (the "_lamp" programs) instead of in
+// a light pass over the G-buffer: the frame must be the one the light pass gives, to the
+// last bit but for rounding, highlights and the shade's colours included.
+TEST_F(GlassHallScenes, TheLampLitWithTheGeometryMatchesItsLightPass)
+{
+    ASSERT_TRUE(loaded) << loadError;
+    Effect* lensEffect = ORVDemosys::effectInstancePool->get("cameralens_effect");
+    lensEffect->init();
+    ORVCamera* camera = static_cast<CameraLensEffect*>(lensEffect)->getCamera();
+    camera->getProjection().set(50.0f, float(width) / float(height), 1.0f, 200.0f);
+    ORVCamera::lookAtRoll(camera, {0.0f, 2.0f, 0.0f}, {3.0f, 4.0f, 11.0f}, 0.0f);
+    FBO* target = ORVDemosys::fboPool->get("staging0");
+    auto* effect = static_cast<GlassHallSceneEffect*>(ORVDemosys::effectInstancePool->get("scene_6_effect"));
+    ASSERT_NE(effect, nullptr);
+    effect->init();
+    ORVScene* scene = effect->getScene();
+    ORVLight* lamp = scene->getLightByName("Lamp");
+    ASSERT_FALSE(lamp->isEnabled()) << "the light pass would light the room twice";
+
+    auto drawn = [&]() {
+        FBO::bindAndClear(target);
+        for (uint32_t t : {7000u, 7040u}) {
+            effect->update(t);
+            effect->draw(t, 40, target);
+        }
+        FBO::bind(target);
+        RgbaImage frame = readPixels(0, 0, width, height);
+        FBO::bind(nullptr);
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+        return frame;
+    };
+    const RgbaImage forward = drawn();
+
+    // The same frame the old way: the plain geometry programs and the lamp in the light pass.
+    std::map<ORVObject*, ShaderInstance*> lampInstances;
+    std::vector<std::unique_ptr<ShaderInstance>> plain;
+    for (unsigned int i = 0; i < scene->getObjectCount(); ++i) {
+        ORVObject* object = scene->getObject(i);
+        ShaderInstance* instance = object->getShaderInstance();
+        if (!instance || !instance->getShader())
+            continue;
+        std::string name = instance->getShader()->getName();
+        const size_t suffix = name.rfind("_lamp");
+        ASSERT_NE(suffix, std::string::npos) << object->getName() << " draws with " << name;
+        Shader* program = ResourceDefinition::GetShader(name.substr(name.find("::") + 2, suffix - name.find("::") - 2));
+        if (name.find("color") != std::string::npos)
+            plain.emplace_back(new ShaderGeoColor(program));
+        else
+            plain.emplace_back(new ShaderGeoTexture(program));
+        lampInstances[object] = instance;
+        object->setShaderInstance(plain.back().get());
+    }
+    lamp->setEnabled(true);
+    const RgbaImage deferred = drawn();
+    lamp->setEnabled(false);
+    for (const auto& entry : lampInstances)
+        entry.first->setShaderInstance(entry.second);
+
+    int lit = 0, worst = 0;
+    for (size_t i = 0; i < forward.pixels.size(); ++i) {
+        worst = std::max(worst, std::abs(int(forward.pixels[i]) - int(deferred.pixels[i])));
+        lit += i % 4 != 3 && forward.pixels[i] > 40 ? 1 : 0;
+    }
+    EXPECT_GT(lit, width * height / 4) << "the room is dark";
+    EXPECT_LE(worst, 2) << "the lamp lit with the geometry differs from its light pass";
 }
