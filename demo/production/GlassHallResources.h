@@ -26,6 +26,8 @@ public:
     // an alias that is not one, or a quality outside 0..3 (the framebuffer is then not made).
     static bool qualitySize(const std::string& alias, int quality, int screenWidth, int screenHeight, int& width,
                             int& height);
+    // The width the blurs need whatever the screen's (the blur buffers' sizes).
+    static constexpr int blurWidth = 320;
 
     // Sets the mipmapped pictures' filter for the quality (done with the effects):
     // trilinear at Ultra, else the nearest mip level filtered.

@@ -17,7 +17,7 @@ void GlowEffect::setup()
 
 void GlowEffect::init()
 {
-    for (FBO* fbo : {res.glowPre, res.blurX, res.blurY})
+    for (FBO* fbo : {res.glowPre, res.blurX, res.glowX, res.blurY})
         FBO::getColorTexture(fbo, 0)->setFilter(GL_LINEAR);
 }
 
@@ -39,11 +39,17 @@ void GlowEffect::blurPass(Shader* shader, FBO* source, FBO* destination, uint32_
 void GlowEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     glDisable(GL_DEPTH_TEST);
-    // The first blur reads glow_pre itself: at half its size, the filtered read at each
-    // texel's centre is the 2 x 2 mean that a shrinking copy would give,
-    // without the copy's pass.
-    blurPass(res.blurXShader, res.glowPre, res.blurX, t);
-    blurPass(res.blurYShader, res.blurX, res.blurY, t);
+    // Shrunk first (a filtered copy at half size is the 2 x 2 mean), so that the blur's
+    // passes run at a quarter of the picture's size; where blurx is as large as the
+    // picture, the blur reads the picture itself.
+    FBO* source = res.glowPre;
+    if (FBO::getWidth(res.blurX) != FBO::getWidth(res.glowPre) ||
+        FBO::getHeight(res.blurX) != FBO::getHeight(res.glowPre)) {
+        FBO::blitColor(res.glowPre, 0, res.blurX, 0, GL_LINEAR);
+        source = res.blurX;
+    }
+    blurPass(res.blurXShader, source, res.glowX, t);
+    blurPass(res.blurYShader, res.glowX, res.blurY, t);
 
     GlassHallPass::bindTarget(target);
     GlassHallPass::bindQuad(res.screenShader);

@@ -13,11 +13,13 @@ struct GlowResources {
     Shader* blurYShader = nullptr;
     Shader* screenShader = nullptr;
     Shader* brightnessContrastShader = nullptr;
+    FBO* glowX = nullptr; // the first pass's result, blury's size
 };
 
-// Bloom: what other effects drew into glow_pre is shrunk and blurred by two separable
-// Gaussian passes (blurx, at half glow_pre's size or less, then blury) and laid over
-// glow_pre into the target with a screen blend.
+// Bloom: what other effects drew into glow_pre is shrunk into blurx (half its size),
+// blurred by two separable Gaussian passes at a quarter of its size (into glow_x, then
+// into blury; at Ultra all three are full size and the blur reads glow_pre itself) and
+// laid over glow_pre into the target with a screen blend.
 class GlowEffect : public WiredEffectOf<GlowEffect, GlowResources> {
 public:
     void setup() override;

@@ -447,3 +447,28 @@ TEST_F(GlassHallScenes, TheLampLitWithTheGeometryMatchesItsLightPass)
     EXPECT_GT(lit, width * height / 4) << "the room is dark";
     EXPECT_LE(worst, 2) << "the lamp lit with the geometry differs from its light pass";
 }
+
+// The blur buffers: blurx is the half-size shrink (each texel the mean of 2 x 2 pixels);
+// the blurs run at a quarter of the picture but never narrower than blurWidth nor wider
+// than half, and at full size at Ultra; Medium's picture is three quarters of the screen.
+TEST(GlassHallBlurSizes, BlursTakeTheSizeTheirKernelsNeed)
+{
+    struct Case {
+        int quality, screenW, screenH;
+        const char* alias;
+        int w, h;
+    };
+    const Case cases[] = {
+        {2, 1280, 720, "blurx", 640, 360},  {2, 1280, 720, "blury", 320, 180},  {2, 1280, 720, "glow_x", 320, 180},
+        {2, 1920, 1080, "blury", 480, 270}, {2, 640, 360, "blury", 320, 180},   {2, 320, 180, "blury", 160, 90},
+        {2, 320, 180, "blurx", 160, 90},    {1, 1280, 720, "blury", 320, 180},  {1, 1280, 720, "blurx", 480, 270},
+        {0, 1280, 720, "blury", 320, 180},  {3, 1280, 720, "glow_x", 1280, 720}, {2, 1000, 562, "blury", 320, 180},
+        {2, 2, 2, "blury", 1, 1},
+    };
+    for (const Case& c : cases) {
+        int w = 0, h = 0;
+        ASSERT_TRUE(GlassHallResources::qualitySize(c.alias, c.quality, c.screenW, c.screenH, w, h));
+        EXPECT_EQ(w, c.w) << c.alias << " at " << c.screenW << "x" << c.screenH << " quality " << c.quality;
+        EXPECT_EQ(h, c.h) << c.alias << " at " << c.screenW << "x" << c.screenH << " quality " << c.quality;
+    }
+}
