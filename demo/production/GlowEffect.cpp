@@ -39,12 +39,13 @@ void GlowEffect::blurPass(Shader* shader, FBO* source, FBO* destination, uint32_
 void GlowEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     glDisable(GL_DEPTH_TEST);
-    // Shrunk first (a filtered copy at half size is the 2 x 2 mean), so that the blur's
-    // passes run at a quarter of the picture's size; where blurx is as large as the
-    // picture, the blur reads the picture itself.
+    // Where the blur runs below half the picture's size, the picture is shrunk first (a
+    // filtered copy at half size is the 2 x 2 mean), so that the first pass's filtered
+    // reads leave nothing out; where it runs at half size (small pictures) or full size
+    // (Ultra), the first pass reads the picture itself and the copy would cost a pass
+    // for nothing.
     FBO* source = res.glowPre;
-    if (FBO::getWidth(res.blurX) != FBO::getWidth(res.glowPre) ||
-        FBO::getHeight(res.blurX) != FBO::getHeight(res.glowPre)) {
+    if (FBO::getWidth(res.glowX) < FBO::getWidth(res.blurX)) {
         FBO::blitColor(res.glowPre, 0, res.blurX, 0, GL_LINEAR);
         source = res.blurX;
     }

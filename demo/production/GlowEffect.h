@@ -16,10 +16,11 @@ struct GlowResources {
     FBO* glowX = nullptr; // the first pass's result, blury's size
 };
 
-// Bloom: what other effects drew into glow_pre is shrunk into blurx (half its size),
-// blurred by two separable Gaussian passes at a quarter of its size (into glow_x, then
-// into blury; at Ultra all three are full size and the blur reads glow_pre itself) and
-// laid over glow_pre into the target with a screen blend.
+// Bloom: what other effects drew into glow_pre is blurred by two separable Gaussian
+// passes (into glow_x, then into blury) and laid over glow_pre into the target with a
+// screen blend. Where the blur runs below half glow_pre's size, glow_pre is first shrunk
+// into blurx (half its size); where it runs at half size (small pictures) or full size
+// (Ultra), the first pass reads glow_pre itself.
 class GlowEffect : public WiredEffectOf<GlowEffect, GlowResources> {
 public:
     void setup() override;
