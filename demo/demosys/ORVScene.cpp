@@ -207,16 +207,26 @@ void ORVScene::draw(ORVCamera* camera, Shader* shader)
     const glm::mat4 clipFromWorld =
         camera ? camera->getProjectionMatrix() * camera->getViewMatrix() : glm::mat4(1.0f);
     // Nearest first: the depth test then rejects what lies behind before its program
-    // runs, and on a software rasteriser each shaded pixel is paid for. The depth of a
-    // root's box centre orders them (ties and roots without a box keep the scene's order).
+    // runs, and on a software rasteriser each shaded pixel is paid for. Each root is
+    // placed by the far side of its box (the corner farthest along the view), so that
+    // what encloses the view (a room's walls, whose centre may lie near the eye, or a
+    // floor) comes after what stands inside it; ties and roots without a box keep the
+    // scene's order.
     drawOrder.clear();
     const glm::mat4 view = camera ? camera->getViewMatrix() : glm::mat4(1.0f);
     for (size_t i = 0; i < roots.size(); ++i) {
         const ORVObject* root = roots[i];
         float depth = std::numeric_limits<float>::max();
         if (const VAO* mesh = root->getMesh(); camera && mesh && mesh->hasCullingBox()) {
-            const glm::vec3 centre = 0.5f * (mesh->getCullingBoxMin() + mesh->getCullingBoxMax());
-            depth = -(view * root->getWorldMatrix() * glm::vec4(centre, 1.0f)).z;
+            const glm::mat4 viewFromMesh = view * root->getWorldMatrix();
+            const glm::vec3& low = mesh->getCullingBoxMin();
+            const glm::vec3& high = mesh->getCullingBoxMax();
+            depth = -std::numeric_limits<float>::max();
+            for (int corner = 0; corner < 8; ++corner) {
+                const glm::vec4 at(corner & 1 ? high.x : low.x, corner & 2 ? high.y : low.y,
+                                   corner & 4 ? high.z : low.z, 1.0f);
+                depth = std::max(depth, -(viewFromMesh * at).z);
+            }
         }
         drawOrder.emplace_back(depth, i);
     }
