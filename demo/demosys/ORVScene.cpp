@@ -211,13 +211,13 @@ void ORVScene::draw(ORVCamera* camera, Shader* shader)
     // placed by the far side of its box (the corner farthest along the view), so that
     // what encloses the view (a room's walls, whose centre may lie near the eye, or a
     // floor) comes after what stands inside it; ties and roots without a box keep the
-    // scene's order.
+    // scene's order. Hidden roots (scene 2's 270 batched clones) are not measured.
     drawOrder.clear();
     const glm::mat4 view = camera ? camera->getViewMatrix() : glm::mat4(1.0f);
     for (size_t i = 0; i < roots.size(); ++i) {
         const ORVObject* root = roots[i];
         float depth = std::numeric_limits<float>::max();
-        if (const VAO* mesh = root->getMesh(); camera && mesh && mesh->hasCullingBox()) {
+        if (const VAO* mesh = root->getMesh(); camera && mesh && mesh->hasCullingBox() && root->isVisible()) {
             const glm::mat4 viewFromMesh = view * root->getWorldMatrix();
             const glm::vec3& low = mesh->getCullingBoxMin();
             const glm::vec3& high = mesh->getCullingBoxMax();
