@@ -9,8 +9,12 @@
 //   frame NAME MS
 //   cpu CASE MS                    (the CPU time of a frame of the case, all threads)
 //   stage CASE EFFECT[/STAGE] MS   (each case again through the frame profiler)
+//   share EFFECT[/STAGE] MS COUNT  (with --demo 2: the demo at one frame a second again
+//                                   through the profiler; each stage's whole time and
+//                                   the frames it ran in: where the demo's time goes)
 //
-//   bench_frames CASES [--size WxH] [--quality Q] [--sections FROM_MS,...] [--frames N] [--demo 0|1] [--mode 0|1]
+//   bench_frames CASES [--size WxH] [--quality Q] [--sections FROM_MS,...] [--frames N] [--demo 0|1|2]
+//                [--mode 0|1]
 #include "Demo.h"
 #include "FrameProfiler.h"
 #include "GlassHallProduction.h"
@@ -182,12 +186,12 @@ int main(int argc, char** argv)
 {
     if (argc < 2) {
         std::fprintf(stderr, "usage: bench_frames CASES [--size WxH] [--quality Q] [--sections FROM_MS,...] [--frames N] "
-                             "[--demo 0|1] [--mode 0|1]\n");
+                             "[--demo 0|1|2] [--mode 0|1]\n");
         return 2;
     }
     const std::string casesPath = argv[1];
     int width = 640, height = 360, frames = 8, quality = 2;
-    bool wholeDemo = true;
+    int wholeDemo = 1;
     int mode = 1;
     std::vector<int> sections;
     for (int i = 2; i + 1 < argc; i += 2) {
@@ -199,7 +203,7 @@ int main(int argc, char** argv)
         else if (arg == "--mode")
             mode = std::atoi(argv[i + 1]);
         else if (arg == "--demo")
-            wholeDemo = std::atoi(argv[i + 1]) != 0;
+            wholeDemo = std::atoi(argv[i + 1]);
         else if (arg == "--frames")
             frames = std::max(2, std::atoi(argv[i + 1]));
         else if (arg == "--sections") {
@@ -255,8 +259,16 @@ int main(int argc, char** argv)
                 report("section:" + std::to_string(from), timeRender(renderer, from, 30, 3 * frames));
             }
             // One frame a second of the whole demo.
+            const int seconds = static_cast<int>(ORVDemosys::endTime.getTotal() / 1000);
             if (wholeDemo)
-                report("demo", timeRender(renderer, 0, 1, static_cast<int>(ORVDemosys::endTime.getTotal() / 1000)));
+                report("demo", timeRender(renderer, 0, 1, seconds));
+            if (wholeDemo == 2) {
+                ORVDemosys::frameProfiler = new FrameProfiler();
+                if (timeRender(renderer, 0, 1, seconds) >= 0)
+                    for (const FrameProfiler::Row& row : ORVDemosys::frameProfiler->getRows())
+                        std::printf("share %s %.1f %d\n", spaced(row.name).c_str(), row.totalMs, row.count);
+                ORVDemosys::frameProfiler = nullptr;
+            }
         }
         ORVDemosys::shutdown();
     }
