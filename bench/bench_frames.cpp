@@ -89,6 +89,9 @@ struct PassTimes {
 };
 
 // One full-screen triangle into a w x h target, reading two w x h textures per pixel.
+// Queued passes take turns between two targets: llvmpipe drops what an opaque pass that
+// covers a whole tile paints over, so passes repeated into one target would time one
+// pass in many.
 PassTimes timePass(int w, int h, int passes)
 {
     const char* vs = "#version 150\nout vec2 uv;\nvoid main() {\n"
@@ -106,18 +109,22 @@ PassTimes timePass(int w, int h, int passes)
     std::vector<unsigned char> pixels(static_cast<size_t>(w) * h * 4);
     for (size_t i = 0; i < pixels.size(); ++i)
         pixels[i] = static_cast<unsigned char>(i * 7);
-    GLuint textures[3];
-    glGenTextures(3, textures);
+    GLuint textures[4];
+    glGenTextures(4, textures);
     for (GLuint t : textures) {
         glBindTexture(GL_TEXTURE_2D, t);
         glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     }
-    GLuint fbo, vao;
-    glGenFramebuffers(1, &fbo);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
-    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[2], 0);
+    GLuint fbos[2], vao;
+    glGenFramebuffers(2, fbos);
+    bool complete = true;
+    for (int i = 0; i < 2; ++i) {
+        glBindFramebuffer(GL_FRAMEBUFFER, fbos[i]);
+        glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, textures[2 + i], 0);
+        complete = complete && glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+    }
     glGenVertexArrays(1, &vao);
     glBindVertexArray(vao);
     glViewport(0, 0, w, h);
@@ -131,12 +138,14 @@ PassTimes timePass(int w, int h, int passes)
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, textures[1]);
     PassTimes times;
-    if (linked && glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE) {
+    if (linked && complete) {
         glDrawArrays(GL_TRIANGLES, 0, 3);
         glFinish();
         Clock::time_point start = Clock::now();
-        for (int i = 0; i < passes; ++i)
+        for (int i = 0; i < passes; ++i) {
+            glBindFramebuffer(GL_FRAMEBUFFER, fbos[i & 1]);
             glDrawArrays(GL_TRIANGLES, 0, 3);
+        }
         glFinish();
         times.queued = std::chrono::duration<double, std::milli>(Clock::now() - start).count() / passes;
         std::vector<double> alone;
@@ -155,8 +164,8 @@ PassTimes timePass(int w, int h, int passes)
     glBindVertexArray(0);
     glUseProgram(0);
     glDeleteVertexArrays(1, &vao);
-    glDeleteFramebuffers(1, &fbo);
-    glDeleteTextures(3, textures);
+    glDeleteFramebuffers(2, fbos);
+    glDeleteTextures(4, textures);
     glDeleteProgram(program);
     glDeleteShader(v);
     glDeleteShader(f);
