@@ -218,15 +218,14 @@ void ORVScene::draw(ORVCamera* camera, Shader* shader)
         const ORVObject* root = roots[i];
         float depth = std::numeric_limits<float>::max();
         if (const VAO* mesh = root->getMesh(); camera && mesh && mesh->hasCullingBox() && root->isVisible()) {
+            // Only the view-space z of the farthest corner counts, and it takes the
+            // farther end of the box on each axis on its own.
             const glm::mat4 viewFromMesh = view * root->getWorldMatrix();
             const glm::vec3& low = mesh->getCullingBoxMin();
             const glm::vec3& high = mesh->getCullingBoxMax();
-            depth = -std::numeric_limits<float>::max();
-            for (int corner = 0; corner < 8; ++corner) {
-                const glm::vec4 at(corner & 1 ? high.x : low.x, corner & 2 ? high.y : low.y,
-                                   corner & 4 ? high.z : low.z, 1.0f);
-                depth = std::max(depth, -(viewFromMesh * at).z);
-            }
+            depth = -viewFromMesh[3].z;
+            for (int axis = 0; axis < 3; ++axis)
+                depth -= std::min(viewFromMesh[axis].z * low[axis], viewFromMesh[axis].z * high[axis]);
         }
         drawOrder.emplace_back(depth, i);
     }
