@@ -27,7 +27,7 @@ void DataFBOPool::clearUsed()
 {
     for (const auto& entry : entries)
         if (entry.second && FBO::isDirty(entry.second))
-            FBO::bindAndClear(entry.second);
+            FBO::bindAndClearIfUsed(entry.second);
     FBO::bindScreen();
 }
 

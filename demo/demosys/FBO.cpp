@@ -231,40 +231,105 @@ void FBO::bindScreen()
     RenderState::setCurrentFramebuffer(0);
 }
 
+namespace {
+// Whatever masks the last pass left, a clear reaches every channel and the depth; the
+// masks are put back afterwards.
+class ClearMasks {
+public:
+    ClearMasks()
+    {
+        glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
+        glGetBooleanv(GL_COLOR_WRITEMASK, colourMask);
+        glDepthMask(GL_TRUE);
+        glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    }
+    ~ClearMasks()
+    {
+        glDepthMask(depthMask);
+        glColorMask(colourMask[0], colourMask[1], colourMask[2], colourMask[3]);
+    }
+    ClearMasks(const ClearMasks&) = delete;
+    ClearMasks& operator=(const ClearMasks&) = delete;
+
+private:
+    GLboolean depthMask = GL_TRUE;
+    GLboolean colourMask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
+};
+} // namespace
+
 void FBO::bindAndClear(FBO* fbo)
 {
     if (!fbo)
         return;
     bind(fbo);
     fbo->dirty = false;
-    fbo->clean = true;
-    // Whatever masks the last pass left, the whole FBO is cleared (a later clear may be
-    // left out on the strength of this one).
-    GLboolean depthMask = GL_TRUE, colourMask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
-    glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
-    glGetBooleanv(GL_COLOR_WRITEMASK, colourMask);
-    glDepthMask(GL_TRUE);
-    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    glDepthMask(depthMask);
-    glColorMask(colourMask[0], colourMask[1], colourMask[2], colourMask[3]);
+    {
+        ClearMasks masks;
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    }
+    for (Texture* texture : fbo->colorTextures)
+        texture->setCleared(true);
+    if (fbo->depthTexture)
+        fbo->depthTexture->setCleared(true);
+}
+
+void FBO::clearStaleAttachments()
+{
+    bool anyCleared = depthTexture && depthTexture->isCleared();
+    bool allCleared = !depthTexture || depthTexture->isCleared();
+    for (const Texture* texture : colorTextures) {
+        anyCleared = anyCleared || texture->isCleared();
+        allCleared = allCleared && texture->isCleared();
+    }
+    if (allCleared)
+        return;
+    if (!anyCleared) {
+        bindAndClear(this);
+        return;
+    }
+    // Some attachments were cleared through another FBO since they were last drawn:
+    // only the others, each with the clear values glClear would use.
+    bind(this);
+    ClearMasks masks;
+    GLfloat colour[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+    for (size_t i = 0; i < colorTextures.size(); ++i)
+        if (!colorTextures[i]->isCleared()) {
+            glClearBufferfv(GL_COLOR, static_cast<GLint>(i), colour);
+            colorTextures[i]->setCleared(true);
+        }
+    if (depthTexture && !depthTexture->isCleared()) {
+        GLfloat depth = 1.0f;
+        glGetFloatv(GL_DEPTH_CLEAR_VALUE, &depth);
+        if (hasStencil) {
+            GLint stencil = 0;
+            glGetIntegerv(GL_STENCIL_CLEAR_VALUE, &stencil);
+            glClearBufferfi(GL_DEPTH_STENCIL, 0, depth, stencil);
+        } else {
+            glClearBufferfv(GL_DEPTH, 0, &depth);
+        }
+        depthTexture->setCleared(true);
+    }
 }
 
 void FBO::bindAndClearIfUsed(FBO* fbo)
 {
-    if (fbo && fbo->clean) {
-        bind(fbo);
+    if (!fbo)
         return;
-    }
-    bindAndClear(fbo);
+    bind(fbo);
+    fbo->clearStaleAttachments();
+    fbo->dirty = false;
 }
 
 void FBO::markDirty(FBO* fbo)
 {
-    if (fbo) {
-        fbo->dirty = true;
-        fbo->clean = false;
-    }
+    if (!fbo)
+        return;
+    fbo->dirty = true;
+    for (Texture* texture : fbo->colorTextures)
+        texture->setCleared(false);
+    if (fbo->depthTexture)
+        fbo->depthTexture->setCleared(false);
 }
 
 bool FBO::isBound() const { return RenderState::getCurrentFramebuffer() == glName; }

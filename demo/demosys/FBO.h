@@ -49,10 +49,12 @@ public:
     // Binds and clears colour, depth and stencil (whatever the write masks); clears the
     // dirty flag. Null: nothing.
     static void bindAndClear(FBO* fbo);
-    // The same, but the clear is left out while the FBO is still as its last clear left
-    // it (not marked dirty since): a full-screen clear costs a software rasteriser about
-    // what a pass does.
+    // The same, but only the attachments drawn into since their last clear are cleared,
+    // through this FBO or any other that shares them (the G-buffer and the light buffers
+    // share a depth texture and a colour texture): a full-screen clear costs a software
+    // rasteriser about what a pass does, and a shared attachment needs it once.
     static void bindAndClearIfUsed(FBO* fbo);
+    // Marks the FBO drawn into, and so each of its attachments, wherever else attached.
     static void markDirty(FBO* fbo);
     bool isBound() const;
 
@@ -105,6 +107,9 @@ private:
     void poolTexture(Texture* texture, const char* kind);
     // The framebuffer's size; null: the screen's.
     static void targetSize(FBO* fbo, int& width, int& height);
+    // Clears the attachments whose textures are not as their last clear left them; all
+    // of them with one glClear when none is.
+    void clearStaleAttachments();
     static bool selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttachment);
     static void finishBlit(FBO* src, FBO* dst);
 
@@ -115,8 +120,6 @@ private:
     bool hasDepth = false;
     bool hasStencil = false;
     bool dirty = false;
-    // Cleared, and not marked dirty since.
-    bool clean = false;
     bool complete = false;
     unsigned int width = 0;
     unsigned int height = 0;

@@ -85,6 +85,12 @@ public:
     int64_t fileSize() const { return encodedSize; }
     void setFileSize(int64_t bytes) { encodedSize = bytes; }
 
+    // As a render target: whether the texture still holds what the last FBO clear left
+    // (FBO keeps it; several FBOs may share one attachment, and a clear through one of
+    // them serves them all).
+    bool isCleared() const { return cleared; }
+    void setCleared(bool value) { cleared = value; }
+
     // "Texture {file='NAME',id=ID',size='W,H,D',bpp='BPP'[ mipmapped ]dimtype=TARGET }\n"
     std::string describe() const;
 
@@ -112,5 +118,6 @@ private:
     GLint envMode = GL_REPLACE;
     bool mipmapped = false;
     bool uploading = false;
+    bool cleared = false;
     int64_t encodedSize = 0;
 };

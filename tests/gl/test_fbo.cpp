@@ -295,6 +295,69 @@ TEST(FBO, BlitsCopyPixelsAndLeaveTheCacheInvalid)
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// The G-buffer and its light buffers: "geometry" has its own colour, the shared "light"
+// colour and the shared depth; "light" has the light colour and the depth; "second" a
+// colour of its own and the depth.
+TEST(FBO, SharedAttachmentsAreClearedOnceAndFollowedAcrossFBOs)
+{
+    FBO geometry(16, 16), light(16, 16), second(16, 16);
+    geometry.addColorAttachment(GL_RGBA8, GL_RGBA);
+    geometry.addDepthAttachment(GL_DEPTH_COMPONENT32F, GL_DEPTH_COMPONENT);
+    light.addColorAttachment(GL_RGBA8, GL_RGBA);
+    light.attachDepthTexture(FBO::getDepthTexture(&geometry));
+    geometry.addColorTexture(FBO::getColorTexture(&light, 0));
+    second.addColorAttachment(GL_RGBA8, GL_RGBA);
+    second.attachDepthTexture(FBO::getDepthTexture(&geometry));
+    ASSERT_TRUE(FBO::isComplete(&geometry) && FBO::isComplete(&light) && FBO::isComplete(&second));
+    auto depthAt = [](FBO* fbo) {
+        GLfloat depth = -1.0f;
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(fbo));
+        glReadPixels(3, 3, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+        RenderState::invalidateFramebuffer();
+        return depth;
+    };
+
+    // A frame: all three drawn into.
+    for (FBO* fbo : {&geometry, &light, &second}) {
+        FBO::bind(fbo);
+        glClearDepth(0.25);
+        clearTo(1, 0, 0);
+        FBO::markDirty(fbo);
+    }
+    // Its end: the geometry's clear takes in the light buffer's attachments, and the second
+    // buffer's depth; a clear colour or depth of their own would show if they were cleared
+    // again.
+    glClearDepth(1.0);
+    glClearColor(0, 0, 1, 1);
+    FBO::bindAndClearIfUsed(&geometry);
+    glClearColor(0, 1, 0, 1);
+    glClearDepth(0.5);
+    FBO::bindAndClearIfUsed(&light);
+    FBO::bindAndClearIfUsed(&second);
+    EXPECT_EQ(pixel(&geometry, 0, 3, 3), blue);
+    EXPECT_EQ(pixel(&light, 0, 3, 3), blue);
+    EXPECT_EQ(pixel(&second, 0, 3, 3), green);
+    EXPECT_EQ(depthAt(&second), 1.0f);
+    for (FBO* fbo : {&geometry, &light, &second})
+        EXPECT_FALSE(FBO::isDirty(fbo));
+
+    // Drawing through the light buffer leaves the geometry buffer needing a clear of
+    // those attachments only, though nothing marked the geometry buffer itself.
+    FBO::bind(&light);
+    glClearDepth(0.25);
+    clearTo(1, 0, 0);
+    FBO::markDirty(&light);
+    glClearDepth(1.0);
+    glClearColor(1, 1, 1, 1);
+    FBO::bindAndClearIfUsed(&geometry);
+    EXPECT_TRUE(geometry.isBound());
+    EXPECT_EQ(pixel(&geometry, 0, 3, 3), blue);
+    EXPECT_EQ(pixel(&light, 0, 3, 3), (std::array<int, 4>{255, 255, 255, 255}));
+    EXPECT_EQ(depthAt(&geometry), 1.0f);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    glClearColor(0, 0, 0, 0);
+}
+
 TEST(FBO, DepthBlitAndSharedDepthTexture)
 {
     auto depth = std::make_unique<Texture>(32, 32, GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT);
