@@ -26,8 +26,7 @@ void DataFBOPool::add(const std::string& name, FBO* fbo)
 void DataFBOPool::clearUsed()
 {
     for (const auto& entry : entries)
-        if (entry.second && FBO::isDirty(entry.second))
-            FBO::bindAndClearIfUsed(entry.second);
+        FBO::endFrame(entry.second);
     FBO::bindScreen();
 }
 

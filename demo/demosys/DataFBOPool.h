@@ -15,8 +15,9 @@ public:
     // The framebuffer of that name; a missing name is reported on standard output.
     FBO* get(const std::string& name) const;
     void add(const std::string& name, FBO* fbo);
-    // Clears (colour, depth, stencil) every framebuffer drawn into since the last call,
-    // then binds the screen with its viewport.
+    // Clears (colour, depth, stencil) every framebuffer drawn into since the last call, an
+    // attachment shared by several once; one that clears on bind (FBO::setClearOnBind)
+    // is owed the clear instead. Then binds the screen with its viewport.
     void clearUsed();
     std::string toString() const override;
     const std::vector<FBO*>& inInsertionOrder() const { return added; }

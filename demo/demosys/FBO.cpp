@@ -203,13 +203,15 @@ void FBO::bind(FBO* fbo)
         bindScreen();
         return;
     }
-    if (RenderState::getCurrentFramebuffer() == fbo->glName)
-        return;
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo->glName);
-    glViewport(0, 0, static_cast<GLsizei>(fbo->width), static_cast<GLsizei>(fbo->height));
-    RenderState::setCurrentFramebuffer(fbo->glName);
-    if (fbo->drawBuffers.size() >= 2)
-        glDrawBuffers(static_cast<GLsizei>(fbo->drawBuffers.size()), fbo->drawBuffers.data());
+    if (RenderState::getCurrentFramebuffer() != fbo->glName) {
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo->glName);
+        glViewport(0, 0, static_cast<GLsizei>(fbo->width), static_cast<GLsizei>(fbo->height));
+        RenderState::setCurrentFramebuffer(fbo->glName);
+        if (fbo->drawBuffers.size() >= 2)
+            glDrawBuffers(static_cast<GLsizei>(fbo->drawBuffers.size()), fbo->drawBuffers.data());
+    }
+    if (fbo->hasPendingClear())
+        fbo->clearAttachments(Select::pending);
 }
 
 void FBO::redirectScreen(GLuint framebuffer)
@@ -263,53 +265,65 @@ void FBO::bindAndClear(FBO* fbo)
         return;
     bind(fbo);
     fbo->dirty = false;
-    {
-        ClearMasks masks;
-        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    }
-    for (Texture* texture : fbo->colorTextures)
-        texture->setCleared(true);
-    if (fbo->depthTexture)
-        fbo->depthTexture->setCleared(true);
+    fbo->clearAttachments(Select::all);
 }
 
-void FBO::clearStaleAttachments()
+void FBO::clearAttachments(Select which)
 {
-    bool anyCleared = depthTexture && depthTexture->isCleared();
-    bool allCleared = !depthTexture || depthTexture->isCleared();
+    auto selected = [which](const Texture* texture) {
+        return which == Select::all || (which == Select::stale && !texture->isCleared()) ||
+               (which == Select::pending && texture->isClearPending());
+    };
+    bool all = !depthTexture || selected(depthTexture);
+    bool any = depthTexture && selected(depthTexture);
     for (const Texture* texture : colorTextures) {
-        anyCleared = anyCleared || texture->isCleared();
-        allCleared = allCleared && texture->isCleared();
+        all = all && selected(texture);
+        any = any || selected(texture);
     }
-    if (allCleared)
+    if (!any)
         return;
-    if (!anyCleared) {
-        bindAndClear(this);
-        return;
-    }
-    // Some attachments were cleared through another FBO since they were last drawn:
-    // only the others, each with the clear values glClear would use.
-    bind(this);
     ClearMasks masks;
-    GLfloat colour[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
-    for (size_t i = 0; i < colorTextures.size(); ++i)
-        if (!colorTextures[i]->isCleared()) {
-            glClearBufferfv(GL_COLOR, static_cast<GLint>(i), colour);
-            colorTextures[i]->setCleared(true);
+    if (all) {
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    } else {
+        // The others were cleared through another FBO since they were last drawn, or
+        // hold this frame's drawing: only these, with the values glClear would use.
+        GLfloat colour[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+        glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+        for (size_t i = 0; i < colorTextures.size(); ++i)
+            if (selected(colorTextures[i]))
+                glClearBufferfv(GL_COLOR, static_cast<GLint>(i), colour);
+        if (depthTexture && selected(depthTexture)) {
+            GLfloat depth = 1.0f;
+            glGetFloatv(GL_DEPTH_CLEAR_VALUE, &depth);
+            if (hasStencil) {
+                GLint stencil = 0;
+                glGetIntegerv(GL_STENCIL_CLEAR_VALUE, &stencil);
+                glClearBufferfi(GL_DEPTH_STENCIL, 0, depth, stencil);
+            } else {
+                glClearBufferfv(GL_DEPTH, 0, &depth);
+            }
         }
-    if (depthTexture && !depthTexture->isCleared()) {
-        GLfloat depth = 1.0f;
-        glGetFloatv(GL_DEPTH_CLEAR_VALUE, &depth);
-        if (hasStencil) {
-            GLint stencil = 0;
-            glGetIntegerv(GL_STENCIL_CLEAR_VALUE, &stencil);
-            glClearBufferfi(GL_DEPTH_STENCIL, 0, depth, stencil);
-        } else {
-            glClearBufferfv(GL_DEPTH, 0, &depth);
-        }
-        depthTexture->setCleared(true);
     }
+    for (Texture* texture : colorTextures)
+        if (selected(texture)) {
+            texture->setCleared(true);
+            texture->setClearPending(false);
+        }
+    if (depthTexture && selected(depthTexture)) {
+        depthTexture->setCleared(true);
+        depthTexture->setClearPending(false);
+    }
+}
+
+bool FBO::hasPendingClear() const
+{
+    if (depthTexture && depthTexture->isClearPending())
+        return true;
+    for (const Texture* texture : colorTextures)
+        if (texture->isClearPending())
+            return true;
+    return false;
 }
 
 void FBO::bindAndClearIfUsed(FBO* fbo)
@@ -317,7 +331,7 @@ void FBO::bindAndClearIfUsed(FBO* fbo)
     if (!fbo)
         return;
     bind(fbo);
-    fbo->clearStaleAttachments();
+    fbo->clearAttachments(Select::stale);
     fbo->dirty = false;
 }
 
@@ -330,6 +344,46 @@ void FBO::markDirty(FBO* fbo)
         texture->setCleared(false);
     if (fbo->depthTexture)
         fbo->depthTexture->setCleared(false);
+}
+
+bool FBO::isClean(FBO* fbo)
+{
+    if (!fbo)
+        return false;
+    auto clean = [](const Texture* texture) { return texture->isCleared() || texture->isClearPending(); };
+    if (fbo->depthTexture && !clean(fbo->depthTexture))
+        return false;
+    for (const Texture* texture : fbo->colorTextures)
+        if (!clean(texture))
+            return false;
+    return true;
+}
+
+void FBO::setClearOnBind(bool enabled)
+{
+    clearOnBind = enabled;
+    if (enabled)
+        oweClear();
+}
+
+void FBO::oweClear()
+{
+    for (Texture* texture : colorTextures)
+        texture->setClearPending(true);
+    if (depthTexture)
+        depthTexture->setClearPending(true);
+}
+
+void FBO::endFrame(FBO* fbo)
+{
+    if (!fbo || !fbo->dirty)
+        return;
+    if (fbo->clearOnBind) {
+        fbo->oweClear();
+        fbo->dirty = false;
+    } else {
+        bindAndClearIfUsed(fbo);
+    }
 }
 
 bool FBO::isBound() const { return RenderState::getCurrentFramebuffer() == glName; }
@@ -370,6 +424,16 @@ void FBO::targetSize(FBO* fbo, int& w, int& h)
     }
 }
 
+void FBO::payOwedClears(FBO* src, FBO* dst)
+{
+    // A blit reads and writes behind the binds: what is owed to either is cleared first.
+    for (FBO* fbo : {src, dst})
+        if (fbo && fbo->hasPendingClear()) {
+            bind(fbo);
+            fbo->clearAttachments(Select::pending);
+        }
+}
+
 bool FBO::selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttachment)
 {
     bool badSource = src && (srcAttachment < 0 || srcAttachment >= src->getColorTextureCount());
@@ -379,6 +443,7 @@ bool FBO::selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttach
                   << describe(badSource ? src : dst) << std::endl;
         return false;
     }
+    payOwedClears(src, dst);
     glBindFramebuffer(GL_READ_FRAMEBUFFER, getGlName(src));
     if (src)
         glReadBuffer(GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(srcAttachment));
@@ -426,6 +491,7 @@ void FBO::blitDepth(FBO* src, FBO* dst)
     int sw = 0, sh = 0, dw = 0, dh = 0;
     targetSize(src, sw, sh);
     targetSize(dst, dw, dh);
+    payOwedClears(src, dst);
     // Depth has no read or draw buffer to choose (glReadBuffer takes colour buffers only).
     glBindFramebuffer(GL_READ_FRAMEBUFFER, getGlName(src));
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, getGlName(dst));

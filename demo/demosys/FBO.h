@@ -56,6 +56,20 @@ public:
     static void bindAndClearIfUsed(FBO* fbo);
     // Marks the FBO drawn into, and so each of its attachments, wherever else attached.
     static void markDirty(FBO* fbo);
+    // Clearing on bind: the end-of-frame clear (DataFBOPool::clearUsed) of this FBO's
+    // attachments is owed until an FBO they are attached to is next bound or blitted,
+    // where a software rasteriser folds the clear into the drawing that follows (each
+    // tile is cleared while it is in cache) instead of clearing in a pass of its own.
+    // Only for buffers that every frame draws into before anything reads them as
+    // textures: a read before the bind sees the last frame's contents. Setting it owes
+    // the first clear.
+    void setClearOnBind(bool enabled);
+    bool clearsOnBind() const { return clearOnBind; }
+    // Each attachment is as its last clear left it, or is owed a clear at the next bind.
+    static bool isClean(FBO* fbo);
+    // What clearUsed does with a dirty FBO: clears what is not yet clear, or, for an FBO
+    // that clears on bind, owes the clear.
+    static void endFrame(FBO* fbo);
     bool isBound() const;
 
     // Null-safe: 0, null or "unknown" for the screen.
@@ -107,9 +121,13 @@ private:
     void poolTexture(Texture* texture, const char* kind);
     // The framebuffer's size; null: the screen's.
     static void targetSize(FBO* fbo, int& width, int& height);
-    // Clears the attachments whose textures are not as their last clear left them; all
-    // of them with one glClear when none is.
-    void clearStaleAttachments();
+    // Clears the chosen attachments of the bound FBO (stale: drawn into since their last
+    // clear; pending: owed a clear), all of them with one glClear when all are chosen.
+    enum class Select { all, stale, pending };
+    void clearAttachments(Select which);
+    bool hasPendingClear() const;
+    void oweClear();
+    static void payOwedClears(FBO* src, FBO* dst);
     static bool selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttachment);
     static void finishBlit(FBO* src, FBO* dst);
 
@@ -120,6 +138,7 @@ private:
     bool hasDepth = false;
     bool hasStencil = false;
     bool dirty = false;
+    bool clearOnBind = false;
     bool complete = false;
     unsigned int width = 0;
     unsigned int height = 0;

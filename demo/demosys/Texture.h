@@ -90,6 +90,9 @@ public:
     // them serves them all).
     bool isCleared() const { return cleared; }
     void setCleared(bool value) { cleared = value; }
+    // A clear owed to the texture, made at the next bind of an FBO it is attached to.
+    bool isClearPending() const { return clearPending; }
+    void setClearPending(bool value) { clearPending = value; }
 
     // "Texture {file='NAME',id=ID',size='W,H,D',bpp='BPP'[ mipmapped ]dimtype=TARGET }\n"
     std::string describe() const;
@@ -119,5 +122,6 @@ private:
     bool mipmapped = false;
     bool uploading = false;
     bool cleared = false;
+    bool clearPending = false;
     int64_t encodedSize = 0;
 };

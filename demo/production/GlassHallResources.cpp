@@ -225,6 +225,12 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
     // surface's ambient light and glow there, the lights add theirs, and the scene's
     // picture is finished without a composite pass reading the G-buffer again.
     gbuffer->addColorTexture(FBO::getColorTexture(lightBuffer, 0));
+    // A scene draws these before it reads them, so each frame's clear waits for the
+    // scene's bind and goes with its drawing instead of a pass of its own at the frame's
+    // end (on llvmpipe the tiles are then cleared while in cache).
+    gbuffer->setClearOnBind(true);
+    for (const char* name : {"lightBuffer", "lightBuffer2"})
+        GetFBO(name)->setClearOnBind(true);
 
     static const struct {
         const char* alias;

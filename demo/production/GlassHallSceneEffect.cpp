@@ -89,9 +89,13 @@ void GlassHallSceneEffect::renderScene()
     FBO* lightBuffer = renderer->getLightBuffer();
     glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
     glDepthMask(GL_TRUE);
-    // Left out where the frame's start already cleared them and nothing drew since.
+    // Left out where the frame's end already cleared them and nothing drew since. The
+    // G-buffer's clear comes with its bind and goes with the geometry drawn next; a light
+    // buffer that is owed its clear (FBO::setClearOnBind) gets it with the light pass,
+    // and binding it here would make the G-buffer's clear a pass of its own.
     FBO::bindAndClearIfUsed(gbuffer);
-    FBO::bindAndClearIfUsed(lightBuffer);
+    if (!FBO::isClean(lightBuffer))
+        FBO::bindAndClearIfUsed(lightBuffer);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glEnable(GL_DEPTH_TEST);

@@ -358,6 +358,70 @@ TEST(FBO, SharedAttachmentsAreClearedOnceAndFollowedAcrossFBOs)
     glClearColor(0, 0, 0, 0);
 }
 
+TEST(FBO, ClearOnBindOwesTheFramesClearToTheNextBindOrBlit)
+{
+    FBO geometry(16, 16), light(16, 16), plain(16, 16, false, false, GL_RGBA8);
+    geometry.addColorAttachment(GL_RGBA8, GL_RGBA);
+    geometry.addDepthAttachment(GL_DEPTH_COMPONENT32F, GL_DEPTH_COMPONENT);
+    light.addColorAttachment(GL_RGBA8, GL_RGBA);
+    light.attachDepthTexture(FBO::getDepthTexture(&geometry));
+    geometry.setClearOnBind(true);
+    light.setClearOnBind(true);
+    auto depthAt = [](FBO* fbo) {
+        GLfloat depth = -1.0f;
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(fbo));
+        glReadPixels(3, 3, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+        RenderState::invalidateFramebuffer();
+        return depth;
+    };
+    // Setting it owes the first clear.
+    EXPECT_TRUE(FBO::isClean(&geometry));
+    glClearColor(0, 0, 1, 1);
+    FBO::bind(&geometry);
+    EXPECT_EQ(pixel(&geometry, 0, 3, 3), blue);
+
+    // A frame draws both; its end owes the clear and leaves the pixels alone.
+    for (FBO* fbo : {&geometry, &light}) {
+        FBO::bind(fbo);
+        glClearDepth(0.25);
+        clearTo(1, 0, 0);
+        FBO::markDirty(fbo);
+    }
+    glClearDepth(1.0);
+    for (FBO* fbo : {&geometry, &light})
+        FBO::endFrame(fbo);
+    EXPECT_FALSE(FBO::isDirty(&geometry));
+    EXPECT_TRUE(FBO::isClean(&light));
+    EXPECT_EQ(pixel(&geometry, 0, 3, 3), red);
+
+    // The next frame: the geometry's bind clears what it holds, the shared depth too;
+    // then it draws the depth, which the light buffer's bind, owing only its colour,
+    // keeps.
+    glClearColor(0, 1, 0, 1);
+    FBO::bindScreen();
+    FBO::bind(&geometry);
+    EXPECT_EQ(pixel(&geometry, 0, 3, 3), green);
+    EXPECT_EQ(depthAt(&geometry), 1.0f);
+    FBO::bind(&geometry);
+    glClearDepth(0.25);
+    glClear(GL_DEPTH_BUFFER_BIT);
+    glClearDepth(1.0);
+    FBO::markDirty(&geometry);
+    FBO::bind(&light);
+    EXPECT_EQ(pixel(&light, 0, 3, 3), green);
+    EXPECT_NEAR(depthAt(&light), 0.25f, 1e-6);
+
+    // A blit reads an owed source as cleared.
+    FBO::endFrame(&geometry);
+    FBO::bind(&plain);
+    clearTo(1, 0, 0);
+    glClearColor(0, 0, 1, 1);
+    FBO::blitColor(&geometry, 0, &plain, 0, GL_NEAREST);
+    EXPECT_EQ(pixel(&plain, 0, 3, 3), blue);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    glClearColor(0, 0, 0, 0);
+}
+
 TEST(FBO, DepthBlitAndSharedDepthTexture)
 {
     auto depth = std::make_unique<Texture>(32, 32, GL_DEPTH_COMPONENT24, GL_DEPTH_COMPONENT, GL_UNSIGNED_INT);
