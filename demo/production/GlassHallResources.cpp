@@ -327,7 +327,8 @@ void GlassHallResources::createEffectInstances()
                              GetTexture("distort_noise"),
                              GetShader("post_process_shader"),
                              GetShader("texture"),
-                             GetFBO("staging0")});
+                             GetFBO("staging0"),
+                             GetShader("copy")});
     wire<GlowEffect>("GlowEffect", "glow_effect",
                      {GetFBO("blurx"), GetFBO("blury"), GetFBO("glow_pre"), GetShader("blur_x"), GetShader("blur_y"),
                       GetShader("screen"), GetShader("b_n_c_shader"), GetFBO("glow_x")});

@@ -44,6 +44,49 @@ void PostProcessEffect::init()
     const Status built = variants.build(res.postProcessShader, {"DISTORT", "ALIGNED"});
     if (!built)
         Log::warning() << built.reason() << std::endl;
+    // The grade draws at the window's size (the offline renderer's frame size).
+    const ScreenMetrics* screen = ORVDemosys::screenMetrics;
+    buildGrain(screen ? screen->getWidth() : int(FBO::getWidth(res.staging)),
+               screen ? screen->getHeight() : int(FBO::getHeight(res.staging)));
+}
+
+void PostProcessEffect::buildGrain(int pictureWidth, int pictureHeight)
+{
+    grain = res.colorNoise;
+    fineGrain.reset();
+    if (!res.colorNoise || !res.copyShader || res.copyShader->getProgram() == 0)
+        return;
+    // The grade's grain coordinates: 3.2 repeats of the noise across, 1.8 down.
+    const float across = float(pictureWidth) / 3.2f, down = float(pictureHeight) / 1.8f;
+    const int noiseWidth = res.colorNoise->getWidth(), noiseHeight = res.colorNoise->getHeight();
+    if (noiseWidth <= 0 || noiseHeight <= 0 || (across <= float(noiseWidth) && down <= float(noiseHeight)))
+        return;
+    int scale = 2;
+    while (scale < 16 && (float(noiseWidth * scale) < across || float(noiseHeight * scale) < down))
+        scale *= 2;
+    std::unique_ptr<FBO> target(new FBO(unsigned(noiseWidth * scale), unsigned(noiseHeight * scale), false, false,
+                                        GL_RGBA8));
+    if (!FBO::isComplete(target.get())) {
+        Log::warning() << "PostProcessEffect: no fine grain (" << FBO::getStatusText(target.get())
+                       << "); the grain is read filtered" << std::endl;
+        return;
+    }
+    const GLboolean depthTest = glIsEnabled(GL_DEPTH_TEST);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    FBO::bind(target.get());
+    GlassHallPass::bindQuad(res.copyShader);
+    // The noise as the grade reads it: its own wrap and filters, at each fine texel's centre.
+    res.copyShader->setTexture("source", 0, res.colorNoise);
+    GlassHallPass::drawQuad();
+    FBO::bindScreen();
+    if (depthTest)
+        glEnable(GL_DEPTH_TEST);
+    Texture* fine = FBO::getColorTexture(target.get(), 0);
+    fine->setFilter(GL_NEAREST);
+    fine->setWrap(GL_REPEAT);
+    fineGrain = std::move(target);
+    grain = fine;
 }
 
 PostProcessEffect::GradeAffine PostProcessEffect::gradeAffine(float contrast, float brightness, float negative,
@@ -88,7 +131,7 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     Shader* s = variants.pick(features);
     GlassHallPass::bindQuad(s);
     s->setTexture("image", 0, FBO::getColorTexture(res.staging, 0));
-    s->setTexture("noise", 2, res.colorNoise);
+    s->setTexture("noise", 2, grain);
     // The grain drifts and the distortion scrolls with the time of the range so far.
     noiseOffset = 0.00025f * float(t - std::min(t, getRangeStartMs()));
     distortScroll = float(distortTravel.at(getRangeStartMs(), t));

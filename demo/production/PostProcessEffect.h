@@ -23,6 +23,8 @@ struct PostProcessResources {
     Shader* postProcessShader = nullptr;
     Shader* textureShader = nullptr;
     FBO* staging = nullptr;
+    // A filtered copy of one image ("source"): builds the fine grain.
+    Shader* copyShader = nullptr;
 };
 
 // The final grading pass: reads staging0 and draws it into the target with chromatic
@@ -53,9 +55,18 @@ public:
     float getNoiseOffset() const { return noiseOffset; }
     float getDistortScroll() const { return distortScroll; }
 
+    // The texture the grain is read from: the noise itself, or the fine grain (below).
+    Texture* getGrainTexture() const { return grain; }
+
 private:
     // The overlay of the frame, blended over the target's cells that it covers.
     void drawOverlay(uint32_t timeMs);
+    // Where the grade magnifies the noise (a picture wider than 3.2 noise texels a pixel,
+    // or taller than 1.8), its filtered read costs four texels a pixel. The fine grain is
+    // the noise magnified once, filtered, into a texture a power of two larger that the
+    // picture does not magnify, read unfiltered: the texel under the pixel, within half a
+    // fine texel of where the filtered read would fall, for one texel a pixel.
+    void buildGrain(int pictureWidth, int pictureHeight);
 
     // The grade without the distortion's read where it is off, and with fetches where
     // every read falls on a texel's centre.
@@ -64,6 +75,8 @@ private:
     // Entry 0 is "no overlay"; each picture with the cells of it that show.
     std::vector<Texture*> overlayList;
     std::vector<std::unique_ptr<OverlayTiles>> overlayTiles;
+    std::unique_ptr<FBO> fineGrain;
+    Texture* grain = nullptr;
     float noiseOffset = 0.0f;
     float distortScroll = 0.0f;
     // The distortion scrolls a thousandth per ms while its curve is above 0, stepped at

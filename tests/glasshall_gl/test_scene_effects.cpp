@@ -13,6 +13,7 @@
 #include "GlassHallResources.h"
 #include "GlassHallSceneEffect.h"
 #include "GlassHallShaderCache.h"
+#include "PostProcessEffect.h"
 #include "ORVLight.h"
 #include "ORVObject.h"
 #include "ORVScene.h"
@@ -360,6 +361,57 @@ TEST_F(GlassHallScenes, MipmappedPicturesFilterOneLevelBelowUltra)
     EXPECT_EQ(minFilter("FloorTileNormals.png"), GL_LINEAR_MIPMAP_NEAREST);
 }
 
+
+// The grade's grain: read from the noise itself where the picture does not magnify it
+// (the suite's 640 x 360: 3.2 repeats of 256 texels across), and from the fine grain at
+// 1280 x 720, whose every texel is the noise filtered at the texel's centre.
+TEST_F(GlassHallScenes, TheGrainIsTheNoiseFilteredOnceWhereThePictureMagnifiesIt)
+{
+    ASSERT_TRUE(loaded) << loadError;
+    auto* grade = dynamic_cast<PostProcessEffect*>(ORVDemosys::effectInstancePool->get("postprocess_effect"));
+    ASSERT_NE(grade, nullptr);
+    Texture* noise = ResourceDefinition::GetTexture("color_noise");
+    grade->init();
+    EXPECT_EQ(grade->getGrainTexture(), noise);
+
+    metrics.setSize(1280, 720);
+    grade->init();
+    metrics.setSize(width, height);
+    Texture* fine = grade->getGrainTexture();
+    ASSERT_NE(fine, noise);
+    const int n = noise->getWidth(), m = fine->getWidth();
+    ASSERT_EQ(m, 2 * n);
+    ASSERT_EQ(fine->getHeight(), 2 * noise->getHeight());
+    EXPECT_EQ(fine->getMinFilter(), GL_NEAREST);
+    EXPECT_EQ(fine->getMagFilter(), GL_NEAREST);
+    auto texels = [](Texture* t) {
+        std::vector<uint8_t> data(size_t(t->getWidth()) * size_t(t->getHeight()) * 4);
+        glBindTexture(GL_TEXTURE_2D, t->getGlName());
+        glPixelStorei(GL_PACK_ALIGNMENT, 1);
+        glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, data.data());
+        glBindTexture(GL_TEXTURE_2D, 0);
+        return data;
+    };
+    const std::vector<uint8_t> coarse = texels(noise), magnified = texels(fine);
+    // Fine texel (i, j) has its centre a quarter of a noise texel past a noise texel's
+    // centre or before the next: the mean of two, weighted 3:1, on each axis; the noise
+    // repeats.
+    auto at = [&](int x, int y, int c) { return float(coarse[(size_t(((y + n) % n) * n + (x + n) % n)) * 4 + size_t(c)]); };
+    int worst = 0;
+    for (int j = 0; j < m; j += 7)
+        for (int i = 0; i < m; i += 5)
+            for (int c = 0; c < 3; ++c) {
+                const int x0 = i % 2 ? i / 2 : i / 2 - 1, y0 = j % 2 ? j / 2 : j / 2 - 1;
+                const float wx = i % 2 ? 0.25f : 0.75f, wy = j % 2 ? 0.25f : 0.75f;
+                const float expected = (at(x0, y0, c) * (1 - wx) + at(x0 + 1, y0, c) * wx) * (1 - wy) +
+                                       (at(x0, y0 + 1, c) * (1 - wx) + at(x0 + 1, y0 + 1, c) * wx) * wy;
+                worst = std::max(worst, int(std::lround(std::fabs(expected - float(magnified[(size_t(j) * size_t(m) + size_t(i)) * 4 + size_t(c)])))));
+            }
+    EXPECT_LE(worst, 2);
+    grade->init();
+    EXPECT_EQ(grade->getGrainTexture(), noise);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
 
 // Scene 5 copies the G-buffer's depth into its target, so that what stands before its
 // glass hides it: the copy is refused unless both depths have one format.
