@@ -1,6 +1,7 @@
 #include "DataFBOPool.h"
 
 #include "FBO.h"
+#include "FrameProfiler.h"
 #include "Log.h"
 
 
@@ -25,6 +26,8 @@ void DataFBOPool::add(const std::string& name, FBO* fbo)
 
 void DataFBOPool::clearUsed()
 {
+    // Timed like an effect: the clears are part of the frame's GL time.
+    FrameProfiler::Scope timed("frame-end clears");
     for (const auto& entry : entries)
         FBO::endFrame(entry.second);
     FBO::bindScreen();
