@@ -64,7 +64,6 @@ public:
     // textures: a read before the bind sees the last frame's contents. Setting it owes
     // the first clear.
     void setClearOnBind(bool enabled);
-    bool clearsOnBind() const { return clearOnBind; }
     // Each attachment is as its last clear left it, or is owed a clear at the next bind.
     static bool isClean(FBO* fbo);
     // What clearUsed does with a dirty FBO: clears what is not yet clear, or, for an FBO

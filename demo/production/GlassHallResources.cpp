@@ -228,8 +228,7 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
     // A scene draws these before it reads them, so each frame's clear waits for the
     // scene's bind and goes with its drawing instead of a pass of its own at the frame's
     // end (on llvmpipe the tiles are then cleared while in cache).
-    gbuffer->setClearOnBind(true);
-    for (const char* name : {"lightBuffer", "lightBuffer2"})
+    for (const char* name : {"gbuffer", "lightBuffer", "lightBuffer2"})
         GetFBO(name)->setClearOnBind(true);
 
     static const struct {

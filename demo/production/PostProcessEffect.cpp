@@ -131,7 +131,7 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     Shader* s = variants.pick(features);
     GlassHallPass::bindQuad(s);
     s->setTexture("image", 0, FBO::getColorTexture(res.staging, 0));
-    s->setTexture("noise", 2, grain);
+    s->setTexture("noise", 2, grain ? grain : res.colorNoise);
     // The grain drifts and the distortion scrolls with the time of the range so far.
     noiseOffset = 0.00025f * float(t - std::min(t, getRangeStartMs()));
     distortScroll = float(distortTravel.at(getRangeStartMs(), t));
