@@ -45,6 +45,16 @@ std::array<int, 4> pixel(FBO* fbo, int attachment, int x, int y)
     return {p[0], p[1], p[2], p[3]};
 }
 
+// The depth of pixel (3, 3) of fbo.
+GLfloat depthAt(FBO* fbo)
+{
+    GLfloat depth = -1.0f;
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(fbo));
+    glReadPixels(3, 3, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
+    RenderState::invalidateFramebuffer();
+    return depth;
+}
+
 void clearTo(float r, float g, float b)
 {
     glClearColor(r, g, b, 1.0f);
@@ -309,13 +319,6 @@ TEST(FBO, SharedAttachmentsAreClearedOnceAndFollowedAcrossFBOs)
     second.addColorAttachment(GL_RGBA8, GL_RGBA);
     second.attachDepthTexture(FBO::getDepthTexture(&geometry));
     ASSERT_TRUE(FBO::isComplete(&geometry) && FBO::isComplete(&light) && FBO::isComplete(&second));
-    auto depthAt = [](FBO* fbo) {
-        GLfloat depth = -1.0f;
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(fbo));
-        glReadPixels(3, 3, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
-        RenderState::invalidateFramebuffer();
-        return depth;
-    };
 
     // A frame: all three drawn into.
     for (FBO* fbo : {&geometry, &light, &second}) {
@@ -367,13 +370,6 @@ TEST(FBO, ClearOnBindOwesTheFramesClearToTheNextBindOrBlit)
     light.attachDepthTexture(FBO::getDepthTexture(&geometry));
     geometry.setClearOnBind(true);
     light.setClearOnBind(true);
-    auto depthAt = [](FBO* fbo) {
-        GLfloat depth = -1.0f;
-        glBindFramebuffer(GL_READ_FRAMEBUFFER, FBO::getGlName(fbo));
-        glReadPixels(3, 3, 1, 1, GL_DEPTH_COMPONENT, GL_FLOAT, &depth);
-        RenderState::invalidateFramebuffer();
-        return depth;
-    };
     // Setting it owes the first clear.
     EXPECT_TRUE(FBO::isClean(&geometry));
     glClearColor(0, 0, 1, 1);
