@@ -20,6 +20,7 @@
 #include "TextPainter.h"
 #include "TimeCode.h"
 #include "VideoEncoder.h"
+#include "VideoFrameQueue.h"
 
 #include <unistd.h>
 
@@ -475,12 +476,12 @@ private:
 };
 
 // RGBA bottom row first (as GL reads) to RGB top row first (as files and ffmpeg want).
-void toRgbTopFirst(const OfflineRenderer::Frame& frame, std::vector<uint8_t>& rgb)
+void toRgbTopFirst(const uint8_t* rgba, int width, int height, std::vector<uint8_t>& rgb)
 {
-    const size_t w = static_cast<size_t>(frame.width);
-    rgb.resize(w * static_cast<size_t>(frame.height) * 3);
-    for (int y = 0; y < frame.height; ++y) {
-        const uint8_t* src = frame.pixels.data() + static_cast<size_t>(frame.height - 1 - y) * w * 4;
+    const size_t w = static_cast<size_t>(width);
+    rgb.resize(w * static_cast<size_t>(height) * 3);
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* src = rgba + static_cast<size_t>(height - 1 - y) * w * 4;
         uint8_t* dst = rgb.data() + static_cast<size_t>(y) * w * 3;
         for (size_t x = 0; x < w; ++x) {
             dst[x * 3] = src[x * 4];
@@ -488,6 +489,11 @@ void toRgbTopFirst(const OfflineRenderer::Frame& frame, std::vector<uint8_t>& rg
             dst[x * 3 + 2] = src[x * 4 + 2];
         }
     }
+}
+
+void toRgbTopFirst(const OfflineRenderer::Frame& frame, std::vector<uint8_t>& rgb)
+{
+    toRgbTopFirst(frame.pixels.data(), frame.width, frame.height, rgb);
 }
 
 // The music of frames [0, frameCount) of a range starting at fromMs, as a 16-bit stereo
@@ -779,17 +785,30 @@ private:
         if (!started)
             return fail(started.reason());
         Progress progress("capture", count);
+        // The encoder is fed from a thread of its own while the next frame renders.
         std::vector<uint8_t> rgb;
-        const bool ok = render(fromMs(), count, [&](const OfflineRenderer::Frame& f) {
-            toRgbTopFirst(f, rgb);
-            Status written = encoder.writeFrame(rgb.data());
-            if (!written) {
-                error = written.reason();
+        VideoFrameQueue queue([&](const std::vector<uint8_t>& rgba) {
+            toRgbTopFirst(rgba.data(), o.width, o.height, rgb);
+            return encoder.writeFrame(rgb.data());
+        });
+        bool ok = render(fromMs(), count, [&](const OfflineRenderer::Frame& f) {
+            Status queued = queue.push(f.pixels.data(), f.pixels.size());
+            if (!queued) {
+                error = queued.reason();
                 return false;
             }
             progress.step(f.index + 1);
             return true;
         }, error);
+        if (ok) {
+            Status written = queue.drain();
+            if (!written) {
+                ok = false;
+                error = written.reason();
+            }
+        }
+        // The encoder is the main thread's again.
+        queue.stop();
         progress.close();
         if (!ok) {
             encoder.abort();
