@@ -58,8 +58,11 @@ FBO::FBO(unsigned int w, unsigned int h, bool withDepth, bool withStencil, GLint
     checkStatus();
 }
 
+std::vector<FBO*> FBO::clearingOnBind;
+
 FBO::~FBO()
 {
+    clearingOnBind.erase(std::remove(clearingOnBind.begin(), clearingOnBind.end(), this), clearingOnBind.end());
     if (glName != 0) {
         // GL falls back to the screen, but not to the screen's viewport.
         if (RenderState::getCurrentFramebuffer() == glName)
@@ -362,8 +365,35 @@ bool FBO::isClean(FBO* fbo)
 void FBO::setClearOnBind(bool enabled)
 {
     clearOnBind = enabled;
-    if (enabled)
+    clearingOnBind.erase(std::remove(clearingOnBind.begin(), clearingOnBind.end(), this), clearingOnBind.end());
+    if (enabled) {
+        clearingOnBind.push_back(this);
         oweClear();
+    }
+}
+
+bool FBO::holds(const Texture* texture) const
+{
+    return texture == depthTexture || std::find(colorTextures.begin(), colorTextures.end(), texture) != colorTextures.end();
+}
+
+void FBO::payOwedClear(const Texture* texture)
+{
+    for (FBO* fbo : clearingOnBind) {
+        if (!fbo->holds(texture) || !fbo->hasPendingClear())
+            continue;
+        // A pass is reading, its own target bound: that binding comes back after.
+        GLint drawn = 0, read = 0, viewport[4] = {0, 0, 0, 0};
+        glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &drawn);
+        glGetIntegerv(GL_READ_FRAMEBUFFER_BINDING, &read);
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glBindFramebuffer(GL_FRAMEBUFFER, fbo->glName);
+        fbo->clearAttachments(Select::pending);
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, static_cast<GLuint>(drawn));
+        glBindFramebuffer(GL_READ_FRAMEBUFFER, static_cast<GLuint>(read));
+        glViewport(viewport[0], viewport[1], viewport[2], viewport[3]);
+        return;
+    }
 }
 
 void FBO::oweClear()

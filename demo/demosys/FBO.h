@@ -60,10 +60,13 @@ public:
     // attachments is owed until an FBO they are attached to is next bound or blitted,
     // where a software rasteriser folds the clear into the drawing that follows (each
     // tile is cleared while it is in cache) instead of clearing in a pass of its own.
-    // Only for buffers that every frame draws into before anything reads them as
-    // textures: a read before the bind sees the last frame's contents. Setting it owes
-    // the first clear.
+    // A texture read before that bind (Texture::bind) is cleared first, so what any
+    // pass sees is what the frame-end clear would have left. Setting it owes the first
+    // clear.
     void setClearOnBind(bool enabled);
+    // Makes the clear owed to this texture now, through the clear-on-bind FBO it is
+    // attached to, and leaves the framebuffer binding and viewport as they were.
+    static void payOwedClear(const Texture* texture);
     // Each attachment is as its last clear left it, or is owed a clear at the next bind.
     static bool isClean(FBO* fbo);
     // What clearUsed does with a dirty FBO: clears what is not yet clear, or, for an FBO
@@ -125,6 +128,7 @@ private:
     enum class Select { all, stale, pending };
     void clearAttachments(Select which);
     bool hasPendingClear() const;
+    bool holds(const Texture* texture) const;
     void oweClear();
     static void payOwedClears(FBO* src, FBO* dst);
     static bool selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttachment);
@@ -144,4 +148,7 @@ private:
     std::string statusText;
     // The textures this FBO made and deletes.
     std::vector<Texture*> ownedTextures;
+    // The FBOs that clear on bind, where a texture read before its bind finds the FBO
+    // that owes its clear (nothing here touches a texture, which may go first).
+    static std::vector<FBO*> clearingOnBind;
 };

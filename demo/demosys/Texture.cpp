@@ -1,5 +1,7 @@
 #include "Texture.h"
 
+#include "FBO.h"
+
 #include <algorithm>
 
 namespace {
@@ -60,7 +62,13 @@ void Texture::applyParameters()
     glTexParameteri(target, GL_TEXTURE_WRAP_R, wrapR);
 }
 
-void Texture::bind() const { glBindTexture(target, glName); }
+void Texture::bind() const
+{
+    // A render target read before the bind its clear waits for is cleared first.
+    if (clearPending)
+        FBO::payOwedClear(this);
+    glBindTexture(target, glName);
+}
 void Texture::unbind() const { glBindTexture(target, 0); }
 
 void Texture::upload(const void* pixels)

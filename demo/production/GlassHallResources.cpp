@@ -225,9 +225,9 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
     // surface's ambient light and glow there, the lights add theirs, and the scene's
     // picture is finished without a composite pass reading the G-buffer again.
     gbuffer->addColorTexture(FBO::getColorTexture(lightBuffer, 0));
-    // A scene draws these before it reads them, so each frame's clear waits for the
-    // scene's bind and goes with its drawing instead of a pass of its own at the frame's
-    // end (on llvmpipe the tiles are then cleared while in cache).
+    // Each frame's clear waits for the buffer's next bind and goes with the drawing
+    // there instead of a pass of its own at the frame's end (on llvmpipe the tiles are
+    // then cleared while in cache); a read before that bind is cleared first.
     for (const char* name : {"gbuffer", "lightBuffer", "lightBuffer2"})
         GetFBO(name)->setClearOnBind(true);
 
@@ -246,6 +246,7 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
         if (target.depth)
             fbo->addDepthAttachment(GL_DEPTH_COMPONENT32F, GL_DEPTH_COMPONENT);
         AddFBO(target.alias, fbo);
+        fbo->setClearOnBind(true);
     }
 }
 

@@ -414,6 +414,23 @@ TEST(FBO, ClearOnBindOwesTheFramesClearToTheNextBindOrBlit)
     glClearColor(0, 0, 1, 1);
     FBO::blitColor(&geometry, 0, &plain, 0, GL_NEAREST);
     EXPECT_EQ(pixel(&plain, 0, 3, 3), blue);
+
+    // So does a pass that reads its colour as a texture before anything binds it, and
+    // the pass's own target and viewport stay bound.
+    FBO::bind(&light);
+    clearTo(1, 0, 0);
+    FBO::markDirty(&light);
+    FBO::endFrame(&light);
+    FBO::bind(&plain);
+    glViewport(1, 2, 3, 4);
+    glClearColor(0, 1, 0, 1);
+    FBO::getColorTexture(&light, 0)->bind();
+    EXPECT_EQ(integer(GL_DRAW_FRAMEBUFFER_BINDING), GLint(FBO::getGlName(&plain)));
+    EXPECT_EQ(viewport(), (std::array<GLint, 4>{1, 2, 3, 4}));
+    std::array<uint8_t, 16 * 16 * 4> texels{};
+    glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    EXPECT_EQ((std::array<int, 4>{texels[0], texels[1], texels[2], texels[3]}), green);
+    EXPECT_TRUE(FBO::isClean(&light));
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
     glClearColor(0, 0, 0, 0);
 }
