@@ -38,10 +38,13 @@ bool readPosition(float xScale, float yScale, out Surface s)
     return depth < 1.0;
 }
 
-// The G-buffer stores n * 0.5 + 0.5 in eight bits a channel.
+// The G-buffer stores n * 0.5 + 0.5 in eight bits a channel, and in alpha how much
+// light the surface takes (the material's parameter B, as the table stores it).
 void readNormal(inout Surface s)
 {
-    s.normal = normalize(texelFetch(normalBuffer, gbufferTexel(), 0).xyz * 2.0 - 1.0 + vec3(0.0, 0.0, 1e-5));
+    vec4 n = texelFetch(normalBuffer, gbufferTexel(), 0);
+    s.normal = normalize(n.xyz * 2.0 - 1.0 + vec3(0.0, 0.0, 1e-5));
+    s.diffuse = n.a;
 }
 
 // The rest of the surface, after readNormal.
@@ -50,9 +53,6 @@ void readAlbedoAndMaterial(inout Surface s)
     vec4 c = texelFetch(diffuseBuffer, gbufferTexel(), 0);
     s.albedo = c.rgb;
     int row = int(c.a * 255.0 + 0.5);
-    vec4 params = texelFetch(materialBuffer, ivec2(0, row), 0);
-    s.emissive = params.r;
-    s.diffuse = params.g;
     // The second colour's alpha holds the exponent too: one read for both.
     vec4 second = texelFetch(materialBuffer, ivec2(1, row), 0);
     s.specular = second.rgb;

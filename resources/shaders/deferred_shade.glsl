@@ -5,7 +5,6 @@ struct Surface {
     vec3 albedo;
     vec3 normal;   // view space, unit length
     vec3 position; // view space
-    float emissive;  // material parameter A
     float diffuse;   // material parameter B: how much light the surface takes
     vec3 specular;   // the material's second colour
     float exponent;
