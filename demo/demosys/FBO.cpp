@@ -398,9 +398,12 @@ void FBO::payOwedClear(const Texture* texture)
 
 void FBO::oweClear()
 {
+    // Only what was drawn into since its last clear: a staging target's depth that no
+    // pass draws stays as it is, as the frame-end clear of the drawn attachments left it.
     for (Texture* texture : colorTextures)
-        texture->setClearPending(true);
-    if (depthTexture)
+        if (!texture->isCleared())
+            texture->setClearPending(true);
+    if (depthTexture && !depthTexture->isCleared())
         depthTexture->setClearPending(true);
 }
 
