@@ -398,8 +398,8 @@ void FBO::payOwedClear(const Texture* texture)
 
 void FBO::oweClear()
 {
-    // Only what was drawn into since its last clear: a staging target's depth that no
-    // pass draws stays as it is, as the frame-end clear of the drawn attachments left it.
+    // Only what is not clear already: an attachment cleared through another FBO since it
+    // was drawn is not owed again, as the frame-end clear of stale attachments leaves it.
     for (Texture* texture : colorTextures)
         if (!texture->isCleared())
             texture->setClearPending(true);
