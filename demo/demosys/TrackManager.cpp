@@ -281,6 +281,14 @@ Effect* TrackManager::findActiveEffect(std::string_view name) const
     return nullptr;
 }
 
+Effect* TrackManager::nextActiveEffect(const Effect* effect) const
+{
+    for (size_t i = 0; effect && i + 1 < active.size(); ++i)
+        if (active[i]->effect == effect)
+            return active[i + 1]->effect;
+    return nullptr;
+}
+
 void TrackManager::printPriorities() const
 {
     for (const EffectTracks* entry : drawOrder)

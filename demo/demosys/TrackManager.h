@@ -120,6 +120,10 @@ public:
     const std::vector<EffectTracks*>& getActiveEntries() const { return active; }
     // The active effect of that name in the last frame, or null.
     Effect* findActiveEffect(std::string_view name) const;
+    // The effect drawn right after effect in the last frame (null: effect was the last
+    // or not active): an effect whose result only that one reads can hand it its last
+    // pass.
+    Effect* nextActiveEffect(const Effect* effect) const;
     // True while drawFrame runs: an effect drawn outside it (by a tool or a test) has no
     // frame to ask findActiveEffect about.
     bool isDrawingFrame() const { return drawing; }

@@ -331,10 +331,10 @@ void GlassHallResources::createEffectInstances()
                              GetShader("copy")});
     wire<GlowEffect>("GlowEffect", "glow_effect",
                      {GetFBO("blurx"), GetFBO("blury"), GetFBO("glow_pre"), GetShader("blur_x"), GetShader("blur_y"),
-                      GetShader("screen"), GetShader("b_n_c_shader"), GetFBO("glow_x")});
+                      GetShader("screen"), GetShader("b_n_c_shader"), GetFBO("glow_x"), GetShader("copy")});
     wire<RadialBlurEffect>("RadialBlurEffect", "radial_blur_effect",
                            {GetFBO("staging1"), GetFBO("offscreen0"), GetFBO("blurx"), GetFBO("blury"),
-                            GetShader("radialblur"), GetShader("screen")});
+                            GetShader("radialblur"), GetShader("screen"), GetShader("copy")});
 
     createSceneEffects();
 

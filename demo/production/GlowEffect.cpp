@@ -1,6 +1,7 @@
 #include "GlowEffect.h"
 
 #include "FBO.h"
+#include "FrameProfiler.h"
 #include "GlassHallPass.h"
 #include "Shader.h"
 #include "Texture.h"
@@ -46,16 +47,17 @@ void GlowEffect::draw(uint32_t t, int32_t, FBO* target)
     // for nothing.
     FBO* source = res.glowPre;
     if (FBO::getWidth(res.glowX) < FBO::getWidth(res.blurX)) {
-        FBO::blitColor(res.glowPre, 0, res.blurX, 0, GL_LINEAR);
+        FrameProfiler::Scope timed("shrink");
+        GlassHallPass::shrink(res.copyShader, res.glowPre, res.blurX);
         source = res.blurX;
     }
-    blurPass(res.blurXShader, source, res.glowX, t);
-    blurPass(res.blurYShader, res.glowX, res.blurY, t);
+    {
+        FrameProfiler::Scope timed("blur");
+        blurPass(res.blurXShader, source, res.glowX, t);
+        blurPass(res.blurYShader, res.glowX, res.blurY, t);
+    }
 
-    GlassHallPass::bindTarget(target);
-    GlassHallPass::bindQuad(res.screenShader);
-    res.screenShader->setTexture("source0", 0, FBO::getColorTexture(res.blurY, 0));
-    res.screenShader->setTexture("source1", 1, FBO::getColorTexture(res.glowPre, 0));
-    GlassHallPass::drawQuad();
+    GlassHallPass::screenBlend(this, res.screenShader, FBO::getColorTexture(res.blurY, 0),
+                               FBO::getColorTexture(res.glowPre, 0), target);
     glEnable(GL_DEPTH_TEST);
 }

@@ -14,6 +14,7 @@ struct GlowResources {
     Shader* screenShader = nullptr;
     Shader* brightnessContrastShader = nullptr;
     FBO* glowX = nullptr; // the first pass's result, blury's size
+    Shader* copyShader = nullptr; // shrinks glow_pre into blurx
 };
 
 // Bloom: what other effects drew into glow_pre is blurred by two separable Gaussian

@@ -41,7 +41,7 @@ void PostProcessEffect::init()
         overlayTiles.emplace_back(new OverlayTiles());
         overlayTiles.back()->build(picture);
     }
-    const Status built = variants.build(res.postProcessShader, {"DISTORT", "ALIGNED"});
+    const Status built = variants.build(res.postProcessShader, {"DISTORT", "ALIGNED", "SCREEN"});
     if (!built)
         Log::warning() << built.reason() << std::endl;
     // The grade draws at the window's size (the offline renderer's frame size).
@@ -106,6 +106,26 @@ PostProcessEffect::GradeAffine PostProcessEffect::gradeAffine(float contrast, fl
     return affine;
 }
 
+bool PostProcessEffect::takesScreenBlend(const FBO* target, const Texture* sharp) const
+{
+    return target && target == res.staging && sharp && coversTarget() &&
+           sharp->getWidth() == int(FBO::getWidth(res.staging)) &&
+           sharp->getHeight() == int(FBO::getHeight(res.staging));
+}
+
+void PostProcessEffect::screenBlendOver(Shader* screen, Texture* soft, Texture* sharp)
+{
+    blend.screen = screen;
+    blend.soft = soft;
+    blend.sharp = sharp;
+}
+
+void PostProcessEffect::postDraw(uint32_t)
+{
+    // A hand-over is for the frame it was made in.
+    blend = {};
+}
+
 bool PostProcessEffect::coversTarget() const
 {
     return res.postProcessShader && res.postProcessShader->getProgram() != 0 && res.staging;
@@ -127,10 +147,21 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     const bool aligned = distortAmount == 0.0f && std::floor(split) == split && std::fabs(split) < 4096.0f &&
                          targetWidth == int(FBO::getWidth(res.staging)) &&
                          targetHeight == int(FBO::getHeight(res.staging));
+    bool screened = blend.soft && blend.sharp;
     const unsigned int features = (distortAmount != 0.0f ? distortFeature : 0u) | (aligned ? alignedFeature : 0u);
-    Shader* s = variants.pick(features);
+    Shader* s = variants.pick(features | (screened ? screenFeature : 0u));
+    if (screened && s == res.postProcessShader) {
+        // The plain program stands in for a variant that did not build and blends
+        // nothing: the blend is drawn into staging first, as without the hand-over.
+        GlassHallPass::drawScreenBlend(blend.screen, blend.soft, blend.sharp, res.staging);
+        GlassHallPass::bindTarget(target);
+        screened = false;
+    }
     GlassHallPass::bindQuad(s);
-    s->setTexture("image", 0, FBO::getColorTexture(res.staging, 0));
+    s->setTexture("image", 0, screened ? blend.sharp : FBO::getColorTexture(res.staging, 0));
+    if (screened)
+        s->setTexture("soft", 3, blend.soft);
+    blend = {};
     s->setTexture("noise", 2, grain ? grain : res.colorNoise);
     // The grain drifts and the distortion scrolls with the time of the range so far.
     noiseOffset = 0.00025f * float(t - std::min(t, getRangeStartMs()));

@@ -36,8 +36,19 @@ public:
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
+    void postDraw(uint32_t timeMs) override;
     // The grade writes every pixel, without blending, whenever its program is built.
     bool coversTarget() const override;
+
+    // The glow and the radial blur end with a screen blend of a soft picture over a
+    // sharp one into the picture the grade reads. Drawn right after them, the grade can
+    // take the two pictures instead and blend them as it reads (the program's SCREEN
+    // variant), which saves the full-screen pass between: takesScreenBlend says whether
+    // it reads target and can take a sharp picture of that size, screenBlendOver hands
+    // them over for this frame's draw (screen draws the blend should the variant be
+    // missing).
+    bool takesScreenBlend(const FBO* target, const Texture* sharp) const;
+    void screenBlendOver(Shader* screen, Texture* soft, Texture* sharp);
 
     // The grade's colour controls are all affine in the picture's colour, so they fold
     // into c x gain + offset before the grain, which adds grain x noiseStrength to it:
@@ -70,13 +81,19 @@ private:
 
     // The grade without the distortion's read where it is off, and with fetches where
     // every read falls on a texel's centre.
-    static constexpr unsigned int distortFeature = 1u, alignedFeature = 2u;
+    static constexpr unsigned int distortFeature = 1u, alignedFeature = 2u, screenFeature = 4u;
     ShaderVariants variants;
     // Entry 0 is "no overlay"; each picture with the cells of it that show.
     std::vector<Texture*> overlayList;
     std::vector<std::unique_ptr<OverlayTiles>> overlayTiles;
     std::unique_ptr<FBO> fineGrain;
     Texture* grain = nullptr;
+    // This frame's screen blend, when one was handed over.
+    struct {
+        Shader* screen = nullptr;
+        Texture* soft = nullptr;
+        Texture* sharp = nullptr;
+    } blend;
     float noiseOffset = 0.0f;
     float distortScroll = 0.0f;
     // The distortion scrolls a thousandth per ms while its curve is above 0, stepped at

@@ -1,6 +1,7 @@
 #include "RadialBlurEffect.h"
 
 #include "FBO.h"
+#include "FrameProfiler.h"
 #include "GlassHallPass.h"
 #include "Shader.h"
 #include "TrackInterpolate.h"
@@ -17,8 +18,10 @@ void RadialBlurEffect::setup()
 void RadialBlurEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     glDisable(GL_DEPTH_TEST);
-    GlassHallPass::bindTarget(res.blurX);
-    FBO::blitColor(res.staging, 0, res.blurX, 0, GL_LINEAR);
+    {
+        FrameProfiler::Scope timed("shrink");
+        GlassHallPass::shrink(res.copyShader, res.staging, res.blurX);
+    }
     // The sharp image is read from staging1 itself, which nothing changes before the
     // last pass: a copy into offscreen0 (2048 x 2048 at High) would cost as much as the
     // rest of the effect and show the same picture.
@@ -34,12 +37,12 @@ void RadialBlurEffect::draw(uint32_t t, int32_t, FBO* target)
     s->setVec2("alpha", 1.0f, 1.0f / passes);
     s->setFloat("multiply", multiply->getValue(t));
     s->setTexture("image", 0, FBO::getColorTexture(res.blurX, 0));
-    GlassHallPass::drawQuad();
+    {
+        FrameProfiler::Scope timed("blur");
+        GlassHallPass::drawQuad();
+    }
 
-    GlassHallPass::bindTarget(target);
-    GlassHallPass::bindQuad(res.screenShader);
-    res.screenShader->setTexture("source0", 0, FBO::getColorTexture(res.blurY, 0));
-    res.screenShader->setTexture("source1", 1, FBO::getColorTexture(res.staging, 0));
-    GlassHallPass::drawQuad();
+    GlassHallPass::screenBlend(this, res.screenShader, FBO::getColorTexture(res.blurY, 0),
+                               FBO::getColorTexture(res.staging, 0), target);
     glEnable(GL_DEPTH_TEST);
 }

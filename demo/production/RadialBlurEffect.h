@@ -12,6 +12,7 @@ struct RadialBlurResources {
     FBO* blurY = nullptr;     // the blur
     Shader* radialBlurShader = nullptr;
     Shader* screenShader = nullptr;
+    Shader* copyShader = nullptr; // shrinks staging1 into blurx
 };
 
 // A zoom blur of staging1 towards the screen centre, laid over the sharp image into

@@ -8,10 +8,16 @@
 // Compiled in variants (ShaderVariants): DISTORT keeps its texture read out of the
 // passes that do not use it; ALIGNED, for a picture of the target's size read without
 // distortion and pulled apart by whole texels, fetches its texels unfiltered (each read
-// falls on a texel's centre, so the result is the same). The plain program has the
-// distortion and filters.
+// falls on a texel's centre, so the result is the same); SCREEN lays "soft" over "image"
+// with a screen blend, 1 - (1 - soft)(1 - image), as it reads it: the glow's and the
+// radial blur's last pass, taken into the grade when it follows them. The plain program
+// has the distortion and filters, and no SCREEN (the grade draws the blend first where
+// that variant is missing).
 #ifndef SHADER_VARIANT
 #define DISTORT
+#endif
+#ifdef SCREEN
+uniform sampler2D soft;
 #endif
 uniform sampler2D image;
 uniform sampler1D distortmap;
@@ -43,14 +49,30 @@ void main()
     ivec2 size = textureSize(image, 0);
     ivec2 q = ivec2(uv * vec2(size));
     ivec2 split = ivec2(int(aberration), 0);
-    c.r = texelFetch(image, clamp(q + split, ivec2(0), size - 1), 0).r;
+    ivec2 qr = clamp(q + split, ivec2(0), size - 1);
+    ivec2 qb = clamp(q - split, ivec2(0), size - 1);
+    c.r = texelFetch(image, qr, 0).r;
     c.g = texelFetch(image, q, 0).g;
-    c.b = texelFetch(image, clamp(q - split, ivec2(0), size - 1), 0).b;
+    c.b = texelFetch(image, qb, 0).b;
+#ifdef SCREEN
+    vec2 texel = 1.0 / vec2(size);
+    vec2 sr = (vec2(qr) + 0.5) * texel, sg = (vec2(q) + 0.5) * texel, sb = (vec2(qb) + 0.5) * texel;
+#endif
 #else
     vec2 split = vec2(aberration / image_size, 0.0);
     c.r = texture(image, p + split).r;
     c.g = texture(image, p).g;
     c.b = texture(image, p - split).b;
+#ifdef SCREEN
+    vec2 sr = p + split, sg = p, sb = p - split;
+#endif
+#endif
+
+#ifdef SCREEN
+    // Each channel where its sharp texel was read: the aberration pulls the glow apart
+    // as it did the blended picture.
+    vec3 a = vec3(texture(soft, sr).r, texture(soft, sg).g, texture(soft, sb).b);
+    c = 1.0 - (1.0 - clamp(a, 0.0, 1.0)) * (1.0 - clamp(c, 0.0, 1.0));
 #endif
 
     vec3 grain = texture(noise, fract(p * vec2(3.2, 1.8) + vec2(noise_offset * 7.0, noise_offset * 3.0))).rgb;

@@ -413,6 +413,68 @@ TEST_F(GlassHallScenes, TheGrainIsTheNoiseFilteredOnceWhereThePictureMagnifiesIt
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
+// The glow's and the radial blur's screen blend, handed to the grade drawn right after
+// them, is blended as the grade reads: the picture is the one the blend drawn into
+// staging0 first gives (within its rounding to eight bits), with the aberration in whole
+// texels (fetched) and in a fraction (filtered), and staging0 is not read.
+TEST_F(GlassHallScenes, TheGradeBlendsAHandedOverScreenBlendAsDrawingItFirstWould)
+{
+    ASSERT_TRUE(loaded) << loadError;
+    auto* grade = dynamic_cast<PostProcessEffect*>(ORVDemosys::effectInstancePool->get("postprocess_effect"));
+    ASSERT_NE(grade, nullptr);
+    grade->init();
+    Shader* copy = ORVDemosys::shaderPool->get("copy");
+    Shader* screen = ORVDemosys::shaderPool->get("screen");
+    FBO* staging = ORVDemosys::fboPool->get("staging0");
+    Texture* sharp = FBO::getColorTexture(ORVDemosys::fboPool->get("glow_pre"), 0);
+    Texture* soft = FBO::getColorTexture(ORVDemosys::fboPool->get("blury"), 0);
+    EXPECT_TRUE(grade->takesScreenBlend(staging, sharp));
+    EXPECT_FALSE(grade->takesScreenBlend(ORVDemosys::fboPool->get("glow_pre"), sharp));
+    EXPECT_FALSE(grade->takesScreenBlend(staging, soft));
+
+    glDisable(GL_BLEND);
+    auto fill = [&](FBO* target, const char* picture) {
+        glDisable(GL_DEPTH_TEST);
+        GlassHallPass::bindTarget(target);
+        GlassHallPass::bindQuad(copy);
+        copy->setTexture("source", 0, ResourceDefinition::GetTexture(picture));
+        GlassHallPass::drawQuad();
+    };
+    fill(ORVDemosys::fboPool->get("glow_pre"), "vesk");
+    fill(ORVDemosys::fboPool->get("blury"), "smooth_noise");
+    FBO out(width, height, false, false, GL_RGBA8);
+    auto graded = [&] {
+        grade->draw(0, 0, &out);
+        FBO::bind(&out);
+        RgbaImage frame = readPixels(0, 0, width, height);
+        FBO::bind(nullptr);
+        return frame;
+    };
+    for (float split : {3.0f, 2.5f}) {
+        keyTrack(grade, "aberration", split);
+        glDisable(GL_DEPTH_TEST); // the grade puts it back
+        GlassHallPass::drawScreenBlend(screen, soft, sharp, staging);
+        const RgbaImage drawnFirst = graded();
+        fill(staging, "quil");
+        grade->screenBlendOver(screen, soft, sharp);
+        const RgbaImage handedOver = graded();
+        const ImageDifference d = compareImages(drawnFirst, handedOver);
+        EXPECT_LE(d.maxChannel, 2) << "aberration " << split;
+        double sum = 0, squares = 0;
+        for (size_t i = 0; i < drawnFirst.pixels.size(); i += 4) {
+            sum += drawnFirst.pixels[i + 1];
+            squares += double(drawnFirst.pixels[i + 1]) * drawnFirst.pixels[i + 1];
+        }
+        const double n = double(drawnFirst.pixels.size() / 4), mean = sum / n;
+        EXPECT_GT(std::sqrt(squares / n - mean * mean), 10.0) << "a flat picture proves nothing";
+    }
+    for (int i = 0; i < grade->getTrackCount(); ++i)
+        if (grade->getTrack(i)->getName() == "aberration")
+            grade->getTrack(i)->removeKey(0);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    glEnable(GL_DEPTH_TEST);
+}
+
 // Scene 5 copies the G-buffer's depth into its target, so that what stands before its
 // glass hides it: the copy is refused unless both depths have one format.
 TEST_F(GlassHallScenes, TargetsTakeTheGBuffersDepth)

@@ -416,6 +416,9 @@ TEST_F(TrackFiles, DrawFrameCallsEachPassOverActiveEffectsInPriorityOrder)
                                              "draw a 7500 16 fbo0", "post b 7500", "post a 7500"}));
     EXPECT_EQ(m->findActiveEffect("a"), &a);
     EXPECT_EQ(m->findActiveEffect("c"), nullptr);
+    EXPECT_EQ(m->nextActiveEffect(&b), &a);
+    EXPECT_EQ(m->nextActiveEffect(&a), nullptr);
+    EXPECT_EQ(m->nextActiveEffect(&c), nullptr);
 
     log.clear();
     m->drawFrame(10000, 200, 20); // the stop row still draws
