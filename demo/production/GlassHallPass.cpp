@@ -35,6 +35,8 @@ void GlassHallPass::shrink(Shader* copy, FBO* source, FBO* target)
     if (!copy || copy->getProgram() == 0 || !picture || picture->getMinFilter() != GL_LINEAR ||
         picture->getMagFilter() != GL_LINEAR) {
         FBO::blitColor(source, 0, target, 0, GL_LINEAR);
+        // A blit does not mark what it drew into; a bind would have.
+        FBO::markDirty(target);
         return;
     }
     glDisable(GL_BLEND);
