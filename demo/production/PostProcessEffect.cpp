@@ -120,12 +120,6 @@ void PostProcessEffect::screenBlendOver(Shader* screen, Texture* soft, Texture* 
     blend.sharp = sharp;
 }
 
-void PostProcessEffect::postDraw(uint32_t)
-{
-    // A hand-over is for the frame it was made in.
-    blend = {};
-}
-
 bool PostProcessEffect::coversTarget() const
 {
     return res.postProcessShader && res.postProcessShader->getProgram() != 0 && res.staging;

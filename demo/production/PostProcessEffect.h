@@ -36,7 +36,6 @@ public:
     void setup() override;
     void init() override;
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
-    void postDraw(uint32_t timeMs) override;
     // The grade writes every pixel, without blending, whenever its program is built.
     bool coversTarget() const override;
 
@@ -88,7 +87,8 @@ private:
     std::vector<std::unique_ptr<OverlayTiles>> overlayTiles;
     std::unique_ptr<FBO> fineGrain;
     Texture* grain = nullptr;
-    // This frame's screen blend, when one was handed over.
+    // This frame's screen blend, when one was handed over; draw, which always follows
+    // the hand-over in the same frame, uses and forgets it.
     struct {
         Shader* screen = nullptr;
         Texture* soft = nullptr;
