@@ -64,10 +64,12 @@ protected:
     float loudness(int band) const;
     // The deferred passes for the frame camera: the G-buffer and the light buffer are
     // cleared first (another scene may have drawn into them this frame), the material
-    // table is uploaded, then the geometry (the scene's, then drawOwnGeometry's) and the
+    // table is uploaded, then the geometry (drawOwnGeometry's, then the scene's) and the
     // light pass run. Leaves depth testing on.
     void renderScene();
-    // Geometry the effect draws itself into the bound G-buffer after the scene's.
+    // Geometry the effect draws itself into the bound G-buffer, before the scene's: what
+    // an effect adds stands inside the scene (scene 2's rings over its floor), so drawn
+    // first it hides what lies behind it from the depth test before that is shaded.
     virtual void drawOwnGeometry() {}
     // The light buffer into target, dimmed by fade: a copy where fade is 1 and target has
     // the light buffer's size, else a full-screen pass of shader ("lightMap" 0, "fade").
