@@ -81,6 +81,7 @@ const Program programs[] = {
     {"blur_x", "Gaussian_x", nullptr},
     {"blur_y", "Gaussian_y", nullptr},
     {"copy", "Copy", nullptr},
+    {"soft_split", "Copy", "SPLIT"},
     {"screen", "Screen", nullptr},
     {"post_process_shader", "PostProcess", nullptr},
     {"radialblur", "radialblur", nullptr},
@@ -178,7 +179,7 @@ bool GlassHallResources::qualitySize(const std::string& alias, int quality, int 
     // blurWidth nor above half. At 1280 x 720 that took the glow 14 -> 9 ms and the
     // radial blur 17 -> 9 against half size, with frames 40-53 dB from those and alike
     // to the eye; small pictures blur at half size as before. Ultra blurs at full size.
-    if (alias == "blurx" || alias == "blury" || alias == "glow_x") {
+    if (alias == "blurx" || alias == "blury" || alias == "glow_x" || alias == "soft_split") {
         const int w = scaled(screenWidth), h = scaled(screenHeight);
         if (quality == 3) {
             width = w;
@@ -193,6 +194,10 @@ bool GlassHallResources::qualitySize(const std::string& alias, int quality, int 
                                       : int(std::lround(float(h) * float(width) / float(w)));
             height = std::max(1, height);
         }
+        // The grade's soft picture pulled apart: as wide as the picture, so that the
+        // grade reads it at its texels' centres across, and as tall as blury.
+        if (alias == "soft_split")
+            width = w;
         return true;
     }
     return false;
@@ -235,7 +240,8 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
         const char* alias;
         bool depth;
     } targets[] = {{"offscreen0", true}, {"offscreen1", true}, {"staging0", true}, {"staging1", true},
-                   {"glow_pre", false}, {"blurx", false},    {"blury", false},   {"glow_x", false}};
+                   {"glow_pre", false}, {"blurx", false},    {"blury", false},   {"glow_x", false},
+                   {"soft_split", false}};
     for (const auto& target : targets) {
         int fw = 0, fh = 0;
         if (!qualitySize(target.alias, quality, width, height, fw, fh))
@@ -328,7 +334,9 @@ void GlassHallResources::createEffectInstances()
                              GetShader("post_process_shader"),
                              GetShader("texture"),
                              GetFBO("staging0"),
-                             GetShader("copy")});
+                             GetShader("copy"),
+                             GetShader("soft_split"),
+                             GetFBO("soft_split")});
     wire<GlowEffect>("GlowEffect", "glow_effect",
                      {GetFBO("blurx"), GetFBO("blury"), GetFBO("glow_pre"), GetShader("blur_x"), GetShader("blur_y"),
                       GetShader("screen"), GetShader("b_n_c_shader"), GetFBO("glow_x"), GetShader("copy")});

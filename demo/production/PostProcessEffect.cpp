@@ -120,6 +120,23 @@ void PostProcessEffect::screenBlendOver(Shader* screen, Texture* soft, Texture* 
     blend.sharp = sharp;
 }
 
+bool PostProcessEffect::splitSoft(Texture* soft, float split)
+{
+    if (!res.splitShader || res.splitShader->getProgram() == 0 || !res.softSplit || !soft || !res.staging ||
+        FBO::getWidth(res.softSplit) != FBO::getWidth(res.staging) ||
+        soft->getHeight() != int(FBO::getHeight(res.softSplit)))
+        return false;
+    FrameProfiler::Scope timed("split");
+    GlassHallPass::bindTarget(res.softSplit);
+    GlassHallPass::bindQuad(res.splitShader);
+    res.splitShader->setTexture("source", 0, soft);
+    // The grade moves red split texels of its picture to the right and blue to the left;
+    // in texture coordinates that is as far in the soft picture.
+    res.splitShader->setFloat("shift", split / float(FBO::getWidth(res.staging)));
+    GlassHallPass::drawQuad();
+    return true;
+}
+
 bool PostProcessEffect::coversTarget() const
 {
     return res.postProcessShader && res.postProcessShader->getProgram() != 0 && res.staging;
@@ -129,7 +146,6 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
-    GlassHallPass::bindTarget(target);
 
     // The variant of what this frame uses: the distortion's read costs every pixel
     // whenever the program has it, and filtered reads cost more than fetches.
@@ -144,17 +160,21 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     bool screened = blend.soft && blend.sharp;
     const unsigned int features = (distortAmount != 0.0f ? distortFeature : 0u) | (aligned ? alignedFeature : 0u);
     Shader* s = variants.pick(features | (screened ? screenFeature : 0u));
-    if (screened && s == res.postProcessShader) {
+    // Read aligned, the soft picture is pulled apart first and read once a pixel.
+    const bool splitRead = screened && aligned && s != res.postProcessShader;
+    if (screened && (s == res.postProcessShader || (splitRead && !splitSoft(blend.soft, split)))) {
         // The plain program stands in for a variant that did not build and blends
-        // nothing: the blend is drawn into staging first, as without the hand-over.
+        // nothing; an aligned variant reads the soft picture pulled apart or not at all:
+        // the blend is drawn into staging first, as without the hand-over.
         GlassHallPass::drawScreenBlend(blend.screen, blend.soft, blend.sharp, res.staging);
-        GlassHallPass::bindTarget(target);
+        s = variants.pick(features);
         screened = false;
     }
+    GlassHallPass::bindTarget(target);
     GlassHallPass::bindQuad(s);
     s->setTexture("image", 0, screened ? blend.sharp : FBO::getColorTexture(res.staging, 0));
     if (screened)
-        s->setTexture("soft", 3, blend.soft);
+        s->setTexture("soft", 3, splitRead ? FBO::getColorTexture(res.softSplit, 0) : blend.soft);
     blend = {};
     s->setTexture("noise", 2, grain ? grain : res.colorNoise);
     // The grain drifts and the distortion scrolls with the time of the range so far.

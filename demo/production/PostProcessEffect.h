@@ -25,6 +25,10 @@ struct PostProcessResources {
     FBO* staging = nullptr;
     // A filtered copy of one image ("source"): builds the fine grain.
     Shader* copyShader = nullptr;
+    // The copy that pulls a handed-over soft picture apart ("source", "shift"), and its
+    // target, of the soft picture's size (blury's).
+    Shader* splitShader = nullptr;
+    FBO* softSplit = nullptr;
 };
 
 // The final grading pass: reads staging0 and draws it into the target with chromatic
@@ -45,9 +49,17 @@ public:
     // variant), which saves the full-screen pass between: takesScreenBlend says whether
     // it reads target and can take a sharp picture of that size, screenBlendOver hands
     // them over for this frame's draw (screen draws the blend should the variant be
-    // missing).
+    // missing). Where the grade reads its picture aligned (texel for texel, the usual
+    // case), the soft picture is first pulled apart as the aberration pulls the sharp
+    // one (splitShader into softSplit: the picture's width, the soft picture's height),
+    // so the grade reads it once a pixel instead of once a channel, at the texels'
+    // centres across and so with the same result.
     bool takesScreenBlend(const FBO* target, const Texture* sharp) const;
     void screenBlendOver(Shader* screen, Texture* soft, Texture* sharp);
+    // The soft picture pulled apart by split texels of the grade's picture into
+    // softSplit; false, and nothing drawn, without a split program or where softSplit is
+    // not as wide as the picture and as tall as the soft one.
+    bool splitSoft(Texture* soft, float split);
 
     // The grade's colour controls are all affine in the picture's colour, so they fold
     // into c x gain + offset before the grain, which adds grain x noiseStrength to it:

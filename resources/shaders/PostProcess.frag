@@ -10,7 +10,11 @@
 // distortion and pulled apart by whole texels, fetches its texels unfiltered (each read
 // falls on a texel's centre, so the result is the same); SCREEN lays "soft" over "image"
 // with a screen blend, 1 - (1 - soft)(1 - image), as it reads it: the glow's and the
-// radial blur's last pass, taken into the grade when it follows them. The plain program
+// radial blur's last pass, taken into the grade when it follows them: each channel of
+// "soft" read where that channel of the image was. ALIGNED with SCREEN, "soft" comes
+// already pulled apart as the aberration pulls the image (red read "aberration" texels
+// to the right, blue to the left: PostProcessEffect::splitSoft) and as wide as the
+// image, so one read at the pixel's centre gives what three did. The plain program
 // has the distortion and filters, and no SCREEN (the grade draws the blend first where
 // that variant is missing).
 #ifndef SHADER_VARIANT
@@ -55,8 +59,7 @@ void main()
     c.g = texelFetch(image, q, 0).g;
     c.b = texelFetch(image, qb, 0).b;
 #ifdef SCREEN
-    vec2 texel = 1.0 / vec2(size);
-    vec2 sr = (vec2(qr) + 0.5) * texel, sg = (vec2(q) + 0.5) * texel, sb = (vec2(qb) + 0.5) * texel;
+    vec3 a = texture(soft, (vec2(q) + 0.5) / vec2(size)).rgb;
 #endif
 #else
     vec2 split = vec2(aberration / image_size, 0.0);
@@ -64,14 +67,11 @@ void main()
     c.g = texture(image, p).g;
     c.b = texture(image, p - split).b;
 #ifdef SCREEN
-    vec2 sr = p + split, sg = p, sb = p - split;
+    vec3 a = vec3(texture(soft, p + split).r, texture(soft, p).g, texture(soft, p - split).b);
 #endif
 #endif
 
 #ifdef SCREEN
-    // Each channel where its sharp texel was read: the aberration pulls the glow apart
-    // as it did the blended picture.
-    vec3 a = vec3(texture(soft, sr).r, texture(soft, sg).g, texture(soft, sb).b);
     c = 1.0 - (1.0 - clamp(a, 0.0, 1.0)) * (1.0 - clamp(c, 0.0, 1.0));
 #endif
 

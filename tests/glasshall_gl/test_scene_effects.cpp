@@ -416,7 +416,8 @@ TEST_F(GlassHallScenes, TheGrainIsTheNoiseFilteredOnceWhereThePictureMagnifiesIt
 // The glow's and the radial blur's screen blend, handed to the grade drawn right after
 // them, is blended as the grade reads: the picture is the one the blend drawn into
 // staging0 first gives (within its rounding to eight bits), with the aberration in whole
-// texels (fetched) and in a fraction (filtered), and staging0 is not read.
+// texels (fetched, the soft picture pulled apart into soft_split first) and in a fraction
+// (filtered, the soft picture read once a channel), and staging0 is not read.
 TEST_F(GlassHallScenes, TheGradeBlendsAHandedOverScreenBlendAsDrawingItFirstWould)
 {
     ASSERT_TRUE(loaded) << loadError;
@@ -450,14 +451,24 @@ TEST_F(GlassHallScenes, TheGradeBlendsAHandedOverScreenBlendAsDrawingItFirstWoul
         FBO::bind(nullptr);
         return frame;
     };
+    FBO* softSplit = ORVDemosys::fboPool->get("soft_split");
+    ASSERT_NE(softSplit, nullptr);
     for (float split : {3.0f, 2.5f}) {
         keyTrack(grade, "aberration", split);
+        glClearColor(1.0f, 0.0f, 1.0f, 1.0f);
+        FBO::bindAndClear(softSplit);
+        glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
         glDisable(GL_DEPTH_TEST); // the grade puts it back
         GlassHallPass::drawScreenBlend(screen, soft, sharp, staging);
         const RgbaImage drawnFirst = graded();
         fill(staging, "quil");
         grade->screenBlendOver(screen, soft, sharp);
         const RgbaImage handedOver = graded();
+        FBO::bind(softSplit);
+        const RgbaImage pulledApart = readPixels(0, 0, 1, 1);
+        FBO::bind(nullptr);
+        const bool cleared = pulledApart.pixels[0] == 255 && pulledApart.pixels[1] == 0 && pulledApart.pixels[2] == 255;
+        EXPECT_EQ(cleared, split != 3.0f) << "the soft picture is pulled apart for an aligned read only";
         const ImageDifference d = compareImages(drawnFirst, handedOver);
         EXPECT_LE(d.maxChannel, 2) << "aberration " << split;
         double sum = 0, squares = 0;
