@@ -576,6 +576,7 @@ TEST_F(GlassHallScenes, TheLampLitWithTheGeometryMatchesItsLightPass)
 // The blur buffers: blurx is the half-size shrink (each texel the mean of 2 x 2 pixels);
 // the blurs run at a quarter of the picture but never narrower than blurWidth nor wider
 // than half, and at full size at Ultra; Medium's picture is three quarters of the screen.
+// soft_split, the soft picture pulled apart for the grade, is as wide as the picture.
 TEST(GlassHallBlurSizes, BlursTakeTheSizeTheirKernelsNeed)
 {
     struct Case {
@@ -588,7 +589,7 @@ TEST(GlassHallBlurSizes, BlursTakeTheSizeTheirKernelsNeed)
         {2, 1920, 1080, "blury", 480, 270}, {2, 640, 360, "blury", 320, 180},   {2, 320, 180, "blury", 160, 90},
         {2, 320, 180, "blurx", 160, 90},    {1, 1280, 720, "blury", 320, 180},  {1, 1280, 720, "blurx", 480, 270},
         {0, 1280, 720, "blury", 320, 180},  {3, 1280, 720, "glow_x", 1280, 720}, {2, 1000, 562, "blury", 320, 180},
-        {2, 2, 2, "blury", 1, 1},
+        {2, 2, 2, "blury", 1, 1},           {2, 1280, 720, "soft_split", 1280, 180}, {1, 1280, 720, "soft_split", 960, 180},
     };
     for (const Case& c : cases) {
         int w = 0, h = 0;
