@@ -26,7 +26,7 @@ struct PostProcessResources {
     // A filtered copy of one image ("source"): builds the fine grain.
     Shader* copyShader = nullptr;
     // The copy that pulls a handed-over soft picture apart ("source", "shift"), and its
-    // target, of the soft picture's size (blury's).
+    // target: the picture's width, the soft picture's height (blury's).
     Shader* splitShader = nullptr;
     FBO* softSplit = nullptr;
 };

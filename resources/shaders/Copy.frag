@@ -2,7 +2,8 @@
 // A plain copy of one image. SPLIT: each channel read where the grade's chromatic
 // aberration puts it, red "shift" to the right, blue as far to the left (in the
 // picture's texture coordinates): the soft picture the grade lays over its sharp one,
-// pulled apart once at its own small size so the grade reads it once a pixel.
+// pulled apart once into a buffer as wide as the picture, so the grade reads it once a
+// pixel.
 uniform sampler2D source;
 #ifdef SPLIT
 uniform float shift;
