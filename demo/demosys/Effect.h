@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "ScreenArea.h"
 
 #include <cstdint>
 #include <initializer_list>
@@ -40,6 +41,13 @@ public:
     // (on a software rasteriser a clear costs about as much as a pass), depth and
     // stencil included, so nothing drawn to the screen that frame may rely on those.
     virtual bool coversTarget() const { return false; }
+    // The part of the screen through which the effects drawn before this one can be
+    // seen, asked every frame after update(): an effect that draws to the screen and
+    // paints opaque bars over the picture, whatever lies beneath, returns the rest
+    // (with room for what the effects before it read around a pixel). While the engine
+    // clips (FBO::setClipping), those effects then draw into the framebuffers that follow
+    // the screen (FBO::setFollowsScreen) only there. The whole screen by default.
+    virtual ScreenArea shownArea() const { return ScreenArea(); }
     // Once, after every resource was loaded: look resources up here.
     virtual void init();
     // A new effect of the same class with no tracks; called on the prototype.

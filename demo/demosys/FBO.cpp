@@ -10,6 +10,7 @@
 
 
 #include <algorithm>
+#include <cmath>
 
 using ORVDemosys::Log;
 
@@ -59,6 +60,9 @@ FBO::FBO(unsigned int w, unsigned int h, bool withDepth, bool withStencil, GLint
 }
 
 std::vector<FBO*> FBO::clearingOnBind;
+ScreenArea FBO::shownArea;
+bool FBO::areaSet = false;
+bool FBO::clipping = true;
 
 FBO::~FBO()
 {
@@ -213,8 +217,61 @@ void FBO::bind(FBO* fbo)
         if (fbo->drawBuffers.size() >= 2)
             glDrawBuffers(static_cast<GLsizei>(fbo->drawBuffers.size()), fbo->drawBuffers.data());
     }
+    applyShownArea(fbo);
     if (fbo->hasPendingClear())
         fbo->clearAttachments(Select::pending);
+}
+
+void FBO::setShownArea(const ScreenArea& area)
+{
+    if (!clipping)
+        return;
+    if (area.isWhole()) {
+        showAll();
+        return;
+    }
+    shownArea = area;
+    areaSet = true;
+}
+
+void FBO::showAll()
+{
+    if (areaSet)
+        glDisable(GL_SCISSOR_TEST);
+    areaSet = false;
+}
+
+void FBO::setClipping(bool enabled)
+{
+    if (!enabled)
+        showAll();
+    clipping = enabled;
+}
+
+void FBO::applyShownArea(FBO* fbo)
+{
+    // Without a shown area the scissor is the effects' own business.
+    if (!areaSet)
+        return;
+    if (fbo && !fbo->followsScreen) {
+        glDisable(GL_SCISSOR_TEST);
+        return;
+    }
+    int x = 0, y = 0, w = 0, h = 0;
+    if (const ScreenMetrics* metrics = fbo ? nullptr : ORVDemosys::screenMetrics) {
+        x = metrics->getViewportX();
+        y = metrics->getViewportY();
+        w = metrics->getViewportWidth();
+        h = metrics->getViewportHeight();
+    } else {
+        targetSize(fbo, w, h);
+    }
+    const int left = x + static_cast<int>(std::floor(shownArea.x0 * float(w)));
+    const int right = x + static_cast<int>(std::ceil(shownArea.x1 * float(w)));
+    const int bottom = y + static_cast<int>(std::floor(shownArea.y0 * float(h)));
+    const int top = y + static_cast<int>(std::ceil(shownArea.y1 * float(h)));
+    glScissor(left, bottom, std::max(0, right - left), std::max(0, top - bottom));
+    glEnable(GL_SCISSOR_TEST);
 }
 
 void FBO::redirectScreen(GLuint framebuffer)
@@ -227,37 +284,43 @@ GLuint FBO::getScreenFramebuffer() { return RenderState::getScreenFramebuffer();
 
 void FBO::bindScreen()
 {
-    if (RenderState::getCurrentFramebuffer() == 0)
-        return;
-    glBindFramebuffer(GL_FRAMEBUFFER, RenderState::getScreenFramebuffer());
-    if (const ScreenMetrics* metrics = ORVDemosys::screenMetrics)
-        glViewport(metrics->getViewportX(), metrics->getViewportY(), metrics->getViewportWidth(),
-                   metrics->getViewportHeight());
-    RenderState::setCurrentFramebuffer(0);
+    if (RenderState::getCurrentFramebuffer() != 0) {
+        glBindFramebuffer(GL_FRAMEBUFFER, RenderState::getScreenFramebuffer());
+        if (const ScreenMetrics* metrics = ORVDemosys::screenMetrics)
+            glViewport(metrics->getViewportX(), metrics->getViewportY(), metrics->getViewportWidth(),
+                       metrics->getViewportHeight());
+        RenderState::setCurrentFramebuffer(0);
+    }
+    applyShownArea(nullptr);
 }
 
 namespace {
-// Whatever masks the last pass left, a clear reaches every channel and the depth; the
-// masks are put back afterwards.
+// Whatever masks and scissor the last pass left, a clear reaches every pixel, every
+// channel and the depth; the masks and the scissor are put back afterwards.
 class ClearMasks {
 public:
     ClearMasks()
     {
         glGetBooleanv(GL_DEPTH_WRITEMASK, &depthMask);
         glGetBooleanv(GL_COLOR_WRITEMASK, colourMask);
+        scissor = glIsEnabled(GL_SCISSOR_TEST);
         glDepthMask(GL_TRUE);
         glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+        glDisable(GL_SCISSOR_TEST);
     }
     ~ClearMasks()
     {
         glDepthMask(depthMask);
         glColorMask(colourMask[0], colourMask[1], colourMask[2], colourMask[3]);
+        if (scissor)
+            glEnable(GL_SCISSOR_TEST);
     }
     ClearMasks(const ClearMasks&) = delete;
     ClearMasks& operator=(const ClearMasks&) = delete;
 
 private:
     GLboolean depthMask = GL_TRUE;
+    GLboolean scissor = GL_FALSE;
     GLboolean colourMask[4] = {GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE};
 };
 } // namespace
@@ -483,6 +546,10 @@ bool FBO::selectBlitTargets(FBO* src, int srcAttachment, FBO* dst, int dstAttach
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, getGlName(dst));
     if (dst)
         glDrawBuffer(GL_COLOR_ATTACHMENT0 + static_cast<GLenum>(dstAttachment));
+    // Blits stay whole: clipped, a software rasteriser copies through a drawing instead
+    // of row by row, at three times the cost. The next bind sets the scissor again.
+    if (areaSet)
+        glDisable(GL_SCISSOR_TEST);
     return true;
 }
 
@@ -528,6 +595,8 @@ void FBO::blitDepth(FBO* src, FBO* dst)
     // Depth has no read or draw buffer to choose (glReadBuffer takes colour buffers only).
     glBindFramebuffer(GL_READ_FRAMEBUFFER, getGlName(src));
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, getGlName(dst));
+    if (areaSet)
+        glDisable(GL_SCISSOR_TEST);
     glBlitFramebuffer(0, 0, sw, sh, 0, 0, dw, dh, GL_DEPTH_BUFFER_BIT, GL_NEAREST);
     RenderState::invalidateFramebuffer();
 }

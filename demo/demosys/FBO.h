@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "ScreenArea.h"
 
 #include <GL/glew.h>
 
@@ -64,6 +65,22 @@ public:
     // pass sees is what the frame-end clear would have left. Setting it owes the first
     // clear.
     void setClearOnBind(bool enabled);
+    // Whether the FBO holds a picture of the whole screen, at whatever size: while a
+    // shown area is set, drawing into it is clipped to that area. Off by default (a cube
+    // face or a texture's picture does not follow the screen).
+    void setFollowsScreen(bool follows) { followsScreen = follows; }
+    bool getFollowsScreen() const { return followsScreen; }
+    // Clips drawing into the screen (its viewport) and into every FBO that follows it to
+    // area, rounded outwards to whole pixels, until showAll(): what an effect drawn later
+    // paints over opaquely need not be drawn. Clears and blits stay whole (an attachment
+    // counted clear is clear everywhere; a whole blit is a plain copy). Nothing while
+    // clipping is off.
+    static void setShownArea(const ScreenArea& area);
+    static void showAll();
+    // On by default; off, every frame is drawn whole (a check that clipping changes no
+    // pixel that shows).
+    static void setClipping(bool enabled);
+    static bool isClipping() { return clipping; }
     // Makes the clear owed to this texture now, through the clear-on-bind FBO it is
     // attached to, and leaves the framebuffer binding and viewport as they were.
     static void payOwedClear(const Texture* texture);
@@ -123,6 +140,8 @@ private:
     void poolTexture(Texture* texture, const char* kind);
     // The framebuffer's size; null: the screen's.
     static void targetSize(FBO* fbo, int& width, int& height);
+    // The scissor of the shown area for drawing into fbo (null: the screen), or none.
+    static void applyShownArea(FBO* fbo);
     // Clears the chosen attachments of the bound FBO (stale: drawn into since their last
     // clear; pending: owed a clear), all of them with one glClear when all are chosen.
     enum class Select { all, stale, pending };
@@ -142,6 +161,7 @@ private:
     bool hasStencil = false;
     bool dirty = false;
     bool clearOnBind = false;
+    bool followsScreen = false;
     bool complete = false;
     unsigned int width = 0;
     unsigned int height = 0;
@@ -151,4 +171,7 @@ private:
     // The FBOs that clear on bind, where a texture read before its bind finds the FBO
     // that owes its clear (nothing here touches a texture, which may go first).
     static std::vector<FBO*> clearingOnBind;
+    static ScreenArea shownArea;
+    static bool areaSet;
+    static bool clipping;
 };

@@ -2,6 +2,7 @@
 
 #include "Assert.h"
 #include "Effect.h"
+#include "FBO.h"
 #include "FrameProfiler.h"
 #include "Log.h"
 #include "ORVDemosys.h"
@@ -252,11 +253,31 @@ void TrackManager::drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs)
     for (EffectTracks* entry : active)
         if (entry->effect)
             entry->effect->update(timeMs);
-    for (EffectTracks* entry : active)
+    // An effect that paints over part of the screen whatever lies beneath (opaque bars)
+    // shows the effects before it only through the rest: they draw nothing else.
+    size_t coverAt = 0;
+    ScreenArea shown;
+    for (size_t i = active.size(); i-- > 0;) {
+        const EffectTracks* entry = active[i];
+        if (!entry->effect || entry->startStop->getTarget(row))
+            continue;
+        shown = entry->effect->shownArea();
+        if (!shown.isWhole()) {
+            coverAt = i;
+            break;
+        }
+    }
+    if (coverAt > 0)
+        FBO::setShownArea(shown);
+    for (size_t i = 0; i < active.size(); ++i) {
+        EffectTracks* entry = active[i];
+        if (i == coverAt && coverAt > 0)
+            FBO::showAll();
         if (entry->effect) {
             FrameProfiler::Scope timed(entry->name);
             entry->effect->draw(timeMs, deltaMs, entry->startStop->getTarget(row));
         }
+    }
     for (EffectTracks* entry : active)
         if (entry->effect)
             entry->effect->postDraw(timeMs);

@@ -111,7 +111,9 @@ public:
     bool swapPriorities(int i, int j);
 
     // One frame: update, then draw (into each effect's target), then postDraw for every
-    // effect active at row, each pass in priority order.
+    // effect active at row, each pass in priority order. When the last active effect
+    // drawn to the screen that shows only part of what lies beneath (Effect::shownArea)
+    // is known, the effects drawn before it are clipped to that part (FBO::setShownArea).
     void drawFrame(uint32_t timeMs, uint32_t row, int32_t deltaMs);
     // Whether an effect active at row draws to the screen and covers it (coversTarget):
     // the frame loop then leaves out the screen's clear.

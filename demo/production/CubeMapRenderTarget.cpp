@@ -71,9 +71,11 @@ void CubeMapRenderTarget::bindFace(int face)
                            cubeMap->getGlName(), 0);
     const GLenum drawBuffer = GL_COLOR_ATTACHMENT0;
     glDrawBuffers(1, &drawBuffer);
-    // Bound behind the engine's framebuffer cache: the next FBO bind must reach GL.
+    // Bound behind the engine's framebuffer cache: the next FBO bind must reach GL (and
+    // sets the scissor again). A face is no picture of the screen: never clipped.
     RenderState::invalidateFramebuffer();
     glViewport(0, 0, size, size);
+    glDisable(GL_SCISSOR_TEST);
 }
 
 void CubeMapRenderTarget::unbind()

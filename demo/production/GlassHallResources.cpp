@@ -233,8 +233,12 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
     // Each frame's clear waits for the buffer's next bind and goes with the drawing
     // there instead of a pass of its own at the frame's end (on llvmpipe the tiles are
     // then cleared while in cache); a read before that bind is cleared first.
-    for (const char* name : {"gbuffer", "lightBuffer", "lightBuffer2"})
+    // Every framebuffer here holds a picture of the whole screen: drawing into it is
+    // clipped to what the frame shows (PostProcessEffect::shownArea).
+    for (const char* name : {"gbuffer", "lightBuffer", "lightBuffer2"}) {
         GetFBO(name)->setClearOnBind(true);
+        GetFBO(name)->setFollowsScreen(true);
+    }
 
     static const struct {
         const char* alias;
@@ -253,6 +257,7 @@ void GlassHallResources::declareFramebuffers(int width, int height, int quality)
             fbo->addDepthAttachment(GL_DEPTH_COMPONENT32F, GL_DEPTH_COMPONENT);
         AddFBO(target.alias, fbo);
         fbo->setClearOnBind(true);
+        fbo->setFollowsScreen(true);
     }
 }
 

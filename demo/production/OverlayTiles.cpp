@@ -48,10 +48,37 @@ std::vector<OverlayTiles::Rect> OverlayTiles::coveredRects(const uint8_t* rgba, 
     return result;
 }
 
+ScreenArea OverlayTiles::shownThrough(const uint8_t* rgba, int width, int height)
+{
+    ScreenArea area;
+    if (!rgba || width <= 0 || height <= 0)
+        return area;
+    auto opaqueRow = [&](int y) {
+        const uint8_t* row = rgba + size_t(y) * size_t(width) * 4;
+        for (int x = 0; x < width; ++x)
+            if (row[size_t(x) * 4 + 3] != 255)
+                return false;
+        return true;
+    };
+    int bottom = 0, top = 0;
+    while (bottom < height && opaqueRow(bottom))
+        ++bottom;
+    if (bottom == height)
+        return {0.0f, 0.0f, 1.0f, 0.0f};
+    while (top < height && opaqueRow(height - 1 - top))
+        ++top;
+    if (bottom > 1 && top > 0)
+        area.y0 = float(bottom - 1) / float(height);
+    if (top > 1 && bottom > 0)
+        area.y1 = 1.0f - float(top - 1) / float(height);
+    return area;
+}
+
 void OverlayTiles::build(Texture* picture)
 {
     rects.clear();
     mesh.reset();
+    shown = ScreenArea();
     if (!picture || picture->getWidth() <= 0 || picture->getHeight() <= 0)
         return;
     const int w = picture->getWidth(), h = picture->getHeight();
@@ -60,6 +87,7 @@ void OverlayTiles::build(Texture* picture)
     glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels.data());
     picture->unbind();
     rects = coveredRects(pixels.data(), w, h, cellSize);
+    shown = shownThrough(pixels.data(), w, h);
     if (rects.empty())
         return;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NonCopyable.h"
+#include "ScreenArea.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,6 +33,15 @@ public:
     // has alpha above 0.
     static std::vector<Rect> coveredRects(const uint8_t* rgba, int width, int height, int cellSize);
 
+    // What the picture, stretched over the screen and read filtered with its edges
+    // repeating, lets show of the picture beneath: the screen less the bands of whole
+    // rows at its bottom and top (uv.y 0 and 1) that are opaque (alpha 255) from the
+    // edge in, less one row more for the filtered read. A band counts only where the
+    // other edge's row is opaque too, as a read at the screen's edge mixes the two.
+    // Only rows: a picture drawn beneath may be read sideways (the grade's aberration and
+    // distortion), never up or down.
+    static ScreenArea shownThrough(const uint8_t* rgba, int width, int height);
+
     // Reads the picture back and builds its quads; a picture without any alpha above 0
     // draws nothing.
     void build(Texture* picture);
@@ -39,8 +49,11 @@ public:
     // clip space, "in_UV0") whose uniforms the caller has set.
     void draw(Shader* shader);
     size_t rectCount() const { return rects.size(); }
+    // shownThrough of the picture built.
+    const ScreenArea& getShownArea() const { return shown; }
 
 private:
     std::vector<Rect> rects;
+    ScreenArea shown;
     std::unique_ptr<VAO> mesh;
 };

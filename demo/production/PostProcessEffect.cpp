@@ -142,6 +142,31 @@ bool PostProcessEffect::coversTarget() const
     return res.postProcessShader && res.postProcessShader->getProgram() != 0 && res.staging;
 }
 
+size_t PostProcessEffect::overlayAt(uint32_t t) const
+{
+    // Negative values show no overlay rather than reading before the list.
+    const int index = std::min(static_cast<int>(overlay->getValue(t)), static_cast<int>(overlayList.size()) - 1);
+    return index > 0 && overlayList[size_t(index)] && res.textureShader ? size_t(index) : 0;
+}
+
+void PostProcessEffect::update(uint32_t t)
+{
+    const size_t index = overlayAt(t);
+    shown = index > 0 && coversTarget() ? overlayTiles[index]->getShownArea() : ScreenArea();
+}
+
+ScreenArea PostProcessEffect::shownArea() const
+{
+    // What the passes before the grade read around a pixel, up and down: the blurs'
+    // shrink (2 x 2 pixels), their results read back filtered from a quarter of the
+    // picture's size or half of it (one texel: 2 to 4 pixels) and the radial blur's
+    // streaks, which run towards the centre, inside the shown area. 3 % of the screen
+    // covers it with room to spare at every size (checked frame for frame with the
+    // clipping off: glasshall_check --purity).
+    const float readMargin = 0.03f;
+    return shown.isWhole() ? shown : shown.grown(readMargin);
+}
+
 void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
 {
     glDisable(GL_DEPTH_TEST);
@@ -170,6 +195,11 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
         s = variants.pick(features);
         screened = false;
     }
+    // The grade reads each pixel's own row: under the overlay's opaque bars, which its
+    // overlay pass paints over, there is nothing to grade.
+    const size_t index = overlayAt(t);
+    if (index > 0 && !target)
+        FBO::setShownArea(overlayTiles[index]->getShownArea());
     GlassHallPass::bindTarget(target);
     GlassHallPass::bindQuad(s);
     s->setTexture("image", 0, screened ? blend.sharp : FBO::getColorTexture(res.staging, 0));
@@ -204,6 +234,7 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
     {
         FrameProfiler::Scope timed("grade");
         GlassHallPass::drawQuad();
+        FBO::showAll();
     }
     {
         FrameProfiler::Scope timed("overlay");
@@ -214,16 +245,16 @@ void PostProcessEffect::draw(uint32_t t, int32_t, FBO* target)
 
 void PostProcessEffect::drawOverlay(uint32_t t)
 {
-    // Negative values show no overlay rather than reading before the list.
-    int index = static_cast<int>(overlay->getValue(t));
-    index = std::min(index, static_cast<int>(overlayList.size()) - 1);
-    if (index <= 0 || !overlayList[size_t(index)] || !res.textureShader)
+    const size_t index = overlayAt(t);
+    if (index == 0)
         return;
-    // Over the graded picture by the overlay's alpha; the target's alpha stays.
+    // Over the graded picture by the overlay's alpha. The target's alpha, opaque where
+    // the grade drew, stays so, and turns opaque where the overlay is: under its opaque
+    // bars the grade drew nothing.
     glEnable(GL_BLEND);
-    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ZERO, GL_ONE);
+    glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     res.textureShader->bind();
-    res.textureShader->setTexture("image", 0, overlayList[size_t(index)]);
-    overlayTiles[size_t(index)]->draw(res.textureShader);
+    res.textureShader->setTexture("image", 0, overlayList[index]);
+    overlayTiles[index]->draw(res.textureShader);
     glDisable(GL_BLEND);
 }

@@ -42,6 +42,10 @@ public:
     void draw(uint32_t timeMs, int32_t deltaMs, FBO* target) override;
     // The grade writes every pixel, without blending, whenever its program is built.
     bool coversTarget() const override;
+    void update(uint32_t timeMs) override;
+    // Within the frame's overlay's opaque bars (OverlayTiles::shownThrough), with a
+    // margin for the passes before the grade that read around a pixel.
+    ScreenArea shownArea() const override;
 
     // The glow and the radial blur end with a screen blend of a soft picture over a
     // sharp one into the picture the grade reads. Drawn right after them, the grade can
@@ -83,6 +87,8 @@ public:
 private:
     // The overlay of the frame, blended over the target's cells that it covers.
     void drawOverlay(uint32_t timeMs);
+    // The overlay at t: an index into overlayList, 0 for none.
+    size_t overlayAt(uint32_t timeMs) const;
     // Where the grade magnifies the noise (a picture wider than 3.2 noise texels a pixel,
     // or taller than 1.8), its filtered read costs four texels a pixel. The fine grain is
     // the noise magnified once, filtered, into a texture a power of two larger that the
@@ -97,6 +103,8 @@ private:
     // Entry 0 is "no overlay"; each picture with the cells of it that show.
     std::vector<Texture*> overlayList;
     std::vector<std::unique_ptr<OverlayTiles>> overlayTiles;
+    // What this frame's overlay shows beneath it (update()).
+    ScreenArea shown;
     std::unique_ptr<FBO> fineGrain;
     Texture* grain = nullptr;
     // This frame's screen blend, when one was handed over; draw, which always follows

@@ -1,3 +1,4 @@
+#include "Effect.h"
 #include "FBO.h"
 #include "GLContext.h"
 #include "ImageCompare.h"
@@ -7,6 +8,8 @@
 #include "ScreenMetrics.h"
 #include "Shader.h"
 #include "Texture.h"
+#include "TrackManager.h"
+#include "TrackStartStop.h"
 
 #include <GL/glew.h>
 #include <gtest/gtest.h>
@@ -492,4 +495,98 @@ TEST(FBO, BindColorTextureOnlyWhenComplete)
     mismatched.bindColorTexture();
     EXPECT_EQ(integer(GL_TEXTURE_BINDING_2D), 0);
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+namespace {
+
+// Binds a framebuffer at draw time and records the scissor GL has then.
+class ScissorProbe : public Effect {
+public:
+    ScissorProbe(FBO* into, ScreenArea shows = ScreenArea()) : into(into), shows(shows) {}
+    ScreenArea shownArea() const override { return shows; }
+    void draw(uint32_t, int32_t, FBO*) override
+    {
+        FBO::bind(into);
+        clipped = glIsEnabled(GL_SCISSOR_TEST);
+        glGetIntegerv(GL_SCISSOR_BOX, box.data());
+    }
+    FBO* into;
+    ScreenArea shows;
+    bool clipped = false;
+    std::array<GLint, 4> box{};
+};
+
+std::unique_ptr<TrackStartStop> screenRange(int32_t priority)
+{
+    std::unique_ptr<TrackStartStop> track(new TrackStartStop(priority));
+    track->insertKey(StartStopKey(0, StartStopKey::Start, "screen"));
+    track->insertKey(StartStopKey(100, StartStopKey::Stop));
+    return track;
+}
+
+} // namespace
+
+TEST(FBO, AShownAreaClipsDrawingIntoWhatFollowsTheScreenButNeitherClearsNorBlits)
+{
+    FBO follows(64, 64, false, false, GL_RGBA8), other(64, 64, false, false, GL_RGBA8);
+    follows.setFollowsScreen(true);
+    for (FBO* fbo : {&follows, &other}) {
+        FBO::bind(fbo);
+        clearTo(0, 0, 1);
+    }
+    // A plain glClear honours the scissor as a drawing does.
+    FBO::setShownArea({0.0f, 0.25f, 1.0f, 0.75f});
+    FBO::bind(&follows);
+    clearTo(1, 0, 0);
+    FBO::bind(&other);
+    clearTo(1, 0, 0);
+    EXPECT_EQ(pixel(&follows, 0, 5, 15), blue);
+    EXPECT_EQ(pixel(&follows, 0, 5, 16), red);
+    EXPECT_EQ(pixel(&follows, 0, 5, 47), red);
+    EXPECT_EQ(pixel(&follows, 0, 5, 48), blue);
+    EXPECT_EQ(pixel(&other, 0, 5, 5), red) << "an FBO that does not follow the screen is not clipped";
+    // The FBO's own clears and blits reach every pixel, and the clip holds after them.
+    glClearColor(0, 1, 0, 1);
+    FBO::bindAndClear(&follows);
+    EXPECT_EQ(pixel(&follows, 0, 5, 5), green);
+    FBO::blitColor(&other, 0, &follows, 0, GL_NEAREST);
+    EXPECT_EQ(pixel(&follows, 0, 5, 60), red);
+    FBO::bind(&follows);
+    clearTo(0, 0, 1);
+    EXPECT_EQ(pixel(&follows, 0, 5, 60), red);
+    EXPECT_EQ(pixel(&follows, 0, 5, 30), blue);
+
+    FBO::showAll();
+    FBO::bind(&follows);
+    clearTo(0, 1, 0);
+    EXPECT_EQ(pixel(&follows, 0, 5, 60), green);
+    FBO::setClipping(false);
+    FBO::setShownArea({0.0f, 0.25f, 1.0f, 0.75f});
+    FBO::bind(&follows);
+    EXPECT_FALSE(glIsEnabled(GL_SCISSOR_TEST)) << "clipping off";
+    FBO::setClipping(true);
+    EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST(FBO, TheTimelineClipsTheEffectsDrawnBeforeOneThatShowsPartOfTheScreen)
+{
+    FBO follows(40, 100, false, false, GL_RGBA8);
+    follows.setFollowsScreen(true);
+    ScissorProbe beneath(&follows), bars(&follows, {0.0f, 0.1f, 1.0f, 0.9f}), above(&follows);
+    TrackManager timeline;
+    timeline.addEntry("beneath", &beneath, screenRange(1));
+    timeline.addEntry("bars", &bars, screenRange(2));
+    timeline.addEntry("above", &above, screenRange(3));
+    timeline.arrangeDrawOrder();
+    timeline.drawFrame(1000, 20, 0);
+    EXPECT_TRUE(beneath.clipped);
+    EXPECT_EQ(beneath.box, (std::array<GLint, 4>{0, 10, 40, 80}));
+    EXPECT_FALSE(bars.clipped) << "the effect with the bars draws whole";
+    EXPECT_FALSE(above.clipped) << "what is drawn over the bars is not beneath them";
+
+    // Off, nothing is clipped.
+    FBO::setClipping(false);
+    timeline.drawFrame(1000, 20, 0);
+    FBO::setClipping(true);
+    EXPECT_FALSE(beneath.clipped);
 }

@@ -115,3 +115,40 @@ TEST(OverlayTiles, BlendedTilesMatchTheWholeOverlayBlended)
     GLContext::restoreDefaults();
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
+
+TEST(OverlayTiles, ShownThroughLeavesOutOpaqueRowsAtBothEdgesLessOneForTheFilter)
+{
+    const int w = 8, h = 20;
+    auto opaqueRows = [&](std::vector<uint8_t>& rgba, int from, int to) {
+        for (int y = from; y < to; ++y)
+            for (int x = 0; x < w; ++x)
+                setAlpha(rgba, w, x, y, 255);
+    };
+    // Letterbox bars: 4 rows at the bottom, 5 at the top.
+    std::vector<uint8_t> bars = transparent(w, h);
+    opaqueRows(bars, 0, 4);
+    opaqueRows(bars, 15, 20);
+    ScreenArea area = OverlayTiles::shownThrough(bars.data(), w, h);
+    EXPECT_FLOAT_EQ(area.y0, 3.0f / 20.0f);
+    EXPECT_FLOAT_EQ(area.y1, 1.0f - 4.0f / 20.0f);
+    EXPECT_EQ(area.x0, 0.0f);
+    EXPECT_EQ(area.x1, 1.0f);
+    // One texel short of opaque in a bar's row: that row shows what is beneath.
+    setAlpha(bars, w, 7, 2, 254);
+    EXPECT_FLOAT_EQ(OverlayTiles::shownThrough(bars.data(), w, h).y0, 1.0f / 20.0f);
+    // A bar at one edge only: the read at that edge mixes in the other edge's row.
+    std::vector<uint8_t> bottomOnly = transparent(w, h);
+    opaqueRows(bottomOnly, 0, 6);
+    EXPECT_TRUE(OverlayTiles::shownThrough(bottomOnly.data(), w, h).isWhole());
+    // Opaque columns (pillarbox) are not left out: the grade reads sideways.
+    std::vector<uint8_t> columns = transparent(w, h);
+    for (int y = 0; y < h; ++y)
+        setAlpha(columns, w, 0, y, 255);
+    EXPECT_TRUE(OverlayTiles::shownThrough(columns.data(), w, h).isWhole());
+    // Opaque everywhere: nothing beneath shows.
+    std::vector<uint8_t> full = transparent(w, h);
+    opaqueRows(full, 0, h);
+    area = OverlayTiles::shownThrough(full.data(), w, h);
+    EXPECT_FALSE(area.isWhole());
+    EXPECT_EQ(area.y1, area.y0);
+}

@@ -13,11 +13,13 @@
 // effect, and prints "Solo NAME: ok" when the frame is neither black nor flat and the
 // first effect changed it, otherwise "Solo NAME: FAILED: ..." with the figures.
 // --purity reads TIMES, one "NAME TIME_MS" a line, and renders the frame at each time
-// five ways: alone, at the end of runs from 10 s before at 25 and at 60 fps, after a
-// seek from 3 s before and a pause (the same time drawn many times), and after a seek
-// back from 5 s later. It prints "Purity NAME: ok" when all five are the same bit for
+// six ways: alone, at the end of runs from 10 s before at 25 and at 60 fps, after a
+// seek from 3 s before and a pause (the same time drawn many times), after a seek back
+// from 5 s later, and alone with the clipping to what the overlay shows switched off
+// (FBO::setClipping). It prints "Purity NAME: ok" when all six are the same bit for
 // bit, otherwise "Purity NAME: FAILED: ..." and writes the differing frames to OUT_DIR.
 #include "Demo.h"
+#include "FBO.h"
 #include "GlassHallProduction.h"
 #include "ImageCompare.h"
 #include "ORVDemosys.h"
@@ -153,6 +155,12 @@ void runPurity(const std::string& timesPath, const std::string& outDir, int widt
             {"run-60fps", [&](LastFrame& f) { return renderer.render(before, 60, (t - before) * 60 / 1000 + 1, f.sink()); }},
             {"paused", [&](LastFrame& f) { return renderer.renderTimes(paused, f.sink()); }},
             {"seek-back", [&](LastFrame& f) { return renderer.renderTimes({t + 5000, t}, f.sink()); }},
+            {"unclipped", [&](LastFrame& f) {
+                 FBO::setClipping(false);
+                 Status rendered = renderer.renderTimes({t}, f.sink());
+                 FBO::setClipping(true);
+                 return rendered;
+             }},
         };
         LastFrame first;
         std::string fault;
