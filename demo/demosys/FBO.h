@@ -69,18 +69,16 @@ public:
     // shown area is set, drawing into it is clipped to that area. Off by default (a cube
     // face or a texture's picture does not follow the screen).
     void setFollowsScreen(bool follows) { followsScreen = follows; }
-    bool getFollowsScreen() const { return followsScreen; }
     // Clips drawing into the screen (its viewport) and into every FBO that follows it to
-    // area, rounded outwards to whole pixels, until showAll(): what an effect drawn later
-    // paints over opaquely need not be drawn. Clears and blits stay whole (an attachment
-    // counted clear is clear everywhere; a whole blit is a plain copy). Nothing while
-    // clipping is off.
+    // area, rounded outwards to whole pixels, from the next bind (bind, bindScreen) until
+    // showAll(): what an effect drawn later paints over opaquely need not be drawn. Clears
+    // and blits stay whole (an attachment counted clear is clear everywhere; a whole blit
+    // is a plain copy). Nothing while clipping is off.
     static void setShownArea(const ScreenArea& area);
     static void showAll();
     // On by default; off, every frame is drawn whole (a check that clipping changes no
     // pixel that shows).
     static void setClipping(bool enabled);
-    static bool isClipping() { return clipping; }
     // Makes the clear owed to this texture now, through the clear-on-bind FBO it is
     // attached to, and leaves the framebuffer binding and viewport as they were.
     static void payOwedClear(const Texture* texture);
