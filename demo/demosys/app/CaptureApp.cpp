@@ -6,6 +6,8 @@
 // range, decoded by the engine's sound layer, so the picture and the sound start
 // together. Its GL context is offscreen (EGL), so it runs on a server without a display.
 #include "CaptureApp.h"
+#include "CaptureOptions.h"
+#include "CaptureProgress.h"
 #include "Demo.h"
 #include "FrameProfiler.h"
 #include "Log.h"
@@ -22,21 +24,17 @@
 #include "VideoEncoder.h"
 #include "VideoFrameQueue.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -44,42 +42,11 @@ using ORVDemosys::Log;
 
 namespace fs = std::filesystem;
 
-namespace {
+using Output = CaptureOptions::Output;
+using Preset = CaptureOptions::Preset;
+using Shot = CaptureOptions::Shot;
 
-// The usage text of the capture program of a production.
-std::string usageText(const std::string& program, const std::string& title)
-{
-    const std::string indent(7 + program.size() + 1, ' ');
-    return "usage: " + program + " [--archive FILE | --resources DIR] [--preset NAME] [--size WxH]\n" +
-           indent + "[--fps N] [--quality 0..3] [--from TIME] [--to TIME] -o OUT\n" +
-           "       " + program + " [...] --at TIME -o FILE.png\n" +
-           "       " + program + " [...] --sheet STEP -o FILE.png\n" +
-           "       " + program + " [...] --list FILE -o DIR\n" +
-           "\n"
-           "Renders " + title + " offline. TIME is MM:SS.mmm, MM:SS or seconds (12.5).\n"
-           "  -o OUT.mp4       H.264 video with the music of the range (needs ffmpeg)\n"
-           "  --preset party   the video a party takes: 1920x1080, 60 fps, H.264 High profile,\n"
-           "                   yuv420p, a constant 16 Mbit/s, AAC stereo 48 kHz 256 kbit/s, the\n"
-           "                   index at the front (--size and --fps given as well win)\n"
-           "  --preset preview a small file made fast: 640x360, 30 fps, x264 quality 28 at most\n"
-           "                   1.5 Mbit/s, AAC stereo 48 kHz 128 kbit/s\n"
-           "  -o DIR           PNG sequence DIR/frame_000000.png ...; frame k is at FROM + k/FPS\n"
-           "  --at TIME        one frame at TIME into FILE.png: what every capture and the demo\n"
-           "                   show at TIME (with --from, TIME must be a frame of that run)\n"
-           "  --sheet STEP     a contact sheet of frames every STEP seconds of the range, each\n"
-           "                   with its time under it (frames 320x180 unless --size is given)\n"
-           "  --list FILE      one frame per line 'NAME TIME' of FILE into DIR/NAME.png\n"
-           "  --archive FILE   resources from this archive (default: resources.7z here)\n"
-           "  --resources DIR  resources from this loose resources/ tree (or the folder holding it)\n"
-           "  --size WxH       frame size (default 640x360); an MP4 needs an even width and height\n"
-           "  --fps N          frames per second, 1..240 (default 30)\n"
-           "  --quality Q      the production's quality 0..3 (default 2)\n"
-           "  --from, --to     the range, inside the demo (default the whole demo, 00:00 to its end)\n"
-           "  --profile        afterwards, the GL time of each effect and of its deferred passes\n"
-           "                   per frame on standard error (profiling slows the capture down)\n"
-           "Progress goes to standard error; the engine's log to standard output. Bad arguments\n"
-           "exit with status 2 and write nothing; an output appears only once it is complete.\n";
-}
+namespace {
 
 // The program's name in its messages: the production's name + "-capture".
 std::string programName = "capture";
@@ -91,389 +58,6 @@ void say(const std::string& text) { std::cerr << programName << ": " << text << 
 std::atomic<int> interrupted{0};
 void onSignal(int signal) { interrupted = signal; }
 
-// Times stop short of 100 minutes, so frame and sample counts stay in range.
-constexpr int64_t timeLimitMs = 100 * 60000;
-
-// MM:SS.mmm, MM:SS, or seconds with an optional fraction, under 100 minutes; -1 when it
-// is none of these.
-int64_t parseTime(const std::string& text)
-{
-    auto parseSeconds = [](const std::string& s, double limit) -> double {
-        if (s.empty() || s.find_first_not_of("0123456789.") != std::string::npos ||
-            std::count(s.begin(), s.end(), '.') > 1 || s == ".")
-            return -1;
-        const double v = std::strtod(s.c_str(), nullptr);
-        return v < limit ? v : -1;
-    };
-    const size_t colon = text.find(':');
-    double seconds = 0;
-    if (colon == std::string::npos) {
-        seconds = parseSeconds(text, 1e7);
-    } else {
-        const std::string minutes = text.substr(0, colon);
-        if (minutes.empty() || minutes.size() > 4 || minutes.find_first_not_of("0123456789") != std::string::npos)
-            return -1;
-        const double s = parseSeconds(text.substr(colon + 1), 60.0);
-        if (s < 0)
-            return -1;
-        seconds = std::stoi(minutes) * 60.0 + s;
-    }
-    if (seconds < 0)
-        return -1;
-    const int64_t ms = static_cast<int64_t>(std::llround(seconds * 1000.0));
-    return ms < timeLimitMs ? ms : -1;
-}
-
-// "MM:SS", with ".mmm" when the time is not on a whole second.
-std::string formatTime(int64_t ms)
-{
-    char text[32];
-    if (ms % 1000 == 0)
-        std::snprintf(text, sizeof(text), "%02lld:%02lld", static_cast<long long>(ms / 60000),
-                      static_cast<long long>(ms / 1000 % 60));
-    else
-        std::snprintf(text, sizeof(text), "%02lld:%02lld.%03lld", static_cast<long long>(ms / 60000),
-                      static_cast<long long>(ms / 1000 % 60), static_cast<long long>(ms % 1000));
-    return text;
-}
-
-bool endsWith(const std::string& s, const std::string& tail)
-{
-    return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
-enum class Output { Video, Sequence, Frame, Sheet, List };
-
-// A video made for one purpose in one option; --size and --fps given as well win.
-struct Preset {
-    const char* name;
-    int width;
-    int height;
-    int fps;
-    const char* speed; // x264's preset
-    const char* profile;
-    int videoKbps; // constant bitrate; 0: crf
-    int crf;
-    int maxKbps;
-    int audioKbps;
-    int audioRate;
-};
-
-// party: what parties' rules ask of a demo's video: 1080p at 60 fps, H.264 High in
-// yuv420p, which every player and projector chain decodes, at a constant 16 Mbit/s, so
-// the stream never drops under the usual 8 Mbit/s minimum however dark or still the
-// picture, and AAC at the rates they name. preview: small and quick to make and send.
-const Preset presets[] = {
-    {"party", 1920, 1080, 60, "slow", "high", 16000, 0, 0, 256, 48000},
-    {"preview", 640, 360, 30, "veryfast", "", 0, 28, 1500, 128, 48000},
-};
-
-const Preset* findPreset(const std::string& name)
-{
-    for (const Preset& p : presets)
-        if (name == p.name)
-            return &p;
-    return nullptr;
-}
-
-struct Options {
-    std::string archive;
-    std::string resources;
-    const Preset* preset = nullptr;
-    int width = 640;
-    int height = 360;
-    bool sizeGiven = false;
-    bool fpsGiven = false;
-    int fps = 30;
-    int quality = 2;
-    int64_t fromMs = -1;
-    int64_t toMs = -1;
-    int64_t atMs = -1;
-    int64_t sheetStepMs = -1;
-    std::string listPath;
-    std::string output;
-    Output kind = Output::Sequence;
-    bool profile = false;
-};
-
-bool timeArgument(const std::string& name, const char* value, int64_t& out, std::string& error)
-{
-    out = parseTime(value);
-    if (out < 0)
-        error = name + " takes a time under 100 minutes as MM:SS.mmm or seconds, not '" + value + "'";
-    return out >= 0;
-}
-
-bool intArgument(const std::string& name, const char* value, int low, int high, int& out, std::string& error)
-{
-    char* end = nullptr;
-    const long v = std::strtol(value, &end, 10);
-    if (!*value || *end || v < low || v > high) {
-        error = name + " takes a whole number from " + std::to_string(low) + " to " + std::to_string(high) +
-                ", not '" + value + "'";
-        return false;
-    }
-    out = static_cast<int>(v);
-    return true;
-}
-
-// One option with its value; modes counts the options that pick what is rendered.
-bool takeValue(const std::string& arg, const char* value, Options& o, int& modes, std::string& error)
-{
-    if (arg == "--archive") {
-        o.archive = value;
-    } else if (arg == "--resources") {
-        o.resources = value;
-    } else if (arg == "--preset") {
-        o.preset = findPreset(value);
-        if (!o.preset) {
-            error = "unknown --preset '" + std::string(value) + "': party or preview";
-            return false;
-        }
-    } else if (arg == "--size") {
-        int w = 0, h = 0;
-        char tail = 0;
-        if (std::sscanf(value, "%dx%d%c", &w, &h, &tail) != 2 || w < 16 || h < 16 || w > 8192 || h > 8192) {
-            error = "--size takes WIDTHxHEIGHT, each 16 to 8192, not '" + std::string(value) + "'";
-            return false;
-        }
-        o.width = w;
-        o.height = h;
-        o.sizeGiven = true;
-    } else if (arg == "--fps") {
-        if (!intArgument(arg, value, 1, 240, o.fps, error))
-            return false;
-        o.fpsGiven = true;
-    } else if (arg == "--quality") {
-        if (!intArgument(arg, value, 0, 3, o.quality, error))
-            return false;
-    } else if (arg == "--from") {
-        if (!timeArgument(arg, value, o.fromMs, error))
-            return false;
-    } else if (arg == "--to") {
-        if (!timeArgument(arg, value, o.toMs, error))
-            return false;
-    } else if (arg == "--at") {
-        if (!timeArgument(arg, value, o.atMs, error))
-            return false;
-        o.kind = Output::Frame;
-        ++modes;
-    } else if (arg == "--sheet") {
-        if (!timeArgument(arg, value, o.sheetStepMs, error))
-            return false;
-        if (o.sheetStepMs < 1) {
-            error = "--sheet needs a step above 0";
-            return false;
-        }
-        o.kind = Output::Sheet;
-        ++modes;
-    } else if (arg == "--list") {
-        o.listPath = value;
-        o.kind = Output::List;
-        ++modes;
-    } else if (arg == "-o") {
-        o.output = value;
-    }
-    return true;
-}
-
-// The options together: outputs, ranges and presets that fit each other. False with the
-// reason.
-bool checkOptions(Options& o, int modes, std::string& error)
-{
-    if (o.output.empty()) {
-        error = "no output: -o OUT (.mp4, a folder, or .png with --at or --sheet)";
-        return false;
-    }
-    if (modes > 1) {
-        error = "--at, --sheet and --list are one each: pick one";
-        return false;
-    }
-    if (!o.archive.empty() && !o.resources.empty()) {
-        error = "--archive and --resources exclude each other";
-        return false;
-    }
-    const bool png = endsWith(o.output, ".png");
-    if (o.kind == Output::Frame || o.kind == Output::Sheet) {
-        if (!png) {
-            error = std::string(o.kind == Output::Frame ? "--at" : "--sheet") + " writes a PNG: -o FILE.png, not '" +
-                    o.output + "'";
-            return false;
-        }
-    } else if (png) {
-        error = "a .png output needs --at or --sheet; a PNG sequence goes to a folder";
-        return false;
-    } else if (endsWith(o.output, ".mp4")) {
-        if (o.kind == Output::List) {
-            error = "--list writes PNG files into a folder, not '" + o.output + "'";
-            return false;
-        }
-        o.kind = Output::Video;
-    } else if (!fs::path(o.output).extension().empty() && !fs::is_directory(o.output)) {
-        error = "unsupported output '" + o.output + "': .mp4, a folder, or .png with --at or --sheet";
-        return false;
-    }
-    if (o.kind == Output::Frame && o.toMs >= 0) {
-        error = "--at renders one frame: --to does not apply";
-        return false;
-    }
-    if (o.kind == Output::Frame && o.fromMs > o.atMs) {
-        error = "--from (" + formatTime(o.fromMs) + ") must not come after --at (" + formatTime(o.atMs) + ")";
-        return false;
-    }
-    if (o.kind == Output::List && (o.fromMs >= 0 || o.toMs >= 0)) {
-        error = "--list renders the times of its file: --from and --to do not apply";
-        return false;
-    }
-    if (o.fromMs >= 0 && o.toMs >= 0 && o.toMs <= o.fromMs) {
-        error = "--to (" + formatTime(o.toMs) + ") must come after --from (" + formatTime(o.fromMs) + ")";
-        return false;
-    }
-    if (o.preset) {
-        if (o.kind != Output::Video) {
-            error = "--preset " + std::string(o.preset->name) + " makes a video: -o OUT.mp4, not '" + o.output + "'";
-            return false;
-        }
-        if (!o.sizeGiven) {
-            o.width = o.preset->width;
-            o.height = o.preset->height;
-        }
-        if (!o.fpsGiven)
-            o.fps = o.preset->fps;
-    }
-    // H.264 in yuv420p halves the colour planes both ways: x264 refuses odd sizes.
-    if (o.kind == Output::Video && (o.width % 2 || o.height % 2)) {
-        error = "H.264 needs an even width and height, not " + std::to_string(o.width) + "x" + std::to_string(o.height);
-        return false;
-    }
-    if (o.kind == Output::Sheet && !o.sizeGiven) {
-        o.width = 320;
-        o.height = 180;
-    }
-    return true;
-}
-
-// False with the one-line reason when the arguments make no sense.
-bool parseArguments(int argc, char** argv, Options& o, std::string& error, bool& help)
-{
-    int modes = 0;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help") {
-            help = true;
-            return true;
-        }
-        if (arg == "--profile") {
-            o.profile = true;
-            continue;
-        }
-        const bool takesValue = arg == "--archive" || arg == "--resources" || arg == "--preset" ||
-                                arg == "--size" || arg == "--fps" ||
-                                arg == "--quality" || arg == "--from" || arg == "--to" || arg == "--at" ||
-                                arg == "--sheet" || arg == "--list" || arg == "-o";
-        if (!takesValue) {
-            error = "unknown argument '" + arg + "' (--help lists them)";
-            return false;
-        }
-        if (i + 1 >= argc) {
-            error = arg + " needs a value";
-            return false;
-        }
-        const char* value = argv[++i];
-        if (!takeValue(arg, value, o, modes, error))
-            return false;
-    }
-    return checkOptions(o, modes, error);
-}
-
-struct Shot {
-    std::string name;
-    int64_t timeMs;
-};
-
-// "NAME TIME" lines; blank lines and lines starting with "#" are skipped.
-bool readList(const std::string& path, std::vector<Shot>& shots, std::string& error)
-{
-    std::ifstream in(path);
-    if (!in) {
-        error = "cannot read the list " + path;
-        return false;
-    }
-    std::string line;
-    int number = 0;
-    while (std::getline(in, line)) {
-        ++number;
-        std::istringstream fields(line);
-        std::string name, time, extra;
-        if (!(fields >> name) || name[0] == '#')
-            continue;
-        const int64_t t = (fields >> time) ? parseTime(time) : -1;
-        if (t < 0 || (fields >> extra && extra[0] != '#') || name.find('/') != std::string::npos) {
-            error = path + ":" + std::to_string(number) + ": expected 'NAME TIME', got '" + line + "'";
-            return false;
-        }
-        shots.push_back({name, t});
-    }
-    if (shots.empty()) {
-        error = "the list " + path + " names no frames";
-        return false;
-    }
-    return true;
-}
-
-// Frames done, frames per second and the time left, on one line of standard error that
-// redraws itself on a terminal; elsewhere (logs) a line every tenth of the way.
-class Progress {
-public:
-    Progress(std::string what, int64_t total) : what(std::move(what)), total(std::max<int64_t>(total, 1))
-    {
-        terminal = isatty(STDERR_FILENO);
-        begin = std::chrono::steady_clock::now();
-    }
-
-    void step(int64_t done)
-    {
-        const double elapsed =
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-        const int tenth = static_cast<int>(done * 10 / total);
-        if (!terminal && tenth == lastTenth && done != total)
-            return;
-        if (terminal && done != total && elapsed - lastDraw < 0.2)
-            return;
-        lastTenth = tenth;
-        lastDraw = elapsed;
-        const double rate = elapsed > 0 ? static_cast<double>(done) / elapsed : 0.0;
-        const int left = rate > 0 ? static_cast<int>(static_cast<double>(total - done) / rate + 0.5) : 0;
-        const int width = 30;
-        const int filled = static_cast<int>(done * width / total);
-        char line[200];
-        std::snprintf(line, sizeof(line), "%s [%s%s] %lld/%lld frames  %.1f fps  %d:%02d left", what.c_str(),
-                      std::string(static_cast<size_t>(filled), '#').c_str(),
-                      std::string(static_cast<size_t>(width - filled), '.').c_str(), static_cast<long long>(done),
-                      static_cast<long long>(total), rate, left / 60, left % 60);
-        // On a terminal the line is redrawn in place and cleared to its end.
-        std::cerr << (terminal ? "\r" : "") << line << (terminal ? "\033[K" : "\n") << std::flush;
-        open = terminal;
-    }
-
-    // Ends the bar's line, so later messages start on their own.
-    void close()
-    {
-        if (open)
-            std::cerr << std::endl;
-        open = false;
-    }
-    ~Progress() { close(); }
-
-private:
-    std::string what;
-    int64_t total;
-    bool terminal = false;
-    bool open = false;
-    int lastTenth = -1;
-    double lastDraw = -1;
-    std::chrono::steady_clock::time_point begin;
-};
 
 // RGBA bottom row first (as GL reads) to RGB top row first (as files and ffmpeg want).
 void toRgbTopFirst(const uint8_t* rgba, int width, int height, std::vector<uint8_t>& rgb)
@@ -654,7 +238,7 @@ bool writeSheet(const std::string& path, const std::vector<std::vector<uint8_t>>
             std::memcpy(sheet.data() + (static_cast<size_t>(y0 + y) * width + x0) * 3,
                         tiles[static_cast<size_t>(i)].data() + static_cast<size_t>(y) * tileW * 3,
                         static_cast<size_t>(tileW) * 3);
-        const std::string caption = formatTime(times[static_cast<size_t>(i)]);
+        const std::string caption = CaptureOptions::formatTime(times[static_cast<size_t>(i)]);
         const int baseline = y0 + tileH + (label + text.capHeight()) / 2;
         text.draw(sheet, width, height, x0 + (tileW - text.measure(caption)) / 2, baseline, caption, ink);
     }
@@ -666,7 +250,7 @@ bool writeSheet(const std::string& path, const std::vector<std::vector<uint8_t>>
 // The capture once the production is loaded.
 class Capture {
 public:
-    Capture(const Options& o, const fs::path& scratch) : o(o), scratch(scratch), renderer(o.width, o.height) {}
+    Capture(const CaptureOptions& o, const fs::path& scratch) : o(o), scratch(scratch), renderer(o.width, o.height) {}
 
     // Exit status 2 with the reason when the times asked for lie outside the demo;
     // checked before anything is written.
@@ -674,14 +258,15 @@ public:
     {
         const int64_t end = ORVDemosys::endTime.getTotal();
         auto past = [&](const std::string& what, int64_t t) {
-            error = what + " " + formatTime(t) + " lies past the end of the demo at " + formatTime(end);
+            error = what + " " + CaptureOptions::formatTime(t) + " lies past the end of the demo at " +
+                    CaptureOptions::formatTime(end);
             return false;
         };
         switch (o.kind) {
         case Output::Frame:
             return o.atMs <= end || past("--at", o.atMs);
         case Output::List:
-            if (!readList(o.listPath, shots, error))
+            if (!CaptureOptions::readList(o.listPath, shots, error))
                 return false;
             for (const Shot& shot : shots)
                 if (shot.timeMs > end)
@@ -695,7 +280,8 @@ public:
         if (o.toMs > end)
             return past("--to", o.toMs);
         if (toMs() <= fromMs()) {
-            error = "the range " + formatTime(fromMs()) + " to " + formatTime(toMs()) + " is empty";
+            error = "the range " + CaptureOptions::formatTime(fromMs()) + " to " + CaptureOptions::formatTime(toMs()) +
+                    " is empty";
             return false;
         }
         return true;
@@ -784,7 +370,7 @@ private:
         Status started = encoder.start(s);
         if (!started)
             return fail(started.reason());
-        Progress progress("capture", count);
+        CaptureProgress progress("capture", count);
         // The encoder is fed from a thread of its own while the next frame renders.
         std::vector<uint8_t> rgb;
         VideoFrameQueue queue([&](const std::vector<uint8_t>& rgba) {
@@ -828,7 +414,7 @@ private:
         if (e || !fs::is_directory(o.output))
             return fail("cannot make the folder " + o.output + (e ? ": " + e.message() : ""));
         const int64_t count = frameCount();
-        Progress progress("capture", count);
+        CaptureProgress progress("capture", count);
         std::vector<uint8_t> rgb;
         const bool ok = render(fromMs(), count, [&](const OfflineRenderer::Frame& f) {
             char name[32];
@@ -869,14 +455,15 @@ private:
         const int64_t offset = o.atMs - start;
         const int64_t index = (offset * o.fps + 999) / 1000;
         if (index * 1000 / o.fps != offset) {
-            return refuse("--at " + formatTime(o.atMs) + " is not a frame of a run from " + formatTime(start) +
-                          " at " + std::to_string(o.fps) + " fps (the nearest are " +
-                          formatTime(start + (index - 1) * 1000 / o.fps) + " and " +
-                          formatTime(start + index * 1000 / o.fps) + ")");
+            return refuse("--at " + CaptureOptions::formatTime(o.atMs) + " is not a frame of a run from " +
+                          CaptureOptions::formatTime(start) + " at " + std::to_string(o.fps) +
+                          " fps (the nearest are " +
+                          CaptureOptions::formatTime(start + (index - 1) * 1000 / o.fps) + " and " +
+                          CaptureOptions::formatTime(start + index * 1000 / o.fps) + ")");
         }
-        std::unique_ptr<Progress> progress;
+        std::unique_ptr<CaptureProgress> progress;
         if (index > 0)
-            progress = std::make_unique<Progress>("run-up", index + 1);
+            progress = std::make_unique<CaptureProgress>("run-up", index + 1);
         const bool ok = render(start, index + 1, [&](const OfflineRenderer::Frame& f) {
             if (f.index == index)
                 toRgbTopFirst(f, rgb);
@@ -900,7 +487,7 @@ private:
         for (int64_t t = fromMs(); t < toMs(); t += o.sheetStepMs)
             times.push_back(t);
         std::vector<std::vector<uint8_t>> tiles(times.size());
-        Progress progress("sheet", static_cast<int64_t>(times.size()));
+        CaptureProgress progress("sheet", static_cast<int64_t>(times.size()));
         for (size_t i = 0; i < times.size(); ++i) {
             if (!still(times[i], tiles[i], error))
                 return interrupted ? stopped() : fail(error);
@@ -919,7 +506,7 @@ private:
         fs::create_directories(o.output, e);
         if (e || !fs::is_directory(o.output))
             return fail("cannot make the folder " + o.output + (e ? ": " + e.message() : ""));
-        Progress progress("frames", static_cast<int64_t>(shots.size()));
+        CaptureProgress progress("frames", static_cast<int64_t>(shots.size()));
         std::vector<uint8_t> rgb;
         for (size_t i = 0; i < shots.size(); ++i) {
             if (!still(shots[i].timeMs, rgb, error))
@@ -933,7 +520,7 @@ private:
         return 0;
     }
 
-    const Options& o;
+    const CaptureOptions& o;
     fs::path scratch;
     OfflineRenderer renderer;
     // --list's frames, read by checkTimes.
@@ -943,7 +530,7 @@ private:
 // Where the production is read from: the resource tree (the folder holding it will do as
 // well as the tree itself) or the archive, resources.7z here by default. False with the
 // reason when it is not there.
-bool resolveSource(Options& o, int& mode, std::string& link, std::string& error)
+bool resolveSource(CaptureOptions& o, int& mode, std::string& link, std::string& error)
 {
     if (!o.resources.empty()) {
         if (!fs::is_directory(o.resources)) {
@@ -973,15 +560,15 @@ bool resolveSource(Options& o, int& mode, std::string& link, std::string& error)
 int CaptureApp::run(const Production& production, int argc, char** argv)
 {
     programName = production.programName + "-capture";
-    Options o;
+    CaptureOptions o;
     std::string error;
     bool help = false;
-    if (!parseArguments(argc, argv, o, error, help)) {
+    if (!o.parse(argc, argv, error, help)) {
         say(error);
         return 2;
     }
     if (help) {
-        Log::info() << usageText(programName, production.title);
+        Log::info() << CaptureOptions::usage(programName, production.title);
         return 0;
     }
     if (o.kind == Output::Video && VideoEncoder::findProgram("ffmpeg").empty()) {
