@@ -132,13 +132,18 @@ void Transport::pause()
 
 void Transport::resume()
 {
+    // The time it resumes from, read while the clock still stands: read after play()
+    // a millisecond may already have passed.
+    uint32_t at = getTimeMs();
     if (timer->isPaused()) {
         // At the end there is nothing left to play: start over.
-        if (getTimeMs() >= endMs && endMs > startMs)
+        if (at >= endMs && endMs > startMs) {
             timer->setTimeMs(static_cast<int>(startMs));
+            at = getTimeMs();
+        }
         timer->play();
     }
-    Log::info() << "Resumed at " << describe(getTimeMs()) << std::endl;
+    Log::info() << "Resumed at " << describe(at) << std::endl;
 }
 
 void Transport::togglePause()

@@ -14,7 +14,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <regex>
 #include <thread>
 
 
@@ -40,13 +39,6 @@ void seekQuietly(Transport& transport, uint32_t timeMs)
     captureLog();
     transport.seek(timeMs);
     capturedLog();
-}
-
-::testing::AssertionResult matches(const std::string& text, const std::string& pattern)
-{
-    if (std::regex_match(text, std::regex(pattern)))
-        return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "'" << text << "' does not match '" << pattern << "'";
 }
 
 } // namespace
@@ -155,8 +147,8 @@ TEST_P(TransportTest, SeeksLandOnTheGridAndPauseHoldsTheClock)
     // Play from bar 17; the clock runs, then stands while paused with no frame delta.
     act(transport, A::NextSection);
     act(transport, A::NextSection);
-    // The music timer resumes where the music is, which real time may have moved by a ms.
-    EXPECT_TRUE(matches(act(transport, A::TogglePause), "Resumed at 00:32:00[0-2] row 640 bar 17.1\n"));
+    // The line names where the clock stood, though real time may move it by a ms at once.
+    EXPECT_EQ(act(transport, A::TogglePause), "Resumed at 00:32:000 row 640 bar 17.1\n");
     clock.advanceMs(250);
     EXPECT_NEAR(timer->getTimeMs(), 32250, 2);
     EXPECT_EQ(timer->getDeltaMs(timer->getTimeMs()), 250);
@@ -184,7 +176,7 @@ TEST_P(TransportTest, SeeksLandOnTheGridAndPauseHoldsTheClock)
     EXPECT_EQ(capturedLog(), "Paused at 03:51:000 row 4620 bar 116.3\n");
     EXPECT_TRUE(timer->isPaused());
     EXPECT_EQ(timer->getTimeMs(), 231000);
-    EXPECT_TRUE(matches(act(transport, A::TogglePause), "Resumed at 00:00:00[0-2] row 0 bar 1.1\n"));
+    EXPECT_EQ(act(transport, A::TogglePause), "Resumed at 00:00:000 row 0 bar 1.1\n");
 }
 
 TEST_P(TransportTest, LoopRepeatsItsRangeOnceItHasAnEnd)
