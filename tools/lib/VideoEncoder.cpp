@@ -77,6 +77,28 @@ std::vector<std::string> VideoEncoder::arguments(const Settings& s, const std::s
     return args;
 }
 
+std::vector<std::string> VideoEncoder::environment(const char* const* env)
+{
+    // 32 MiB is the largest threshold glibc takes: a 4K frame (25 MB) still fits under it.
+    const std::string keep = "glibc.malloc.mmap_threshold=33554432:glibc.malloc.trim_threshold=268435456";
+    const std::string name = "GLIBC_TUNABLES=";
+    std::vector<std::string> out;
+    bool found = false;
+    for (const char* const* e = env; e && *e; ++e) {
+        std::string entry = *e;
+        if (entry.compare(0, name.size(), name) == 0) {
+            found = true;
+            if (entry.find("glibc.malloc.mmap_threshold") == std::string::npos &&
+                entry.find("glibc.malloc.trim_threshold") == std::string::npos)
+                entry += (entry.size() > name.size() ? ":" : "") + keep;
+        }
+        out.push_back(entry);
+    }
+    if (!found)
+        out.push_back(name + keep);
+    return out;
+}
+
 Status VideoEncoder::start(const Settings& s)
 {
     abort();
@@ -118,8 +140,13 @@ Status VideoEncoder::start(const Settings& s)
     for (std::string& a : args)
         argv.push_back(a.data());
     argv.push_back(nullptr);
+    std::vector<std::string> env = environment(environ);
+    std::vector<char*> envp;
+    for (std::string& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
     pid_t pid = -1;
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[0]);
