@@ -13,20 +13,11 @@ namespace {
 
 // Restores an environment variable when the test ends.
 struct SavedEnv {
-    std::string name, value;
+    std::string name;
     bool had;
-    explicit SavedEnv(const char* n) : name(n), had(std::getenv(n) != nullptr)
-    {
-        if (had)
-            value = std::getenv(n);
-    }
-    ~SavedEnv()
-    {
-        if (had)
-            setenv(name.c_str(), value.c_str(), 1);
-        else
-            unsetenv(name.c_str());
-    }
+    std::string value;
+    explicit SavedEnv(const char* n) : name(n), had(std::getenv(n)), value(had ? std::getenv(n) : "") {}
+    ~SavedEnv() { had ? setenv(name.c_str(), value.c_str(), 1) : unsetenv(name.c_str()); }
 };
 
 // The encoder's error: the stand-in's exit and its one log line, the tunables it saw.

@@ -136,15 +136,16 @@ Status VideoEncoder::start(const Settings& s)
     posix_spawnattr_init(&attributes);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP);
     posix_spawnattr_setpgroup(&attributes, 0);
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(a.data());
-    argv.push_back(nullptr);
+    // The null-terminated arrays of pointers that posix_spawn takes.
+    auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> p;
+        for (std::string& text : strings)
+            p.push_back(text.data());
+        p.push_back(nullptr);
+        return p;
+    };
     std::vector<std::string> env = environment(environ);
-    std::vector<char*> envp;
-    for (std::string& e : env)
-        envp.push_back(e.data());
-    envp.push_back(nullptr);
+    std::vector<char*> argv = pointers(args), envp = pointers(env);
     pid_t pid = -1;
     const int spawned = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
